@@ -1,0 +1,122 @@
+// Frame cost of every mode, stated against the memory limit of the same run (a memcpy of
+// one frame and an in-place XOR pass over it). Items processed are pixels.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "engine/effect_mode.h"
+#include "engine/low_pass.h"
+#include "engine/shared_value.h"
+#include "engine/video_engine.h"
+
+namespace {
+
+using vz::EffectMode;
+
+std::vector<uint8_t> randomFrame(int w, int h) {
+  std::vector<uint8_t> f(static_cast<size_t>(w) * h * 3);
+  std::mt19937 gen(1234);
+  for (auto& b : f) b = static_cast<uint8_t>(gen());
+  return f;
+}
+
+vz::VideoEngine& engineFor(EffectMode mode, bool mirror) {
+  static vz::VideoEngine e;
+  e.mode = static_cast<uint8_t>(mode);
+  e.mirror = mirror ? 1 : 0;
+  e.gainRed = 20, e.gainGreen = 12, e.gainBlue = 30;
+  e.outputRed = e.outputGreen = e.outputBlue = 40;
+  e.colorAmount = 70;
+  e.floor = 10;
+  e.quantizeRed = 1, e.quantizeGreen = 2, e.quantizeBlue = 0;
+  e.tintRed = 100, e.tintGreen = 300, e.tintBlue = 600;
+  e.invertRed = 1, e.invertGreen = 0, e.invertBlue = 1;
+  e.lowPassRed = e.lowPassGreen = e.lowPassBlue = 8;
+  e.lutMaskRed = 15;
+  return e;
+}
+
+void runFrames(benchmark::State& state, EffectMode mode, bool mirror) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint8_t> original = randomFrame(w, h);
+  std::vector<uint8_t> frame = original;
+  const vz::VideoEngine& engine = engineFor(mode, mirror);
+  for (auto _ : state) {
+    engine.processFrame(frame.data(), w, h);
+    benchmark::DoNotOptimize(frame.data());
+    state.PauseTiming();
+    std::memcpy(frame.data(), original.data(), frame.size());
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * w * h);
+}
+
+#define VZ_MODE_BENCH(Name)                \
+  void BM_##Name(benchmark::State& s) {    \
+    runFrames(s, EffectMode::Name, false); \
+  }                                        \
+  BENCHMARK(BM_##Name)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond)
+
+VZ_MODE_BENCH(Source);
+VZ_MODE_BENCH(Overflow);
+VZ_MODE_BENCH(BwInvert);
+VZ_MODE_BENCH(Lut);
+VZ_MODE_BENCH(ColorInvert);
+VZ_MODE_BENCH(Lut2);
+VZ_MODE_BENCH(Emboss);
+VZ_MODE_BENCH(Smear);
+VZ_MODE_BENCH(GreenBlueGrey);
+VZ_MODE_BENCH(Negative);
+
+void BM_Mirror(benchmark::State& s) {
+  runFrames(s, EffectMode::Source, true);
+}
+BENCHMARK(BM_Mirror)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+void BM_LowPass(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint8_t> original = randomFrame(w, h);
+  std::vector<uint8_t> frame = original;
+  const int32_t divisors[3] = {8, 8, 8};
+  for (auto _ : state) {
+    vz::lowPassFilter(frame.data(), w, h, vz::kFilterAll, divisors);
+    benchmark::DoNotOptimize(frame.data());
+    state.PauseTiming();
+    std::memcpy(frame.data(), original.data(), frame.size());
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * w * h);
+}
+BENCHMARK(BM_LowPass)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+void BM_Memcpy(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint8_t> from = randomFrame(w, h);
+  std::vector<uint8_t> to(from.size());
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), from.size());
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * w * h);
+}
+BENCHMARK(BM_Memcpy)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+void BM_XorPass(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  std::vector<uint8_t> frame = randomFrame(w, h);
+  for (auto _ : state) {
+    uint8_t* p = frame.data();
+    for (size_t i = 0; i < frame.size(); ++i) p[i] ^= 0x5A;
+    benchmark::DoNotOptimize(p);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * w * h);
+}
+BENCHMARK(BM_XorPass)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,76 @@
+#include <algorithm>
+#include <cstddef>
+
+#include "engine/effects.h"
+#include "engine/low_pass.h"
+
+namespace vz {
+
+namespace {
+
+// Brightness to palette entry: floor, output scale with clamp, invert, level mask.
+// Bright pixels take low entries. The final & 15 changes nothing for brightness in 0..255
+// and keeps any field value from indexing outside the palette.
+struct LutIndex {
+  int floor, output, invert, mask;
+  explicit LutIndex(const FrameSettings& s)
+      : floor(s.floor), output(s.outputRed), invert(s.invertRed == 1), mask(s.lutMask) {}
+  int operator()(int y) const {
+    if (y < floor) y = 0;
+    y = std::min(y * output / 32, 255);
+    if (invert) y = 255 - y;
+    return 15 - ((y >> 4) & mask & 15);
+  }
+};
+
+}  // namespace
+
+void applyLut(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  const LutIndex index(s);
+  uint8_t entry[3][kPaletteSize];  // the stored bytes: low 8 bits of each palette value
+  for (int c = 0; c < 3; ++c)
+    for (int k = 0; k < kPaletteSize; ++k) entry[c][k] = static_cast<uint8_t>(s.palette[c][k]);
+
+  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+  for (std::ptrdiff_t i = 0; i < count; ++i) {
+    uint8_t* p = pixels + 3 * i;
+    const int k = index((p[0] + p[1] + p[2]) / 3);
+    p[0] = entry[kBlue][k];
+    p[1] = entry[kGreen][k];
+    p[2] = entry[kRed][k];
+  }
+}
+
+void applyLut2(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  // Only the grey value survives to the last step, which rewrites all three bytes of every
+  // pixel; so the grey is packed into a plane at the front of the buffer (in place: byte i
+  // is written after pixel i, at 3i, was read), filtered there, and expanded backwards.
+  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+  uint8_t* plane = pixels;
+  for (std::ptrdiff_t i = 0; i < count; ++i) {
+    const uint8_t* p = pixels + 3 * i;
+    plane[i] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
+  }
+  if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
+    lowPassPlane(plane, width, height, s.lowPass[kRed]);
+
+  // Saturation depends only on the entry, so it is worked out once for each of the sixteen.
+  const int amount = s.colorAmount, rest = 100 - s.colorAmount;
+  uint8_t entry[3][kPaletteSize];
+  for (int k = 0; k < kPaletteSize; ++k) {
+    const int m = (s.palette[kRed][k] + s.palette[kGreen][k] + s.palette[kBlue][k]) / 3;
+    for (int c = 0; c < 3; ++c)
+      entry[c][k] = static_cast<uint8_t>((s.palette[c][k] * amount + m * rest) / 100);
+  }
+
+  const LutIndex index(s);
+  for (std::ptrdiff_t i = count - 1; i >= 0; --i) {
+    const int k = index(plane[i]);
+    uint8_t* p = pixels + 3 * i;
+    p[0] = entry[kBlue][k];
+    p[1] = entry[kGreen][k];
+    p[2] = entry[kRed][k];
+  }
+}
+
+}  // namespace vz

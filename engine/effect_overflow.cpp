@@ -1,0 +1,56 @@
+#include <algorithm>
+#include <cstddef>
+
+#include "engine/effects.h"
+#include "engine/low_pass.h"
+
+namespace vz {
+
+void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
+    lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
+
+  const int floor = s.floor;
+  const int qb = s.quantizeMask[kBlue], qg = s.quantizeMask[kGreen], qr = s.quantizeMask[kRed];
+  const int ib = s.invertXor[kBlue], ig = s.invertXor[kGreen], ir = s.invertXor[kRed];
+  const int gb = s.gain[kBlue], gg = s.gain[kGreen], gr = s.gain[kRed];
+  const int rr = s.mix[kRed][kRed], rg = s.mix[kRed][kGreen], rb = s.mix[kRed][kBlue];
+  const int grr = s.mix[kGreen][kRed], ggg = s.mix[kGreen][kGreen], ggb = s.mix[kGreen][kBlue];
+  const int br = s.mix[kBlue][kRed], bg = s.mix[kBlue][kGreen], bb = s.mix[kBlue][kBlue];
+  const int ob = s.output[kBlue], og = s.output[kGreen], orr = s.output[kRed];
+  const int amount = s.colorAmount, rest = 100 - s.colorAmount;
+
+  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+  for (std::ptrdiff_t i = 0; i < count; ++i) {
+    uint8_t* p = pixels + 3 * i;
+    int b = p[0], g = p[1], r = p[2];
+    if (r < floor) r = 0;
+    if (g < floor) g = 0;
+    if (b < floor) b = 0;
+    // Quantize, then invert (255 - v equals v XOR 255 on a byte).
+    r = (r & qr) ^ ir;
+    g = (g & qg) ^ ig;
+    b = (b & qb) ^ ib;
+    // Wrapping gain, 12 = unity.
+    r = (r * gr / 12) & 255;
+    g = (g * gg / 12) & 255;
+    b = (b * gb / 12) & 255;
+    // Hue-wheel mix: sums are never negative, so / 256 is a shift.
+    int R = (r * rr + g * rg + b * rb) >> 8;
+    int G = (r * grr + g * ggg + b * ggb) >> 8;
+    int B = (r * br + g * bg + b * bb) >> 8;
+    // Output scale, 32 = unity, clamped above only.
+    R = std::min((R * orr) >> 5, 255);
+    G = std::min((G * og) >> 5, 255);
+    B = std::min((B * ob) >> 5, 255);
+    // Saturation; a colour amount above 100 (from a bank) can go negative: truncating
+    // division and the low 8 bits, as the arithmetic says.
+    const int m = (R + G + B) / 3;
+    const int rest_m = m * rest;
+    p[2] = static_cast<uint8_t>((R * amount + rest_m) / 100);
+    p[1] = static_cast<uint8_t>((G * amount + rest_m) / 100);
+    p[0] = static_cast<uint8_t>((B * amount + rest_m) / 100);
+  }
+}
+
+}  // namespace vz

@@ -1,0 +1,17 @@
+#include "engine/engine_callback.h"
+
+namespace vz {
+
+void EngineCallback::SampleCB(uint8_t* pixels, int width, int height) {
+  if (pixels == nullptr || width <= 0 || height <= 0) return;  // nothing to show: skip it
+  engine_.processFrame(pixels, width, height);
+  presentFrame(pixels, width, height);
+  engine_.advanceAnimation();
+}
+
+void EngineCallback::presentFrame(const uint8_t* pixels, int width, int height) {
+  if (FrameTarget* target = target_.load(std::memory_order_acquire))
+    target->receiveFrame(pixels, width, height);
+}
+
+}  // namespace vz

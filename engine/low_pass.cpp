@@ -1,0 +1,140 @@
+#include "engine/low_pass.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace vz {
+
+namespace {
+
+// s / n as (s * m) >> 24 with m = ceil(2^24 / n): exact for every n in 1..255 and every
+// s <= 255 * n (the running sum never exceeds that), and s * m stays below 2^32.
+inline uint32_t reciprocal(int32_t n) {
+  return ((1u << 24) + static_cast<uint32_t>(n) - 1) / n;
+}
+inline uint32_t divide(uint32_t s, uint32_t m) {
+  return (s * m) >> 24;
+}
+
+bool validDivisor(int32_t n) {
+  return n >= 1 && n <= 255;
+}
+
+// Row pass over `rows` rows at once for instruction-level parallelism: each row's walk is a
+// serial chain, so several independent chains keep the multiplier busy.
+template <int Rows, int Lanes>
+inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const uint32_t* mul) {
+  uint32_t m[Lanes];
+  for (int c = 0; c < Lanes; ++c) m[c] = mul[c];
+  uint32_t s[Rows][Lanes] = {};
+  for (int x = 0; x < width; ++x) {
+    uint8_t* q = p + static_cast<std::ptrdiff_t>(x) * Lanes;
+    for (int r = 0; r < Rows; ++r) {
+      for (int c = 0; c < Lanes; ++c) {
+        uint8_t& byte = q[r * rowBytes + c];
+        const uint32_t in = byte;
+        const uint32_t out = divide(s[r][c], m[c]);
+        byte = static_cast<uint8_t>(out);
+        s[r][c] += in - out;
+      }
+    }
+  }
+}
+
+template <int Lanes>
+void rowPass(uint8_t* p, int width, int height, const uint32_t* mul) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * Lanes;
+  constexpr int kRows = Lanes == 1 ? 8 : 4;
+  int y = 0;
+  for (; y + kRows <= height; y += kRows)
+    rowPassBlock<kRows, Lanes>(p + y * rowBytes, rowBytes, width, mul);
+  for (; y < height; ++y) rowPassBlock<1, Lanes>(p + y * rowBytes, rowBytes, width, mul);
+}
+
+// Column pass walked row-major over a strip of columns at once: every byte lane of the
+// strip carries its own sum, so the inner loop runs straight along memory and vectorises.
+// The multiplier repeats every 48 lanes (a whole number of pixels and of vector widths).
+constexpr int kPattern = 48;
+constexpr int kStripBytes = kPattern * 32;
+
+void columnPass(uint8_t* p, std::ptrdiff_t rowBytes, int height, const uint32_t (&mul)[kPattern]) {
+  uint32_t sums[kStripBytes];
+  for (std::ptrdiff_t x0 = 0; x0 < rowBytes; x0 += kStripBytes) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, rowBytes - x0));
+    const int whole = n - n % kPattern;
+    std::fill_n(sums, n, 0u);
+    uint8_t* row = p + x0;
+    for (int y = 0; y < height; ++y, row += rowBytes) {
+      for (int j0 = 0; j0 < whole; j0 += kPattern) {
+        uint8_t* q = row + j0;
+        uint32_t* s = sums + j0;
+        for (int k = 0; k < kPattern; ++k) {
+          const uint32_t in = q[k];
+          const uint32_t out = divide(s[k], mul[k]);
+          q[k] = static_cast<uint8_t>(out);
+          s[k] += in - out;
+        }
+      }
+      for (int j = whole; j < n; ++j) {
+        const uint32_t in = row[j];
+        const uint32_t out = divide(sums[j], mul[j % kPattern]);
+        row[j] = static_cast<uint8_t>(out);
+        sums[j] += in - out;
+      }
+    }
+  }
+}
+
+// One channel of an interleaved frame, for the rare partial selections.
+void filterOneChannel(uint8_t* p, int width, int height, int channel, uint32_t m) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* q = p + y * rowBytes + channel;
+    uint32_t s = 0;
+    for (int x = 0; x < width; ++x, q += 3) {
+      const uint32_t in = *q, out = divide(s, m);
+      *q = static_cast<uint8_t>(out);
+      s += in - out;
+    }
+  }
+  for (int x = 0; x < width; ++x) {
+    uint8_t* q = p + 3 * x + channel;
+    uint32_t s = 0;
+    for (int y = 0; y < height; ++y, q += rowBytes) {
+      const uint32_t in = *q, out = divide(s, m);
+      *q = static_cast<uint8_t>(out);
+      s += in - out;
+    }
+  }
+}
+
+}  // namespace
+
+void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
+                   const int32_t divisor[3]) {
+  if (width <= 0 || height <= 0) return;
+  unsigned live = 0;
+  for (int c = 0; c < 3; ++c)
+    if ((channels & (1u << c)) && validDivisor(divisor[c])) live |= 1u << c;
+  if (live == kFilterAll) {
+    const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
+    uint32_t pattern[kPattern];
+    for (int k = 0; k < kPattern; ++k) pattern[k] = m3[k % 3];
+    rowPass<3>(pixels, width, height, m3);
+    columnPass(pixels, static_cast<std::ptrdiff_t>(width) * 3, height, pattern);
+    return;
+  }
+  for (int c = 0; c < 3; ++c)
+    if (live & (1u << c)) filterOneChannel(pixels, width, height, c, reciprocal(divisor[c]));
+}
+
+void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor) {
+  if (width <= 0 || height <= 0 || !validDivisor(divisor)) return;
+  const uint32_t m = reciprocal(divisor);
+  uint32_t pattern[kPattern];
+  std::fill_n(pattern, kPattern, m);
+  rowPass<1>(plane, width, height, &m);
+  columnPass(plane, width, height, pattern);
+}
+
+}  // namespace vz
