@@ -8,7 +8,7 @@
 namespace vz {
 
 VideoEngine::VideoEngine()
-    : fileName{},
+    : fileName(),
       sourceIsFile(0),
       mode(0),
       invertRed(0),

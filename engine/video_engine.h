@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "engine/effect_mode.h"
 #include "engine/rand15.h"
@@ -13,7 +14,6 @@ inline constexpr int kHueSize = 768;
 inline constexpr int kSlotInts = 128;
 inline constexpr int kSlotCount = 30;
 inline constexpr int kPresetInts = kSlotInts * kSlotCount;  // 3840
-inline constexpr int kFileNameChars = 256;
 
 // The one engine: every live setting, the hue wheel, the palette, the colour-cycle state
 // and the preset store. The handlers write the fields directly; fields that the streaming
@@ -22,7 +22,7 @@ inline constexpr int kFileNameChars = 256;
 struct VideoEngine {
   VideoEngine();
 
-  wchar_t fileName[kFileNameChars];
+  std::string fileName;  // MPEG file path, the file system's bytes; empty: none chosen
   int32_t sourceIsFile;
   uint8_t mode;  // an EffectMode value, or any other byte from a bank
   uint8_t invertRed;

@@ -9,7 +9,7 @@ namespace {
 TEST(EngineState, StartsWithTheDocumentedValues) {
   static const VideoEngine e;
   EXPECT_EQ(e.mode, 0);
-  EXPECT_EQ(e.fileName[0], L'\0');
+  EXPECT_TRUE(e.fileName.empty());
   EXPECT_EQ(e.currentRed + e.currentGreen + e.currentBlue, 3 * 255);
   EXPECT_EQ(e.lowPassRed + e.lowPassGreen + e.lowPassBlue, 3);
   for (auto f : {&VideoEngine::gainRed, &VideoEngine::outputRed, &VideoEngine::colorAmount,

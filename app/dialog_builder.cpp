@@ -1,0 +1,106 @@
+#include "app/dialog_builder.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+
+#include "app/track_bar.h"
+
+namespace vz {
+
+namespace {
+
+QFrame* filledFrame(QWidget* parent, const QColor& color) {
+  auto* frame = new QFrame(parent);
+  frame->setAutoFillBackground(true);
+  QPalette palette = frame->palette();
+  palette.setColor(QPalette::Window, color);
+  frame->setPalette(palette);
+  return frame;
+}
+
+QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
+  const QString caption = QString::fromUtf8(row.caption);
+  switch (row.kind) {
+    case ControlKind::BlackRect:
+      return filledFrame(parent, Qt::black);
+    case ControlKind::GreyRect:
+      return filledFrame(parent, QColor(128, 128, 128));
+    case ControlKind::BlackFrame: {
+      auto* frame = new QFrame(parent);
+      frame->setFrameShape(QFrame::Box);
+      frame->setLineWidth(2);
+      return frame;
+    }
+    case ControlKind::Label:
+    case ControlKind::LabelRight: {
+      auto* label = new QLabel(caption, parent);
+      label->setAlignment((row.kind == ControlKind::LabelRight ? Qt::AlignRight : Qt::AlignLeft) |
+                          Qt::AlignTop);
+      return label;
+    }
+    case ControlKind::GroupBox:
+      return new QGroupBox(caption, parent);
+    case ControlKind::PushButton: {
+      auto* button = new QPushButton(caption, parent);
+      button->setAutoDefault(false);  // Enter is the dialog's, not the focused button's default
+      return button;
+    }
+    case ControlKind::CheckBox: {
+      if (row.style & kPushLike) {
+        auto* button = new QPushButton(caption, parent);
+        button->setCheckable(true);  // stays pressed in while checked
+        button->setAutoDefault(false);
+        return button;
+      }
+      auto* box = new QCheckBox(caption, parent);
+      if (row.style & kTextLeft) box->setLayoutDirection(Qt::RightToLeft);
+      return box;
+    }
+    case ControlKind::RadioButton:
+      return new QRadioButton(caption, parent);
+    case ControlKind::SliderH:
+      return new TrackBar(Qt::Horizontal, parent);
+    case ControlKind::SliderV:
+      return new TrackBar(Qt::Vertical, parent);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+BuiltDialog buildDialog(QWidget* dialog,
+                        const std::function<QWidget*(const ControlRow&, QWidget*)>& custom) {
+  BuiltDialog built;
+  QButtonGroup* group = nullptr;
+  const auto tabOrder = dialogTabOrder();
+  for (const ControlRow& row : dialogTemplate()) {
+    QWidget* widget = custom ? custom(row, dialog) : nullptr;
+    if (widget == nullptr) widget = makeWidget(row, dialog);
+    widget->setGeometry(unitsToPixelsX(row.x), unitsToPixelsY(row.y), unitsToPixelsX(row.width),
+                        unitsToPixelsY(row.height));
+    const bool tabStop = std::find(tabOrder.begin(), tabOrder.end(), row.id) != tabOrder.end() ||
+                         (row.style & kHidden && row.id != kNoId);
+    widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
+    if (row.kind == ControlKind::RadioButton) {
+      if (row.style & kGroupStart || group == nullptr) group = new QButtonGroup(dialog);
+      group->addButton(static_cast<QRadioButton*>(widget), row.id);
+      built.radioGroup[row.id] = group;
+    }
+    widget->setVisible(!(row.style & kHidden));
+    if (row.id != kNoId) {
+      widget->setObjectName(QString::number(row.id));
+      built.controls[row.id] = widget;
+    }
+  }
+  for (size_t i = 1; i < tabOrder.size(); ++i)
+    QWidget::setTabOrder(built.controls.at(tabOrder[i - 1]), built.controls.at(tabOrder[i]));
+  return built;
+}
+
+}  // namespace vz

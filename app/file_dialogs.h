@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vz {
+
+// Flags of the classic file dialogs that the commands use.
+inline constexpr unsigned kOfnOverwritePrompt = 0x0002;
+inline constexpr unsigned kOfnHideReadOnly = 0x0004;
+inline constexpr unsigned kOfnFileMustExist = 0x1000;
+
+struct FileDialogRequest {
+  std::string description;       // e.g. "Mpeg {*.mpg}"
+  std::string pattern;           // e.g. "*.mpg", matched regardless of case
+  unsigned flags = 0;            // kOfn... bits
+  std::string defaultExtension;  // appended to a name typed without one
+  int maxChars = 512;            // a longer path fails the dialog, as a full name buffer did
+};
+
+// The system's open and save dialogs, owned by the main dialog. Paths are the file system's
+// bytes (UTF-8 on our systems). Empty when cancelled or failed. Tests script the choice.
+class FileDialogs {
+ public:
+  virtual ~FileDialogs() = default;
+  virtual std::optional<std::string> getOpenFileName(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> getSaveFileName(const FileDialogRequest& request) = 0;
+};
+
+}  // namespace vz

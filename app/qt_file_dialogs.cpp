@@ -1,0 +1,46 @@
+#include "app/qt_file_dialogs.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <cctype>
+
+namespace vz {
+
+std::string anyCasePattern(const std::string& pattern) {
+  std::string out;
+  for (char c : pattern) {
+    const auto u = static_cast<unsigned char>(c);
+    if (std::isalpha(u))
+      out += std::string("[") + static_cast<char>(std::tolower(u)) +
+             static_cast<char>(std::toupper(u)) + "]";
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request, bool save) {
+  QFileDialog dialog(owner_);
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(!save && (request.flags & kOfnFileMustExist) ? QFileDialog::ExistingFile
+                                                                  : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !(request.flags & kOfnOverwritePrompt));
+  dialog.setNameFilter(
+      QString::fromStdString(request.description + " (" + anyCasePattern(request.pattern) + ")"));
+  dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString path = dialog.selectedFiles().front();
+  if (path.size() >= request.maxChars) return std::nullopt;
+  return QFile::encodeName(path).toStdString();
+}
+
+std::optional<std::string> QtFileDialogs::getOpenFileName(const FileDialogRequest& request) {
+  return run(request, false);
+}
+
+std::optional<std::string> QtFileDialogs::getSaveFileName(const FileDialogRequest& request) {
+  return run(request, true);
+}
+
+}  // namespace vz

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/file_dialogs.h"
+#include "app/message_boxes.h"
+#include "engine/video_engine.h"
+#include "source/graph_control.h"
+
+namespace vz::test {
+
+struct ShownBox {
+  std::string text, caption;
+  unsigned style;
+};
+
+// Message boxes answered from a script (Yes when the script has run out).
+struct ScriptedBoxes : MessageBoxes {
+  std::deque<int> answers;
+  std::vector<ShownBox> shown;
+  int show(const std::string& text, const std::string& caption, unsigned style) override {
+    shown.push_back({text, caption, style});
+    if (answers.empty()) return (style & 0xF) == kMbYesNo ? kIdYes : kIdOk;
+    const int a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+// File dialogs answered from a script; nullopt is a cancel.
+struct ScriptedFiles : FileDialogs {
+  std::deque<std::optional<std::string>> answers;
+  std::vector<FileDialogRequest> requests;
+  std::vector<bool> wasSave;
+  std::optional<std::string> next(const FileDialogRequest& r, bool save) {
+    requests.push_back(r);
+    wasSave.push_back(save);
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::optional<std::string> getOpenFileName(const FileDialogRequest& r) override {
+    return next(r, false);
+  }
+  std::optional<std::string> getSaveFileName(const FileDialogRequest& r) override {
+    return next(r, true);
+  }
+};
+
+// A media graph that records what it is asked, and lets the test deliver frames.
+struct RecordingGraph : GraphControl {
+  explicit RecordingGraph(VideoEngine& e) : engine(e) {}
+  VideoEngine& engine;
+  std::vector<std::string> calls;
+  FrameTarget* target = nullptr;
+  void stopAndRelease() override { calls.push_back("stopAndRelease"); }
+  void startSource(FrameTarget* window) override {
+    calls.push_back(engine.sourceIsFile ? "startSource file" : "startSource capture");
+    target = window;
+  }
+  void run() override { calls.push_back("run"); }
+  void releaseGraph() override { calls.push_back("releaseGraph"); }
+};
+
+}  // namespace vz::test

@@ -1,0 +1,214 @@
+// The main dialog on the offscreen platform: template, start-up, painting, source commands
+// and closing.
+#include <QImage>
+#include <set>
+
+#include "app/preview_widget.h"
+#include "app/track_bar.h"
+#include "res/dialog_template.h"
+#include "tests/dialog_fixture.h"
+
+namespace vz::test {
+namespace {
+
+TEST(DialogTemplate, HoldsEveryControlOnceWithItsKind) {
+  const auto rows = dialogTemplate();
+  ASSERT_EQ(rows.size(), 110u);
+  std::set<int> ids;
+  int hidden = 0, sliders = 0, letters = 0;
+  for (const ControlRow& r : rows) {
+    if (r.id != kNoId) EXPECT_TRUE(ids.insert(r.id).second) << r.id;
+    hidden += (r.style & kHidden) != 0;
+    sliders += r.kind == ControlKind::SliderH || r.kind == ControlKind::SliderV;
+    if (r.id >= kIdLetterA && r.id <= kIdLetterZ) {
+      ++letters;
+      EXPECT_EQ(r.caption[0], 'A' + (r.id - kIdLetterA));
+      EXPECT_EQ(r.width, 12);
+      EXPECT_EQ(r.height, 10);
+    }
+  }
+  EXPECT_EQ(ids.size(), 90u);  // 1001..1091 but 1048
+  EXPECT_EQ(hidden, 6);
+  EXPECT_EQ(sliders, 17);
+  EXPECT_EQ(letters, 26);
+  EXPECT_EQ(dialogTabOrder().size(), 83u);
+}
+
+class Dialog : public DialogFixture {};
+
+TEST_F(Dialog, LaysTheTemplateOutAtTwoAndAHalfByTwoAndAQuarter) {
+  EXPECT_EQ(w(kIdGainRed)->geometry(), QRect(90, 509, 243, 23));
+  EXPECT_EQ(w(kIdLetterA)->geometry(), QRect(113, 653, 30, 23));
+  EXPECT_EQ(w(kIdFullScreen)->geometry(), QRect(915, 74, 100, 61));
+  EXPECT_EQ(dialog->windowTitle(), "Video Zarnix");
+  EXPECT_EQ(button(kIdFullScreen)->text(), "Full Screen");
+  EXPECT_EQ(button(kIdModeFirst + 3)->text(), "LUT ");
+  for (int id : {kIdRun, kIdStop, kIdVideo, kIdMpg, kIdRefresh, kIdAvi})
+    EXPECT_TRUE(w(id)->isHidden()) << id;
+}
+
+TEST_F(Dialog, StartsLiveVideoWithEveryControlVisibleAndSlidersAtTheirLowEnds) {
+  EXPECT_EQ(graph->calls,
+            (std::vector<std::string>{"stopAndRelease", "startSource capture", "run"}));
+  EXPECT_EQ(graph->target, &dialog->previewControl->frameTarget());
+  EXPECT_EQ(w(kIdPreview)->geometry(), QRect(0, 0, 720, 480));
+  EXPECT_TRUE(button(kIdVideoRadio)->isChecked());
+  EXPECT_TRUE(button(kIdModeFirst)->isChecked());
+  for (int id = kIdInvertRed; id <= kIdColor; ++id) EXPECT_TRUE(w(id)->isVisible()) << id;
+  for (int id : {kIdFloor, kIdLowPassRed, kIdLowPassGreen, kIdLowPassBlue})
+    EXPECT_EQ(ops().sliderPos(id), 1) << id;
+  for (int id : {kIdTintRed, kIdGainRed, kIdQuantizeBlue, kIdOutputGreen, kIdTintBlue, kIdColor})
+    EXPECT_EQ(ops().sliderPos(id), 0) << id;
+  EXPECT_EQ(w(kIdPaletteFirst)->geometry(), QRect(868, 12, 30, 22));
+  EXPECT_EQ(w(kIdRange)->geometry(), QRect(740, 450, 90, 25));
+  EXPECT_EQ(mainDialogWindow, &ops());
+  EXPECT_EQ(engine().invertRed, 0);  // the engine keeps its own start values
+  EXPECT_EQ(engine().gainRed, 0);
+}
+
+TEST_F(Dialog, NoControlCoversThePaintedAreasOrTheMovedButtons) {
+  std::vector<QRect> kept = {QRect(740, 12, 70, 338), QRect(838, 12, 20, 455)};
+  for (int id = kIdPaletteFirst; id <= kIdRange; ++id) kept.push_back(w(id)->geometry());
+  for (const QObject* child : dialog->children()) {
+    const auto* widget = qobject_cast<const QWidget*>(child);
+    if (widget == nullptr || widget->isHidden() || !widget->isWidgetType()) continue;
+    const int id = widget->objectName().toInt();
+    if (id >= kIdPaletteFirst && id <= kIdRange) continue;
+    for (const QRect& area : kept)
+      EXPECT_FALSE(widget->geometry().intersects(area))
+          << "control " << id << " at " << widget->geometry().x() << "," << widget->geometry().y();
+  }
+}
+
+TEST_F(Dialog, FocusStartsOnRedInvertAndTabFollowsTheListedOrder) {
+  EXPECT_EQ(QApplication::focusWidget(), w(kIdInvertRed));
+  QTest::keyClick(w(kIdInvertRed), Qt::Key_Space);
+  EXPECT_EQ(engine().invertRed, 1);
+  QWidget* at = w(kIdInvertRed);
+  for (int expected : {kIdTintRed, kIdGainRed, kIdGainGreen}) {
+    QTest::keyClick(at, Qt::Key_Tab);
+    at = QApplication::focusWidget();
+    EXPECT_EQ(at, w(expected));
+  }
+  EXPECT_EQ(graph->calls.size(), 3u);  // none of that touched the graph
+}
+
+TEST_F(Dialog, PaintsSwatchesBarsCurrentColourAndMarkers) {
+  const QImage image = dialog->grab().toImage();
+  EXPECT_EQ(image.pixelColor(848, 22), QColor(240, 240, 240));
+  EXPECT_EQ(image.pixelColor(848, 12 + 29 * 15 + 10), QColor(0, 0, 0));
+  EXPECT_EQ(image.pixelColor(750, 100), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(775, 100), QColor(0, 255, 0));
+  EXPECT_EQ(image.pixelColor(800, 266), QColor(0, 0, 255));
+  EXPECT_EQ(image.pixelColor(775, 315), QColor(255, 255, 255));
+  for (int x : {740, 759, 765, 790, 809})
+    EXPECT_EQ(image.pixelColor(x, 12), QColor(Qt::white)) << x;
+  EXPECT_EQ(image.pixelColor(750, 14), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(360, 240), QColor(Qt::black));  // the preview before any frame
+}
+
+TEST_F(Dialog, MpegBeforeAnyFileExplainsAndKeepsTheCameraRunning) {
+  click(kIdMpegRadio);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, "You must select a Mpg file first.\n\n");
+  EXPECT_EQ(boxes.shown[0].caption, "File not selected");
+  EXPECT_EQ(boxes.shown[0].style, kMbIconInformation);
+  EXPECT_TRUE(button(kIdVideoRadio)->isChecked());
+  EXPECT_FALSE(button(kIdMpegRadio)->isChecked());
+  EXPECT_EQ(graph->calls.size(), 3u);
+  EXPECT_EQ(engine().sourceIsFile, 0);
+}
+
+TEST_F(Dialog, SelectMpegThenMpegPlaysTheFile) {
+  files.answers = {std::nullopt, "/clips/étude.mpg"};
+  click(kIdSelectMpeg);  // cancelled: nothing changes
+  EXPECT_TRUE(engine().fileName.empty());
+  click(kIdSelectMpeg);
+  ASSERT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(files.requests[1].description, "Mpeg {*.mpg}");
+  EXPECT_EQ(files.requests[1].pattern, "*.mpg");
+  EXPECT_EQ(files.requests[1].flags, 0x1004u);
+  EXPECT_EQ(files.requests[1].defaultExtension, "MPG");
+  EXPECT_EQ(engine().fileName, "/clips/étude.mpg");
+  EXPECT_EQ(graph->calls.size(), 3u);  // choosing does not switch
+
+  ops().placeControl(kIdPreview, 0, 0, 1920, 1080, Stacking::Top);
+  click(kIdMpegRadio);
+  EXPECT_EQ(engine().sourceIsFile, 1);
+  EXPECT_EQ(std::vector<std::string>(graph->calls.begin() + 3, graph->calls.end()),
+            (std::vector<std::string>{"stopAndRelease", "startSource file", "run"}));
+  EXPECT_EQ(w(kIdPreview)->geometry(), QRect(0, 0, 720, 480));
+  EXPECT_TRUE(button(kIdMpegRadio)->isChecked());
+
+  click(kIdMpegRadio);  // already checked: plays again from the start
+  EXPECT_EQ(graph->calls.size(), 9u);
+  click(kIdVideoRadio);
+  EXPECT_EQ(graph->calls.back(), "run");
+  EXPECT_EQ(graph->calls[graph->calls.size() - 2], "startSource capture");
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Dialog, HiddenSourceButtonsKeepTheirCommands) {
+  button(kIdStop)->click();
+  EXPECT_TRUE(button(kIdVideoRadio)->isChecked());
+  button(kIdRun)->click();  // no file yet
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  engine().fileName = "/x.mpg";
+  button(kIdRun)->click();
+  EXPECT_TRUE(button(kIdMpegRadio)->isChecked());
+  EXPECT_EQ(engine().sourceIsFile, 1);
+  button(kIdAvi)->click();
+  button(kIdAvi)->click();
+  button(kIdAvi)->click();
+  EXPECT_EQ(engine().aviFlag, 1);
+}
+
+TEST_F(Dialog, CheckingFromCodeRunsNothing) {
+  ops().checkDlgButton(kIdInvertRed, true);
+  ops().checkRadioButton(kIdModeFirst, kIdModeLast, kIdModeFirst + 1);
+  ops().checkRadioButton(kIdVideoRadio, kIdMpegRadio, kIdMpegRadio);
+  QApplication::processEvents();
+  EXPECT_EQ(engine().invertRed, 0);
+  EXPECT_EQ(engine().mode, 0);
+  EXPECT_EQ(graph->calls.size(), 3u);
+  ops().checkRadioButton(kIdModeFirst, kIdModeLast, 0);  // outside the range: all clear
+  for (int id = kIdModeFirst; id <= kIdModeLast; ++id) EXPECT_FALSE(button(id)->isChecked());
+}
+
+TEST_F(Dialog, ClosingReleasesTheGraphOnceBeforeTheRunEnds) {
+  dialog->close();
+  EXPECT_EQ(graph->calls.back(), "releaseGraph");
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_FALSE(dialog->isVisible());
+  dialog.reset();  // the destructor must not release again
+  SUCCEED();
+}
+
+TEST_F(Dialog, EnterWithASliderFocusedEndsTheProgramAfterTheTeardown) {
+  key(kIdGainGreen, Qt::Key_Return);
+  EXPECT_EQ(graph->calls.back(), "releaseGraph");
+  EXPECT_EQ(dialog->graphReleases(), 1);
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(Dialog, EscapeNeverCloses) {
+  key(kIdGainGreen, Qt::Key_Escape);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->graphReleases(), 0);
+}
+
+TEST_F(Dialog, PreviewDrawsTheNewestFrameStretchedAndUpright) {
+  // A 2 x 2 frame, bottom row first: red, green below; blue, white on top.
+  const uint8_t frame[] = {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
+  graph->target->receiveFrame(frame, 2, 2);
+  QApplication::processEvents();
+  const QImage image = w(kIdPreview)->grab().toImage();
+  EXPECT_EQ(image.pixelColor(100, 100), QColor(0, 0, 255));  // top left: blue
+  EXPECT_EQ(image.pixelColor(700, 100), QColor(255, 255, 255));
+  EXPECT_EQ(image.pixelColor(100, 400), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(700, 400), QColor(0, 255, 0));
+}
+
+}  // namespace
+}  // namespace vz::test
