@@ -43,6 +43,7 @@ enum ControlId : int {
   kIdModeLast = 1057,
   kIdLetterA = 1058,  // .. 1083 "Z"
   kIdLetterZ = 1083,
+  kIdLetterQ = 1058 + 16,
   kIdSaveToggle = 1084,
   kIdInfo = 1085,
   kIdSavePresets = 1086,
