@@ -11,8 +11,10 @@
 #include "app/preview_widget.h"
 #include "app/track_bar.h"
 #include "engine/shared_value.h"
+#include "palette/palette_editor.h"
 #include "panel/control_bindings.h"
 #include "panel/screen_input.h"
+#include "presets/preset_commands.h"
 #include "res/control_ids.h"
 
 namespace vz {
@@ -43,6 +45,17 @@ const Binding kBindings[] = {
     {kIdInvertGreen, kIdInvertBlue, nullptr, &EffectDialog::OnInvert},
     {kIdMirror, kIdMirror, nullptr, &EffectDialog::OnInvert},
     {kIdModeFirst, kIdModeLast, nullptr, &EffectDialog::OnModeRadio},
+    {kIdPaletteFirst, kIdPaletteLast, nullptr, &EffectDialog::OnPaletteButton},
+    {kIdRandom, kIdRandom, &EffectDialog::OnRandom, nullptr},
+    {kIdRamp, kIdRamp, &EffectDialog::OnRamp, nullptr},
+    {kIdLimit, kIdLimit, &EffectDialog::OnLimit, nullptr},
+    {kIdRange, kIdRange, &EffectDialog::OnRange, nullptr},
+    {kIdColorCycle, kIdColorCycle, &EffectDialog::OnColorCycle, nullptr},
+    {kIdLetterA, kIdLetterZ, nullptr, &EffectDialog::OnPresetButton},
+    {kIdSaveToggle, kIdSaveToggle, &EffectDialog::OnSaveToggle, nullptr},
+    {kIdSavePresets, kIdSavePresets, &EffectDialog::OnSavePresets, nullptr},
+    {kIdLoadPresets, kIdLoadPresets, &EffectDialog::OnLoadPresets, nullptr},
+    {kIdInfo, kIdInfo, &EffectDialog::OnInfo, nullptr},
 };
 
 // Letter keys by their position on the keyboard (evdev key codes as X11 reports them), for
@@ -75,7 +88,8 @@ QColor byteColor(int32_t r, int32_t g, int32_t b) {
 
 }  // namespace
 
-EffectDialog::EffectDialog(GraphFactory makeGraph, MessageBoxes& boxes, FileDialogs& files) {
+EffectDialog::EffectDialog(GraphFactory makeGraph, MessageBoxes& boxes, FileDialogs& files)
+    : boxes_(boxes), files_(files) {
   setWindowTitle(QStringLiteral("Video Zarnix"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -232,6 +246,48 @@ void EffectDialog::OnInvert(int id) {
 
 void EffectDialog::OnModeRadio(int id) {
   onModeRadio(engine, *ops_, id);
+}
+
+void EffectDialog::OnPaletteButton(int id) {
+  pickPaletteEntry(engine, id - kIdPaletteFirst);
+  invalidateArea(kPaletteStripArea);
+}
+
+void EffectDialog::OnRandom() {
+  generateRandom(engine, engine.paletteRandom);
+  invalidateArea(kPaletteStripArea);
+}
+
+void EffectDialog::OnRamp() {
+  generateRamp(engine, engine.paletteRandom);
+  invalidateArea(kPaletteStripArea);
+}
+
+void EffectDialog::OnLimit() {
+  generateLimit(engine, engine.paletteRandom);
+  invalidateArea(kPaletteStripArea);
+}
+
+void EffectDialog::OnRange() {
+  armRange(engine);
+}
+void EffectDialog::OnColorCycle() {
+  toggleFlag(engine.colorCycle);
+}
+void EffectDialog::OnPresetButton(int id) {
+  storeOrRecallPreset(engine, *ops_, id - kIdLetterA);
+}
+void EffectDialog::OnSaveToggle() {
+  toggleSaveArmed(engine);
+}
+void EffectDialog::OnSavePresets() {
+  savePresets(engine, *ops_, boxes_, files_);
+}
+void EffectDialog::OnLoadPresets() {
+  loadPresets(engine, *ops_, boxes_, files_);
+}
+void EffectDialog::OnInfo() {
+  showInfo(boxes_);
 }
 
 void EffectDialog::releaseGraphOnce() {

@@ -77,6 +77,17 @@ class EffectDialog final : public QDialog {
   void OnInvert(int id);
   void OnModeRadio(int id);
   void OnFullScreen();
+  void OnPaletteButton(int id);
+  void OnRandom();
+  void OnRamp();
+  void OnLimit();
+  void OnRange();
+  void OnColorCycle();
+  void OnPresetButton(int id);
+  void OnSaveToggle();
+  void OnSavePresets();
+  void OnLoadPresets();
+  void OnInfo();
   void OnOK();
   void OnClose();
 
@@ -92,6 +103,8 @@ class EffectDialog final : public QDialog {
   void releaseGraphOnce();
   bool preTranslateKey(QKeyEvent* event);
 
+  MessageBoxes& boxes_;
+  FileDialogs& files_;
   BuiltDialog built_;
   std::unique_ptr<QtDialogOps> ops_;
   std::unique_ptr<GraphControl> graph_;

@@ -73,6 +73,22 @@ TEST_F(FrameFilter, PaletteFileSetsAllThreeChannels) {
   EXPECT_EQ(e.paletteBlue[15], 27000);
 }
 
+TEST_F(FrameFilter, PaletteEditorOptionsApplyInOrder) {
+  apply({"--size", "1x1", "--current", "10,20,30", "--pick", "3", "--range", "--pick", "0", "--pick",
+         "15"});
+  EXPECT_EQ(e.paletteGreen[3], 20);
+  EXPECT_EQ(e.paletteRed[0], 240);  // the default ramp blended into itself
+  EXPECT_EQ(e.paletteRed[3], 192);
+  EXPECT_EQ(e.rampState, 0);
+  apply({"--size", "1x1", "--current", "254,1,1", "--random", "--cycle", "1", "--mode", "lut"});
+  for (int k = 0; k < kPaletteSize; ++k) EXPECT_EQ(e.paletteGreen[k], 0);
+  Rand15 fresh;
+  EXPECT_EQ(e.cycleRandom.next(), fresh.next());  // the cycling's sequence is untouched
+  EXPECT_THROW(apply({"--size", "1x1", "--pick", "16"}), FxUsageError);
+  EXPECT_THROW(apply({"--size", "1x1", "--current", "256,0,0"}), FxUsageError);
+  EXPECT_THROW(apply({"--size", "1x1", "--ramp=1"}), FxUsageError);
+}
+
 TEST_F(FrameFilter, BadUsageIsOneClearError) {
   const std::string shortBank = writeFile("short.pvl", std::string(1000, 'x'));
   const std::string fewInts = writeFile("few.txt", "1 2 3");

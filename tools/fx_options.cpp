@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "engine/shared_value.h"
+#include "palette/palette_editor.h"
 #include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
 
@@ -161,6 +162,21 @@ std::vector<Option> options() {
       {"--bank", true, [](const std::string& v, E& e, FxRun&) { loadBank(e, v); }},
       {"--preset", true,
        [](const std::string& v, E& e, FxRun&) { recallSlotFields(e, parseSlot(v)); }},
+      {"--current", true,
+       [](const std::string& v, E& e, FxRun&) {
+         const auto c = parseTriple("--current", v, 255);
+         e.currentRed = c[0], e.currentGreen = c[1], e.currentBlue = c[2];
+       }},
+      {"--random", false,
+       [](const std::string&, E& e, FxRun&) { generateRandom(e, e.paletteRandom); }},
+      {"--ramp", false, [](const std::string&, E& e, FxRun&) { generateRamp(e, e.paletteRandom); }},
+      {"--limit", false,
+       [](const std::string&, E& e, FxRun&) { generateLimit(e, e.paletteRandom); }},
+      {"--range", false, [](const std::string&, E& e, FxRun&) { armRange(e); }},
+      {"--pick", true,
+       [](const std::string& v, E& e, FxRun&) {
+         pickPaletteEntry(e, static_cast<int>(parseInt("--pick", v, 0, 15)));
+       }},
       {"--frames", true,
        [](const std::string& v, E&, FxRun& run) {
          run.frames = parseInt("--frames", v, 0, INT32_MAX);
@@ -261,6 +277,13 @@ Options apply in the order given; values are engine values, not slider positions
                       -1000000..1000000
   --bank FILE         load a 3840-byte bank file into the preset store
   --preset LETTER     recall slot A..Z from the store as it stands (all zero without --bank)
+  --current R,G,B     the palette editor's current colour, 0..255 each
+  --random            palette entries: random fractions of the current colour
+  --ramp              palette: the grey ramp lifted by random fractions of it
+  --limit             palette: the grey ramp lifted by even amounts up to 30
+  --range             the next two --pick options choose the ends of a blend
+  --pick K            palette entry K (0..15, 0 is the top one) takes the current
+                      colour, or is an end of an armed --range
   --frames N          process exactly N frames; fewer on stdin is an error
   --dump-settings     print every setting to stderr after the options are applied
   --help              this text

@@ -1,0 +1,165 @@
+// Letter buttons, the Save toggle, the palette buttons and the bank commands, clicked on
+// the offscreen dialog with scripted file dialogs and message boxes.
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+
+#include "presets/preset_commands.h"
+#include "presets/preset_slot.h"
+#include "tests/dialog_fixture.h"
+
+namespace vz::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Presets : public DialogFixture {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    DialogFixture::SetUp();
+    dir = fs::temp_directory_path() /
+          ("vz-presets-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  int letter(char c) { return kIdLetterA + (c - 'A'); }
+};
+
+TEST_F(Presets, StoreWithSavePressedThenRecallRestoresTheLook) {
+  click(kIdModeFirst + 3);  // LUT
+  key(kIdGainRed, Qt::Key_End);
+  click(kIdInvertRed);
+  click(kIdRange);
+  click(kIdPaletteFirst + 2);  // a half-finished Range travels with the look
+  click(kIdSaveToggle);
+  EXPECT_TRUE(button(kIdSaveToggle)->isChecked());
+  click(letter('G'));
+  click(kIdSaveToggle);
+  EXPECT_EQ(engine().saveArmed, 0);
+
+  click(kIdModeFirst + 1);
+  click(kIdInvertRed);
+  key(kIdGainRed, Qt::Key_Home);
+  click(kIdColorCycle);
+  click(letter('G'));
+  EXPECT_EQ(engine().mode, 3);
+  EXPECT_EQ(engine().gainRed, 255);
+  EXPECT_EQ(engine().invertRed, 1);
+  EXPECT_EQ(engine().rampState, 16 + 2);
+  EXPECT_EQ(engine().colorCycle, 1);  // not part of a look
+  EXPECT_EQ(ops().sliderPos(kIdGainRed), 255);
+  EXPECT_TRUE(button(kIdInvertRed)->isChecked());
+  EXPECT_TRUE(button(kIdModeFirst + 3)->isChecked());
+  EXPECT_TRUE(w(kIdGainRed)->isHidden());  // LUT's own controls again
+
+  engine().paletteRed[6] = 0;
+  click(kIdPaletteFirst + 6);  // the recalled Range completes: 208 down to 0 in steps of 52
+  EXPECT_EQ(engine().rampState, 0);
+  EXPECT_EQ(engine().paletteRed[3], 156);
+}
+
+TEST_F(Presets, ANeverStoredSlotRecallsAllZeros) {
+  click(letter('Q'));
+  EXPECT_EQ(engine().paletteRed[0], 0);
+  EXPECT_EQ(engine().mode, 0);
+  EXPECT_EQ(ops().sliderPos(kIdFloor), 255);
+  EXPECT_EQ(ops().sliderPos(kIdColor), 100);
+  EXPECT_TRUE(button(kIdModeFirst)->isChecked());
+  const QImage image = dialog->grab().toImage();
+  EXPECT_EQ(image.pixelColor(848, 22), QColor(Qt::black));
+}
+
+TEST_F(Presets, WithSavePressedKeysRecallWhileButtonsStore) {
+  engine().gainRed = 40;
+  storeSlot(engine(), 5);
+  engine().gainRed = 7;
+  click(kIdSaveToggle);
+  key(kIdMirror, Qt::Key_F);
+  EXPECT_EQ(engine().gainRed, 40);
+  engine().gainRed = 9;
+  click(letter('F'));
+  EXPECT_EQ(engine().presetStore[5 * kSlotInts + kSlotSettings + 1], 9);
+  EXPECT_EQ(ops().sliderPos(kIdGainRed), 9);  // a store refreshes the controls too
+}
+
+TEST_F(Presets, BankSaveAndLoadWithTheirTitlesAndMessages) {
+  const std::string path = (dir / "looks.pvl").string();
+  engine().presetStore[100] = 300;
+  engine().fullScreen = 1;
+  files.answers = {path};
+  click(kIdSavePresets);
+  ASSERT_EQ(files.requests.size(), 1u);
+  EXPECT_TRUE(files.wasSave[0]);
+  EXPECT_EQ(files.requests[0].description, "Pavlune Presets {*.pvl}");
+  EXPECT_EQ(files.requests[0].pattern, "*.pvl");
+  EXPECT_EQ(files.requests[0].flags, 0x0006u);
+  EXPECT_EQ(files.requests[0].defaultExtension, "PVL");
+  EXPECT_EQ(dialog->windowTitle().toStdString(), "BANK:  " + path);
+  EXPECT_EQ(engine().fullScreen, 0);
+  EXPECT_EQ(fs::file_size(path), 3840u);
+
+  engine().presetStore[100] = 1;
+  dialog->setWindowTitle("before");
+  files.answers = {std::nullopt};  // cancelled: nothing, not even the title
+  click(kIdLoadPresets);
+  EXPECT_EQ(dialog->windowTitle(), "before");
+  EXPECT_EQ(files.requests.back().flags, 0x1004u);
+  files.answers = {path};
+  click(kIdLoadPresets);
+  EXPECT_EQ(engine().presetStore[100], 44);
+  EXPECT_TRUE(boxes.shown.empty());
+
+  const std::string shortFile = (dir / "short.pvl").string();
+  std::ofstream(shortFile) << std::string(1000, 'x');
+  dialog->setWindowTitle("before");
+  files.answers = {shortFile};
+  click(kIdLoadPresets);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, "Could not read...");
+  EXPECT_EQ(boxes.shown[0].caption, "Error");
+  EXPECT_EQ(boxes.shown[0].style, 0x10u);
+  EXPECT_EQ(engine().presetStore[0], 0);
+  EXPECT_EQ(dialog->windowTitle(), "before");
+
+  const std::string missing = (dir / "none" / "x.pvl").string();
+  files.answers = {missing, missing};
+  click(kIdLoadPresets);
+  click(kIdSavePresets);
+  ASSERT_EQ(boxes.shown.size(), 3u);
+  EXPECT_EQ(boxes.shown[1].text, "Can not open...");
+  EXPECT_EQ(boxes.shown[1].caption, missing);
+  EXPECT_EQ(boxes.shown[1].style, 0x2030u);
+  EXPECT_EQ(boxes.shown[2].text, "Can not open...");
+}
+
+TEST_F(Presets, InfoBoxIsLaidOutLineByLine) {
+  click(kIdInfo);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].caption, "Info");
+  EXPECT_EQ(boxes.shown[0].style, kMbIconInformation);
+  const std::string& text = boxes.shown[0].text;
+  EXPECT_EQ(text.substr(0, 3 + 37 + 3), "\n\n\nVideo Zarnix                         \n\n\n");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3 + 3 + 5 + 4);
+  EXPECT_EQ(text.substr(text.size() - 4), "\n\n\n\n");
+}
+
+TEST_F(Presets, PaletteButtonsAndGeneratorsRepaintTheStrip) {
+  QTest::mouseClick(dialog.get(), Qt::LeftButton, {}, QPoint(741, 100));  // red 167
+  click(kIdPaletteFirst);                                                 // "16", the top entry
+  QApplication::processEvents();
+  QImage image = dialog->grab().toImage();
+  EXPECT_EQ(image.pixelColor(848, 22), QColor(167, 255, 255));
+  click(kIdLimit);
+  QApplication::processEvents();
+  image = dialog->grab().toImage();
+  EXPECT_EQ(image.pixelColor(848, 22).red(), engine().paletteRed[0] & 0xFF);
+  click(kIdColorCycle);
+  click(kIdColorCycle);
+  click(kIdColorCycle);
+  EXPECT_EQ(engine().colorCycle, 1);
+}
+
+}  // namespace
+}  // namespace vz::test
