@@ -74,11 +74,11 @@ TEST_F(FrameFilter, PaletteFileSetsAllThreeChannels) {
 }
 
 TEST_F(FrameFilter, PaletteEditorOptionsApplyInOrder) {
-  apply({"--size", "1x1", "--current", "10,20,30", "--pick", "3", "--range", "--pick", "0", "--pick",
-         "15"});
+  apply({"--size", "1x1", "--current", "10,20,30", "--range", "--pick", "15", "--pick", "0", "--pick",
+         "3"});
   EXPECT_EQ(e.paletteGreen[3], 20);
   EXPECT_EQ(e.paletteRed[0], 240);  // the default ramp blended into itself
-  EXPECT_EQ(e.paletteRed[3], 192);
+  EXPECT_EQ(e.paletteRed[4], 176);
   EXPECT_EQ(e.rampState, 0);
   apply({"--size", "1x1", "--current", "254,1,1", "--random", "--cycle", "1", "--mode", "lut"});
   for (int k = 0; k < kPaletteSize; ++k) EXPECT_EQ(e.paletteGreen[k], 0);
