@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace vz {
+
+// Button sets, icons and answers of the toolkit's message boxes, with the classic values.
+inline constexpr unsigned kMbOk = 0x0;
+inline constexpr unsigned kMbYesNo = 0x4;
+inline constexpr unsigned kMbIconInformation = 0x40;
+
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+// Modal message boxes with no owner window, shown on the GUI thread. The toolkit layer
+// implements it; tests script the answers.
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  // text and caption are UTF-8; returns the answer (kIdOk, kIdYes, kIdNo).
+  virtual int show(const std::string& text, const std::string& caption, unsigned style) = 0;
+};
+
+}  // namespace vz
