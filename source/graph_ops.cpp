@@ -194,6 +194,7 @@ void logBusToStderr(GstBus* bus) {
           g_clear_error(&error);
           g_free(debug);
         }
+        gst_message_unref(message);  // a dropped message is the handler's to free
         return GST_BUS_DROP;
       },
       nullptr, nullptr);

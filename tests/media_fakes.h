@@ -76,8 +76,8 @@ struct TestDeviceSpec {
 // A live test pattern of width x height at 30 frames a second.
 inline std::string testPattern(int width, int height, const char* extra = "") {
   return "videotestsrc is-live=true pattern=ball " + std::string(extra) +
-         " ! video/x-raw,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
-         ",framerate=30/1";
+         " ! capsfilter caps=\"video/x-raw,format=I420,width=" + std::to_string(width) +
+         ",height=" + std::to_string(height) + ",framerate=30/1\"";
 }
 
 // Devices the test can change between builds; binds counts how often each was bound.
