@@ -17,16 +17,23 @@ struct ShownBox {
   unsigned style;
 };
 
-// Message boxes answered from a script (Yes when the script has run out).
+// Message boxes answering questions from a script (Yes when it runs out); a box with only
+// OK answers OK. Every box shown is remembered.
 struct ScriptedBoxes : MessageBoxes {
   std::deque<int> answers;
   std::vector<ShownBox> shown;
   int show(const std::string& text, const std::string& caption, unsigned style) override {
     shown.push_back({text, caption, style});
-    if (answers.empty()) return (style & 0xF) == kMbYesNo ? kIdYes : kIdOk;
+    if ((style & 0xF) != kMbYesNo) return kIdOk;
+    if (answers.empty()) return kIdYes;
     const int a = answers.front();
     answers.pop_front();
     return a;
+  }
+  int count(const std::string& caption) const {
+    int n = 0;
+    for (const auto& s : shown) n += s.caption == caption;
+    return n;
   }
 };
 

@@ -74,8 +74,8 @@ TEST_F(FrameFilter, PaletteFileSetsAllThreeChannels) {
 }
 
 TEST_F(FrameFilter, PaletteEditorOptionsApplyInOrder) {
-  apply({"--size", "1x1", "--current", "10,20,30", "--range", "--pick", "15", "--pick", "0", "--pick",
-         "3"});
+  apply({"--size", "1x1", "--current", "10,20,30", "--range", "--pick", "15", "--pick", "0",
+         "--pick", "3"});
   EXPECT_EQ(e.paletteGreen[3], 20);
   EXPECT_EQ(e.paletteRed[0], 240);  // the default ramp blended into itself
   EXPECT_EQ(e.paletteRed[4], 176);

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace vz {
+
+// The application: shows the main dialog modally; when it ends, the program ends.
+class EffectApp {
+ public:
+  // Runs the whole program; returns the process's exit status.
+  int InitInstance(int argc, char** argv);
+};
+
+}  // namespace vz

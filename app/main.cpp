@@ -1,0 +1,9 @@
+#include "app/effect_app.h"
+
+namespace {
+vz::EffectApp theApp;
+}
+
+int main(int argc, char** argv) {
+  return theApp.InitInstance(argc, argv);
+}

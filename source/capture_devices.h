@@ -1,0 +1,35 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vz {
+
+// One video capture device, as the device list offers it.
+class CaptureDevice {
+ public:
+  virtual ~CaptureDevice() = default;
+  // A named property ("FriendlyName", "Description") as UTF-8; false when the device has
+  // no such property.
+  virtual bool readProperty(const std::string& name, std::string& value) const = 0;
+  // The device's own source element (a full reference the caller owns), or null.
+  virtual GstElement* bindToObject() = 0;
+};
+
+// The video capture devices present now, in a stable order.
+class DeviceList {
+ public:
+  virtual ~DeviceList() = default;
+  virtual std::vector<std::unique_ptr<CaptureDevice>> videoInputDevices() = 0;
+};
+
+// The system's cameras and capture cards, through GStreamer's device monitor.
+class MonitorDeviceList final : public DeviceList {
+ public:
+  std::vector<std::unique_ptr<CaptureDevice>> videoInputDevices() override;
+};
+
+}  // namespace vz

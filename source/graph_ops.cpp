@@ -1,0 +1,223 @@
+#include "source/graph_ops.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vz {
+namespace {
+
+bool startsWith(const char* s, const char* prefix) {
+  return std::strncmp(s, prefix, std::strlen(prefix)) == 0;
+}
+
+// Streams that are not video stay undecoded: they are exposed and left unlinked.
+gboolean continueOnlyForVideo(GstElement*, GstPad*, GstCaps* caps, gpointer) {
+  if (caps == nullptr || gst_caps_get_size(caps) == 0) return TRUE;
+  const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+  for (const char* other : {"audio/", "text/", "subpicture/", "closedcaption/", "subtitle/"})
+    if (startsWith(name, other)) return FALSE;
+  return TRUE;
+}
+
+// Streaming thread: the first raw video pad that appears feeds the converter.
+void linkVideoPad(GstElement*, GstPad* pad, gpointer data) {
+  GstElement* convert = GST_ELEMENT(data);
+  GstCaps* caps = gst_pad_get_current_caps(pad);
+  if (caps == nullptr) caps = gst_pad_query_caps(pad, nullptr);
+  bool video = false;
+  if (caps != nullptr && gst_caps_get_size(caps) > 0)
+    video = startsWith(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "video/x-raw");
+  if (caps != nullptr) gst_caps_unref(caps);
+  if (!video) return;
+  GstPad* sink = gst_element_get_static_pad(convert, "sink");
+  if (!gst_pad_is_linked(sink)) gst_pad_link(pad, sink);
+  gst_object_unref(sink);
+}
+
+}  // namespace
+
+HResult findUnconnectedPin(GstElement* filter, PinDirection direction, GstPad** pin) {
+  if (pin == nullptr) return kEPointer;
+  *pin = nullptr;
+  if (filter == nullptr) return kEPointer;
+  const GstPadDirection wanted = direction == PinDirection::Input ? GST_PAD_SINK : GST_PAD_SRC;
+  GstIterator* it = gst_element_iterate_pads(filter);
+  HResult result = kEFail;
+  GValue item = G_VALUE_INIT;
+  bool done = false;
+  while (!done) {
+    switch (gst_iterator_next(it, &item)) {
+      case GST_ITERATOR_OK: {
+        auto* pad = GST_PAD(g_value_get_object(&item));
+        if (GST_PAD_DIRECTION(pad) == wanted && !gst_pad_is_linked(pad)) {
+          *pin = GST_PAD(gst_object_ref(pad));
+          result = kSOk;
+          done = true;
+        }
+        g_value_reset(&item);
+        break;
+      }
+      case GST_ITERATOR_RESYNC:
+        gst_iterator_resync(it);
+        break;
+      default:
+        done = true;
+        break;
+    }
+  }
+  g_value_unset(&item);
+  gst_iterator_free(it);
+  return result;
+}
+
+HResult connectPinToFilter(GstElement* graph, GstPad* output, GstElement* downstream) {
+  if (graph == nullptr || output == nullptr || downstream == nullptr) return kEPointer;
+  GstPad* input = nullptr;
+  const HResult found = findUnconnectedPin(downstream, PinDirection::Input, &input);
+  if (!succeeded(found)) return found;
+  const HResult hr = graphConnect(graph, output, input);
+  gst_object_unref(input);
+  return hr;
+}
+
+HResult connectFilterPair(GstElement* graph, GstElement* upstream, GstElement* downstream) {
+  if (graph == nullptr || upstream == nullptr || downstream == nullptr) return kEPointer;
+  GstPad* output = nullptr;
+  const HResult found = findUnconnectedPin(upstream, PinDirection::Output, &output);
+  if (!succeeded(found)) return found;
+  const HResult hr = connectPinToFilter(graph, output, downstream);
+  gst_object_unref(output);
+  return hr;
+}
+
+HResult graphConnect(GstElement* graph, GstPad* output, GstPad* input) {
+  if (graph == nullptr || output == nullptr || input == nullptr) return kEPointer;
+  GstCaps* offered = gst_pad_query_caps(output, nullptr);
+  GstCaps* accepted = gst_pad_query_caps(input, nullptr);
+  const bool direct = !gst_caps_is_any(offered) && gst_caps_can_intersect(offered, accepted);
+  gst_caps_unref(offered);
+  gst_caps_unref(accepted);
+  if (direct) return gst_pad_link(output, input) == GST_PAD_LINK_OK ? kSOk : kEFail;
+  return graphConnectConverted(graph, output, input);
+}
+
+HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input) {
+  if (graph == nullptr || output == nullptr || input == nullptr) return kEPointer;
+  GstElement* decode = gst_element_factory_make("decodebin", nullptr);
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  if (decode == nullptr || convert == nullptr) {
+    if (decode != nullptr) gst_object_unref(gst_object_ref_sink(decode));
+    if (convert != nullptr) gst_object_unref(gst_object_ref_sink(convert));
+    return kEFail;
+  }
+  gst_bin_add_many(GST_BIN(graph), decode, convert, nullptr);
+  g_signal_connect(decode, "autoplug-continue", G_CALLBACK(continueOnlyForVideo), nullptr);
+  // The handler holds the converter until the decoder bin goes away.
+  g_signal_connect_data(
+      decode, "pad-added", G_CALLBACK(linkVideoPad), gst_object_ref(convert),
+      [](gpointer data, GClosure*) { gst_object_unref(data); }, GConnectFlags(0));
+  GstPad* decodeSink = gst_element_get_static_pad(decode, "sink");
+  GstPad* convertSrc = gst_element_get_static_pad(convert, "src");
+  const bool linked = gst_pad_link(output, decodeSink) == GST_PAD_LINK_OK &&
+                      gst_pad_link(convertSrc, input) == GST_PAD_LINK_OK;
+  gst_object_unref(decodeSink);
+  gst_object_unref(convertSrc);
+  return linked ? kSOk : kEFail;
+}
+
+CaptureGraphBuilder::~CaptureGraphBuilder() {
+  if (graph_ != nullptr) gst_object_unref(graph_);
+}
+
+HResult CaptureGraphBuilder::setFiltergraph(GstElement* graph) {
+  if (graph == nullptr) return kEPointer;
+  if (graph_ != nullptr) gst_object_unref(graph_);
+  graph_ = GST_ELEMENT(gst_object_ref(graph));
+  return kSOk;
+}
+
+HResult CaptureGraphBuilder::renderStream(GstElement* source, GstElement* intermediate,
+                                          GstElement* sink) {
+  if (graph_ == nullptr || source == nullptr || intermediate == nullptr || sink == nullptr)
+    return kEPointer;
+  GstPad* output = nullptr;
+  GstPad* input = nullptr;
+  HResult hr = findUnconnectedPin(source, PinDirection::Output, &output);
+  if (succeeded(hr)) hr = findUnconnectedPin(intermediate, PinDirection::Input, &input);
+  if (succeeded(hr)) hr = graphConnectConverted(graph_, output, input);
+  if (output != nullptr) gst_object_unref(output);
+  if (input != nullptr) gst_object_unref(input);
+  if (!succeeded(hr)) return hr;
+  return connectFilterPair(graph_, intermediate, sink);
+}
+
+HResult addFilter(GstElement* graph, GstElement* filter, const char* name) {
+  if (graph == nullptr || filter == nullptr) return kEPointer;
+  gst_object_set_name(GST_OBJECT(filter), name);
+  // The bin sinks its own reference; the caller keeps the one it had.
+  return gst_bin_add(GST_BIN(graph), filter) ? kSOk : kEFail;
+}
+
+HResult removeFilter(GstElement* graph, GstElement* filter) {
+  if (graph == nullptr || filter == nullptr) return kEPointer;
+  return gst_bin_remove(GST_BIN(graph), filter) ? kSOk : kEFail;
+}
+
+GstElement* makeNullRenderer() {
+  GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+  if (sink != nullptr)
+    g_object_set(sink, "sync", TRUE, "enable-last-sample", FALSE, "qos", FALSE, nullptr);
+  return sink;
+}
+
+void logBusToStderr(GstBus* bus) {
+  gst_bus_set_sync_handler(
+      bus,
+      [](GstBus*, GstMessage* message, gpointer) -> GstBusSyncReply {
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        const char* kind = nullptr;
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+          gst_message_parse_error(message, &error, &debug);
+          kind = "error";
+        } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_WARNING) {
+          gst_message_parse_warning(message, &error, &debug);
+          kind = "warning";
+        }
+        if (kind != nullptr) {
+          std::fprintf(stderr, "video %s from %s: %s\n", kind, GST_OBJECT_NAME(message->src),
+                       error != nullptr ? error->message : "(no text)");
+          g_clear_error(&error);
+          g_free(debug);
+        }
+        gst_message_unref(message);  // a dropped message is the handler's to free
+        return GST_BUS_DROP;
+      },
+      nullptr, nullptr);
+}
+
+bool stopGraph(GstElement* graph, std::chrono::milliseconds timeout) {
+  if (graph == nullptr) return true;
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+  };
+  auto shared = std::make_shared<Shared>();
+  gst_object_ref(graph);
+  std::thread([graph, shared] {
+    gst_element_set_state(graph, GST_STATE_NULL);
+    gst_object_unref(graph);
+    std::lock_guard lock(shared->mutex);
+    shared->finished = true;
+    shared->done.notify_all();
+  }).detach();
+  std::unique_lock lock(shared->mutex);
+  return shared->done.wait_for(lock, timeout, [&] { return shared->finished; });
+}
+
+}  // namespace vz

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <chrono>
+
+#include "source/graph_result.h"
+
+namespace vz {
+
+// The graph operations on GStreamer objects: the graph manager is a pipeline, filters are
+// elements, pins are pads.
+
+// The first pad of filter, in the element's own pad order, with the given direction and
+// nothing linked; *pin receives a reference the caller owns. kEFail when none qualifies.
+HResult findUnconnectedPin(GstElement* filter, PinDirection direction, GstPad** pin);
+// Connects output to the first unconnected input pad of downstream through graph.
+HResult connectPinToFilter(GstElement* graph, GstPad* output, GstElement* downstream);
+// Connects the first unconnected output pad of upstream to downstream through graph.
+HResult connectFilterPair(GstElement* graph, GstElement* upstream, GstElement* downstream);
+
+// Intelligent connection: links the pads directly when the output's formats are known and
+// fit; otherwise inserts what is needed for raw video to arrive (a decoder bin, which
+// brings demuxers and decoders, then colour conversion), linked as the pads appear.
+// Streams other than the first video stream are left unlinked, so they never play.
+HResult graphConnect(GstElement* graph, GstPad* output, GstPad* input);
+// The same chain, inserted whatever the output offers: a device's formats are only known
+// once it is open, and it may deliver compressed frames (MJPEG).
+HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input);
+
+// Builds the capture chain on the graph it is given.
+class CaptureGraphBuilder {
+ public:
+  CaptureGraphBuilder() = default;
+  ~CaptureGraphBuilder();
+  CaptureGraphBuilder(const CaptureGraphBuilder&) = delete;
+  CaptureGraphBuilder& operator=(const CaptureGraphBuilder&) = delete;
+
+  HResult setFiltergraph(GstElement* graph);
+  // source's video output -> converters as needed -> intermediate -> sink.
+  HResult renderStream(GstElement* source, GstElement* intermediate, GstElement* sink);
+
+ private:
+  GstElement* graph_ = nullptr;
+};
+
+// Adds filter to graph under name; the graph takes its own reference.
+HResult addFilter(GstElement* graph, GstElement* filter, const char* name);
+HResult removeFilter(GstElement* graph, GstElement* filter);
+
+// A sink that discards every buffer, in time with the clock so a file plays at its rate.
+GstElement* makeNullRenderer();
+
+// Errors and warnings of the graph go to stderr; every message is then dropped so that
+// nothing piles up on a bus nobody reads.
+void logBusToStderr(GstBus* bus);
+
+// Takes the graph to NULL, waiting at most timeout. Returns false when the change is still
+// in progress; it then finishes on a helper thread, which holds its own reference.
+bool stopGraph(GstElement* graph, std::chrono::milliseconds timeout);
+
+}  // namespace vz

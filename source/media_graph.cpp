@@ -1,0 +1,209 @@
+#include "source/media_graph.h"
+
+#include <string>
+
+#include "source/sample_grabber.h"
+#include "source/text_convert.h"
+
+namespace vz {
+namespace {
+
+constexpr const char* kDeviceCaption = "     Select Video Capture Device                        ";
+constexpr const char* kNoDeviceText = ">>> NO VIDEO CAPTURE DEVICE WAS SELECTED <<<";
+// The device question's text buffer held 80 bytes with the terminating zero.
+constexpr size_t kDeviceNameBytes = 79;
+
+// Takes ownership of a freshly made (floating) object, so that the field holds one
+// plain reference.
+template <class T>
+T* own(T* object) {
+  return object != nullptr ? static_cast<T*>(gst_object_ref_sink(object)) : nullptr;
+}
+
+template <class T>
+void release(T*& field) {
+  if (field != nullptr) gst_object_unref(field);
+  field = nullptr;
+}
+
+void initializeMediaLayer() {
+  if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+  registerSampleGrabber();
+}
+
+}  // namespace
+
+MediaGraph::MediaGraph(VideoEngine& engine, MessageBoxes& boxes, DeviceList& devices)
+    : engine_(engine), boxes_(boxes), devices_(devices), callback_(engine) {}
+
+MediaGraph::~MediaGraph() {
+  building_ = false;
+  releaseGraph();
+}
+
+void MediaGraph::startSource(FrameTarget* window) {
+  if (building_) return;
+  initializeMediaLayer();
+  // A graph still standing would lose its objects to the new build: release it first.
+  if (graph != nullptr) releaseGraph();
+  // No streaming thread runs now; the new one starts the colour cycle afresh.
+  engine_.cycleRandom.restart();
+  building_ = true;
+  if (engine_.sourceIsFile != 0)
+    buildFileGraph();
+  else
+    buildCaptureGraph();
+  building_ = false;
+  targetWindow = window;
+  callback_.setTarget(window);
+}
+
+HResult MediaGraph::run() {
+  if (building_ || mediaControl == nullptr) return kSOk;
+  stopped_ = false;
+  return gst_element_set_state(mediaControl, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? kEFail
+                                                                                            : kSOk;
+}
+
+HResult MediaGraph::stopWhenReady() {
+  // Close delivery first: once this returns no frame reaches the engine.
+  sampleGrabberCloseGate(grabberFilter);
+  if (!stopped_) stopped_ = stopGraph(mediaControl, kStopTimeout);
+  return kSOk;
+}
+
+void MediaGraph::stopAndRelease() {
+  if (building_) return;
+  if (mediaControl != nullptr) stopWhenReady();
+  releaseGraph();
+}
+
+void MediaGraph::releaseGraph() {
+  if (building_) return;
+  sampleGrabberCloseGate(grabberFilter);
+  // Elements are only freed in NULL state, so the close path stops the graph too.
+  if (!stopped_ && graph != nullptr) stopped_ = stopGraph(graph, kStopTimeout);
+  // A graph that is still stopping keeps its elements until its helper thread lets go.
+  if (stopped_) {
+    for (GstElement* filter : {captureFilter, fileSourceFilter, grabberFilter, nullRenderer})
+      if (filter != nullptr && graph != nullptr) removeFilter(graph, filter);
+  }
+  release(fileSource);
+  release(fileSourceFilter);
+  release(captureFilter);
+  release(grabberFilter);
+  release(mediaControl);
+  release(mediaEvent);
+  release(grabber);
+  release(nullRenderer);
+  release(graph);
+  captureBuilder.reset();
+  stopped_ = true;
+}
+
+void MediaGraph::setRequiredMediaType() {
+  mediaType = MediaType{};
+  mediaType.video = true;
+  mediaType.rgb24 = true;
+}
+
+void MediaGraph::getConnectedMediaType() {
+  const GrabberSize size = sampleGrabberConnectedSize(grabberFilter);
+  if (size.width <= 0 || size.height <= 0) return;  // not connected yet
+  mediaType.width = size.width;
+  mediaType.height = size.height;
+  mediaType.bitCount = 24;
+}
+
+int MediaGraph::buildCaptureGraph() {
+  captureBuilder = std::make_unique<CaptureGraphBuilder>();
+  graph = own(gst_pipeline_new("graph"));
+  if (graph == nullptr) return 0;
+  captureBuilder->setFiltergraph(graph);
+  selectCaptureDevice();
+
+  grabberFilter = own(makeSampleGrabber());
+  if (grabberFilter == nullptr) return 0;
+  addFilter(graph, grabberFilter, "SampleGrab");
+  grabber = GST_ELEMENT(gst_object_ref(grabberFilter));
+  sampleGrabberSetCallback(grabber, &callback_, 0);
+
+  mediaControl = GST_ELEMENT(gst_object_ref(graph));
+  mediaEvent = gst_element_get_bus(graph);
+  if (mediaEvent == nullptr) return 0;
+  logBusToStderr(mediaEvent);
+
+  nullRenderer = own(makeNullRenderer());
+  if (nullRenderer == nullptr) return 0;
+  addFilter(graph, nullRenderer, "NULL RENDER");
+
+  setRequiredMediaType();
+  captureBuilder->renderStream(captureFilter, grabberFilter, nullRenderer);
+  release(captureFilter);  // the graph keeps the device's element alive
+  getConnectedMediaType();
+  return 1;
+}
+
+int MediaGraph::selectCaptureDevice() {
+  engine_.deviceIndex = 0;
+  std::vector<std::unique_ptr<CaptureDevice>> devices = devices_.videoInputDevices();
+  for (auto& device : devices) {
+    if (captureFilter != nullptr) break;
+    std::string name;
+    if (!device->readProperty("Description", name)) {
+      if (!device->readProperty("FriendlyName", name)) continue;
+      if (engine_.autoSelectDevice == 0) {
+        if (boxes_.show(cutUtf8(name, kDeviceNameBytes), kDeviceCaption, kMbYesNo) != kIdYes) {
+          engine_.devicesDeclined += 1;
+          continue;
+        }
+        engine_.deviceChosen = 1;
+      } else {
+        const bool skip = engine_.deviceIndex < engine_.devicesDeclined;
+        engine_.deviceIndex += 1;
+        if (skip) continue;
+      }
+    }
+    captureFilter = device->bindToObject();
+    if (captureFilter != nullptr) addFilter(graph, captureFilter, "Capture Filter");
+  }
+  if (engine_.deviceChosen == 0) boxes_.show(kNoDeviceText, "Error", kMbOk);
+  engine_.autoSelectDevice = 1;
+  return 1;
+}
+
+int MediaGraph::buildFileGraph() {
+  graph = own(gst_pipeline_new("graph"));
+  if (graph == nullptr) return 0;
+  mediaControl = GST_ELEMENT(gst_object_ref(graph));
+  mediaEvent = gst_element_get_bus(graph);
+  if (mediaEvent != nullptr) logBusToStderr(mediaEvent);
+
+  nullRenderer = own(makeNullRenderer());
+  if (nullRenderer == nullptr) return 0;
+  addFilter(graph, nullRenderer, "NULLRENDER");
+
+  grabberFilter = own(makeSampleGrabber());
+  if (grabberFilter == nullptr) return 0;
+  addFilter(graph, grabberFilter, "SampleGrab");
+  grabber = GST_ELEMENT(gst_object_ref(grabberFilter));
+  sampleGrabberSetCallback(grabber, &callback_, 0);
+
+  setRequiredMediaType();
+
+  fileSourceFilter = own(gst_element_factory_make("filesrc", nullptr));
+  if (fileSourceFilter == nullptr) return 0;
+  fileSource = GST_ELEMENT(gst_object_ref(fileSourceFilter));
+  addFilter(graph, fileSourceFilter, "File Source");
+
+  // Load: an empty name leaves the source without a file; it then fails to start.
+  const std::string& path = engine_.fileName;
+  if (!path.empty()) g_object_set(fileSource, "location", path.c_str(), nullptr);
+
+  connectFilterPair(graph, fileSourceFilter, grabberFilter);
+  connectFilterPair(graph, grabberFilter, nullRenderer);
+  getConnectedMediaType();
+  return 1;
+}
+
+}  // namespace vz

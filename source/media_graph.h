@@ -1,0 +1,78 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <memory>
+
+#include "app/message_boxes.h"
+#include "engine/engine_callback.h"
+#include "engine/frame_target.h"
+#include "engine/video_engine.h"
+#include "source/capture_devices.h"
+#include "source/graph_ops.h"
+#include "source/graph_result.h"
+
+namespace vz {
+
+// The connected format of the grabber: video, 24-bit B,G,R, width x height.
+struct MediaType {
+  bool video = false;
+  bool rgb24 = false;
+  int width = 0;
+  int height = 0;
+  int bitCount = 0;
+};
+
+// The one media graph, owned beside the engine and torn down before it. Every operation
+// runs on the GUI thread; frames reach the engine's callback on the streaming thread.
+class MediaGraph {
+ public:
+  MediaGraph(VideoEngine& engine, MessageBoxes& boxes, DeviceList& devices);
+  ~MediaGraph();
+  MediaGraph(const MediaGraph&) = delete;
+  MediaGraph& operator=(const MediaGraph&) = delete;
+
+  // Builds the graph that sourceIsFile selects, then sets the target for frames.
+  void startSource(FrameTarget* window);
+  // Starts delivery; without a media control it does nothing.
+  HResult run();
+  // Asks the graph to stop, then releases it.
+  void stopAndRelease();
+  // Releases every object of the graph in a fixed order; no frame is delivered after it.
+  void releaseGraph();
+
+  int buildCaptureGraph();
+  int buildFileGraph();
+  int selectCaptureDevice();
+
+  // Each non-null field holds one reference, released once by releaseGraph.
+  GstElement* captureFilter = nullptr;
+  GstElement* graph = nullptr;         // the pipeline
+  GstElement* mediaControl = nullptr;  // the pipeline again, as what runs and stops it
+  GstBus* mediaEvent = nullptr;        // the pipeline's bus; logged, never read
+  std::unique_ptr<CaptureGraphBuilder> captureBuilder;
+  GstElement* grabber = nullptr;  // the grabber element, as what takes the callback
+  GstElement* grabberFilter = nullptr;
+  GstElement* nullRenderer = nullptr;
+  GstElement* fileSourceFilter = nullptr;
+  GstElement* fileSource = nullptr;  // the file source again, as what loads the file
+  MediaType mediaType;
+  FrameTarget* targetWindow = nullptr;
+
+  // How long a stop may take before the graph is left to finish stopping on its own.
+  static constexpr std::chrono::milliseconds kStopTimeout{900};
+
+ private:
+  void setRequiredMediaType();
+  void getConnectedMediaType();
+  HResult stopWhenReady();
+
+  VideoEngine& engine_;
+  MessageBoxes& boxes_;
+  DeviceList& devices_;
+  EngineCallback callback_;
+  bool stopped_ = true;    // the graph's state change to NULL has completed
+  bool building_ = false;  // a message box of a build may run the GUI loop: no re-entry
+};
+
+}  // namespace vz

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "source/graph_control.h"
+#include "source/media_graph.h"
+
+namespace vz {
+
+// The media graph as the source commands drive it.
+class MediaGraphControl final : public GraphControl {
+ public:
+  MediaGraphControl(VideoEngine& engine, MessageBoxes& boxes, DeviceList& devices)
+      : graph_(engine, boxes, devices) {}
+
+  void stopAndRelease() override { graph_.stopAndRelease(); }
+  void startSource(FrameTarget* window) override { graph_.startSource(window); }
+  void run() override { graph_.run(); }
+  void releaseGraph() override { graph_.releaseGraph(); }
+  MediaGraph& graph() { return graph_; }
+
+ private:
+  MediaGraph graph_;
+};
+
+}  // namespace vz

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include "engine/engine_callback.h"
+
+namespace vz {
+
+// An in-place video filter of our own that hands every 24-bit B,G,R frame to a
+// SampleGrabberCallback on the streaming thread and passes the buffer on downstream.
+// The callback sees packed rows, bottom row first; width and height come from the caps of
+// the buffer in hand.
+
+// Registers the element type in-process (once; safe to call again).
+void registerSampleGrabber();
+
+// A new grabber element, floating like any freshly made element.
+GstElement* makeSampleGrabber();
+
+// GUI thread, before the graph runs: who receives the frames (null: nobody). Method 0
+// selects SampleCB; BufferCB is never called.
+void sampleGrabberSetCallback(GstElement* grabber, SampleGrabberCallback* callback, int method);
+
+// GUI thread: no callback starts after this returns, and one in progress has finished.
+void sampleGrabberCloseGate(GstElement* grabber);
+
+// The size of the last negotiated frame (0 x 0 before any).
+struct GrabberSize {
+  int width = 0;
+  int height = 0;
+};
+GrabberSize sampleGrabberConnectedSize(GstElement* grabber);
+
+// Bottom-up packed copy of a frame whose rows are stride bytes apart (top row first):
+// what the engine wants, in one pass. dst holds width * 3 * height bytes.
+void packRowsBottomUp(const uint8_t* src, int stride, uint8_t* dst, int rowBytes, int height);
+// Reverses the row order of a packed frame in place.
+void flipRowsInPlace(uint8_t* pixels, int rowBytes, int height);
+
+}  // namespace vz

@@ -1,0 +1,127 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "engine/effect_mode.h"
+#include "engine/shared_value.h"
+#include "tests/media_fixture.h"
+
+namespace vz::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Bytes B,G,R of a pixel, approximately the colour after MPEG coding.
+void expectColour(const std::atomic<uint8_t> (&px)[3], int b, int g, int r, const char* what) {
+  EXPECT_NEAR(px[0].load(), b, 40) << what;
+  EXPECT_NEAR(px[1].load(), g, 40) << what;
+  EXPECT_NEAR(px[2].load(), r, 40) << what;
+}
+
+class FileGraphTest : public MediaTest {
+ protected:
+  // Frames stop arriving: the count holds still for a while.
+  void waitUntilFramesStop() {
+    int before = -1;
+    while (before != recorder.frames.load()) {
+      before = recorder.frames.load();
+      std::this_thread::sleep_for(400ms);
+    }
+  }
+};
+
+// 322 wide: 24-bit rows carry two filler bytes, which must not reach the engine. Red top,
+// blue bottom: the engine's row 0 is the bottom of the picture.
+TEST_F(FileGraphTest, Mpeg1AndMpeg2ArrivePackedBottomRowFirst) {
+  for (const char* clip : {"halves_mpeg1.mpg", "halves_mpeg2.mpg"}) {
+    SCOPED_TRACE(clip);
+    recorder.frames = 0;
+    playFile(clipPath(clip));
+    ASSERT_TRUE(recorder.waitFrames(5));
+    EXPECT_EQ(recorder.lastWidth.load(), 322);
+    EXPECT_EQ(recorder.lastHeight.load(), 240);
+    expectColour(recorder.firstRow, 255, 0, 0, "bottom row, first in memory: blue");
+    expectColour(recorder.lastRow, 0, 0, 255, "top row, start: red");
+    expectColour(recorder.lastRowEnd, 0, 0, 255, "top row, end: red");
+    EXPECT_EQ(graph.mediaType.bitCount == 0 || graph.mediaType.bitCount == 24, true);
+  }
+}
+
+TEST_F(FileGraphTest, FramesAreProcessedInPlaceWithTheLiveSettings) {
+  playFile(clipPath("halves_mpeg1.mpg"));
+  ASSERT_TRUE(recorder.waitFrames(3));
+  storeRelaxed(engine.mode, static_cast<uint8_t>(EffectMode::Negative));
+  const int seen = recorder.frames.load();
+  ASSERT_TRUE(recorder.waitFrames(seen + 3));
+  expectColour(recorder.firstRow, 0, 255, 255, "blue, negated");
+  expectColour(recorder.lastRow, 255, 255, 0, "red, negated");
+}
+
+// 50 frames at 25 a second: the null renderer keeps time, so they take about two seconds.
+TEST_F(FileGraphTest, PlaysAtTheClipsFrameRateAlsoWithAnAudioStream) {
+  for (const char* clip : {"halves_mpeg1.mpg", "with_audio.mpg"}) {
+    SCOPED_TRACE(clip);
+    recorder.frames = 0;
+    playFile(clipPath(clip));
+    ASSERT_TRUE(recorder.waitFrames(45, 20s));
+    EXPECT_GE(recorder.seconds(), 0.8 * 44 / 25.0);
+    EXPECT_EQ(recorder.lastWidth.load(), 322);
+  }
+}
+
+TEST_F(FileGraphTest, UnplayableFilesDeliverNothingAndTheNextSourceWorks) {
+  for (const std::string& path :
+       {std::string(), clipPath("no_such_file.mpg"), clipPath("garbage.mpg")}) {
+    SCOPED_TRACE(path);
+    recorder.frames = 0;
+    playFile(path);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(recorder.frames.load(), 0);
+    EXPECT_TRUE(boxes.shown.empty());
+    playFile(clipPath("halves_mpeg2.mpg"));
+    EXPECT_TRUE(recorder.waitFrames(3));
+  }
+}
+
+TEST_F(FileGraphTest, TruncatedFilePlaysUpToTheCutThenStops) {
+  playFile(clipPath("truncated.mpg"));
+  ASSERT_TRUE(recorder.waitFrames(3));
+  waitUntilFramesStop();
+  EXPECT_LT(recorder.frames.load(), 50);
+  graph.stopAndRelease();
+}
+
+TEST_F(FileGraphTest, PathOutsideAsciiPlays) {
+  playFile(clipPath("non_ascii_é_日本.mpg"));
+  EXPECT_TRUE(recorder.waitFrames(3));
+}
+
+// The second half of the stream is 640x480: every frame must be taken at its own size.
+TEST_F(FileGraphTest, PictureSizeChangingMidStreamIsFollowed) {
+  playFile(clipPath("size_change.mpg"));
+  ASSERT_TRUE(recorder.waitFor([&] { return recorder.distinctWidths.load() >= 2; }, 20s));
+  EXPECT_EQ(recorder.widths[0].load(), 322);
+  EXPECT_EQ(recorder.widths[1].load(), 640);
+}
+
+TEST_F(FileGraphTest, NoFrameIsDeliveredAfterTeardownReturns) {
+  playFile(clipPath("halves_mpeg1.mpg"));
+  ASSERT_TRUE(recorder.waitFrames(2));
+  graph.stopAndRelease();
+  recorder.closed = true;
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(recorder.afterClose.load(), 0);
+
+  recorder.closed = false;
+  recorder.frames = 0;
+  playFile(clipPath("halves_mpeg1.mpg"));
+  ASSERT_TRUE(recorder.waitFrames(2));
+  graph.releaseGraph();  // the close path: no stop request first
+  recorder.closed = true;
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(recorder.afterClose.load(), 0);
+  EXPECT_EQ(graph.graph, nullptr);
+}
+
+}  // namespace
+}  // namespace vz::test

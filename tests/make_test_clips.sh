@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Writes the MPEG clips the media tests play into the folder given as $1.
+set -euo pipefail
+out=$1
+mkdir -p "$out"
+cd "$out"
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+
+# Top half red, bottom half blue: row order shows in every frame. 322 wide, so 24-bit rows
+# carry filler bytes.
+halves="color=c=red:s=322x240:r=25:d=2,drawbox=x=0:y=120:w=322:h=120:color=blue:t=fill"
+ff -f lavfi -i "$halves" -c:v mpeg1video -q:v 2 -f mpeg halves_mpeg1.mpg
+ff -f lavfi -i "$halves" -c:v mpeg2video -q:v 2 -f vob halves_mpeg2.mpg
+ff -f lavfi -i "$halves" -f lavfi -i "sine=frequency=440:duration=2" \
+  -c:v mpeg1video -q:v 2 -c:a mp2 -f mpeg with_audio.mpg
+
+# The same clip cut in the middle of its data.
+size=$(stat -c %s halves_mpeg1.mpg)
+head -c $((size / 2)) halves_mpeg1.mpg > truncated.mpg
+
+head -c 200000 /dev/urandom > garbage.mpg
+cp halves_mpeg1.mpg "non_ascii_é_日本.mpg"
+
+# An MPEG-2 stream whose picture size changes mid-way (a new sequence header).
+ff -f lavfi -i "color=c=green:s=322x240:r=25:d=1" -c:v mpeg2video -f mpeg2video part1.m2v
+ff -f lavfi -i "color=c=green:s=640x480:r=25:d=1" -c:v mpeg2video -f mpeg2video part2.m2v
+cat part1.m2v part2.m2v > size_change.mpg
+rm part1.m2v part2.m2v

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/message_boxes.h"
+#include "engine/frame_target.h"
+#include "source/capture_devices.h"
+#include "tests/dialog_fakes.h"
+
+namespace vz::test {
+
+// A capture device made of GStreamer's test source: its properties, and the pipeline
+// description of what binding it yields (for example a live test pattern of a given size).
+class TestDevice final : public CaptureDevice {
+ public:
+  TestDevice(std::map<std::string, std::string> properties, std::string pipeline,
+             std::shared_ptr<int> binds = nullptr)
+      : properties_(std::move(properties)), pipeline_(std::move(pipeline)), binds_(binds) {}
+
+  bool readProperty(const std::string& name, std::string& value) const override {
+    auto it = properties_.find(name);
+    if (it == properties_.end()) return false;
+    value = it->second;
+    return true;
+  }
+  GstElement* bindToObject() override {
+    if (binds_) ++*binds_;
+    GstElement* bin = gst_parse_bin_from_description(pipeline_.c_str(), TRUE, nullptr);
+    return bin != nullptr ? GST_ELEMENT(gst_object_ref_sink(bin)) : nullptr;
+  }
+
+ private:
+  std::map<std::string, std::string> properties_;
+  std::string pipeline_;
+  std::shared_ptr<int> binds_;
+};
+
+struct TestDeviceSpec {
+  std::map<std::string, std::string> properties;
+  std::string pipeline;
+};
+
+// A live test pattern of width x height at 30 frames a second.
+inline std::string testPattern(int width, int height, const char* extra = "") {
+  return "videotestsrc is-live=true pattern=ball " + std::string(extra) +
+         " ! capsfilter caps=\"video/x-raw,format=I420,width=" + std::to_string(width) +
+         ",height=" + std::to_string(height) + ",framerate=30/1\"";
+}
+
+// Devices the test can change between builds; binds counts how often each was bound.
+class TestDeviceList final : public DeviceList {
+ public:
+  std::vector<TestDeviceSpec> devices;
+  std::vector<std::shared_ptr<int>> binds;
+
+  void add(std::map<std::string, std::string> properties, std::string pipeline) {
+    devices.push_back({std::move(properties), std::move(pipeline)});
+    binds.push_back(std::make_shared<int>(0));
+  }
+  std::vector<std::unique_ptr<CaptureDevice>> videoInputDevices() override {
+    std::vector<std::unique_ptr<CaptureDevice>> out;
+    for (size_t i = 0; i < devices.size(); ++i)
+      out.push_back(
+          std::make_unique<TestDevice>(devices[i].properties, devices[i].pipeline, binds[i]));
+    return out;
+  }
+};
+
+// Counts the frames the engine presents and keeps what the tests look at, without ever
+// making the streaming thread wait.
+class FrameRecorder final : public FrameTarget {
+ public:
+  static constexpr int kMaxSizes = 8;
+
+  void receiveFrame(const uint8_t* pixels, int width, int height) override {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    if (frames.load() == 0) firstAt.store(now);
+    lastAt.store(now);
+    lastWidth.store(width);
+    lastHeight.store(height);
+    // First and last row of the latest frame (bottom row first in memory).
+    const size_t row = static_cast<size_t>(width) * 3;
+    for (int c = 0; c < 3; ++c) {
+      firstRow[c].store(pixels[c]);
+      lastRow[c].store(pixels[row * (height - 1) + c]);
+      lastRowEnd[c].store(pixels[row * height - 3 + c]);
+    }
+    if (distinctWidths.load() < kMaxSizes) {
+      bool seen = false;
+      for (int i = 0; i < distinctWidths.load(); ++i) seen |= widths[i].load() == width;
+      if (!seen) widths[distinctWidths.fetch_add(1)].store(width);
+    }
+    afterClose.fetch_add(closed.load() ? 1 : 0);
+    frames.fetch_add(1);
+  }
+
+  // Polls (on the test thread) until pred holds or timeout passes.
+  template <class Pred>
+  bool waitFor(Pred pred, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!pred()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
+  bool waitFrames(int n, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return waitFor([&] { return frames.load() >= n; }, timeout);
+  }
+  double seconds() const { return (lastAt.load() - firstAt.load()) * 1e-9; }
+
+  std::atomic<int> frames{0};
+  std::atomic<int64_t> firstAt{0}, lastAt{0};
+  std::atomic<int> lastWidth{0}, lastHeight{0};
+  std::atomic<uint8_t> firstRow[3]{}, lastRow[3]{}, lastRowEnd[3]{};
+  std::atomic<int> widths[kMaxSizes]{};
+  std::atomic<int> distinctWidths{0};
+  std::atomic<bool> closed{false};  // set by a test once delivery must have ended
+  std::atomic<int> afterClose{0};
+};
+
+}  // namespace vz::test
