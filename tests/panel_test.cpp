@@ -1,6 +1,7 @@
 // Control bindings, full screen, letter keys and colour picking, with real widgets and
 // real events on the offscreen platform.
 #include <QImage>
+#include <QKeyEvent>
 
 #include "engine/engine_callback.h"
 #include "presets/preset_slot.h"
@@ -147,6 +148,32 @@ TEST_F(Panel, LetterKeysRecallAndRefreshInTheFramedState) {
   EXPECT_EQ(ops().sliderPos(kIdFloor), 255);
   EXPECT_EQ(ops().sliderPos(kIdColor), 100);
   EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(Panel, LettersGoByKeyPositionOnLayoutsWithoutLatinLetters) {
+  VideoEngine look;
+  look.gainRed = 33;
+  storeSlot(look, 0);
+  std::copy_n(look.presetStore, kPresetInts, engine().presetStore);
+  w(kIdMirror)->setFocus();
+  // The key where a US keyboard has A, on a Cyrillic layout: X11 key code 38.
+  QKeyEvent cyrillic(QEvent::KeyPress, 0x6c6, Qt::NoModifier, 38, 0, 0, QString::fromUtf8("ф"));
+  QApplication::sendEvent(w(kIdMirror), &cyrillic);
+  EXPECT_EQ(engine().gainRed, 33);
+  engine().gainRed = 1;
+  QTest::keyClick(w(kIdMirror), Qt::Key_A, Qt::AltModifier);  // Alt+letter is not examined
+  EXPECT_EQ(engine().gainRed, 1);
+}
+
+TEST_F(Panel, KeysTypedInAnotherWindowNeverRecall) {
+  QWidget other;  // stands in for a message box or a file dialog
+  other.show();
+  engine().gainRed = 5;
+  engine().fullScreen = 1;
+  QTest::keyClick(&other, Qt::Key_A);
+  QTest::keyClick(&other, Qt::Key_Escape);
+  EXPECT_EQ(engine().gainRed, 5);
+  EXPECT_EQ(engine().fullScreen, 1);
 }
 
 TEST_F(Panel, FullScreenFillsTheScreenAndEscapeBringsTheWindowBack) {
