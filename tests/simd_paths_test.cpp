@@ -6,6 +6,7 @@
 #include <random>
 
 #include "engine/cpu_dispatch.h"
+#include "engine/exact_division.h"
 #include "engine/low_pass.h"
 #include "engine/low_pass_divide.h"
 #include "tests/reference_effects.h"
@@ -33,6 +34,40 @@ TEST(SimdPaths, LowPassDivisionIsExactForEverySumOfEveryDivisor) {
       ASSERT_EQ(divideSum(s, d), s / n) << "n " << n << " s " << s;
     }
   }
+}
+
+TEST(SimdPaths, ConstantDivisionsAreExactOverTheirRanges) {
+  for (uint32_t v = 0; v <= 65535; ++v) {
+    ASSERT_EQ(divide3(v), v / 3) << v;
+    ASSERT_EQ(divide12(v), v / 12) << v;
+  }
+  for (uint32_t v = 0; v <= 174759; ++v) ASSERT_EQ(divide100(v), v / 100) << v;
+}
+
+// Values beyond a byte (not negative scales, which would index outside the palette), as the
+// controls or a future source might set them: the kernels must
+// still follow the plain rules, by vector or by the portable code.
+TEST(SimdPaths, OutOfRangeSettingsMatch) {
+  std::mt19937 gen(41);
+  static VideoEngine e;
+  const int floors[] = {-5, 300}, gains[] = {12, 300, 1000}, amounts[] = {-50, 100, 400};
+  for (int mode : {1, 3, 5})
+    for (int floor : floors)
+      for (int gain : gains)
+        for (int amount : amounts) {
+          randomizeLook(e, gen);
+          e.mode = static_cast<uint8_t>(mode);
+          e.floor = floor;
+          e.gainGreen = gain;
+          e.outputRed = gain;
+          e.colorAmount = amount;
+          Frame expected = randomFrame(70, 18, gen());
+          Frame actual = expected;
+          referenceProcessFrame(e, expected.data(), 70, 18);
+          e.processFrame(actual.data(), 70, 18);
+          ASSERT_EQ(actual, expected)
+              << "mode " << mode << " floor " << floor << " gain " << gain << " amount " << amount;
+        }
 }
 
 TEST(SimdPaths, EveryModeMatchesOnBothPaths) {
