@@ -17,3 +17,21 @@ bool overflowFitsAvx2(const FrameSettings& s);
 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count);
 
 }  // namespace vz
+
+namespace vz {
+
+std::ptrdiff_t bwInvertPixelsAvx2(uint8_t flip, uint8_t* pixels, std::ptrdiff_t count);
+std::ptrdiff_t greenBlueGreyPixelsAvx2(uint8_t* pixels, std::ptrdiff_t count);
+// Packs (b + g + r) / 3 of the first pixels into a plane at the front of the buffer.
+std::ptrdiff_t greyPlaneAvx2(uint8_t* pixels, std::ptrdiff_t count);
+
+// Lut and Lut2 with the palette bytes `entry` (per channel). The index arithmetic needs
+// the output scale in a byte.
+bool lutFitsAvx2(const FrameSettings& s);
+std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
+                             std::ptrdiff_t count);
+// Expands a grey plane of `count` pixels (a multiple of 32) into palette pixels, in place.
+void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
+                   std::ptrdiff_t count);
+
+}  // namespace vz
