@@ -35,3 +35,14 @@ void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_
                    std::ptrdiff_t count);
 
 }  // namespace vz
+
+namespace vz {
+
+// Per row: return the first pixel the blocks did (Emboss: they did every pixel from there
+// to the end), the bytes done from the start (Smear), or the pixels done from the start
+// (Mirror).
+int embossRowAvx2(uint8_t* row, int width);
+std::ptrdiff_t smearRunAvx2(uint8_t* q, std::ptrdiff_t runBytes);
+int mirrorRowAvx2(uint8_t* row, int width);
+
+}  // namespace vz
