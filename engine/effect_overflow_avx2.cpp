@@ -12,7 +12,7 @@ using namespace avx2;
 struct OverflowVectors {
   __m256i floor, quantize[3], invert[3], gain[3];
   __m256i mixRG[3], mixB[3];  // per output channel: (red, green) word pairs, then blue
-  __m256i output[3];
+  __m256i output[3], limit[3];
   __m256i amount, rest, pair;  // pair: (amount, rest) words, for the 32-bit form
 };
 
@@ -27,8 +27,7 @@ VZ_AVX2_INLINE void level(__m256i v, const OverflowVectors& k, int c, __m256i (&
   const __m256i lo = widenLo(v), hi = widenHi(v);
   for (int h = 0; h < 2; ++h) {
     const __m256i x = _mm256_mullo_epi16(h ? hi : lo, k.gain[c]);  // at most 255 * 255
-    const __m256i q =
-        _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_srli_epi16(x, 2), words(0xAAAB)), 1);
+    const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(x, words(43691)), 3);  // x / 12
     half[h] = _mm256_and_si256(q, words(255));
   }
 }
@@ -41,12 +40,11 @@ VZ_AVX2_INLINE __m256i mix(__m256i rgLo, __m256i rgHi, __m256i bLo, __m256i bHi,
   return _mm256_packs_epi32(_mm256_srli_epi32(lo, 8), _mm256_srli_epi32(hi, 8));
 }
 
-// min((v * o) >> 5, 255) for v <= 762, o <= 255: the high word is nonzero only when the
-// result would pass 2047, and adding it shifted up still leaves the sum above 255.
-VZ_AVX2_INLINE __m256i scale(__m256i v, __m256i o) {
-  const __m256i lo = _mm256_srli_epi16(_mm256_mullo_epi16(v, o), 5);
-  const __m256i hi = _mm256_slli_epi16(_mm256_mulhi_epu16(v, o), 8);
-  return _mm256_min_epu16(_mm256_add_epi16(lo, hi), words(255));
+// min((v * o) >> 5, 255): v is first held to the least value that reaches 255 (limit =
+// ceil(8160 / o)), so the product stays below 8160 + o and fits 16 bits.
+VZ_AVX2_INLINE __m256i scale(__m256i v, __m256i o, __m256i limit) {
+  return _mm256_min_epu16(_mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(v, limit), o), 5),
+                          words(255));
 }
 
 VZ_AVX2_INLINE __m256i divide100(__m256i v) {
@@ -58,9 +56,11 @@ VZ_AVX2_INLINE __m256i divide100(__m256i v) {
 // divided by magnitude, truncating toward zero.
 template <bool Negative>
 VZ_AVX2_INLINE __m256i saturate(__m256i v, __m256i m, const OverflowVectors& k) {
-  if (!Negative)
-    return divide100(
-        _mm256_add_epi16(_mm256_mullo_epi16(v, k.amount), _mm256_mullo_epi16(m, k.rest)));
+  if (!Negative) {
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_mullo_epi16(v, k.amount), _mm256_mullo_epi16(m, k.rest));
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(sum, words(41944)), 6);  // sum / 100
+  }
   const __m256i lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(v, m), k.pair);
   const __m256i hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(v, m), k.pair);
   const __m256i magnitude = _mm256_packus_epi32(_mm256_abs_epi32(lo), _mm256_abs_epi32(hi));
@@ -87,7 +87,7 @@ VZ_AVX2 std::ptrdiff_t run(const OverflowVectors& k, uint8_t* pixels, std::ptrdi
       const __m256i bHi = _mm256_unpackhi_epi16(b[h], _mm256_setzero_si256());
       __m256i v[3];
       for (int c = 0; c < 3; ++c)
-        v[c] = scale(mix(rgLo, rgHi, bLo, bHi, k.mixRG[c], k.mixB[c]), k.output[c]);
+        v[c] = scale(mix(rgLo, rgHi, bLo, bHi, k.mixRG[c], k.mixB[c]), k.output[c], k.limit[c]);
       const __m256i m = divide3(_mm256_add_epi16(_mm256_add_epi16(v[0], v[1]), v[2]));
       for (int c = 0; c < 3; ++c) out[c][h] = saturate<Negative>(v[c], m, k);
     }
@@ -126,6 +126,7 @@ VZ_AVX2 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixel
     k.mixRG[c] = _mm256_set1_epi32(s.mix[c][kRed] | (s.mix[c][kGreen] << 16));
     k.mixB[c] = _mm256_set1_epi32(s.mix[c][kBlue]);
     k.output[c] = words(s.output[c]);
+    k.limit[c] = words(s.output[c] == 0 ? 0 : (255 * 32 + s.output[c] - 1) / s.output[c]);
   }
   const int amount = s.colorAmount, rest = 100 - s.colorAmount;
   k.amount = words(amount);

@@ -41,6 +41,7 @@ TEST(SimdPaths, ConstantDivisionsAreExactOverTheirRanges) {
     ASSERT_EQ(divide3(v), v / 3) << v;
     ASSERT_EQ(divide12(v), v / 12) << v;
   }
+  for (uint32_t v = 0; v <= 43689; ++v) ASSERT_EQ(divide100Small(v), v / 100) << v;
   for (uint32_t v = 0; v <= 174759; ++v) ASSERT_EQ(divide100(v), v / 100) << v;
 }
 
