@@ -49,39 +49,61 @@ struct RowDivisors {
   __m128i shift[3];
 };
 
-// One 32-byte chunk of up to 16 rows: transpose so each column is a vector of rows, run the
-// serial recurrence down the columns, transpose back. Channel = byte position % 3, and the
-// chunk starts at byte Offset of the unit. A plane (Channels 1) has one sum per row.
+// Groups of 16 rows walked side by side. Packed pixels give three chains per row (one per
+// channel); a plane has one, so it walks three groups at once to keep as many chains in
+// flight.
+template <int Channels>
+constexpr int kGroups = Channels == 3 ? 1 : 3;
+
+// One 32-byte chunk of each group's rows: transpose so each column is a vector of rows, run
+// the serial recurrence along the columns, transpose back. The sum for a column is that of
+// its channel (byte position % 3, the chunk starting at byte Offset of the unit) or, in a
+// plane, that of its group.
 template <int Channels, int Offset>
 VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const RowDivisors& d,
                              __m256i (&u)[3]) {
-  __m256i v[16];
-  for (int r = 0; r < 16; ++r)
-    v[r] = r < rows ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + r * stride))
-                    : _mm256_setzero_si256();
-  transpose(v);
-  alignas(32) uint8_t cols[32][16];
-  for (int b = 0; b < 16; ++b) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(cols[b]), _mm256_castsi256_si128(v[b]));
-    _mm_store_si128(reinterpret_cast<__m128i*>(cols[16 + b]), _mm256_extracti128_si256(v[b], 1));
+  constexpr int kG = kGroups<Channels>;
+  alignas(32) uint8_t cols[kG][32][16];
+  for (int g = 0; g < kG; ++g) {
+    const int n = rows - 16 * g;
+    uint8_t* q = p + 16 * g * stride;
+    __m256i v[16];
+    for (int r = 0; r < 16; ++r)
+      v[r] = r < n ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + r * stride))
+                   : _mm256_setzero_si256();
+    transpose(v);
+    for (int b = 0; b < 16; ++b) {
+      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][b]), _mm256_castsi256_si128(v[b]));
+      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][16 + b]),
+                      _mm256_extracti128_si256(v[b], 1));
+    }
   }
 #pragma GCC unroll 32
   for (int k = 0; k < 32; ++k) {
-    const int c = (Offset + k) % Channels;
-    const __m256i in =
-        _mm256_cvtepu8_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(cols[k])));
-    const __m256i out = _mm256_srl_epi16(_mm256_mulhi_epu16(u[c], d.mul[c]), d.shift[c]);
-    u[c] = _mm256_add_epi16(_mm256_sub_epi16(u[c], out), in);
-    _mm_store_si128(
-        reinterpret_cast<__m128i*>(cols[k]),
-        _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+#pragma GCC unroll 3
+    for (int g = 0; g < kG; ++g) {
+      const int c = Channels == 3 ? (Offset + k) % 3 : g;
+      uint8_t* col = cols[g][k];
+      const __m256i in = _mm256_cvtepu8_epi16(_mm_load_si128(reinterpret_cast<__m128i*>(col)));
+      const __m256i out = _mm256_srl_epi16(_mm256_mulhi_epu16(u[c], d.mul[c]), d.shift[c]);
+      u[c] = _mm256_add_epi16(_mm256_sub_epi16(u[c], out), in);
+      _mm_store_si128(
+          reinterpret_cast<__m128i*>(col),
+          _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+    }
   }
-  for (int b = 0; b < 16; ++b) v[b] = avx2::detail::loadPair(cols[b], cols[16 + b]);
-  transpose(v);
-  for (int r = 0; r < rows; ++r)
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + r * stride), v[r]);
+  for (int g = 0; g < kG; ++g) {
+    const int n = rows - 16 * g;
+    uint8_t* q = p + 16 * g * stride;
+    __m256i v[16];
+    for (int b = 0; b < 16; ++b) v[b] = avx2::detail::loadPair(cols[g][b], cols[g][16 + b]);
+    transpose(v);
+    for (int r = 0; r < n && r < 16; ++r)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + r * stride), v[r]);
+  }
 }
 
+// Up to 16 * kGroups rows.
 template <int Channels>
 VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t rowBytes, int rows, const DivideBy (&d)[3]) {
   RowDivisors dv;
@@ -103,8 +125,10 @@ VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t rowBytes, int rows, const Divid
   for (int c = 0; c < 3; ++c) _mm256_store_si256(reinterpret_cast<__m256i*>(sums[c]), u[c]);
   for (int r = 0; r < rows; ++r) {
     uint8_t* row = p + r * rowBytes;
-    for (std::ptrdiff_t x = j; x < rowBytes; ++x)
-      step(sums[x % Channels][r], row[x], d[x % Channels]);
+    for (std::ptrdiff_t x = j; x < rowBytes; ++x) {
+      const int c = Channels == 3 ? static_cast<int>(x % 3) : r / kStripRows;
+      step(sums[c][r % kStripRows], row[x], d[c]);
+    }
   }
 }
 
@@ -153,8 +177,9 @@ VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height,
 
 VZ_AVX2 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
                              const DivideBy (&d)[3], int channels) {
-  for (int y = 0; y < height; y += kStripRows) {
-    const int rows = std::min(kStripRows, height - y);
+  const int strip = kStripRows * (channels == 3 ? kGroups<3> : kGroups<1>);
+  for (int y = 0; y < height; y += strip) {
+    const int rows = std::min(strip, height - y);
     if (channels == 3)
       rowStrip<3>(p + y * rowBytes, rowBytes, rows, d);
     else
