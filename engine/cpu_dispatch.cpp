@@ -8,9 +8,10 @@ namespace {
 
 std::atomic<bool> portableForced{false};
 
+// Reads the feature word libgcc fills at start-up (including the operating system's
+// support for the wider registers): no call, no guard.
 bool cpuHasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+  return __builtin_cpu_supports("avx2");
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const 
       uint8_t* col = cols[g][k];
       const __m256i in = _mm256_cvtepu8_epi16(_mm_load_si128(reinterpret_cast<__m128i*>(col)));
       const __m256i out = _mm256_srl_epi16(_mm256_mulhi_epu16(u[c], d.mul[c]), d.shift[c]);
-      u[c] = _mm256_add_epi16(_mm256_sub_epi16(u[c], out), in);
+      u[c] = _mm256_sub_epi16(_mm256_add_epi16(u[c], in), out);  // the add is off the chain
       _mm_store_si128(
           reinterpret_cast<__m128i*>(col),
           _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
@@ -163,7 +163,7 @@ VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height,
         const __m256i out = UniformShift ? _mm256_srl_epi16(t, shift)
                                          : _mm256_or_si256(_mm256_mulhi_epu16(t, post[g]),
                                                            _mm256_and_si256(t, keep[g]));
-        _mm256_store_si256(s, _mm256_add_epi16(_mm256_sub_epi16(u, out), in));
+        _mm256_store_si256(s, _mm256_sub_epi16(_mm256_add_epi16(u, in), out));
         _mm_storeu_si128(
             reinterpret_cast<__m128i*>(q),
             _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
