@@ -16,10 +16,6 @@ namespace vz {
 bool overflowFitsAvx2(const FrameSettings& s);
 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count);
 
-}  // namespace vz
-
-namespace vz {
-
 std::ptrdiff_t bwInvertPixelsAvx2(uint8_t flip, uint8_t* pixels, std::ptrdiff_t count);
 std::ptrdiff_t greenBlueGreyPixelsAvx2(uint8_t* pixels, std::ptrdiff_t count);
 // Packs (b + g + r) / 3 of the first pixels into a plane at the front of the buffer.
@@ -33,10 +29,6 @@ std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][1
 // Expands a grey plane of `count` pixels (a multiple of 32) into palette pixels, in place.
 void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
                    std::ptrdiff_t count);
-
-}  // namespace vz
-
-namespace vz {
 
 // Per row: return the first pixel the blocks did (Emboss: they did every pixel from there
 // to the end), the bytes done from the start (Smear), or the pixels done from the start
