@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "engine/cpu_dispatch.h"
 #include "engine/effects.h"
+#include "engine/effects_avx2.h"
 #include "engine/low_pass.h"
 
 namespace vz {
@@ -32,7 +34,9 @@ void applyLut(const FrameSettings& s, uint8_t* pixels, int width, int height) {
     for (int k = 0; k < kPaletteSize; ++k) entry[c][k] = static_cast<uint8_t>(s.palette[c][k]);
 
   const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
-  for (std::ptrdiff_t i = 0; i < count; ++i) {
+  const std::ptrdiff_t done =
+      useAvx2() && lutFitsAvx2(s) ? lutPixelsAvx2(s, entry, pixels, count) : 0;
+  for (std::ptrdiff_t i = done; i < count; ++i) {
     uint8_t* p = pixels + 3 * i;
     const int k = index((p[0] + p[1] + p[2]) / 3);
     p[0] = entry[kBlue][k];
@@ -46,8 +50,9 @@ void applyLut2(const FrameSettings& s, uint8_t* pixels, int width, int height) {
   // pixel; so the grey is packed into a plane at the front of the buffer (in place: byte i
   // is written after pixel i, at 3i, was read), filtered there, and expanded backwards.
   const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+  const bool avx2 = useAvx2();
   uint8_t* plane = pixels;
-  for (std::ptrdiff_t i = 0; i < count; ++i) {
+  for (std::ptrdiff_t i = avx2 ? greyPlaneAvx2(pixels, count) : 0; i < count; ++i) {
     const uint8_t* p = pixels + 3 * i;
     plane[i] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
   }
@@ -63,14 +68,17 @@ void applyLut2(const FrameSettings& s, uint8_t* pixels, int width, int height) {
       entry[c][k] = static_cast<uint8_t>((s.palette[c][k] * amount + m * rest) / 100);
   }
 
+  // The pixels past the last whole vector block go first, since the walk is backwards.
+  const std::ptrdiff_t blocks = avx2 && lutFitsAvx2(s) ? count - count % 32 : 0;
   const LutIndex index(s);
-  for (std::ptrdiff_t i = count - 1; i >= 0; --i) {
+  for (std::ptrdiff_t i = count - 1; i >= blocks; --i) {
     const int k = index(plane[i]);
     uint8_t* p = pixels + 3 * i;
     p[0] = entry[kBlue][k];
     p[1] = entry[kGreen][k];
     p[2] = entry[kRed][k];
   }
+  if (blocks > 0) lutExpandAvx2(s, entry, pixels, blocks);
 }
 
 }  // namespace vz

@@ -1,15 +1,16 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "engine/cpu_dispatch.h"
 #include "engine/effects.h"
+#include "engine/effects_avx2.h"
 #include "engine/low_pass.h"
 
 namespace vz {
 
-void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
-  if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
-    lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
+namespace {
 
+void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count) {
   const int floor = s.floor;
   const int qb = s.quantizeMask[kBlue], qg = s.quantizeMask[kGreen], qr = s.quantizeMask[kRed];
   const int ib = s.invertXor[kBlue], ig = s.invertXor[kGreen], ir = s.invertXor[kRed];
@@ -20,7 +21,6 @@ void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int heigh
   const int ob = s.output[kBlue], og = s.output[kGreen], orr = s.output[kRed];
   const int amount = s.colorAmount, rest = 100 - s.colorAmount;
 
-  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
   for (std::ptrdiff_t i = 0; i < count; ++i) {
     uint8_t* p = pixels + 3 * i;
     int b = p[0], g = p[1], r = p[2];
@@ -39,10 +39,11 @@ void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int heigh
     int R = (r * rr + g * rg + b * rb) >> 8;
     int G = (r * grr + g * ggg + b * ggb) >> 8;
     int B = (r * br + g * bg + b * bb) >> 8;
-    // Output scale, 32 = unity, clamped above only.
-    R = std::min((R * orr) >> 5, 255);
-    G = std::min((G * og) >> 5, 255);
-    B = std::min((B * ob) >> 5, 255);
+    // Output scale, 32 = unity, clamped above only; division, not a shift, so a negative
+    // scale truncates as the arithmetic says.
+    R = std::min(R * orr / 32, 255);
+    G = std::min(G * og / 32, 255);
+    B = std::min(B * ob / 32, 255);
     // Saturation; a colour amount above 100 (from a bank) can go negative: truncating
     // division and the low 8 bits, as the arithmetic says.
     const int m = (R + G + B) / 3;
@@ -51,6 +52,17 @@ void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int heigh
     p[1] = static_cast<uint8_t>((G * amount + rest_m) / 100);
     p[0] = static_cast<uint8_t>((B * amount + rest_m) / 100);
   }
+}
+
+}  // namespace
+
+void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
+    lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
+  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+  const std::ptrdiff_t done =
+      useAvx2() && overflowFitsAvx2(s) ? overflowPixelsAvx2(s, pixels, count) : 0;
+  overflowPixels(s, pixels + 3 * done, count - done);
 }
 
 }  // namespace vz

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "engine/cpu_dispatch.h"
+#include "engine/low_pass_avx2.h"
+
 namespace vz {
 
 namespace {
@@ -116,6 +119,13 @@ void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
   unsigned live = 0;
   for (int c = 0; c < 3; ++c)
     if ((channels & (1u << c)) && validDivisor(divisor[c])) live |= 1u << c;
+  if (live == kFilterAll && useAvx2()) {
+    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+    lowPassRowsAvx2(pixels, rowBytes, height, d, 3);
+    lowPassColumnsAvx2(pixels, rowBytes, height, d);
+    return;
+  }
   if (live == kFilterAll) {
     const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
     uint32_t pattern[kPattern];
@@ -130,6 +140,13 @@ void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
 
 void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor) {
   if (width <= 0 || height <= 0 || !validDivisor(divisor)) return;
+  if (useAvx2()) {
+    const DivideBy d = divideBy(divisor);
+    const DivideBy d3[3] = {d, d, d};
+    lowPassRowsAvx2(plane, width, height, d3, 1);
+    lowPassColumnsAvx2(plane, width, height, d3);
+    return;
+  }
   const uint32_t m = reciprocal(divisor);
   uint32_t pattern[kPattern];
   std::fill_n(pattern, kPattern, m);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/frame_settings.h"
+
+namespace vz {
+
+// AVX2 bodies of the effect kernels, called only when useAvx2(). Those that take a pixel
+// count work on whole blocks of 32 pixels and return how many they did; the caller finishes
+// the rest with the portable code.
+
+// Whether the settings lie where the Overflow vector arithmetic is exact (every byte a
+// bank can store does).
+bool overflowFitsAvx2(const FrameSettings& s);
+std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count);
+
+std::ptrdiff_t bwInvertPixelsAvx2(uint8_t flip, uint8_t* pixels, std::ptrdiff_t count);
+std::ptrdiff_t greenBlueGreyPixelsAvx2(uint8_t* pixels, std::ptrdiff_t count);
+// Packs (b + g + r) / 3 of the first pixels into a plane at the front of the buffer.
+std::ptrdiff_t greyPlaneAvx2(uint8_t* pixels, std::ptrdiff_t count);
+
+// Lut and Lut2 with the palette bytes `entry` (per channel). The index arithmetic needs
+// the output scale in a byte.
+bool lutFitsAvx2(const FrameSettings& s);
+std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
+                             std::ptrdiff_t count);
+// Expands a grey plane of `count` pixels (a multiple of 32) into palette pixels, in place.
+void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
+                   std::ptrdiff_t count);
+
+// Per row: return the first pixel the blocks did (Emboss: they did every pixel from there
+// to the end), the bytes done from the start (Smear), or the pixels done from the start
+// (Mirror).
+int embossRowAvx2(uint8_t* row, int width);
+std::ptrdiff_t smearRunAvx2(uint8_t* q, std::ptrdiff_t runBytes);
+int mirrorRowAvx2(uint8_t* row, int width);
+
+}  // namespace vz

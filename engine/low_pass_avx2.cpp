@@ -1,0 +1,206 @@
+#include "engine/low_pass_avx2.h"
+
+#include <algorithm>
+
+#include "engine/simd_avx2.h"
+
+namespace vz {
+
+namespace {
+
+// Rows walked together by the row pass: sixteen 16-bit sums fill one vector per channel.
+constexpr int kStripRows = 16;
+// Bytes of one unrolled step of the row pass: three 32-byte chunks, a whole number of pixels.
+constexpr int kRowUnit = 96;
+
+inline uint16_t step(uint16_t& u, uint8_t& byte, DivideBy d) {
+  const uint16_t out = static_cast<uint16_t>((((uint32_t{u} * d.mul) >> 16) >> d.shift));
+  u = static_cast<uint16_t>(u - out + byte);
+  byte = static_cast<uint8_t>(out);
+  return out;
+}
+
+// Sixteen in-lane 16x16 byte transposes: row r of v becomes column r.
+VZ_AVX2_INLINE void transpose(__m256i (&v)[16]) {
+  __m256i a[16], b[16];
+  for (int i = 0; i < 8; ++i) {
+    a[2 * i] = _mm256_unpacklo_epi8(v[2 * i], v[2 * i + 1]);
+    a[2 * i + 1] = _mm256_unpackhi_epi8(v[2 * i], v[2 * i + 1]);
+  }
+  for (int q = 0; q < 4; ++q) {
+    b[4 * q + 0] = _mm256_unpacklo_epi16(a[4 * q], a[4 * q + 2]);
+    b[4 * q + 1] = _mm256_unpackhi_epi16(a[4 * q], a[4 * q + 2]);
+    b[4 * q + 2] = _mm256_unpacklo_epi16(a[4 * q + 1], a[4 * q + 3]);
+    b[4 * q + 3] = _mm256_unpackhi_epi16(a[4 * q + 1], a[4 * q + 3]);
+  }
+  for (int o = 0; o < 2; ++o)
+    for (int k = 0; k < 4; ++k) {
+      a[8 * o + 2 * k] = _mm256_unpacklo_epi32(b[8 * o + k], b[8 * o + 4 + k]);
+      a[8 * o + 2 * k + 1] = _mm256_unpackhi_epi32(b[8 * o + k], b[8 * o + 4 + k]);
+    }
+  for (int i = 0; i < 8; ++i) {
+    v[2 * i] = _mm256_unpacklo_epi64(a[i], a[8 + i]);
+    v[2 * i + 1] = _mm256_unpackhi_epi64(a[i], a[8 + i]);
+  }
+}
+
+struct RowDivisors {
+  __m256i mul[3];
+  __m128i shift[3];
+};
+
+// Groups of 16 rows walked side by side. Packed pixels give three chains per row (one per
+// channel); a plane has one, so it walks three groups at once to keep as many chains in
+// flight.
+template <int Channels>
+constexpr int kGroups = Channels == 3 ? 1 : 3;
+
+// One 32-byte chunk of each group's rows: transpose so each column is a vector of rows, run
+// the serial recurrence along the columns, transpose back. The sum for a column is that of
+// its channel (byte position % 3, the chunk starting at byte Offset of the unit) or, in a
+// plane, that of its group.
+template <int Channels, int Offset>
+VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const RowDivisors& d,
+                             __m256i (&u)[3]) {
+  constexpr int kG = kGroups<Channels>;
+  alignas(32) uint8_t cols[kG][32][16];
+  for (int g = 0; g < kG; ++g) {
+    const int n = rows - 16 * g;
+    uint8_t* q = p + 16 * g * stride;
+    __m256i v[16];
+    for (int r = 0; r < 16; ++r)
+      v[r] = r < n ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + r * stride))
+                   : _mm256_setzero_si256();
+    transpose(v);
+    for (int b = 0; b < 16; ++b) {
+      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][b]), _mm256_castsi256_si128(v[b]));
+      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][16 + b]),
+                      _mm256_extracti128_si256(v[b], 1));
+    }
+  }
+#pragma GCC unroll 32
+  for (int k = 0; k < 32; ++k) {
+#pragma GCC unroll 3
+    for (int g = 0; g < kG; ++g) {
+      const int c = Channels == 3 ? (Offset + k) % 3 : g;
+      uint8_t* col = cols[g][k];
+      const __m256i in = _mm256_cvtepu8_epi16(_mm_load_si128(reinterpret_cast<__m128i*>(col)));
+      const __m256i out = _mm256_srl_epi16(_mm256_mulhi_epu16(u[c], d.mul[c]), d.shift[c]);
+      u[c] = _mm256_sub_epi16(_mm256_add_epi16(u[c], in), out);  // the add is off the chain
+      _mm_store_si128(
+          reinterpret_cast<__m128i*>(col),
+          _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+    }
+  }
+  for (int g = 0; g < kG; ++g) {
+    const int n = rows - 16 * g;
+    uint8_t* q = p + 16 * g * stride;
+    __m256i v[16];
+    for (int b = 0; b < 16; ++b) v[b] = avx2::detail::loadPair(cols[g][b], cols[g][16 + b]);
+    transpose(v);
+    for (int r = 0; r < n && r < 16; ++r)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + r * stride), v[r]);
+  }
+}
+
+// Up to 16 * kGroups rows.
+template <int Channels>
+VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t rowBytes, int rows, const DivideBy (&d)[3]) {
+  RowDivisors dv;
+  __m256i u[3];
+  for (int c = 0; c < 3; ++c) {
+    dv.mul[c] = _mm256_set1_epi16(static_cast<short>(d[c].mul));
+    dv.shift[c] = _mm_cvtsi32_si128(d[c].shift);
+    u[c] = _mm256_set1_epi16(static_cast<short>(d[c].bias));
+  }
+  std::ptrdiff_t j = 0;
+  for (; j + kRowUnit <= rowBytes; j += kRowUnit) {
+    rowChunk<Channels, 0>(p + j, rowBytes, rows, dv, u);
+    rowChunk<Channels, 32>(p + j + 32, rowBytes, rows, dv, u);
+    rowChunk<Channels, 64>(p + j + 64, rowBytes, rows, dv, u);
+  }
+  if (j == rowBytes) return;
+  // The last bytes of each row, one at a time, carrying on from the vector sums.
+  alignas(32) uint16_t sums[3][kStripRows];
+  for (int c = 0; c < 3; ++c) _mm256_store_si256(reinterpret_cast<__m256i*>(sums[c]), u[c]);
+  for (int r = 0; r < rows; ++r) {
+    uint8_t* row = p + r * rowBytes;
+    for (std::ptrdiff_t x = j; x < rowBytes; ++x) {
+      const int c = Channels == 3 ? static_cast<int>(x % 3) : r / kStripRows;
+      step(sums[c][r % kStripRows], row[x], d[c]);
+    }
+  }
+}
+
+template <bool UniformShift>
+VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height, int n,
+                                uint16_t* sums, const DivideBy (&d)[3]) {
+  constexpr int kGroup = 48;  // three vectors of 16 lanes: the channel pattern repeats
+  __m256i mul[3], post[3], keep[3];
+  for (int g = 0; g < 3; ++g) {
+    alignas(32) uint16_t m[16], q[16], z[16];
+    for (int l = 0; l < 16; ++l) {
+      const DivideBy& e = d[(16 * g + l) % 3];
+      m[l] = e.mul;
+      q[l] = e.shift == 0 ? 0 : static_cast<uint16_t>(1u << (16 - e.shift));
+      z[l] = e.shift == 0 ? 0xFFFF : 0;
+    }
+    mul[g] = _mm256_load_si256(reinterpret_cast<const __m256i*>(m));
+    post[g] = _mm256_load_si256(reinterpret_cast<const __m256i*>(q));
+    keep[g] = _mm256_load_si256(reinterpret_cast<const __m256i*>(z));
+  }
+  const __m128i shift = _mm_cvtsi32_si128(d[0].shift);
+  const int whole = n - n % kGroup;
+  for (int j = 0; j < n; ++j) sums[j] = d[j % 3].bias;
+  for (int y = 0; y < height; ++y, p += rowBytes) {
+    for (int j = 0; j < whole; j += kGroup) {
+      for (int g = 0; g < 3; ++g) {
+        uint8_t* q = p + j + 16 * g;
+        __m256i* s = reinterpret_cast<__m256i*>(sums + j + 16 * g);
+        const __m256i in = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<__m128i*>(q)));
+        const __m256i u = _mm256_load_si256(s);
+        const __m256i t = _mm256_mulhi_epu16(u, mul[g]);
+        const __m256i out = UniformShift ? _mm256_srl_epi16(t, shift)
+                                         : _mm256_or_si256(_mm256_mulhi_epu16(t, post[g]),
+                                                           _mm256_and_si256(t, keep[g]));
+        _mm256_store_si256(s, _mm256_sub_epi16(_mm256_add_epi16(u, in), out));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(q),
+            _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+      }
+    }
+    for (int j = whole; j < n; ++j) step(sums[j], p[j], d[j % 3]);
+  }
+}
+
+}  // namespace
+
+VZ_AVX2 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
+                             const DivideBy (&d)[3], int channels) {
+  const int strip = kStripRows * (channels == 3 ? kGroups<3> : kGroups<1>);
+  for (int y = 0; y < height; y += strip) {
+    const int rows = std::min(strip, height - y);
+    if (channels == 3)
+      rowStrip<3>(p + y * rowBytes, rowBytes, rows, d);
+    else
+      rowStrip<1>(p + y * rowBytes, rowBytes, rows, d);
+  }
+}
+
+VZ_AVX2 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
+                                const DivideBy (&d)[3]) {
+  // Strips narrow enough that their sums stay in the first-level cache; a multiple of 48
+  // bytes, so each strip starts on channel 0.
+  constexpr int kStripBytes = 48 * 32;
+  alignas(32) uint16_t sums[kStripBytes];
+  const bool uniform = d[0].shift == d[1].shift && d[1].shift == d[2].shift;
+  for (std::ptrdiff_t x0 = 0; x0 < rowBytes; x0 += kStripBytes) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, rowBytes - x0));
+    if (uniform)
+      columnStrip<true>(p + x0, rowBytes, height, n, sums, d);
+    else
+      columnStrip<false>(p + x0, rowBytes, height, n, sums, d);
+  }
+}
+
+}  // namespace vz
