@@ -17,7 +17,9 @@ TEST(DialogTemplate, HoldsEveryControlOnceWithItsKind) {
   std::set<int> ids;
   int hidden = 0, sliders = 0, letters = 0;
   for (const ControlRow& r : rows) {
-    if (r.id != kNoId) EXPECT_TRUE(ids.insert(r.id).second) << r.id;
+    if (r.id != kNoId) {
+      EXPECT_TRUE(ids.insert(r.id).second) << r.id;
+    }
     hidden += (r.style & kHidden) != 0;
     sliders += r.kind == ControlKind::SliderH || r.kind == ControlKind::SliderV;
     if (r.id >= kIdLetterA && r.id <= kIdLetterZ) {
