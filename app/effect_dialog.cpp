@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -158,7 +159,14 @@ void EffectDialog::bindControls() {
 
 int EffectDialog::DoModal() {
   OnInitDialog();
-  return exec();
+  // Our own loop rather than exec(): the dialog hides for a moment whenever its frame
+  // changes (full screen and back), and a hide would end exec()'s loop. This one ends only
+  // when the dialog is done (OK, close).
+  QEventLoop loop;
+  connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+  show();
+  loop.exec(QEventLoop::DialogExec);
+  return result();
 }
 
 void EffectDialog::OnInitDialog() {

@@ -2,6 +2,7 @@
 // real events on the offscreen platform.
 #include <QImage>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include "engine/engine_callback.h"
 #include "presets/preset_slot.h"
@@ -201,6 +202,25 @@ TEST_F(Panel, FullScreenFillsTheScreenAndEscapeBringsTheWindowBack) {
   key(kIdMirror, Qt::Key_Escape);  // framed already: the same, never a close
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(dialog->graphReleases(), 0);
+}
+
+TEST_F(Panel, TheModalRunOutlivesFullScreenAndEndsOnlyWhenClosed) {
+  dialog->hide();
+  std::vector<std::string> seen;
+  // Each step in a turn of the loop of its own: the run must survive every one.
+  QTimer::singleShot(0, dialog.get(), [&] { click(kIdFullScreen); });
+  QTimer::singleShot(30, dialog.get(), [&] {
+    seen.push_back(dialog->isVisible() ? "full screen, shown" : "hidden");
+    key(kIdMirror, Qt::Key_Escape);
+  });
+  QTimer::singleShot(60, dialog.get(), [&] {
+    seen.push_back(dialog->isVisible() ? "framed, shown" : "hidden");
+    dialog->close();
+  });
+  const int result = dialog->DoModal();
+  EXPECT_EQ(seen, (std::vector<std::string>{"full screen, shown", "framed, shown"}));
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_EQ(dialog->graphReleases(), 1);
 }
 
 TEST_F(Panel, ColourBarClicksPickInsideStrictBounds) {
