@@ -1,4 +1,4 @@
-// Sanitizer suppressions for the media tests, built into the binary so that every run
+// Sanitizer suppressions for the media tests and the program tests, built into the binary so that every run
 // of it uses them.
 
 // GLib never frees an outgrown quark table (on purpose: lookups stay lock-free), and GLib
@@ -10,7 +10,8 @@ extern "C" const char* __lsan_default_suppressions() {
 
 // GLib and GStreamer are not instrumented: they hand data between their threads through
 // atomics and futexes that ThreadSanitizer cannot see, so it reports their own locks and
-// buffers as racing. The same holds for the decoders they load.
+// buffers as racing. The same holds for the decoders they load, and for Qt's own worker
+// threads (font loading, the offscreen platform) in the tests that run the dialog.
 // Only reports whose access lies in those libraries are silenced; our code
 // is instrumented and its stacks name it.
 extern "C" const char* __tsan_default_suppressions() {
@@ -19,6 +20,9 @@ extern "C" const char* __tsan_default_suppressions() {
          "race:libgst\n"
          "race:libav\n"
          "race:liborc-0.4.so\n"
+         "race:libQt6Core.so\n"
+         "race:libQt6Gui.so\n"
+         "race:libQt6Widgets.so\n"
          "mutex:libglib-2.0.so\n"
          "deadlock:libglib-2.0.so\n"
          "deadlock:libgst\n";
