@@ -11,7 +11,8 @@ extern "C" const char* __lsan_default_suppressions() {
 // GLib and GStreamer are not instrumented: they hand data between their threads through
 // atomics and futexes that ThreadSanitizer cannot see, so it reports their own locks and
 // buffers as racing. The same holds for the decoders they load, and for Qt's own worker
-// threads (font loading, the offscreen platform) in the tests that run the dialog.
+// threads (font loading, the offscreen platform) in the tests that run the dialog, and for
+// the dynamic loader growing thread-local storage when a plugin loads as a thread ends.
 // Only reports whose access lies in those libraries are silenced; our code
 // is instrumented and its stacks name it.
 extern "C" const char* __tsan_default_suppressions() {
@@ -23,6 +24,8 @@ extern "C" const char* __tsan_default_suppressions() {
          "race:libQt6Core.so\n"
          "race:libQt6Gui.so\n"
          "race:libQt6Widgets.so\n"
+         "race:_dl_deallocate_tls\n"
+         "race:_dl_resize_dtv\n"
          "mutex:libglib-2.0.so\n"
          "deadlock:libglib-2.0.so\n"
          "deadlock:libgst\n";
