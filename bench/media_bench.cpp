@@ -94,10 +94,7 @@ void BM_FileGraph(benchmark::State& state, const char* name, vz::EffectMode mode
   engine.tintRed = 100, engine.tintGreen = 300, engine.tintBlue = 600;
   engine.invertRed = 1, engine.invertGreen = 0, engine.invertBlue = 1;
   engine.lowPassRed = engine.lowPassGreen = engine.lowPassBlue = 8;
-  const std::string path = clip(name);
-  size_t i = 0;
-  for (char c : path) engine.fileName[i++] = static_cast<unsigned char>(c);
-  engine.fileName[i] = 0;
+  engine.fileName = clip(name);
 
   NoBoxes boxes;
   NoDevices devices;
