@@ -3,7 +3,6 @@
 #include <cstring>
 #include <random>
 
-#include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
 #include "tests/test_frames.h"
 
@@ -75,34 +74,6 @@ TEST_F(Presets, StoreLeavesTheReservedTailAndRecallNarrowsByteFields) {
   storeSlot(e, 2);
   for (int i = kSlotUsed; i < kSlotInts; ++i) EXPECT_EQ(slot[i], 1000 + i);
   EXPECT_EQ(slot[kSlotMode], 7);
-}
-
-TEST_F(Presets, NeverStoredSlotRecallsAllZeros) {
-  recallSlotFields(e, 25);
-  EXPECT_EQ(e.mode, 0);
-  EXPECT_EQ(e.paletteRed[0], 0);
-  EXPECT_EQ(e.lowPassRed, 0);
-  EXPECT_EQ(e.currentRed, 0);
-  recallSlotFields(e, -1);  // out of range: ignored
-  recallSlotFields(e, kSlotCount);
-}
-
-TEST_F(Presets, BankKeepsTheLowByteOfEveryInt) {
-  e.presetStore[0] = 300;
-  e.presetStore[57] = 767;
-  e.presetStore[3839] = -1;
-  e.presetStore[200] = 128;
-  uint8_t bytes[kBankBytes];
-  encodeBank(e, bytes);
-  EXPECT_EQ(bytes[0], 44);
-  EXPECT_EQ(bytes[57], 255);
-  EXPECT_EQ(bytes[3839], 255);
-  VideoEngine& loaded = e;
-  decodeBank(loaded, bytes);
-  EXPECT_EQ(loaded.presetStore[0], 44);
-  EXPECT_EQ(loaded.presetStore[3839], 255);
-  EXPECT_EQ(loaded.presetStore[200], 128);
-  EXPECT_EQ(loaded.presetStore[1], 0);
 }
 
 }  // namespace
