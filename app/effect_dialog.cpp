@@ -367,9 +367,10 @@ bool EffectDialog::preTranslateKey(QKeyEvent* event) {
   const char letter = (event->modifiers() & Qt::AltModifier) ? 0 : letterOf(event);
   if (preTranslateKeyDown(engine, *ops_, escape, letter) == KeyVerdict::Consumed) return true;
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    // Enter presses the focused push button, or else performs OK.
+    // Enter presses the focused push button, or else performs OK ("Save" is a check box,
+    // however it is drawn).
     if (auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
-        button && isAncestorOf(button)) {
+        button && !button->isCheckable() && isAncestorOf(button)) {
       button->click();
     } else {
       OnOK();

@@ -194,6 +194,16 @@ TEST_F(Dialog, EnterWithASliderFocusedEndsTheProgramAfterTheTeardown) {
   EXPECT_FALSE(dialog->isVisible());
 }
 
+TEST_F(Dialog, EnterPressesAFocusedPushButtonButNotTheSaveToggle) {
+  key(kIdLetterA, Qt::Key_Return);  // recalls the empty slot A
+  EXPECT_EQ(ops().sliderPos(kIdFloor), 255);
+  EXPECT_TRUE(dialog->isVisible());
+  key(kIdSaveToggle, Qt::Key_Enter);
+  EXPECT_EQ(engine().saveArmed, 0);
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(dialog->graphReleases(), 1);
+}
+
 TEST_F(Dialog, EscapeNeverCloses) {
   key(kIdGainGreen, Qt::Key_Escape);
   EXPECT_TRUE(dialog->isVisible());

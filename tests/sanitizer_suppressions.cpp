@@ -1,5 +1,5 @@
-// Sanitizer suppressions for the media tests and the program tests, built into the binary so that every run
-// of it uses them.
+// Sanitizer suppressions for the media tests and the program tests, built into the binary so that
+// every run of it uses them.
 
 // GLib never frees an outgrown quark table (on purpose: lookups stay lock-free), and GLib
 // is built without frame pointers, so such a report shows nothing past g_malloc. That a
