@@ -26,6 +26,8 @@ std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request, 
   dialog.setFileMode(!save && (request.flags & kOfnFileMustExist) ? QFileDialog::ExistingFile
                                                                   : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !(request.flags & kOfnOverwritePrompt));
+  // The filter shows as its description alone; the pattern behind it matches any case.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilter(
       QString::fromStdString(request.description + " (" + anyCasePattern(request.pattern) + ")"));
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
