@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "app/dialog_builder.h"
-#include "app/file_dialogs.h"
-#include "app/message_boxes.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_boxes.h"
 #include "app/qt_dialog_ops.h"
 #include "engine/video_engine.h"
 #include "source/graph_control.h"

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "app/dialog_builder.h"
-#include "app/dialog_ops.h"
+#include "ui/dialog_ops.h"
 
 namespace vz {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/file_dialogs.h"
+#include "ui/file_dialogs.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace vz {
 

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "app/message_boxes.h"
+#include "ui/message_boxes.h"
 #include "engine/effect_mode.h"
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/dialog_ops.h"
+#include "ui/dialog_ops.h"
 #include "engine/video_engine.h"
 
 namespace vz {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialog_ops.h"
+#include "ui/dialog_ops.h"
 #include "engine/video_engine.h"
 
 namespace vz {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/dialog_ops.h"
-#include "app/file_dialogs.h"
-#include "app/message_boxes.h"
+#include "ui/dialog_ops.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_boxes.h"
 #include "engine/video_engine.h"
 
 namespace vz {

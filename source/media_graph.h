@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/message_boxes.h"
+#include "ui/message_boxes.h"
 #include "engine/engine_callback.h"
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"

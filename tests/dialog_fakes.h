@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/file_dialogs.h"
-#include "app/message_boxes.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_boxes.h"
 #include "engine/video_engine.h"
 #include "source/graph_control.h"
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/message_boxes.h"
+#include "ui/message_boxes.h"
 #include "engine/frame_target.h"
 #include "source/capture_devices.h"
 #include "tests/dialog_fakes.h"
