@@ -16,18 +16,48 @@ namespace vz {
 
 namespace {
 
+// The message goes to a terminal: bytes it would act on (controls, bytes that are not UTF-8)
+// are shown as \xNN escapes rather than raw.
+std::string printable(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    const size_t length = c < 0x80   ? 1
+                          : c < 0xC2 ? 0
+                          : c < 0xE0 ? 2
+                          : c < 0xF0 ? 3
+                          : c < 0xF5 ? 4
+                                     : 0;
+    bool shown =
+        length > 0 && i + length <= text.size() && (length > 1 || (c >= 0x20 && c != 0x7F));
+    for (size_t k = 1; shown && k < length; ++k) shown = (byte(i + k) & 0xC0) == 0x80;
+    if (shown && c == 0xC2) shown = byte(i + 1) >= 0xA0;  // the C1 controls
+    if (shown) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+      ++i;
+    }
+  }
+  return out;
+}
+
 [[noreturn]] void fail(const std::string& message) {
-  throw FxUsageError(message);
+  throw FxUsageError(printable(message));
 }
 
 int64_t parseInt(const std::string& option, const std::string& text, int64_t min, int64_t max) {
   int64_t value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end)
-    fail(option + ": '" + text + "' is not a whole number");
-  if (value < min || value > max)
-    fail(option + ": " + text + " is out of range (" + std::to_string(min) + ".." +
+  const std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+  if (text.empty() || (ec != std::errc() && ec != std::errc::result_out_of_range) || ptr != end)
+    fail(option + ": '" + shown + "' is not a whole number");
+  if (ec == std::errc::result_out_of_range || value < min || value > max)
+    fail(option + ": " + shown + " is out of range (" + std::to_string(min) + ".." +
          std::to_string(max) + ")");
   return value;
 }

@@ -1,7 +1,10 @@
 #include "tools/fx_stream.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <istream>
+#include <new>
 #include <ostream>
 #include <vector>
 
@@ -26,32 +29,52 @@ int filterFrames(const FxRun& run, VideoEngine& engine, std::istream& in, std::o
                  std::ostream& err) {
   const size_t rowBytes = static_cast<size_t>(run.width) * 3;
   const size_t frameBytes = rowBytes * run.height;
-  std::vector<uint8_t> frame(frameBytes), row(rowBytes);
-  int64_t done = 0;
-  while (!run.frames || done < *run.frames) {
-    in.read(reinterpret_cast<char*>(frame.data()), static_cast<std::streamsize>(frameBytes));
-    const auto got = static_cast<size_t>(in.gcount());
-    if (got < frameBytes) {
-      if (run.frames) {
-        err << "videozarnix-fx: input ended after " << done << " whole frames, " << *run.frames
-            << " were asked for\n";
+  std::vector<uint8_t> frame, row;
+  try {
+    row.resize(rowBytes);
+    int64_t done = 0;
+    while (!run.frames || done < *run.frames) {
+      size_t got = 0;
+      errno = 0;
+      while (got < frameBytes && in) {
+        // The buffer grows with the input: a large size costs nothing until its frames come.
+        if (got == frame.size())
+          frame.resize(std::min(frameBytes, std::max<size_t>(2 * got, 1 << 16)));
+        in.read(reinterpret_cast<char*>(frame.data() + got),
+                static_cast<std::streamsize>(frame.size() - got));
+        got += static_cast<size_t>(in.gcount());
+      }
+      if (in.bad()) {
+        err << "videozarnix-fx: could not read the input after " << done << " whole frames"
+            << (errno != 0 ? std::string(": ") + std::strerror(errno) : "") << '\n';
         return 1;
       }
-      if (got > 0)
-        err << "videozarnix-fx: ignored a partial frame of " << got << " bytes at the end\n";
-      return 0;
+      if (got < frameBytes) {
+        if (run.frames) {
+          err << "videozarnix-fx: input ended after " << done << " whole frames, " << *run.frames
+              << " were asked for\n";
+          return 1;
+        }
+        if (got > 0)
+          err << "videozarnix-fx: ignored a partial frame of " << got << " bytes at the end\n";
+        return 0;
+      }
+      flipRows(frame, row, run.height);
+      engine.processFrame(frame.data(), run.width, run.height);
+      engine.advanceAnimation();
+      flipRows(frame, row, run.height);
+      out.write(reinterpret_cast<const char*>(frame.data()),
+                static_cast<std::streamsize>(frameBytes));
+      if (!out) {
+        err << "videozarnix-fx: could not write frame " << done << '\n';
+        return 1;
+      }
+      ++done;
     }
-    flipRows(frame, row, run.height);
-    engine.processFrame(frame.data(), run.width, run.height);
-    engine.advanceAnimation();
-    flipRows(frame, row, run.height);
-    out.write(reinterpret_cast<const char*>(frame.data()),
-              static_cast<std::streamsize>(frameBytes));
-    if (!out) {
-      err << "videozarnix-fx: could not write frame " << done << '\n';
-      return 1;
-    }
-    ++done;
+  } catch (const std::bad_alloc&) {
+    err << "videozarnix-fx: not enough memory for a " << run.width << "x" << run.height
+        << " frame\n";
+    return 1;
   }
   out.flush();
   return out ? 0 : 1;
