@@ -7,12 +7,12 @@
 #include <QFont>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "app/effect_dialog.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
 #include "source/capture_devices.h"
+#include "source/media_file_check.h"
 #include "source/media_graph_control.h"
 
 namespace vz {
@@ -38,9 +38,8 @@ int EffectApp::InitInstance(int argc, char** argv) {
   std::string file;
   if (argc == 2) {
     file = argv[1];
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-      std::fprintf(stderr, "videozarnix: no such file: %s\n", file.c_str());
+    if (const std::string problem = whyNotPlayable(file); !problem.empty()) {
+      std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
       return 2;
     }
   }
