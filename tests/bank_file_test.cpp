@@ -155,21 +155,12 @@ std::string saveAsNobody(const std::string& path, VideoEngine& e, rlim_t fileSiz
   return seen;
 }
 
-enum class Outcome { Saved, CannotOpen, CannotWrite };
-
 TEST_F(BankFile, SavesAsAnUnprivilegedUserReplaceOnlyWhatTheyMayAndKeepLinksAndOwners) {
-  constexpr fs::perms kOpen = fs::perms::all,
-                      kShut = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec;
-  constexpr fs::perms kReadOnly =
-                          fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
-                      kWritable = fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
-                                                     fs::perms::others_exec);
   enum Extra { None, HardLink, SymLink };
+  enum Outcome { Saved, CannotOpen, CannotWrite };
   struct Case {
     const char* what;
-    fs::perms folder;
-    std::optional<fs::perms> file;  // the old bank, owned by the test's user; none: a new file
+    mode_t folder, file;  // file 0: a new one; else the old bank, owned by the test's user
     Extra extra;
     size_t nameLength;  // of the file saved, with ".pvl"
     rlim_t fileSizeLimit;
@@ -177,62 +168,56 @@ TEST_F(BankFile, SavesAsAnUnprivilegedUserReplaceOnlyWhatTheyMayAndKeepLinksAndO
   };
   const rlim_t kNoCap = RLIM_INFINITY;
   const Case cases[] = {
-      {"read-only file, writable folder", kOpen, kReadOnly, None, 8, kNoCap, Outcome::CannotOpen},
-      {"read-only file and folder", kShut, kReadOnly, None, 8, kNoCap, Outcome::CannotOpen},
-      {"new file, read-only folder", kShut, {}, None, 8, kNoCap, Outcome::CannotOpen},
-      {"writable file, read-only folder", kShut, kWritable, None, 8, kNoCap, Outcome::Saved},
-      {"another owner's writable file", kOpen, kWritable, None, 8, kNoCap, Outcome::Saved},
-      {"a second hard link", kOpen, kWritable, HardLink, 8, kNoCap, Outcome::Saved},
-      {"through a symbolic link", kOpen, kWritable, SymLink, 8, kNoCap, Outcome::Saved},
-      {"hard link, disk full", kOpen, kWritable, HardLink, 8, 1000, Outcome::CannotWrite},
-      {"writable file, disk full", kOpen, kWritable, None, 8, 1000, Outcome::CannotWrite},
-      {"new file, 248-byte name", kOpen, {}, None, 248, kNoCap, Outcome::Saved},
-      {"new file, 255-byte name", kOpen, {}, None, 255, kNoCap, Outcome::Saved},
+      {"read-only file, writable folder", 0777, 0444, None, 8, kNoCap, CannotOpen},
+      {"read-only file and folder", 0755, 0444, None, 8, kNoCap, CannotOpen},
+      {"new file, read-only folder", 0755, 0, None, 8, kNoCap, CannotOpen},
+      {"writable file, read-only folder", 0755, 0666, None, 8, kNoCap, Saved},
+      {"another owner's writable file", 0777, 0666, None, 8, kNoCap, Saved},
+      {"a second hard link", 0777, 0666, HardLink, 8, kNoCap, Saved},
+      {"through a symbolic link", 0777, 0646, SymLink, 8, kNoCap, Saved},
+      {"hard link, disk full", 0777, 0666, HardLink, 8, 1000, CannotWrite},
+      {"writable file, disk full", 0777, 0666, None, 8, 1000, CannotWrite},
+      {"new file, 248-byte name", 0777, 0, None, 248, kNoCap, Saved},
+      {"new file, 255-byte name", 0777, 0, None, 255, kNoCap, Saved},
   };
   e.presetStore[0] = 'N';
-  const std::string oldBank = "old bank";
   auto summary = [](const fs::path& p) {  // first byte and length
     const std::string bytes = read(p);
     return bytes.empty() ? "" : bytes.substr(0, 1) + " " + std::to_string(bytes.size());
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    fs::permissions(dir, fs::perms::owner_all);
+    ::chmod(dir.c_str(), 0700);
     for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
     const fs::path file = dir / (std::string(c.nameLength - 4, 'b') + ".pvl");
     const fs::path other = dir / "other.pvl";  // the hard link, or the symbolic link's target
     const fs::path real = c.extra == SymLink ? other : file;
     if (c.file) {
-      write(real, oldBank);
-      fs::permissions(real, *c.file);
+      write(real, "old bank");
+      ::chmod(real.c_str(), c.file);
       if (c.extra == HardLink) fs::create_hard_link(file, other);
       if (c.extra == SymLink) fs::create_symlink(other.filename(), file);
     }
-    struct stat before {};
+    struct stat before {
+    }, after{};
     ::stat(real.c_str(), &before);
-    fs::permissions(dir, c.folder);
-
+    ::chmod(dir.c_str(), c.folder);
     const std::string seen = saveAsNobody(file.string(), e, c.fileSizeLimit);
-    fs::permissions(dir, fs::perms::owner_all);
-    const bool saved = c.outcome == Outcome::Saved;
-    EXPECT_EQ(seen, saved ? "BANK:  " + file.string()
-                    : c.outcome == Outcome::CannotOpen
-                        ? "before|Can not open...|" + file.string() + "|8240"
-                        : "before|Could not write...|Error|16");
-    EXPECT_EQ(fs::exists(real), saved || c.file.has_value());
-    EXPECT_EQ(summary(real), saved ? "N 3840" : c.file ? "o 8" : "");
+    ::chmod(dir.c_str(), 0700);
+    ::stat(real.c_str(), &after);
+
+    const std::string failure[] = {"", "|Can not open...|" + file.string() + "|8240",
+                                   "|Could not write...|Error|16"};
+    EXPECT_EQ(seen, c.outcome == Saved ? "BANK:  " + file.string() : "before" + failure[c.outcome]);
+    EXPECT_EQ(summary(real), c.outcome == Saved ? "N 3840" : c.file ? "o 8" : "");
     EXPECT_EQ(summary(other), c.extra != None ? summary(file) : "");
     EXPECT_EQ(fs::is_symlink(file), c.extra == SymLink);
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
-    EXPECT_EQ(files, (c.extra != None ? 2u : 1u) - (!c.file && !saved));  // no temporary left
-    if (c.file) {
-      struct stat after {};
-      ::stat(real.c_str(), &after);
-      EXPECT_TRUE(c.extra != HardLink || after.st_ino == before.st_ino);
-      EXPECT_EQ(after.st_uid, before.st_uid);
-      EXPECT_EQ(after.st_mode, before.st_mode);
-    }
+    EXPECT_EQ(files, (c.extra != None ? 2u : 1u) - (!c.file && c.outcome != Saved));  // no temp
+    EXPECT_TRUE(c.extra != HardLink || after.st_ino == before.st_ino);
+    EXPECT_EQ(after.st_uid, c.file ? before.st_uid : after.st_uid);  // the owner stays
+    EXPECT_EQ(after.st_mode, c.file ? before.st_mode : after.st_mode);
   }
 }
 
