@@ -59,18 +59,15 @@ TEST_F(DeviceSelectionTest, AllNoShowsTheErrorAtEveryCaptureBuild) {
   boxes.answers = {kIdNo, kIdNo, kIdNo};
   switchTo(0);
   ASSERT_EQ(boxes.shown.size(), 4u);
+  EXPECT_EQ(boxes.shown[3].text + "|" + boxes.shown[3].caption, kNoDevice + "|Error");
+  EXPECT_EQ(boxes.shown[3].style, kMbOk);
   boxes.shown.pop_back();
   expectOnlyDeviceQuestions();
-  boxes.shown.push_back({kNoDevice, "Error", kMbOk});
-  EXPECT_EQ(boxes.shown[3].text, kNoDevice);
-  EXPECT_EQ(boxes.shown[3].caption, "Error");
-  EXPECT_EQ(boxes.shown[3].style, kMbOk);
   EXPECT_EQ(engine.devicesDeclined, 3);
-
   switchTo(0);
   switchTo(0);
-  ASSERT_EQ(boxes.shown.size(), 6u);
-  EXPECT_EQ(boxes.count("Error"), 3);
+  EXPECT_EQ(boxes.shown.size(), 5u);  // the error alone at every later build
+  EXPECT_EQ(boxes.count("Error"), 2);
   for (auto& binds : devices.binds) EXPECT_EQ(*binds, 0);
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(recorder.frames.load(), 0);
