@@ -6,20 +6,6 @@
 namespace vz {
 namespace {
 
-TEST(EngineState, StartsWithTheDocumentedValues) {
-  static const VideoEngine e;
-  EXPECT_EQ(e.currentRed + e.currentGreen + e.currentBlue, 3 * 255);
-  EXPECT_EQ(e.lowPassRed + e.lowPassGreen + e.lowPassBlue, 3);
-  EXPECT_EQ(e.mode + e.gainRed + e.outputRed + e.colorAmount + e.floor + e.tintRed + e.lutMaskRed +
-                e.saveArmed + e.colorCycle + e.aviFlag + e.rampState + e.fullScreen,
-            0);
-  for (int k = 0; k < kPaletteSize; ++k) {
-    EXPECT_EQ(e.paletteRed[k] + e.paletteGreen[k] + e.paletteBlue[k], 3 * (15 - k) * 16);
-    EXPECT_EQ(e.cycleStepRed[k] + e.cycleStepGreen[k] + e.cycleStepBlue[k], 3);
-  }
-  for (int v : e.presetStore) ASSERT_EQ(v, 0);
-}
-
 TEST(EngineState, HueWheelRunsRedGreenBlueAndAlwaysSumsTo255) {
   static const VideoEngine e;
   for (int t = 0; t < kHueSize; ++t) {

@@ -20,13 +20,6 @@ class Palette : public ::testing::Test {
   }
 };
 
-TEST_F(Palette, NumberedButtonCopiesTheCurrentColour) {
-  e.currentRed = 1, e.currentGreen = 2, e.currentBlue = 3;
-  pickPaletteEntry(e, 4);
-  EXPECT_EQ(e.paletteRed[4] * 100 + e.paletteGreen[4] * 10 + e.paletteBlue[4], 123);
-  EXPECT_EQ(e.paletteRed[5], 160);
-}
-
 TEST_F(Palette, RangeInterpolatesInEitherClickOrderAndLeavesTheUpperEnd) {
   e.paletteRed[2] = 0, e.paletteRed[5] = 100;
   e.paletteGreen[2] = 100, e.paletteGreen[5] = 0;
