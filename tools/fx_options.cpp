@@ -318,7 +318,7 @@ Options apply in the order given; values are engine values, not slider positions
   --dump-settings     print every setting to stderr after the options are applied
   --help              this text
 
-Exit status: 0 done, 1 input or output failed, 2 bad usage (nothing written).
+Exit status: 0 done, 1 input, output or memory failed, 2 bad usage (nothing written).
 )";
 }
 
