@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -113,15 +114,12 @@ TEST_F(FrameFilter, BadUsageIsOneClearErrorThatEchoesNoRawBytes) {
 
 TEST_F(FrameFilter, DumpListsEverySettingInItsOrder) {
   apply({"--size", "1x1", "--tint", "1,2,3", "--cycle", "1", "--color", "77"});
-  std::istringstream dump(dumpSettings(e));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(dump, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), 48u + 9 + 20 + 1);
-  const std::pair<int, const char*> expected[] = {
-      {0, "paletteRed[0] 240"}, {1, "paletteRed[1] 224"}, {47, "paletteBlue[15] 0"},
-      {48, "mode 0"},           {56, "rampState 0"},      {57, "tintRed 1"},
-      {75, "tintBlue 3"},       {76, "colorAmount 77"},   {77, "colorCycle 1"}};
-  for (const auto& [index, line] : expected) EXPECT_EQ(lines[index], line);
+  const std::string dump = dumpSettings(e);
+  EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 48 + 9 + 20 + 1);
+  EXPECT_EQ(dump.rfind("paletteRed[0] 240\npaletteRed[1] 224\n", 0), 0u);
+  EXPECT_NE(dump.find("\npaletteBlue[15] 0\nmode 0\n"), std::string::npos);
+  EXPECT_NE(dump.find("\nrampState 0\ntintRed 1\n"), std::string::npos);
+  EXPECT_NE(dump.find("\ntintBlue 3\ncolorAmount 77\ncolorCycle 1\n"), std::string::npos);
 }
 
 // Frames run bottom row first through the engine: at unity, Overflow's one-pixel lag moves
