@@ -180,7 +180,7 @@ TEST(FrameFilterBinary, ExitStatusesOutputAndMessages) {
     int status;
     std::string out, message;
   };
-  const std::string big = "--size 16384x16384", cap = "ulimit -v 300000; ";
+  const std::string big = "--size 16384x16384", cap = "ulimit -v 100000; ";
   const Case cases[] = {
       {"", "--size 2x1 --gain 300,0,0", in, 2, "", "--gain: 300 is out of range"},
       {"", "--size 2x1 --mode negative", in, 0, std::string(6, '\xF0'), ""},

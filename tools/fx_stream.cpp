@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <new>
@@ -12,16 +13,36 @@ namespace vz {
 
 namespace {
 
-void flipRows(std::vector<uint8_t>& frame, std::vector<uint8_t>& row, int height) {
+void flipRows(uint8_t* frame, std::vector<uint8_t>& row, int height) {
   const size_t rowBytes = row.size();
   for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-    uint8_t* a = frame.data() + top * rowBytes;
-    uint8_t* b = frame.data() + bottom * rowBytes;
+    uint8_t* a = frame + top * rowBytes;
+    uint8_t* b = frame + bottom * rowBytes;
     std::copy_n(a, rowBytes, row.data());
     std::copy_n(b, rowBytes, a);
     std::copy_n(row.data(), rowBytes, b);
   }
 }
+
+// A frame buffer that grows with the input, so a large frame costs nothing until its bytes
+// come. It grows by realloc, which moves a large block's pages rather than copying them, so
+// growing never needs more than the frame itself.
+class GrowingFrame {
+ public:
+  ~GrowingFrame() { std::free(data_); }
+  uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  void grow(size_t size) {
+    void* moved = std::realloc(data_, size);
+    if (moved == nullptr) throw std::bad_alloc();
+    data_ = static_cast<uint8_t*>(moved);
+    size_ = size;
+  }
+
+ private:
+  uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -29,7 +50,8 @@ int filterFrames(const FxRun& run, VideoEngine& engine, std::istream& in, std::o
                  std::ostream& err) {
   const size_t rowBytes = static_cast<size_t>(run.width) * 3;
   const size_t frameBytes = rowBytes * run.height;
-  std::vector<uint8_t> frame, row;
+  GrowingFrame frame;
+  std::vector<uint8_t> row;
   try {
     row.resize(rowBytes);
     int64_t done = 0;
@@ -37,9 +59,8 @@ int filterFrames(const FxRun& run, VideoEngine& engine, std::istream& in, std::o
       size_t got = 0;
       errno = 0;
       while (got < frameBytes && in) {
-        // The buffer grows with the input: a large size costs nothing until its frames come.
         if (got == frame.size())
-          frame.resize(std::min(frameBytes, std::max<size_t>(2 * got, 1 << 16)));
+          frame.grow(std::min(frameBytes, std::max<size_t>(2 * got, 1 << 16)));
         in.read(reinterpret_cast<char*>(frame.data() + got),
                 static_cast<std::streamsize>(frame.size() - got));
         got += static_cast<size_t>(in.gcount());
@@ -59,10 +80,10 @@ int filterFrames(const FxRun& run, VideoEngine& engine, std::istream& in, std::o
           err << "videozarnix-fx: ignored a partial frame of " << got << " bytes at the end\n";
         return 0;
       }
-      flipRows(frame, row, run.height);
+      flipRows(frame.data(), row, run.height);
       engine.processFrame(frame.data(), run.width, run.height);
       engine.advanceAnimation();
-      flipRows(frame, row, run.height);
+      flipRows(frame.data(), row, run.height);
       out.write(reinterpret_cast<const char*>(frame.data()),
                 static_cast<std::streamsize>(frameBytes));
       if (!out) {
