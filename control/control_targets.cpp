@@ -107,6 +107,7 @@ ControllerAction actionWithValue(const ControlTarget& t, int value) {
 }  // namespace
 
 std::optional<ControllerAction> actionForInt(const ControlTarget& t, long long value) {
+  if (t.kind == K::Switch) return actionWithValue(t, value != 0);  // set, never toggled
   const int min = t.setting ? t.setting->min : t.sliderMin;
   const int max = t.setting ? t.setting->max : t.sliderMax;
   if (value < min || value > max) return std::nullopt;

@@ -36,7 +36,8 @@ int engineValueAt(const ControlTarget& t, int position);
 int positionFor(const ControlTarget& t, int value);
 
 // OSC-style requests: an engine value as the filter takes it (nothing when out of the
-// filter's range), or a fraction 0..1 from the lowest to the highest value.
+// filter's range; a switch is on for any non-zero value), or a fraction 0..1 from the
+// lowest to the highest value.
 std::optional<ControllerAction> actionForInt(const ControlTarget& t, long long value);
 std::optional<ControllerAction> actionForFraction(const ControlTarget& t, double fraction);
 
