@@ -74,12 +74,10 @@ std::unique_ptr<Connection> openInput(RtMidi::Api api, MidiInput::Sink* sink, in
   } catch (const RtMidiError&) {
     return nullptr;
   }
-  if (failed || !c->in->isPortOpen()) {
-    // The error callback must not outlive `failed`.
-    c->in->setErrorCallback(nullptr, nullptr);
-    return nullptr;
-  }
+  // The error callback must not outlive `failed`. (A virtual port never reports itself
+  // open: only the errors tell.)
   c->in->setErrorCallback(nullptr, nullptr);
+  if (failed || (port >= 0 && !c->in->isPortOpen())) return nullptr;
   return c;
 }
 
