@@ -1,8 +1,8 @@
 // MIDI and OSC driving the real dialog: OSC through UDP on the loopback address, MIDI
 // through a private JACK server and an RtMidi port.
 #include <arpa/inet.h>
-#include <jack/jack.h>
 #include <fcntl.h>
+#include <jack/jack.h>
 #include <lo/lo.h>
 #include <rtmidi/RtMidi.h>
 #include <signal.h>
@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QMenu>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "app/controller_bridge.h"
+#include "app/controller_menu.h"
 #include "control/midi_input.h"
 #include "control/osc_input.h"
 #include "engine/shared_value.h"
@@ -199,12 +201,43 @@ TEST_F(ControllerTest, TakenOscPortLeavesTheProgramWithoutOsc) {
 TEST_F(ControllerTest, DamagedMappingsFileIsSurvivedLineByLine) {
   fs::create_directories(fs::path(mappingsPath).parent_path());
   std::ofstream(mappingsPath, std::ios::binary)
-      << "\x7f" "ELF\x02\x01\x01 junk\n1 7 gain/red\n99 99 floor 1 2 3\n"
+      << "\x7f"
+         "ELF\x02\x01\x01 junk\n1 7 gain/red\n99 99 floor 1 2 3\n"
       << std::string(5000, '\xff') << "\n3 4 mirror invert";
   startBridge({false, 0, "", false});
   ASSERT_EQ(bridge->mappings().all().size(), 2u);
   EXPECT_STREQ(bridge->mappings().all()[0].target->name, "gain/red");
   EXPECT_TRUE(bridge->mappings().all()[1].invert);
+}
+
+TEST_F(ControllerTest, LearnFromTheMenuBindsAMovedSwitchAndEscapeCancels) {
+  startBridge({false, 0, "", false});
+  QMenu menu;
+  addControllerMenuActions(menu, *bridge);
+  QAction* learn = menu.actions().at(0);
+  ASSERT_EQ(learn->text(), "MIDI Learn");
+  learn->trigger();
+  EXPECT_TRUE(bridge->learning());
+  EXPECT_TRUE(learn->isChecked());
+  key(kIdInvertRed, Qt::Key_Escape);
+  EXPECT_FALSE(bridge->learning());
+  EXPECT_FALSE(learn->isChecked());
+
+  learn->trigger();
+  click(kIdMirror);  // the user's own move, a toggle as ever
+  bridge->queue().post({ControllerAction::Kind::MidiCc, 3 * 128 + 64, 127});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !learn->isChecked(); }, 5000));
+  ASSERT_EQ(bridge->mappings().all().size(), 1u);
+  EXPECT_STREQ(bridge->mappings().all()[0].target->name, "mirror");
+  for (int value : {0, 100, 100}) {  // set from the controller, never toggled
+    bridge->queue().post({ControllerAction::Kind::MidiCc, 3 * 128 + 64, value});
+    QTest::qWait(50);
+    EXPECT_EQ(loadRelaxed(engine().mirror), value >= 64 ? 1 : 0);
+    EXPECT_EQ(checked(kIdMirror), value >= 64);
+  }
+  menu.actions().at(1)->trigger();  // Clear MIDI Mappings, also in the file
+  EXPECT_TRUE(bridge->mappings().all().empty());
+  EXPECT_TRUE(loadMappingsFile(mappingsPath).empty());
 }
 
 // ---- MIDI ----
@@ -217,7 +250,7 @@ class JackServer {
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"jackd", "--no-realtime", "-n", name_.c_str(), "-d", "dummy",
+    const char* argv[] = {"jackd", "--no-realtime", "-n", name_.c_str(), "-d",   "dummy",
                           "-r",    "48000",         "-p", "1024",        nullptr};
     if (posix_spawnp(&pid_, "jackd", &files, nullptr, const_cast<char**>(argv), environ) != 0)
       pid_ = 0;
