@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCommandLineParser>
 #include <QMenu>
 #include <chrono>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <thread>
 
 #include "app/controller_bridge.h"
+#include "app/controller_command_line.h"
 #include "app/controller_menu.h"
 #include "control/midi_input.h"
 #include "control/osc_input.h"
@@ -238,6 +240,23 @@ TEST_F(ControllerTest, LearnFromTheMenuBindsAMovedSwitchAndEscapeCancels) {
   menu.actions().at(1)->trigger();  // Clear MIDI Mappings, also in the file
   EXPECT_TRUE(bridge->mappings().all().empty());
   EXPECT_TRUE(loadMappingsFile(mappingsPath).empty());
+}
+
+TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
+  QCommandLineParser parser;
+  addControllerOptions(parser);
+  ASSERT_TRUE(
+      parser.parse({"videozarnix", "--midi", "none", "--osc-port=9001", "--verbose", "clip.mpg"}));
+  ControllerOptions options;
+  QString error;
+  ASSERT_TRUE(readControllerOptions(parser, options, &error)) << error.toStdString();
+  EXPECT_FALSE(options.midi);
+  EXPECT_EQ(options.oscPort, 9001);
+  EXPECT_TRUE(options.verbose);
+  EXPECT_EQ(parser.positionalArguments(), QStringList{"clip.mpg"});
+  ASSERT_TRUE(parser.parse({"videozarnix", "--osc-port", "x"}));
+  EXPECT_FALSE(readControllerOptions(parser, options, &error));
+  EXPECT_FALSE(error.isEmpty());
 }
 
 // ---- MIDI ----
