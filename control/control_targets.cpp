@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace {
 using K = ControlTarget::Kind;
 
 std::vector<ControlTarget> buildTargets() {
-  static std::vector<std::string> names;  // storage for the composed names
+  static std::deque<std::string> names;  // storage for the composed names, never moved
   struct Row {
     const char* setting;
     K kind;
@@ -35,7 +36,6 @@ std::vector<ControlTarget> buildTargets() {
       {"mirror", K::Switch, {kIdMirror}, 0, 1, 0, false},
       {"cycle", K::Switch, {kIdColorCycle}, 0, 1, 0, false},
   };
-  names.reserve(64);
   std::vector<ControlTarget> out;
   for (const Row& r : rows) {
     const NamedSetting* s = findSetting(r.setting);

@@ -4,6 +4,7 @@
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

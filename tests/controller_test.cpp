@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 #include <QMenu>
+#include <QSlider>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include "app/controller_bridge.h"
 #include "app/controller_command_line.h"
 #include "app/controller_menu.h"
+#include "control/control_targets.h"
 #include "control/midi_input.h"
 #include "control/osc_input.h"
 #include "engine/shared_value.h"
@@ -64,6 +66,20 @@ class ControllerTest : public test::DialogFixture {
   int slider(int id) { return ops().sliderPos(id); }
   bool checked(int id) { return ops().isDlgButtonChecked(id); }
 };
+
+TEST_F(ControllerTest, RemoteTargetsMatchTheDialogsSliders) {
+  int count = 0;
+  const ControlTarget* targets = controlTargets(&count);
+  for (int i = 0; i < count; ++i) {
+    const ControlTarget& t = targets[i];
+    if (t.kind != ControlTarget::Kind::Slider) continue;
+    ops().setSliderPos(t.id, -100000);
+    EXPECT_EQ(slider(t.id), t.sliderMin) << t.name;
+    ops().setSliderPos(t.id, 100000);
+    EXPECT_EQ(slider(t.id), t.sliderMax) << t.name;
+    EXPECT_EQ(qobject_cast<QSlider*>(w(t.id))->orientation() == Qt::Vertical, t.vertical) << t.name;
+  }
+}
 
 // ---- OSC ----
 
