@@ -14,9 +14,13 @@
 namespace vz {
 
 ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions& options,
-                                   DialogActions::RecordHook record, std::string mappingsPath)
+                                   RecordHook record, std::string mappingsPath)
     : dialog_(dialog),
-      actions_(dialog.engine, dialog.dialogOps(), std::move(record)),
+      actions_(dialog.engine, dialog.dialogOps(),
+               record ? DialogActions::RecordHook([record](bool on) {
+                 record(on, QApplication::activeModalWidget() == nullptr);
+               })
+                      : DialogActions::RecordHook()),
       queue_([this] {
         QMetaObject::invokeMethod(this, &ControllerBridge::drain, Qt::QueuedConnection);
       }),

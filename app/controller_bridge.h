@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,8 +23,11 @@ class ControllerBridge final : public QObject {
   Q_OBJECT
 
  public:
-  ControllerBridge(EffectDialog& dialog, const ControllerOptions& options,
-                   DialogActions::RecordHook record = {},
+  // Starts or stops recording; `mayShowBox` is false while a message box or file dialog is
+  // open, when failures must go to stderr instead of a second box.
+  using RecordHook = std::function<void(bool on, bool mayShowBox)>;
+
+  ControllerBridge(EffectDialog& dialog, const ControllerOptions& options, RecordHook record = {},
                    std::string mappingsPath = midiMappingsPath());
   ~ControllerBridge() override;
 

@@ -13,7 +13,9 @@
 
 #include <QCommandLineParser>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSlider>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -41,13 +43,18 @@ class ControllerTest : public test::DialogFixture {
  protected:
   fs::path dir = fs::temp_directory_path() / ("vz-controllers-" + std::to_string(getpid()));
   std::string mappingsPath = (dir / "videozarnix" / "midi-mappings").string();
-  std::vector<bool> recordings;
+  std::vector<bool> recordings, boxAllowed;
   std::unique_ptr<ControllerBridge> bridge;
 
   void startBridge(const ControllerOptions& options) {
     bridge.reset();
     bridge = std::make_unique<ControllerBridge>(
-        *dialog, options, [this](bool on) { recordings.push_back(on); }, mappingsPath);
+        *dialog, options,
+        [this](bool on, bool mayShowBox) {
+          recordings.push_back(on);
+          boxAllowed.push_back(mayShowBox);
+        },
+        mappingsPath);
   }
   void TearDown() override {
     bridge.reset();
@@ -169,6 +176,7 @@ TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
   EXPECT_EQ(loadRelaxed(engine().invertBlue), 1);
   EXPECT_TRUE(checked(kIdInvertBlue));
   EXPECT_EQ(recordings, (std::vector<bool>{true, true}));
+  EXPECT_EQ(boxAllowed, (std::vector<bool>{true, true}));
 }
 
 TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
@@ -214,6 +222,22 @@ TEST_F(ControllerTest, TakenOscPortLeavesTheProgramWithoutOsc) {
   startBridge({false, ntohs(a.sin_port), "127.0.0.1", false});
   EXPECT_EQ(bridge->osc(), nullptr);
   close(fd);
+}
+
+TEST_F(ControllerTest, RequestsDuringAMessageBoxApplyButOpenNoSecondBox) {
+  startBridge({false, 0, "", false});
+  storeLook(7, 42, 1);
+  QMessageBox box(QMessageBox::Information, "Busy", "A box is open");
+  QTimer::singleShot(0, &box, [&] {
+    bridge->queue().post({ControllerAction::Kind::Preset, 0, 7});
+    bridge->queue().post({ControllerAction::Kind::Record, 0, 1});
+    QTest::qWaitFor([&] { return !recordings.empty(); }, 5000);
+    box.done(0);
+  });
+  box.exec();
+  EXPECT_EQ(slider(kIdGainRed), 42);
+  EXPECT_EQ(boxAllowed, std::vector<bool>{false});
+  EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(ControllerTest, DamagedMappingsFileIsSurvivedLineByLine) {
