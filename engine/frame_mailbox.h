@@ -12,6 +12,8 @@ namespace vz {
 // Hands the newest frame from the streaming thread to the GUI without either side waiting:
 // three buffers, the writer's, the reader's and one in between, swapped by one atomic.
 // A frame that the GUI has not taken yet is simply replaced by a newer one.
+// The same atomic word also says whether a repaint is queued, and both sides change it only
+// by read-modify-write: a frame left in the middle always has its repaint queued.
 class FrameMailbox final : public FrameTarget {
  public:
   struct View {
@@ -37,14 +39,15 @@ class FrameMailbox final : public FrameTarget {
     int width = 0;
     int height = 0;
   };
-  static constexpr unsigned kFresh = 4;
+  static constexpr unsigned kIndex = 3;
+  static constexpr unsigned kFresh = 4;   // the middle buffer holds an untaken frame
+  static constexpr unsigned kQueued = 8;  // a repaint was asked for since the GUI last looked
 
   Buffer buffers_[3];
   int back_ = 0;                     // writer's buffer
-  std::atomic<unsigned> middle_{1};  // index, plus kFresh when it holds an untaken frame
+  std::atomic<unsigned> middle_{1};  // index of the buffer in between, plus the flags above
   int front_ = 2;                    // reader's buffer
   bool frontHasFrame_ = false;
-  std::atomic<bool> announced_{false};
   std::function<void()> onFrameReady_;
 };
 
