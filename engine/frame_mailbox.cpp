@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/frame_times.h"
+
 namespace vz {
 
 FrameMailbox::FrameMailbox(std::function<void()> onFrameReady)
@@ -17,6 +19,7 @@ void FrameMailbox::receiveFrame(const uint8_t* pixels, int width, int height) {
   std::memcpy(b.bytes.data(), pixels, size);
   b.width = width;
   b.height = height;
+  if (kFrameTimesOn) b.callbackStart = frameCallbackStart();
   const unsigned before = middle_.exchange(back_ | kFresh | kQueued, std::memory_order_acq_rel);
   back_ = static_cast<int>(before & kIndex);
   if (onFrameReady_ && !(before & kQueued)) onFrameReady_();
@@ -39,7 +42,7 @@ FrameMailbox::View FrameMailbox::latest() {
   }
   if (!frontHasFrame_) return {};
   const Buffer& b = buffers_[front_];
-  return {b.bytes.data(), b.width, b.height};
+  return {b.bytes.data(), b.width, b.height, b.callbackStart};
 }
 
 }  // namespace vz

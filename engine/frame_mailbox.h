@@ -20,6 +20,7 @@ class FrameMailbox final : public FrameTarget {
     const uint8_t* pixels = nullptr;  // bottom row first
     int width = 0;
     int height = 0;
+    int64_t callbackStart = 0;  // see frame_times.h; 0 unless traced
   };
 
   // Called on the streaming thread when a frame waits and none was announced since the
@@ -38,6 +39,7 @@ class FrameMailbox final : public FrameTarget {
     std::vector<uint8_t> bytes;
     int width = 0;
     int height = 0;
+    int64_t callbackStart = 0;
   };
   static constexpr unsigned kIndex = 3;
   static constexpr unsigned kFresh = 4;   // the middle buffer holds an untaken frame
