@@ -94,6 +94,9 @@ TEST(Presentation, StretchMatchesTheReferenceAtAnyScaleAndInAnyPart) {
       {385, 289, 800, 600, {13, 7, 390, 501}},
       {64, 48, 100, 90, {-5, 80, 200, 95}},
       {640, 480, 640, 480, {639, 0, 640, 480}},
+      {385, 289, 770, 578, {3, 5, 700, 300}},
+      {385, 289, 770, 578, {}},
+      {99, 7, 99, 7, {5, 1, 90, 6}},
   };
   NearestStretch stretch;  // one object throughout: its column table follows the sizes
   for (const Case& c : cases) {
