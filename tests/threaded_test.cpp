@@ -69,7 +69,7 @@ TEST(Threads, SettingsHammeredWhileFramesFlow) {
 // stream stops there. ThreadSanitizer cannot see this, only counting can.
 TEST(Threads, EveryWaitingFrameHasARepaintQueued) {
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-  constexpr uint32_t kRounds = 20000;
+  constexpr uint32_t kRounds = 4000;
 #else
   constexpr uint32_t kRounds = 120000;
 #endif
