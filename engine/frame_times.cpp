@@ -19,8 +19,8 @@ int64_t nowMicroseconds() {
 
 const bool kFrameTimesOn = std::getenv("VZ_FRAME_TIMES") != nullptr;
 
-void markFrameCallbackStart() {
-  if (kFrameTimesOn) callbackStart = nowMicroseconds();
+void markFrameCallbackStartNow() {
+  callbackStart = nowMicroseconds();
 }
 
 int64_t frameCallbackStart() {

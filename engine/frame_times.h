@@ -9,8 +9,12 @@ namespace vz {
 // the start of its grabber callback. Off (the default), it costs a test of one constant.
 extern const bool kFrameTimesOn;
 
+void markFrameCallbackStartNow();
+
 // Streaming thread, at the start of a frame's callback: remembered for this thread.
-void markFrameCallbackStart();
+inline void markFrameCallbackStart() {
+  if (kFrameTimesOn) markFrameCallbackStartNow();
+}
 // The mark of the frame this thread is handling now.
 int64_t frameCallbackStart();
 // GUI thread, when a frame's paint has ended.
