@@ -23,8 +23,8 @@ class FrameMailbox final : public FrameTarget {
     int64_t callbackStart = 0;  // see frame_times.h; 0 unless traced
   };
 
-  // Called on the streaming thread when a frame waits and none was announced since the
-  // GUI last took one (at most one queued repaint at a time).
+  // Called on the streaming thread when a frame arrives and no repaint was asked for since
+  // the GUI last called latest() (at most one queued repaint at a time).
   explicit FrameMailbox(std::function<void()> onFrameReady = {});
 
   void receiveFrame(const uint8_t* pixels, int width, int height) override;
