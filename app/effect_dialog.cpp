@@ -341,10 +341,11 @@ void EffectDialog::paintEvent(QPaintEvent*) {
 }
 
 void EffectDialog::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    const QPoint at = event->position().toPoint();
+  const QPoint at = event->position().toPoint();
+  // Only a click on the dialog's own surface picks; one passed on by the full-screen preview
+  // over the bars must not.
+  if (event->button() == Qt::LeftButton && childAt(at) == nullptr)
     pickCurrentColor(engine, *ops_, at.x(), at.y());
-  }
   QDialog::mousePressEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #include "app/qt_dialog_ops.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QGuiApplication>
 #include <QScreen>
@@ -109,6 +110,10 @@ void QtDialogOps::invalidateArea(const ClientRect& a) {
 void QtDialogOps::setWindowFramed(bool framed) {
   Qt::WindowFlags flags = dialog_->windowFlags();
   flags.setFlag(Qt::FramelessWindowHint, !framed);
+  if (flags == dialog_->windowFlags()) return;
+  // The new style re-creates the native window, which loses the keyboard; placeWindow gives
+  // it back to the control that had it.
+  focusAcrossRestyle_ = dialog_->focusWidget();
   dialog_->setWindowFlags(flags);  // takes effect when the window is placed and shown again
 }
 
@@ -119,6 +124,14 @@ void QtDialogOps::placeWindow(int x, int y, int width, int height) {
   dialog_->resize(std::max(1, width - frame.width()), std::max(1, height - frame.height()));
   dialog_->show();
   dialog_->raise();
+  dialog_->activateWindow();
+  // A window system that kept the keyboard on the window across its re-creation reports no
+  // activation, so the widgets would not learn that they have the keyboard again.
+  if (QGuiApplication::focusWindow() == dialog_->windowHandle() &&
+      QApplication::activeWindow() != dialog_)
+    QApplication::setActiveWindow(dialog_);
+  if (QWidget* focus = focusAcrossRestyle_.data()) focus->setFocus(Qt::ActiveWindowFocusReason);
+  focusAcrossRestyle_ = nullptr;
 }
 
 int QtDialogOps::screenWidth() const {

@@ -95,6 +95,66 @@ TEST_F(Dialog, FocusStartsOnRedInvertAndTabFollowsTheListedOrder) {
   EXPECT_EQ(graph->calls.size(), 3u);  // none of that touched the graph
 }
 
+// Records the first widget a mouse press reaches, and swallows the click so that nothing acts.
+class PressProbe : public QObject {
+ public:
+  PressProbe() { qApp->installEventFilter(this); }
+  ~PressProbe() override { qApp->removeEventFilter(this); }
+  QWidget* receiverOfClickAt(QWidget* window, QPoint at) {
+    receiver_ = nullptr;
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    return receiver_;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type t = event->type();
+    if (!watched->isWidgetType() ||
+        (t != QEvent::MouseButtonPress && t != QEvent::MouseButtonRelease &&
+         t != QEvent::MouseButtonDblClick))
+      return false;
+    if (t == QEvent::MouseButtonPress && receiver_ == nullptr)
+      receiver_ = static_cast<QWidget*>(watched);
+    return true;
+  }
+
+ private:
+  QWidget* receiver_ = nullptr;
+};
+
+TEST_F(Dialog, ClicksThroughTheWindowReachTheControlUnderThem) {
+  std::vector<QWidget*> controls;
+  for (const ControlRow& r : dialogTemplate())
+    if (r.kind >= ControlKind::PushButton && !(r.style & kHidden)) controls.push_back(w(r.id));
+  ASSERT_EQ(controls.size(), 83u);
+  PressProbe probe;
+  auto expectEachTakesItsClick = [&](const char* when) {
+    for (QWidget* control : controls)
+      EXPECT_EQ(probe.receiverOfClickAt(dialog.get(), control->geometry().center()), control)
+          << "control " << control->objectName().toStdString() << " " << when;
+  };
+  expectEachTakesItsClick("at start-up");
+
+  button(kIdFullScreen)->click();
+  QApplication::processEvents();
+  const QRect screen(QPoint(0, 0), dialog->size());
+  std::vector<QPoint> points;
+  for (int x = 3; x < screen.width(); x += 61)
+    for (int y = 3; y < screen.height(); y += 47) points.emplace_back(x, y);
+  for (QWidget* control : controls)
+    if (screen.contains(control->geometry().center()))
+      points.push_back(control->geometry().center());
+  for (QPoint at : points)
+    EXPECT_EQ(probe.receiverOfClickAt(dialog.get(), at), w(kIdPreview)) << at.x() << "," << at.y();
+  qApp->removeEventFilter(&probe);  // a click that acts, on the video over the colour bars
+  clickAt(QPoint(750, 100));
+  qApp->installEventFilter(&probe);
+  EXPECT_EQ(engine().currentRed, 255) << "picked a colour through the full-screen video";
+
+  key(kIdMirror, Qt::Key_Escape);
+  expectEachTakesItsClick("after full screen and back");
+}
+
 TEST_F(Dialog, PaintsSwatchesBarsCurrentColourAndMarkers) {
   const QImage image = dialog->grab().toImage();
   EXPECT_EQ(image.pixelColor(848, 22), QColor(240, 240, 240));
