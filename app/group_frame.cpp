@@ -1,7 +1,9 @@
 #include "app/group_frame.h"
 
+#include <qdrawutil.h>
+
 #include <QPainter>
-#include <QStyleOptionFrame>
+#include <QStyle>
 
 namespace vz {
 
@@ -16,11 +18,9 @@ QRect GroupFrame::titleRect() const {
 
 void GroupFrame::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  QStyleOptionFrame frame;
-  frame.initFrom(this);
-  frame.rect = rect().adjusted(0, fontMetrics().height() / 2, 0, 0);
-  frame.lineWidth = 1;
-  style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, this);
+  // An etched line of its own: styles put their group box frame below the title.
+  qDrawShadeRect(&painter, rect().adjusted(0, fontMetrics().height() / 2 - 1, 0, 0), palette(),
+                 true);
   if (title().isEmpty()) return;
   const QRect text = titleRect();
   painter.fillRect(text, palette().window());

@@ -13,10 +13,11 @@ class GroupFrame final : public QGroupBox {
  public:
   GroupFrame(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
 
-  QRect titleRect() const;  // where the title is drawn, in the box's own pixels
-
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect titleRect() const;  // where the title is drawn, in the box's own pixels
 };
 
 }  // namespace vz

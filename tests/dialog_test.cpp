@@ -1,5 +1,6 @@
 // The main dialog on the offscreen platform: template, start-up, painting, source commands
 // and closing.
+#include <QGroupBox>
 #include <QImage>
 #include <set>
 
@@ -167,6 +168,23 @@ TEST_F(Dialog, PaintsSwatchesBarsCurrentColourAndMarkers) {
     EXPECT_EQ(image.pixelColor(x, 12), QColor(Qt::white)) << x;
   EXPECT_EQ(image.pixelColor(750, 14), QColor(255, 0, 0));
   EXPECT_EQ(image.pixelColor(360, 240), QColor(Qt::black));  // the preview before any frame
+}
+
+TEST_F(Dialog, GroupBoxTitlesSitOnTheTopEdgeOfTheirFrames) {
+  const QImage image = dialog->grab().toImage();
+  const QColor background = dialog->palette().color(QPalette::Window);
+  int boxes = 0;
+  for (const QGroupBox* box : dialog->findChildren<QGroupBox*>()) {
+    ++boxes;
+    // The frame's top line, found down the box's right end, right of any title.
+    const QRect r = box->geometry();
+    int line = r.top();
+    while (line < r.bottom() && image.pixelColor(r.right() - 3, line) == background) ++line;
+    EXPECT_LT(line - r.top(), box->fontMetrics().height())
+        << box->title().toStdString() << ": the frame starts below the title";
+    EXPECT_GE(line - r.top(), box->fontMetrics().height() / 3) << box->title().toStdString();
+  }
+  EXPECT_EQ(boxes, 7);
 }
 
 TEST_F(Dialog, MpegBeforeAnyFileExplainsAndKeepsTheCameraRunning) {
