@@ -1,12 +1,12 @@
 #include "app/qt_dialog_ops.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QButtonGroup>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
 
+#include "app/keyboard_focus.h"
 #include "app/track_bar.h"
 
 namespace vz {
@@ -124,13 +124,7 @@ void QtDialogOps::placeWindow(int x, int y, int width, int height) {
   dialog_->resize(std::max(1, width - frame.width()), std::max(1, height - frame.height()));
   dialog_->show();
   dialog_->raise();
-  dialog_->activateWindow();
-  // A window system that kept the keyboard on the window across its re-creation reports no
-  // activation, so the widgets would not learn that they have the keyboard again.
-  if (QGuiApplication::focusWindow() == dialog_->windowHandle() &&
-      QApplication::activeWindow() != dialog_)
-    QApplication::setActiveWindow(dialog_);
-  if (QWidget* focus = focusAcrossRestyle_.data()) focus->setFocus(Qt::ActiveWindowFocusReason);
+  returnKeyboard(dialog_, focusAcrossRestyle_);
   focusAcrossRestyle_ = nullptr;
 }
 

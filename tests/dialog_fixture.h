@@ -71,6 +71,9 @@ class DialogFixture : public ::testing::Test {
   // one before has returned (a step may run a nested loop of its own), then closes it.
   int inModalRun(std::vector<std::function<void()>> steps) {
     dialog->hide();
+    // Shown again, the window has the keyboard (the offscreen platform, which never took it
+    // away, does not say so).
+    steps.insert(steps.begin(), [this] { QApplication::setActiveWindow(dialog.get()); });
     steps.push_back([this] { dialog->close(); });
     QObject context;  // pending steps die with it if the run ends early
     std::function<void(size_t)> next = [&](size_t i) {

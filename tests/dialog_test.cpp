@@ -2,6 +2,8 @@
 // and closing.
 #include <QGroupBox>
 #include <QImage>
+#include <cstdio>
+#include <fstream>
 #include <set>
 
 #include "app/preview_widget.h"
@@ -226,6 +228,47 @@ TEST_F(Dialog, SelectMpegThenMpegPlaysTheFile) {
   EXPECT_EQ(graph->calls.back(), "run");
   EXPECT_EQ(graph->calls[graph->calls.size() - 2], "startSource capture");
   EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Dialog, FocusStaysPutAcrossLetterButtonsAndMessageBoxes) {
+  TypedAnswerBoxes real;  // each box shown for real and closed by a typed Return
+  boxes.forwardTo = &real;
+  const std::string shortBank = ::testing::TempDir() + "vz-short.pvl";
+  std::ofstream(shortBank) << "too short";
+  files.answers = {shortBank};
+  auto focusIsOn = [&](int id) { EXPECT_EQ(QApplication::focusWidget(), w(id)) << id; };
+  const int result = inModalRun({
+      [&] { realClick(kIdLetterA); }, [&] { focusIsOn(kIdLetterA); },
+      [&] { realClick(kIdMpegRadio); },  // "File not selected"
+      [&] { focusIsOn(kIdMpegRadio); },
+      [&] { realClick(kIdLoadPresets); },  // "Error": the bank is short
+      [&] { focusIsOn(kIdLoadPresets); },
+      [&] { typeKey(Qt::Key_Return); },  // Load Presets again, not OK
+  });
+  std::remove(shortBank.c_str());
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[0].caption, "File not selected");
+  EXPECT_EQ(boxes.shown[1].caption, "Error");
+  EXPECT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(result, QDialog::Rejected);
+}
+
+TEST(QtMessageBoxes, KeysAnswerEachButtonSet) {
+  const struct {
+    unsigned buttons;
+    Qt::Key key;
+    int answer;
+  } cases[] = {
+      {kMbOk, Qt::Key_Escape, kIdOk},     {kMbYesNo, Qt::Key_Return, kIdYes},
+      {kMbYesNo, Qt::Key_Escape, kIdNo},  {kMbYesNoCancel, Qt::Key_Return, kIdYes},
+      {kMbYesNoCancel, Qt::Key_N, kIdNo}, {kMbYesNoCancel, Qt::Key_Escape, kIdCancel},
+  };
+  for (const auto& c : cases) {
+    TypedAnswerBoxes boxes;
+    boxes.keys = {c.key};
+    EXPECT_EQ(boxes.show("Question?", "Caption", c.buttons | kMbIconQuestion), c.answer)
+        << c.buttons << " " << c.key;
+  }
 }
 
 TEST_F(Dialog, HiddenSourceButtonsKeepTheirCommands) {
