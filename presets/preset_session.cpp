@@ -18,7 +18,8 @@ void PresetSession::OnLoadPresets() {
 
 bool PresetSession::OnClosing() {
   if (!unsaved_) return true;
-  switch (boxes_.show(kSaveBeforeQuitting, "Video Zarnix", kMbYesNoCancel | kMbIconQuestion)) {
+  switch (boxes_.show("Save presets before quitting?", "Video Zarnix",
+                      kMbYesNoCancel | kMbIconQuestion)) {
     case kIdYes:
       OnSavePresets();
       return !unsaved_;

@@ -23,8 +23,6 @@ class PresetSession {
   // saves the bank (closing only once it is saved), No closes, Cancel keeps the program.
   bool OnClosing();
 
-  bool hasUnsavedLooks() const { return unsaved_; }
-
  private:
   VideoEngine& engine_;
   DialogOps& dialog_;
@@ -32,7 +30,5 @@ class PresetSession {
   FileDialogs& files_;
   bool unsaved_ = false;
 };
-
-inline constexpr const char* kSaveBeforeQuitting = "Save presets before quitting?";
 
 }  // namespace vz
