@@ -39,14 +39,17 @@ struct ScriptedBoxes : MessageBoxes {
   }
 };
 
-// File dialogs answered from a script; nullopt is a cancel.
+// File dialogs answered from a script; nullopt is a cancel. With `forwardTo` set, that
+// shows and answers them.
 struct ScriptedFiles : FileDialogs {
   std::deque<std::optional<std::string>> answers;
   std::vector<FileDialogRequest> requests;
   std::vector<bool> wasSave;
+  FileDialogs* forwardTo = nullptr;
   std::optional<std::string> next(const FileDialogRequest& r, bool save) {
     requests.push_back(r);
     wasSave.push_back(save);
+    if (forwardTo) return save ? forwardTo->getSaveFileName(r) : forwardTo->getOpenFileName(r);
     if (answers.empty()) return std::nullopt;
     auto a = answers.front();
     answers.pop_front();

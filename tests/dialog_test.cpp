@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/preview_widget.h"
+#include "app/qt_file_dialogs.h"
 #include "app/track_bar.h"
 #include "res/dialog_template.h"
 #include "tests/dialog_fixture.h"
@@ -230,26 +231,37 @@ TEST_F(Dialog, SelectMpegThenMpegPlaysTheFile) {
   EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(Dialog, FocusStaysPutAcrossLetterButtonsAndMessageBoxes) {
+TEST_F(Dialog, FocusStaysPutAcrossLetterButtonsBoxesAndFileDialogs) {
   TypedAnswerBoxes real;  // each box shown for real and closed by a typed Return
   boxes.forwardTo = &real;
   const std::string shortBank = ::testing::TempDir() + "vz-short.pvl";
   std::ofstream(shortBank) << "too short";
   files.answers = {shortBank};
+  QtFileDialogs realFiles(nullptr);
+  auto cancelledFileDialog = [&] {  // shown for real and closed by a typed Escape
+    files.forwardTo = &realFiles;
+    QTimer::singleShot(200, [] {
+      if (QWidget* d = QApplication::activeModalWidget())
+        QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+    });
+    realClick(kIdSelectMpeg);
+    files.forwardTo = nullptr;
+  };
   auto focusIsOn = [&](int id) { EXPECT_EQ(QApplication::focusWidget(), w(id)) << id; };
   const int result = inModalRun({
       [&] { realClick(kIdLetterA); }, [&] { focusIsOn(kIdLetterA); },
       [&] { realClick(kIdMpegRadio); },  // "File not selected"
       [&] { focusIsOn(kIdMpegRadio); },
       [&] { realClick(kIdLoadPresets); },  // "Error": the bank is short
-      [&] { focusIsOn(kIdLoadPresets); },
-      [&] { typeKey(Qt::Key_Return); },  // Load Presets again, not OK
+      [&] { focusIsOn(kIdLoadPresets); }, cancelledFileDialog, [&] { focusIsOn(kIdSelectMpeg); },
+      [&] { typeKey(Qt::Key_Return); },  // Select MPEG again, not OK
   });
   std::remove(shortBank.c_str());
   ASSERT_EQ(boxes.shown.size(), 2u);
   EXPECT_EQ(boxes.shown[0].caption, "File not selected");
   EXPECT_EQ(boxes.shown[1].caption, "Error");
-  EXPECT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(files.requests.size(), 3u);
+  EXPECT_TRUE(engine().fileName.empty());
   EXPECT_EQ(result, QDialog::Rejected);
 }
 
