@@ -57,7 +57,11 @@ void runFrames(benchmark::State& state, EffectMode mode, bool mirror) {
   void BM_##Name(benchmark::State& s) {    \
     runFrames(s, EffectMode::Name, false); \
   }                                        \
-  BENCHMARK(BM_##Name)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond)
+  BENCHMARK(BM_##Name)                     \
+      ->Args({720, 480})                   \
+      ->Args({1920, 1080})                 \
+      ->Args({3840, 2160})                 \
+      ->Unit(benchmark::kMillisecond)
 
 VZ_MODE_BENCH(Source);
 VZ_MODE_BENCH(Overflow);
@@ -73,7 +77,11 @@ VZ_MODE_BENCH(Negative);
 void BM_Mirror(benchmark::State& s) {
   runFrames(s, EffectMode::Source, true);
 }
-BENCHMARK(BM_Mirror)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Mirror)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_LowPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -89,7 +97,11 @@ void BM_LowPass(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
-BENCHMARK(BM_LowPass)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LowPass)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_Memcpy(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -102,7 +114,11 @@ void BM_Memcpy(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
-BENCHMARK(BM_Memcpy)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_XorPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -115,7 +131,11 @@ void BM_XorPass(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
-BENCHMARK(BM_XorPass)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_XorPass)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -56,13 +56,15 @@ void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t coun
 
 }  // namespace
 
-void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
-  if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
-    lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
-  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+void overflowPixelRun(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count) {
   const std::ptrdiff_t done =
       useAvx2() && overflowFitsAvx2(s) ? overflowPixelsAvx2(s, pixels, count) : 0;
   overflowPixels(s, pixels + 3 * done, count - done);
+}
+
+void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  if (overflowFilters(s)) lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
+  overflowPixelRun(s, pixels, static_cast<std::ptrdiff_t>(width) * height);
 }
 
 }  // namespace vz

@@ -60,10 +60,11 @@ void rowPass(uint8_t* p, int width, int height, const uint32_t* mul) {
 constexpr int kPattern = 48;
 constexpr int kStripBytes = kPattern * 32;
 
-void columnPass(uint8_t* p, std::ptrdiff_t rowBytes, int height, const uint32_t (&mul)[kPattern]) {
+void columnPass(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int height,
+                const uint32_t (&mul)[kPattern]) {
   uint32_t sums[kStripBytes];
-  for (std::ptrdiff_t x0 = 0; x0 < rowBytes; x0 += kStripBytes) {
-    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, rowBytes - x0));
+  for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kStripBytes) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, bytes - x0));
     const int whole = n - n % kPattern;
     std::fill_n(sums, n, 0u);
     uint8_t* row = p + x0;
@@ -113,25 +114,46 @@ void filterOneChannel(uint8_t* p, int width, int height, int channel, uint32_t m
 
 }  // namespace
 
+bool lowPassTakesAll(const int32_t divisor[3]) {
+  return validDivisor(divisor[0]) && validDivisor(divisor[1]) && validDivisor(divisor[2]);
+}
+
+void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]) {
+  if (width <= 0 || rows <= 0) return;
+  if (useAvx2()) {
+    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
+    lowPassRowsAvx2(pixels, static_cast<std::ptrdiff_t>(width) * 3, rows, d, 3);
+    return;
+  }
+  const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
+  rowPass<3>(pixels, width, rows, m3);
+}
+
+void lowPassColumns(uint8_t* pixels, int width, int height, int firstColumn, int endColumn,
+                    const int32_t divisor[3]) {
+  if (endColumn <= firstColumn || height <= 0) return;
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(endColumn - firstColumn) * 3;
+  uint8_t* first = pixels + static_cast<std::ptrdiff_t>(firstColumn) * 3;
+  if (useAvx2()) {
+    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
+    lowPassColumnsAvx2(first, rowBytes, bytes, height, d);
+    return;
+  }
+  uint32_t pattern[kPattern];
+  for (int k = 0; k < kPattern; ++k) pattern[k] = reciprocal(divisor[k % 3]);
+  columnPass(first, rowBytes, bytes, height, pattern);
+}
+
 void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
                    const int32_t divisor[3]) {
   if (width <= 0 || height <= 0) return;
   unsigned live = 0;
   for (int c = 0; c < 3; ++c)
     if ((channels & (1u << c)) && validDivisor(divisor[c])) live |= 1u << c;
-  if (live == kFilterAll && useAvx2()) {
-    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
-    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
-    lowPassRowsAvx2(pixels, rowBytes, height, d, 3);
-    lowPassColumnsAvx2(pixels, rowBytes, height, d);
-    return;
-  }
   if (live == kFilterAll) {
-    const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
-    uint32_t pattern[kPattern];
-    for (int k = 0; k < kPattern; ++k) pattern[k] = m3[k % 3];
-    rowPass<3>(pixels, width, height, m3);
-    columnPass(pixels, static_cast<std::ptrdiff_t>(width) * 3, height, pattern);
+    lowPassRows(pixels, width, height, divisor);
+    lowPassColumns(pixels, width, height, 0, width, divisor);
     return;
   }
   for (int c = 0; c < 3; ++c)
@@ -144,14 +166,14 @@ void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor) {
     const DivideBy d = divideBy(divisor);
     const DivideBy d3[3] = {d, d, d};
     lowPassRowsAvx2(plane, width, height, d3, 1);
-    lowPassColumnsAvx2(plane, width, height, d3);
+    lowPassColumnsAvx2(plane, width, width, height, d3);
     return;
   }
   const uint32_t m = reciprocal(divisor);
   uint32_t pattern[kPattern];
   std::fill_n(pattern, kPattern, m);
   rowPass<1>(plane, width, height, &m);
-  columnPass(plane, width, height, pattern);
+  columnPass(plane, width, width, height, pattern);
 }
 
 }  // namespace vz

@@ -17,6 +17,14 @@ inline constexpr unsigned kFilterAll = kFilterBlue | kFilterGreen | kFilterRed;
 void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
                    const int32_t divisor[3]);
 
+// lowPassFilter on all three channels in its two passes, for sharing a frame between
+// threads: every row's sums are its own, and every column's. Only when lowPassTakesAll.
+bool lowPassTakesAll(const int32_t divisor[3]);
+void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]);
+// The column pass over the pixel columns [firstColumn, endColumn) of a frame `width` wide.
+void lowPassColumns(uint8_t* pixels, int width, int height, int firstColumn, int endColumn,
+                    const int32_t divisor[3]);
+
 // The same filter on a packed single-byte plane (one byte per pixel).
 void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor);
 

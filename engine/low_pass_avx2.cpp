@@ -187,15 +187,15 @@ VZ_AVX2 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
   }
 }
 
-VZ_AVX2 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
-                                const DivideBy (&d)[3]) {
+VZ_AVX2 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes,
+                                int height, const DivideBy (&d)[3]) {
   // Strips narrow enough that their sums stay in the first-level cache; a multiple of 48
   // bytes, so each strip starts on channel 0.
   constexpr int kStripBytes = 48 * 32;
   alignas(32) uint16_t sums[kStripBytes];
   const bool uniform = d[0].shift == d[1].shift && d[1].shift == d[2].shift;
-  for (std::ptrdiff_t x0 = 0; x0 < rowBytes; x0 += kStripBytes) {
-    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, rowBytes - x0));
+  for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kStripBytes) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, bytes - x0));
     if (uniform)
       columnStrip<true>(p + x0, rowBytes, height, n, sums, d);
     else

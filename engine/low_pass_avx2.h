@@ -12,6 +12,8 @@ namespace vz {
 // channels: 3 for packed pixels (three sums per row), 1 for a plane (one sum per row).
 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height, const DivideBy (&d)[3],
                      int channels);
-void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height, const DivideBy (&d)[3]);
+// The column pass over the first `bytes` bytes of each row (a multiple of 3 for pixels).
+void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int height,
+                        const DivideBy (&d)[3]);
 
 }  // namespace vz
