@@ -9,6 +9,7 @@
 #include "engine/effect_mode.h"
 #include "engine/low_pass.h"
 #include "engine/shared_value.h"
+#include "engine/split_frame.h"
 #include "engine/video_engine.h"
 
 namespace {
@@ -38,7 +39,9 @@ vz::VideoEngine& engineFor(EffectMode mode, bool mirror) {
   return e;
 }
 
-void runFrames(benchmark::State& state, EffectMode mode, bool mirror) {
+void runFrames(benchmark::State& state, EffectMode mode, bool mirror,
+               vz::FrameSplit split = vz::FrameSplit::Auto) {
+  vz::setFrameSplit(split);
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   const std::vector<uint8_t> original = randomFrame(w, h);
   std::vector<uint8_t> frame = original;
@@ -51,6 +54,7 @@ void runFrames(benchmark::State& state, EffectMode mode, bool mirror) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * w * h);
+  vz::setFrameSplit(vz::FrameSplit::Auto);
 }
 
 #define VZ_MODE_BENCH(Name)                \
@@ -61,7 +65,8 @@ void runFrames(benchmark::State& state, EffectMode mode, bool mirror) {
       ->Args({720, 480})                   \
       ->Args({1920, 1080})                 \
       ->Args({3840, 2160})                 \
-      ->Unit(benchmark::kMillisecond)
+      ->Unit(benchmark::kMillisecond)      \
+      ->UseRealTime()
 
 VZ_MODE_BENCH(Source);
 VZ_MODE_BENCH(Overflow);
@@ -81,7 +86,33 @@ BENCHMARK(BM_Mirror)
     ->Args({720, 480})
     ->Args({1920, 1080})
     ->Args({3840, 2160})
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Large frames are shared with the engine's worker thread: the same frames on the streaming
+// thread alone, and 1080p shared, show what the split buys and where it starts to pay.
+#define VZ_ALONE_BENCH(Name)                                       \
+  void BM_##Name##Alone(benchmark::State& s) {                     \
+    runFrames(s, EffectMode::Name, false, vz::FrameSplit::Never);  \
+  }                                                                \
+  BENCHMARK(BM_##Name##Alone)                                      \
+      ->Args({1920, 1080})                                         \
+      ->Args({3840, 2160})                                         \
+      ->Unit(benchmark::kMillisecond)                              \
+      ->UseRealTime();                                             \
+  void BM_##Name##Shared(benchmark::State& s) {                    \
+    runFrames(s, EffectMode::Name, false, vz::FrameSplit::Always); \
+  }                                                                \
+  BENCHMARK(BM_##Name##Shared)->Args({1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime()
+
+VZ_ALONE_BENCH(Overflow);
+VZ_ALONE_BENCH(BwInvert);
+VZ_ALONE_BENCH(Lut);
+VZ_ALONE_BENCH(ColorInvert);
+VZ_ALONE_BENCH(Emboss);
+VZ_ALONE_BENCH(Smear);
+VZ_ALONE_BENCH(GreenBlueGrey);
+VZ_ALONE_BENCH(Negative);
 
 void BM_LowPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -101,7 +132,8 @@ BENCHMARK(BM_LowPass)
     ->Args({720, 480})
     ->Args({1920, 1080})
     ->Args({3840, 2160})
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_Memcpy(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -118,7 +150,8 @@ BENCHMARK(BM_Memcpy)
     ->Args({720, 480})
     ->Args({1920, 1080})
     ->Args({3840, 2160})
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_XorPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -135,7 +168,8 @@ BENCHMARK(BM_XorPass)
     ->Args({720, 480})
     ->Args({1920, 1080})
     ->Args({3840, 2160})
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

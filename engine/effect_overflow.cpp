@@ -63,8 +63,21 @@ void overflowPixelRun(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t co
 }
 
 void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
-  if (overflowFilters(s)) lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
-  overflowPixelRun(s, pixels, static_cast<std::ptrdiff_t>(width) * height);
+  if (!overflowFilters(s) || !lowPassTakesAll(s.lowPass)) {
+    if (overflowFilters(s)) lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
+    overflowPixelRun(s, pixels, static_cast<std::ptrdiff_t>(width) * height);
+    return;
+  }
+  // Band by band: the filter's two passes and the arithmetic in one trip through memory.
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  LowPassColumns columns(s.lowPass, 0, width);
+  for (int y = 0; y < height; y += kLowPassBand) {
+    const int rows = std::min(kLowPassBand, height - y);
+    uint8_t* band = pixels + y * rowBytes;
+    lowPassRows(band, width, rows, s.lowPass);
+    columns.band(band, rowBytes, rows);
+    overflowPixelRun(s, band, static_cast<std::ptrdiff_t>(width) * rows);
+  }
 }
 
 }  // namespace vz

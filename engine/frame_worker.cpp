@@ -44,21 +44,23 @@ FrameWorker::~FrameWorker() {
   thread_->thread.join();
 }
 
-void FrameWorker::runBoth(Part part, const void* context) {
+bool FrameWorker::tryAcquire() {
+  if (busy_.exchange(true, std::memory_order_acquire)) return false;
   if (!thread_) {
     auto t = std::make_unique<Thread>();
     try {
       t->thread = std::thread([raw = t.get()] { raw->loop(); });
     } catch (const std::system_error&) {
-      // No thread to be had: this frame and the next ones run their parts here.
+      // No thread to be had: this frame and the next ones run on the streaming thread alone.
     }
     thread_ = std::move(t);
   }
-  if (!thread_->thread.joinable()) {
-    part(context, 0);
-    part(context, 1);
-    return;
-  }
+  if (thread_->thread.joinable()) return true;
+  release();
+  return false;
+}
+
+void FrameWorker::runBoth(Part part, const void* context) {
   {
     std::lock_guard<std::mutex> hold(thread_->lock);
     thread_->part = part;

@@ -17,14 +17,13 @@ class FrameWorker {
   FrameWorker& operator=(const FrameWorker&) { return *this; }
   ~FrameWorker();
 
-  // One frame at a time holds the worker; a second streaming thread that finds it taken
-  // does its frame alone rather than wait.
-  bool tryAcquire() { return !busy_.exchange(true, std::memory_order_acquire); }
+  // One frame at a time holds the worker; a second streaming thread that finds it taken,
+  // or a process that cannot start a thread, does its frame alone rather than wait.
+  bool tryAcquire();
   void release() { busy_.store(false, std::memory_order_release); }
 
-  // Runs part 1 on the worker and part 0 here, and returns when both are done. Only while
-  // acquired. The parts must give the same bytes in either order: should the thread fail
-  // to start, both run here, one after the other.
+  // Runs part 1 on the worker and part 0 here, both at once (the parts may wait for each
+  // other), and returns when both are done. Only while acquired.
   void runBoth(Part part, const void* context);
 
   template <class F>

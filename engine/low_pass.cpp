@@ -60,15 +60,15 @@ void rowPass(uint8_t* p, int width, int height, const uint32_t* mul) {
 constexpr int kPattern = 48;
 constexpr int kStripBytes = kPattern * 32;
 
-void columnPass(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int height,
-                const uint32_t (&mul)[kPattern]) {
-  uint32_t sums[kStripBytes];
+// `rows` more rows of the column pass, carrying on from sums (one per byte column).
+void columnBand(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int rows,
+                const uint32_t (&mul)[kPattern], uint32_t* stripSums) {
   for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kStripBytes) {
     const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, bytes - x0));
     const int whole = n - n % kPattern;
-    std::fill_n(sums, n, 0u);
+    uint32_t* sums = stripSums + x0;
     uint8_t* row = p + x0;
-    for (int y = 0; y < height; ++y, row += rowBytes) {
+    for (int y = 0; y < rows; ++y, row += rowBytes) {
       for (int j0 = 0; j0 < whole; j0 += kPattern) {
         uint8_t* q = row + j0;
         uint32_t* s = sums + j0;
@@ -86,6 +86,15 @@ void columnPass(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int h
         sums[j] += in - out;
       }
     }
+  }
+}
+
+void columnPass(uint8_t* p, std::ptrdiff_t bytes, int height, const uint32_t (&mul)[kPattern]) {
+  uint32_t sums[kStripBytes];
+  for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kStripBytes) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, bytes - x0));
+    std::fill_n(sums, n, 0u);
+    columnBand(p + x0, bytes, n, height, mul, sums);
   }
 }
 
@@ -129,20 +138,26 @@ void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3])
   rowPass<3>(pixels, width, rows, m3);
 }
 
-void lowPassColumns(uint8_t* pixels, int width, int height, int firstColumn, int endColumn,
-                    const int32_t divisor[3]) {
-  if (endColumn <= firstColumn || height <= 0) return;
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
-  const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(endColumn - firstColumn) * 3;
-  uint8_t* first = pixels + static_cast<std::ptrdiff_t>(firstColumn) * 3;
-  if (useAvx2()) {
-    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
-    lowPassColumnsAvx2(first, rowBytes, bytes, height, d);
-    return;
+LowPassColumns::LowPassColumns(const int32_t divisor[3], int firstColumn, int endColumn)
+    : offset_(static_cast<std::ptrdiff_t>(firstColumn) * 3),
+      bytes_(static_cast<std::ptrdiff_t>(std::max(endColumn - firstColumn, 0)) * 3),
+      avx2_(useAvx2()) {
+  for (int c = 0; c < 3; ++c) d_[c] = divideBy(divisor[c]);
+  if (avx2_) {
+    sums16_.resize(bytes_);
+    for (std::ptrdiff_t j = 0; j < bytes_; ++j) sums16_[j] = d_[j % 3].bias;
+  } else {
+    for (int k = 0; k < kPattern; ++k) pattern_[k] = reciprocal(divisor[k % 3]);
+    sums32_.assign(bytes_, 0u);
   }
-  uint32_t pattern[kPattern];
-  for (int k = 0; k < kPattern; ++k) pattern[k] = reciprocal(divisor[k % 3]);
-  columnPass(first, rowBytes, bytes, height, pattern);
+}
+
+void LowPassColumns::band(uint8_t* bandStart, std::ptrdiff_t rowBytes, int rows) {
+  if (rows <= 0 || bytes_ == 0) return;
+  if (avx2_)
+    lowPassColumnBandAvx2(bandStart + offset_, rowBytes, bytes_, rows, d_, sums16_.data());
+  else
+    columnBand(bandStart + offset_, rowBytes, bytes_, rows, pattern_, sums32_.data());
 }
 
 void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
@@ -152,8 +167,14 @@ void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
   for (int c = 0; c < 3; ++c)
     if ((channels & (1u << c)) && validDivisor(divisor[c])) live |= 1u << c;
   if (live == kFilterAll) {
-    lowPassRows(pixels, width, height, divisor);
-    lowPassColumns(pixels, width, height, 0, width, divisor);
+    // Band by band, so the column pass finds each band still in cache from its row pass.
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+    LowPassColumns columns(divisor, 0, width);
+    for (int y = 0; y < height; y += kLowPassBand) {
+      const int rows = std::min(kLowPassBand, height - y);
+      lowPassRows(pixels + y * rowBytes, width, rows, divisor);
+      columns.band(pixels + y * rowBytes, rowBytes, rows);
+    }
     return;
   }
   for (int c = 0; c < 3; ++c)
@@ -173,7 +194,7 @@ void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor) {
   uint32_t pattern[kPattern];
   std::fill_n(pattern, kPattern, m);
   rowPass<1>(plane, width, height, &m);
-  columnPass(plane, width, width, height, pattern);
+  columnPass(plane, width, height, pattern);
 }
 
 }  // namespace vz

@@ -1,5 +1,6 @@
 #include "engine/split_frame.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstring>
@@ -20,6 +21,32 @@ constexpr std::ptrdiff_t kSplitPixels = 2560 * 1440;
 int middle(int n, int unit) {
   const int m = n / 2 / unit * unit;
   return m > 0 ? m : n / 2;
+}
+
+// Overflow in two passes over the frame. The row pass runs along whole rows, so the parts
+// take it by rows; the column pass carries its sums down the whole frame, so the parts take
+// it (and the arithmetic after it, band by band while in cache) by columns. Two hand-overs
+// per frame: waiting for each other band by band costs more than it saves on a busy machine.
+void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels, int width,
+                    int height) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const int y1 = middle(height, kLowPassBand), x1 = middle(width, 16);
+  worker.runBoth([&](int part) {
+    if (part == 0)
+      lowPassRows(pixels, width, y1, s.lowPass);
+    else
+      lowPassRows(pixels + y1 * rowBytes, width, height - y1, s.lowPass);
+  });
+  worker.runBoth([&](int part) {
+    const int from = part == 0 ? 0 : x1, to = part == 0 ? x1 : width;
+    LowPassColumns columns(s.lowPass, from, to);
+    for (int y = 0; y < height; y += kLowPassBand) {
+      const int rows = std::min(kLowPassBand, height - y);
+      uint8_t* band = pixels + y * rowBytes;
+      columns.band(band, rowBytes, rows);
+      for (int r = 0; r < rows; ++r) overflowPixelRun(s, band + r * rowBytes + 3 * from, to - from);
+    }
+  });
 }
 
 }  // namespace
@@ -54,21 +81,12 @@ bool processSplit(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels, 
 
   switch (static_cast<EffectMode>(s.mode)) {
     case EffectMode::Overflow:
-      if (overflowFilters(s)) {
-        // The column pass carries a sum down the whole frame, so that step is shared by
-        // columns: every column's sum stays on one thread, and no part reads another's bytes.
-        if (!lowPassTakesAll(s.lowPass)) return false;
-        const int x1 = middle(width, 16);
-        worker.runBoth([&](int part) { lowPassRows(first(part), width, rows(part), s.lowPass); });
-        worker.runBoth([&](int part) {
-          const int from = part == 0 ? 0 : x1, to = part == 0 ? x1 : width;
-          lowPassColumns(pixels, width, height, from, to, s.lowPass);
-          for (int y = 0; y < height; ++y)
-            overflowPixelRun(s, pixels + y * rowBytes + 3 * from, to - from);
-        });
+      if (overflowFilters(s) && lowPassTakesAll(s.lowPass)) {
+        overflowShared(s, worker, pixels, width, height);
         if (mirror) worker.runBoth(mirrorRowsOf);
         return true;
       }
+      if (overflowFilters(s)) return false;  // some channel's filter off: rare, done alone
       worker.runBoth([&](int part) {
         overflowPixelRun(s, first(part), static_cast<std::ptrdiff_t>(width) * rows(part));
         if (mirror) mirrorRowsOf(part);
