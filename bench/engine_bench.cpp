@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/cpu_dispatch.h"
 #include "engine/effect_mode.h"
 #include "engine/low_pass.h"
 #include "engine/shared_value.h"
@@ -40,9 +41,9 @@ vz::VideoEngine& engineFor(EffectMode mode, bool mirror) {
 }
 
 void runFrames(benchmark::State& state, EffectMode mode, bool mirror,
-               vz::FrameSplit split = vz::FrameSplit::Auto) {
+               vz::FrameSplit split = vz::FrameSplit::Auto, int w = 0, int h = 0) {
   vz::setFrameSplit(split);
-  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  if (w == 0) w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   const std::vector<uint8_t> original = randomFrame(w, h);
   std::vector<uint8_t> frame = original;
   const vz::VideoEngine& engine = engineFor(mode, mirror);
@@ -113,6 +114,19 @@ VZ_ALONE_BENCH(Emboss);
 VZ_ALONE_BENCH(Smear);
 VZ_ALONE_BENCH(GreenBlueGrey);
 VZ_ALONE_BENCH(Negative);
+
+// Every mode at 1080p on each kernel path in the same run: BM_OnPath/<mode>/<portable>, mode
+// 10 being the mirror alone.
+void BM_OnPath(benchmark::State& s) {
+  const int mode = static_cast<int>(s.range(0));
+  vz::forcePortableKernels(s.range(1) != 0);
+  runFrames(s, static_cast<EffectMode>(mode % 10), mode == 10, vz::FrameSplit::Auto, 1920, 1080);
+  vz::forcePortableKernels(false);
+}
+BENCHMARK(BM_OnPath)
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 10, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_LowPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
