@@ -6,9 +6,11 @@
 #include <random>
 #include <vector>
 
+#include "engine/cpu_dispatch.h"
 #include "engine/effect_mode.h"
 #include "engine/low_pass.h"
 #include "engine/shared_value.h"
+#include "engine/split_frame.h"
 #include "engine/video_engine.h"
 
 namespace {
@@ -38,8 +40,10 @@ vz::VideoEngine& engineFor(EffectMode mode, bool mirror) {
   return e;
 }
 
-void runFrames(benchmark::State& state, EffectMode mode, bool mirror) {
-  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+void runFrames(benchmark::State& state, EffectMode mode, bool mirror,
+               vz::FrameSplit split = vz::FrameSplit::Auto, int w = 0, int h = 0) {
+  vz::setFrameSplit(split);
+  if (w == 0) w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   const std::vector<uint8_t> original = randomFrame(w, h);
   std::vector<uint8_t> frame = original;
   const vz::VideoEngine& engine = engineFor(mode, mirror);
@@ -51,13 +55,19 @@ void runFrames(benchmark::State& state, EffectMode mode, bool mirror) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * w * h);
+  vz::setFrameSplit(vz::FrameSplit::Auto);
 }
 
 #define VZ_MODE_BENCH(Name)                \
   void BM_##Name(benchmark::State& s) {    \
     runFrames(s, EffectMode::Name, false); \
   }                                        \
-  BENCHMARK(BM_##Name)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond)
+  BENCHMARK(BM_##Name)                     \
+      ->Args({720, 480})                   \
+      ->Args({1920, 1080})                 \
+      ->Args({3840, 2160})                 \
+      ->Unit(benchmark::kMillisecond)      \
+      ->UseRealTime()
 
 VZ_MODE_BENCH(Source);
 VZ_MODE_BENCH(Overflow);
@@ -73,7 +83,50 @@ VZ_MODE_BENCH(Negative);
 void BM_Mirror(benchmark::State& s) {
   runFrames(s, EffectMode::Source, true);
 }
-BENCHMARK(BM_Mirror)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Mirror)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Large frames are shared with the engine's worker thread: the same frames on the streaming
+// thread alone, and 1080p shared, show what the split buys and where it starts to pay.
+#define VZ_ALONE_BENCH(Name)                                       \
+  void BM_##Name##Alone(benchmark::State& s) {                     \
+    runFrames(s, EffectMode::Name, false, vz::FrameSplit::Never);  \
+  }                                                                \
+  BENCHMARK(BM_##Name##Alone)                                      \
+      ->Args({1920, 1080})                                         \
+      ->Args({3840, 2160})                                         \
+      ->Unit(benchmark::kMillisecond)                              \
+      ->UseRealTime();                                             \
+  void BM_##Name##Shared(benchmark::State& s) {                    \
+    runFrames(s, EffectMode::Name, false, vz::FrameSplit::Always); \
+  }                                                                \
+  BENCHMARK(BM_##Name##Shared)->Args({1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime()
+
+VZ_ALONE_BENCH(Overflow);
+VZ_ALONE_BENCH(BwInvert);
+VZ_ALONE_BENCH(Lut);
+VZ_ALONE_BENCH(ColorInvert);
+VZ_ALONE_BENCH(Emboss);
+VZ_ALONE_BENCH(Smear);
+VZ_ALONE_BENCH(GreenBlueGrey);
+VZ_ALONE_BENCH(Negative);
+
+// Every mode at 1080p on each kernel path in the same run: BM_OnPath/<mode>/<portable>, mode
+// 10 being the mirror alone.
+void BM_OnPath(benchmark::State& s) {
+  const int mode = static_cast<int>(s.range(0));
+  vz::forcePortableKernels(s.range(1) != 0);
+  runFrames(s, static_cast<EffectMode>(mode % 10), mode == 10, vz::FrameSplit::Auto, 1920, 1080);
+  vz::forcePortableKernels(false);
+}
+BENCHMARK(BM_OnPath)
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 10, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_LowPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -89,7 +142,12 @@ void BM_LowPass(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
-BENCHMARK(BM_LowPass)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LowPass)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_Memcpy(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -102,7 +160,12 @@ void BM_Memcpy(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
-BENCHMARK(BM_Memcpy)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_XorPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -115,7 +178,12 @@ void BM_XorPass(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
-BENCHMARK(BM_XorPass)->Args({720, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_XorPass)
+    ->Args({720, 480})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

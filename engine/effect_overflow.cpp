@@ -56,13 +56,28 @@ void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t coun
 
 }  // namespace
 
-void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
-  if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
-    lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
-  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+void overflowPixelRun(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count) {
   const std::ptrdiff_t done =
       useAvx2() && overflowFitsAvx2(s) ? overflowPixelsAvx2(s, pixels, count) : 0;
   overflowPixels(s, pixels + 3 * done, count - done);
+}
+
+void applyOverflow(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  if (!overflowFilters(s) || !lowPassTakesAll(s.lowPass)) {
+    if (overflowFilters(s)) lowPassFilter(pixels, width, height, kFilterAll, s.lowPass);
+    overflowPixelRun(s, pixels, static_cast<std::ptrdiff_t>(width) * height);
+    return;
+  }
+  // Band by band: the filter's two passes and the arithmetic in one trip through memory.
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  LowPassColumns columns(s.lowPass, 0, width);
+  for (int y = 0; y < height; y += kLowPassBand) {
+    const int rows = std::min(kLowPassBand, height - y);
+    uint8_t* band = pixels + y * rowBytes;
+    lowPassRows(band, width, rows, s.lowPass);
+    columns.band(band, rowBytes, rows);
+    overflowPixelRun(s, band, static_cast<std::ptrdiff_t>(width) * rows);
+  }
 }
 
 }  // namespace vz

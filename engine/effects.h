@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/frame_settings.h"
@@ -19,6 +20,18 @@ void applyEmboss(const FrameSettings& s, uint8_t* pixels, int width, int height)
 void applySmear(const FrameSettings& s, uint8_t* pixels, int width, int height);
 void applyGreenBlueGrey(const FrameSettings& s, uint8_t* pixels, int width, int height);
 void applyNegative(const FrameSettings& s, uint8_t* pixels, int width, int height);
+
+// Overflow in its two steps, for sharing a frame between threads: whether the low-pass
+// filter runs first, and the per-pixel arithmetic on a run of pixels.
+inline bool overflowFilters(const FrameSettings& s) {
+  return s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0;
+}
+void overflowPixelRun(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count);
+
+// Smear over `runs` runs starting at `first` (each run one pixel shorter than the previous
+// start, so run j reads the first bytes of run j + 1). tail, when given, holds the 12 bytes
+// the last run reads past its end, as they were before any run was written.
+void smearRuns(uint8_t* first, int width, int runs, const uint8_t* tail);
 
 // Makes every row symmetric about its centre: the left half takes the right half, reversed.
 void mirrorRows(uint8_t* pixels, int width, int height);

@@ -60,14 +60,15 @@ void rowPass(uint8_t* p, int width, int height, const uint32_t* mul) {
 constexpr int kPattern = 48;
 constexpr int kStripBytes = kPattern * 32;
 
-void columnPass(uint8_t* p, std::ptrdiff_t rowBytes, int height, const uint32_t (&mul)[kPattern]) {
-  uint32_t sums[kStripBytes];
-  for (std::ptrdiff_t x0 = 0; x0 < rowBytes; x0 += kStripBytes) {
-    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, rowBytes - x0));
+// `rows` more rows of the column pass, carrying on from sums (one per byte column).
+void columnBand(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int rows,
+                const uint32_t (&mul)[kPattern], uint32_t* stripSums) {
+  for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kStripBytes) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, bytes - x0));
     const int whole = n - n % kPattern;
-    std::fill_n(sums, n, 0u);
+    uint32_t* sums = stripSums + x0;
     uint8_t* row = p + x0;
-    for (int y = 0; y < height; ++y, row += rowBytes) {
+    for (int y = 0; y < rows; ++y, row += rowBytes) {
       for (int j0 = 0; j0 < whole; j0 += kPattern) {
         uint8_t* q = row + j0;
         uint32_t* s = sums + j0;
@@ -85,6 +86,15 @@ void columnPass(uint8_t* p, std::ptrdiff_t rowBytes, int height, const uint32_t 
         sums[j] += in - out;
       }
     }
+  }
+}
+
+void columnPass(uint8_t* p, std::ptrdiff_t bytes, int height, const uint32_t (&mul)[kPattern]) {
+  uint32_t sums[kStripBytes];
+  for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kStripBytes) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, bytes - x0));
+    std::fill_n(sums, n, 0u);
+    columnBand(p + x0, bytes, n, height, mul, sums);
   }
 }
 
@@ -113,25 +123,58 @@ void filterOneChannel(uint8_t* p, int width, int height, int channel, uint32_t m
 
 }  // namespace
 
+bool lowPassTakesAll(const int32_t divisor[3]) {
+  return validDivisor(divisor[0]) && validDivisor(divisor[1]) && validDivisor(divisor[2]);
+}
+
+void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]) {
+  if (width <= 0 || rows <= 0) return;
+  if (useAvx2()) {
+    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
+    lowPassRowsAvx2(pixels, static_cast<std::ptrdiff_t>(width) * 3, rows, d, 3);
+    return;
+  }
+  const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
+  rowPass<3>(pixels, width, rows, m3);
+}
+
+LowPassColumns::LowPassColumns(const int32_t divisor[3], int firstColumn, int endColumn)
+    : offset_(static_cast<std::ptrdiff_t>(firstColumn) * 3),
+      bytes_(static_cast<std::ptrdiff_t>(std::max(endColumn - firstColumn, 0)) * 3),
+      avx2_(useAvx2()) {
+  for (int c = 0; c < 3; ++c) d_[c] = divideBy(divisor[c]);
+  if (avx2_) {
+    sums16_.resize(bytes_);
+    for (std::ptrdiff_t j = 0; j < bytes_; ++j) sums16_[j] = d_[j % 3].bias;
+  } else {
+    for (int k = 0; k < kPattern; ++k) pattern_[k] = reciprocal(divisor[k % 3]);
+    sums32_.assign(bytes_, 0u);
+  }
+}
+
+void LowPassColumns::band(uint8_t* bandStart, std::ptrdiff_t rowBytes, int rows) {
+  if (rows <= 0 || bytes_ == 0) return;
+  if (avx2_)
+    lowPassColumnBandAvx2(bandStart + offset_, rowBytes, bytes_, rows, d_, sums16_.data());
+  else
+    columnBand(bandStart + offset_, rowBytes, bytes_, rows, pattern_, sums32_.data());
+}
+
 void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
                    const int32_t divisor[3]) {
   if (width <= 0 || height <= 0) return;
   unsigned live = 0;
   for (int c = 0; c < 3; ++c)
     if ((channels & (1u << c)) && validDivisor(divisor[c])) live |= 1u << c;
-  if (live == kFilterAll && useAvx2()) {
-    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
-    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
-    lowPassRowsAvx2(pixels, rowBytes, height, d, 3);
-    lowPassColumnsAvx2(pixels, rowBytes, height, d);
-    return;
-  }
   if (live == kFilterAll) {
-    const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
-    uint32_t pattern[kPattern];
-    for (int k = 0; k < kPattern; ++k) pattern[k] = m3[k % 3];
-    rowPass<3>(pixels, width, height, m3);
-    columnPass(pixels, static_cast<std::ptrdiff_t>(width) * 3, height, pattern);
+    // Band by band, so the column pass finds each band still in cache from its row pass.
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+    LowPassColumns columns(divisor, 0, width);
+    for (int y = 0; y < height; y += kLowPassBand) {
+      const int rows = std::min(kLowPassBand, height - y);
+      lowPassRows(pixels + y * rowBytes, width, rows, divisor);
+      columns.band(pixels + y * rowBytes, rowBytes, rows);
+    }
     return;
   }
   for (int c = 0; c < 3; ++c)
@@ -144,7 +187,7 @@ void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor) {
     const DivideBy d = divideBy(divisor);
     const DivideBy d3[3] = {d, d, d};
     lowPassRowsAvx2(plane, width, height, d3, 1);
-    lowPassColumnsAvx2(plane, width, height, d3);
+    lowPassColumnsAvx2(plane, width, width, height, d3);
     return;
   }
   const uint32_t m = reciprocal(divisor);

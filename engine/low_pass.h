@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "engine/low_pass_divide.h"
 
 namespace vz {
 
@@ -16,6 +20,29 @@ inline constexpr unsigned kFilterAll = kFilterBlue | kFilterGreen | kFilterRed;
 // is not in 1..255 is left as it is.
 void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
                    const int32_t divisor[3]);
+
+// lowPassFilter on all three channels in its two passes, fed a band of rows at a time, so
+// a frame goes through the filter (and what follows it) while each band is still in cache,
+// and threads can share it: every row's sums are its own, and every column's. Only when
+// lowPassTakesAll.
+bool lowPassTakesAll(const int32_t divisor[3]);
+inline constexpr int kLowPassBand = 16;  // rows: the vector row pass's strip
+void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]);
+// The column pass over the pixel columns [firstColumn, endColumn), band after band.
+class LowPassColumns {
+ public:
+  LowPassColumns(const int32_t divisor[3], int firstColumn, int endColumn);
+  // The next `rows` rows, from the band's first row (its column 0); each after its row pass.
+  void band(uint8_t* bandStart, std::ptrdiff_t rowBytes, int rows);
+
+ private:
+  std::ptrdiff_t offset_, bytes_;
+  bool avx2_;
+  DivideBy d_[3];
+  uint32_t pattern_[48];
+  std::vector<uint16_t> sums16_;
+  std::vector<uint32_t> sums32_;
+};
 
 // The same filter on a packed single-byte plane (one byte per pixel).
 void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor);

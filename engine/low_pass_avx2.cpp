@@ -151,19 +151,18 @@ VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height,
   }
   const __m128i shift = _mm_cvtsi32_si128(d[0].shift);
   const int whole = n - n % kGroup;
-  for (int j = 0; j < n; ++j) sums[j] = d[j % 3].bias;
   for (int y = 0; y < height; ++y, p += rowBytes) {
     for (int j = 0; j < whole; j += kGroup) {
       for (int g = 0; g < 3; ++g) {
         uint8_t* q = p + j + 16 * g;
         __m256i* s = reinterpret_cast<__m256i*>(sums + j + 16 * g);
         const __m256i in = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<__m128i*>(q)));
-        const __m256i u = _mm256_load_si256(s);
+        const __m256i u = _mm256_loadu_si256(s);
         const __m256i t = _mm256_mulhi_epu16(u, mul[g]);
         const __m256i out = UniformShift ? _mm256_srl_epi16(t, shift)
                                          : _mm256_or_si256(_mm256_mulhi_epu16(t, post[g]),
                                                            _mm256_and_si256(t, keep[g]));
-        _mm256_store_si256(s, _mm256_sub_epi16(_mm256_add_epi16(u, in), out));
+        _mm256_storeu_si256(s, _mm256_sub_epi16(_mm256_add_epi16(u, in), out));
         _mm_storeu_si128(
             reinterpret_cast<__m128i*>(q),
             _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
@@ -187,19 +186,29 @@ VZ_AVX2 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
   }
 }
 
-VZ_AVX2 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
-                                const DivideBy (&d)[3]) {
-  // Strips narrow enough that their sums stay in the first-level cache; a multiple of 48
-  // bytes, so each strip starts on channel 0.
-  constexpr int kStripBytes = 48 * 32;
-  alignas(32) uint16_t sums[kStripBytes];
+// Strips narrow enough that their sums stay in the first-level cache; a multiple of 48
+// bytes, so each strip starts on channel 0.
+constexpr int kColumnStrip = 48 * 32;
+
+VZ_AVX2 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes,
+                                int height, const DivideBy (&d)[3]) {
+  uint16_t sums[kColumnStrip];
+  for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kColumnStrip) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kColumnStrip, bytes - x0));
+    for (int j = 0; j < n; ++j) sums[j] = d[j % 3].bias;
+    lowPassColumnBandAvx2(p + x0, rowBytes, n, height, d, sums);
+  }
+}
+
+VZ_AVX2 void lowPassColumnBandAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes,
+                                   int rows, const DivideBy (&d)[3], uint16_t* sums) {
   const bool uniform = d[0].shift == d[1].shift && d[1].shift == d[2].shift;
-  for (std::ptrdiff_t x0 = 0; x0 < rowBytes; x0 += kStripBytes) {
-    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kStripBytes, rowBytes - x0));
+  for (std::ptrdiff_t x0 = 0; x0 < bytes; x0 += kColumnStrip) {
+    const int n = static_cast<int>(std::min<std::ptrdiff_t>(kColumnStrip, bytes - x0));
     if (uniform)
-      columnStrip<true>(p + x0, rowBytes, height, n, sums, d);
+      columnStrip<true>(p + x0, rowBytes, rows, n, sums + x0, d);
     else
-      columnStrip<false>(p + x0, rowBytes, height, n, sums, d);
+      columnStrip<false>(p + x0, rowBytes, rows, n, sums + x0, d);
   }
 }
 

@@ -12,6 +12,12 @@ namespace vz {
 // channels: 3 for packed pixels (three sums per row), 1 for a plane (one sum per row).
 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height, const DivideBy (&d)[3],
                      int channels);
-void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height, const DivideBy (&d)[3]);
+// The column pass over the first `bytes` bytes of each row (a multiple of 3 for pixels).
+void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int height,
+                        const DivideBy (&d)[3]);
+// The column pass over `rows` more rows, carrying on from sums (one per byte column,
+// starting at d[j % 3].bias).
+void lowPassColumnBandAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int rows,
+                           const DivideBy (&d)[3], uint16_t* sums);
 
 }  // namespace vz

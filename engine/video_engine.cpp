@@ -4,6 +4,7 @@
 
 #include "engine/effects.h"
 #include "engine/frame_settings.h"
+#include "engine/split_frame.h"
 
 namespace vz {
 
@@ -90,6 +91,11 @@ EffectKernel kernelFor(uint8_t mode) {
 void VideoEngine::processFrame(uint8_t* pixels, int width, int height) const {
   if (pixels == nullptr || width <= 0 || height <= 0) return;
   const FrameSettings s = takeSnapshot(*this);
+  if (splitsFrame(width, height) && frameWorker.tryAcquire()) {
+    const bool done = processSplit(s, frameWorker, pixels, width, height);
+    frameWorker.release();
+    if (done) return;
+  }
   if (const EffectKernel kernel = kernelFor(s.mode)) kernel(s, pixels, width, height);
   if (s.mirror != 0) mirrorRows(pixels, width, height);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/effect_mode.h"
+#include "engine/frame_worker.h"
 #include "engine/rand15.h"
 
 namespace vz {
@@ -85,6 +86,9 @@ struct VideoEngine {
   void processFrame(uint8_t* pixels, int width, int height) const;
   // One colour-cycle step when colorCycle is 1. Streaming thread, after the frame is shown.
   void advanceAnimation();
+
+  // Takes half of a large frame; a copy of the engine gets its own.
+  mutable FrameWorker frameWorker;
 };
 
 inline constexpr int kSettingsBlockInts = 20;

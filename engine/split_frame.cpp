@@ -1,0 +1,127 @@
+#include "engine/split_frame.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+
+#include "engine/effects.h"
+#include "engine/low_pass.h"
+
+namespace vz {
+
+namespace {
+
+std::atomic<FrameSplit> splitPolicy{FrameSplit::Auto};
+
+// From 1440p up; a 1080p frame costs the streaming thread a few milliseconds alone.
+constexpr std::ptrdiff_t kSplitPixels = 2560 * 1440;
+
+// Near the middle of n, at a multiple of unit (the vector kernels' block) when there is room.
+int middle(int n, int unit) {
+  const int m = n / 2 / unit * unit;
+  return m > 0 ? m : n / 2;
+}
+
+// Overflow in two passes over the frame. The row pass runs along whole rows, so the parts
+// take it by rows; the column pass carries its sums down the whole frame, so the parts take
+// it (and the arithmetic after it, band by band while in cache) by columns. Two hand-overs
+// per frame: waiting for each other band by band costs more than it saves on a busy machine.
+void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels, int width,
+                    int height) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const int y1 = middle(height, kLowPassBand), x1 = middle(width, 16);
+  worker.runBoth([&](int part) {
+    if (part == 0)
+      lowPassRows(pixels, width, y1, s.lowPass);
+    else
+      lowPassRows(pixels + y1 * rowBytes, width, height - y1, s.lowPass);
+  });
+  worker.runBoth([&](int part) {
+    const int from = part == 0 ? 0 : x1, to = part == 0 ? x1 : width;
+    LowPassColumns columns(s.lowPass, from, to);
+    for (int y = 0; y < height; y += kLowPassBand) {
+      const int rows = std::min(kLowPassBand, height - y);
+      uint8_t* band = pixels + y * rowBytes;
+      columns.band(band, rowBytes, rows);
+      for (int r = 0; r < rows; ++r) overflowPixelRun(s, band + r * rowBytes + 3 * from, to - from);
+    }
+  });
+}
+
+}  // namespace
+
+bool splitsFrame(int width, int height) {
+  switch (splitPolicy.load(std::memory_order_relaxed)) {
+    case FrameSplit::Never:
+      return false;
+    case FrameSplit::Always:
+      return width >= 2 && height >= 2;
+    case FrameSplit::Auto:
+      break;
+  }
+  return static_cast<std::ptrdiff_t>(width) * height >= kSplitPixels;
+}
+
+void setFrameSplit(FrameSplit policy) {
+  splitPolicy.store(policy, std::memory_order_relaxed);
+}
+
+bool processSplit(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels, int width,
+                  int height) {
+  if (width < 2 || height < 2) return false;
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const int y1 = middle(height, 16);
+  const EffectKernel kernel = kernelFor(s.mode);
+  const bool mirror = s.mirror != 0;
+  // Each part's rows: the top part, then the rest.
+  auto first = [&](int part) { return part == 0 ? pixels : pixels + y1 * rowBytes; };
+  auto rows = [&](int part) { return part == 0 ? y1 : height - y1; };
+  auto mirrorRowsOf = [&](int part) { mirrorRows(first(part), width, rows(part)); };
+
+  switch (static_cast<EffectMode>(s.mode)) {
+    case EffectMode::Overflow:
+      if (overflowFilters(s) && lowPassTakesAll(s.lowPass)) {
+        overflowShared(s, worker, pixels, width, height);
+        if (mirror) worker.runBoth(mirrorRowsOf);
+        return true;
+      }
+      if (overflowFilters(s)) return false;  // some channel's filter off: rare, done alone
+      worker.runBoth([&](int part) {
+        overflowPixelRun(s, first(part), static_cast<std::ptrdiff_t>(width) * rows(part));
+        if (mirror) mirrorRowsOf(part);
+      });
+      return true;
+    case EffectMode::Smear:
+      if (width >= 3 && height >= 3) {
+        // Runs overlap the next one's first bytes; the top part's last run reads them as
+        // they were before the frame, saved here.
+        const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width - 1) * 3;
+        const int j1 = height / 2;
+        uint8_t tail[12];
+        std::memcpy(tail, pixels + (j1 - 1) * stride + (stride - 3), sizeof tail);
+        worker.runBoth([&](int part) {
+          if (part == 0)
+            smearRuns(pixels, width, j1, tail);
+          else
+            smearRuns(pixels + j1 * stride, width, height - j1, nullptr);
+        });
+      }
+      if (mirror) worker.runBoth(mirrorRowsOf);
+      return true;
+    case EffectMode::Lut2:
+      // Its grey plane is packed at the front of the frame, across rows.
+      return false;
+    default:
+      break;
+  }
+  // The rest work row by row (most pixel by pixel); the mirror reads only its own row.
+  if (kernel == nullptr && !mirror) return false;
+  worker.runBoth([&](int part) {
+    if (kernel != nullptr) kernel(s, first(part), width, rows(part));
+    if (mirror) mirrorRowsOf(part);
+  });
+  return true;
+}
+
+}  // namespace vz
