@@ -3,13 +3,16 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <forward_list>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
+#include "engine/setting_table.h"
 #include "engine/shared_value.h"
 #include "palette/palette_editor.h"
 #include "presets/bank_bytes.h"
+#include "presets/look_text.h"
 #include "presets/preset_slot.h"
 
 namespace vz {
@@ -56,34 +59,19 @@ std::string readFile(const std::string& option, const std::string& path, size_t 
   return data;
 }
 
-constexpr const char* kModeNames[] = {"source",        "overflow", "bwinvert", "lut",
-                                      "colorinvert",   "lut2",     "emboss",   "smear",
-                                      "greenbluegrey", "negative"};
-
 uint8_t parseMode(const std::string& text) {
-  for (int m = 0; m < static_cast<int>(std::size(kModeNames)); ++m)
-    if (text == kModeNames[m]) return static_cast<uint8_t>(m);
+  for (int m = 0; m < kEffectModeCount; ++m)
+    if (text == kEffectModeNames[m]) return static_cast<uint8_t>(m);
   if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])))
     return static_cast<uint8_t>(parseInt("--mode", text, 0, 255));
   fail("--mode: unknown mode '" + text + "'");
 }
 
 void loadPalette(VideoEngine& e, const std::string& path) {
-  std::istringstream words(readFile("--palette", path, 1 << 20));
-  std::vector<int32_t> values;
-  std::string word;
-  while (words >> word) {
-    if (values.size() == 48) fail("--palette: '" + path + "' holds more than 48 values");
-    values.push_back(static_cast<int32_t>(parseInt("--palette", word, -1000000, 1000000)));
-  }
-  if (values.size() != 48)
-    fail("--palette: '" + path + "' holds " + std::to_string(values.size()) +
-         " values, 48 are needed (16 red, 16 green, 16 blue)");
-  for (int k = 0; k < kPaletteSize; ++k) {
-    storeRelaxed(e.paletteRed[k], values[k]);
-    storeRelaxed(e.paletteGreen[k], values[16 + k]);
-    storeRelaxed(e.paletteBlue[k], values[32 + k]);
-  }
+  std::string error;
+  const auto values = parsePaletteText(readFile("--palette", path, 1 << 20), error);
+  if (!values) fail("--palette: '" + path + "' " + error);
+  storePalette(e, *values);
 }
 
 void loadBank(VideoEngine& e, const std::string& path) {
@@ -97,8 +85,7 @@ void loadBank(VideoEngine& e, const std::string& path) {
 }
 
 int parseSlot(const std::string& text) {
-  if (text.size() == 1 && std::isalpha(static_cast<unsigned char>(text[0])))
-    return std::toupper(static_cast<unsigned char>(text[0])) - 'A';
+  if (const auto slot = slotForLetter(text)) return *slot;
   fail("--preset: expected a letter A..Z, got '" + text + "'");
 }
 
@@ -120,6 +107,7 @@ struct Option {
 
 std::vector<Option> options() {
   using E = VideoEngine;
+  static std::forward_list<std::string> names;  // the option names the handlers quote
   auto triple = [](const char* name, int32_t E::*r, int32_t E::*g, int32_t E::*b, int max) {
     return Option{name, true, [=](const std::string& v, E& e, FxRun&) {
                     setTriple(e, r, g, b, parseTriple(name, v, max));
@@ -130,7 +118,7 @@ std::vector<Option> options() {
                     storeRelaxed(e.*field, parseInt(name, v, min, max));
                   }};
   };
-  return {
+  std::vector<Option> table = {
       {"--size", true,
        [](const std::string& v, E&, FxRun& run) {
          const size_t x = v.find('x');
@@ -140,14 +128,6 @@ std::vector<Option> options() {
        }},
       {"--mode", true,
        [](const std::string& v, E& e, FxRun&) { storeRelaxed(e.mode, parseMode(v)); }},
-      triple("--gain", &E::gainRed, &E::gainGreen, &E::gainBlue, 255),
-      triple("--tint", &E::tintRed, &E::tintGreen, &E::tintBlue, kHueSize - 1),
-      single("--floor", &E::floor, 0, 255),
-      triple("--lowpass", &E::lowPassRed, &E::lowPassGreen, &E::lowPassBlue, 255),
-      triple("--quantize", &E::quantizeRed, &E::quantizeGreen, &E::quantizeBlue, 255),
-      triple("--lutmask", &E::lutMaskRed, &E::lutMaskGreen, &E::lutMaskBlue, 255),
-      triple("--output", &E::outputRed, &E::outputGreen, &E::outputBlue, 255),
-      single("--color", &E::colorAmount, 0, 255),
       {"--invert", true,
        [](const std::string& v, E& e, FxRun&) {
          setTriple(e, &E::invertRed, &E::invertGreen, &E::invertBlue,
@@ -185,6 +165,13 @@ std::vector<Option> options() {
        [](const std::string&, E&, FxRun& run) { run.dumpSettings = true; }},
       {"--help", false, [](const std::string&, E&, FxRun& run) { run.help = true; }},
   };
+  for (const NumericSetting& n : kNumericSettings) {
+    names.push_front(std::string("--") + n.name);
+    const char* name = names.front().c_str();
+    table.push_back(n.green ? triple(name, n.red, n.green, n.blue, n.max)
+                            : single(name, n.red, 0, n.max));
+  }
+  return table;
 }
 
 }  // namespace
