@@ -186,11 +186,12 @@ void setBankFile(GObject* object, ZarnixState& st, const char* path) {
       return warnRefused(object, "bank-file",
                          std::string("'") + path + "' is not a whole 3840-byte bank file");
   }
-  auto bytes = std::make_shared<uint8_t[kBankBytes]>();
-  encodeBank(*loaded, reinterpret_cast<uint8_t(&)[kBankBytes]>(*bytes.get()));
-  applyChange(st, [bytes](VideoEngine& e) {
-    decodeBank(e, reinterpret_cast<const uint8_t(&)[kBankBytes]>(*bytes.get()));
-  });
+  struct Bank {
+    uint8_t bytes[kBankBytes];
+  };
+  auto bank = std::make_shared<Bank>();
+  encodeBank(*loaded, bank->bytes);
+  applyChange(st, [bank](VideoEngine& e) { decodeBank(e, bank->bytes); });
   std::lock_guard lock(st.controlLock);
   st.bankFile = path;
 }

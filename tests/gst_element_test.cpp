@@ -178,6 +178,13 @@ TEST_F(Zarnix, RefusesBadValuesWithAWarningAndKeepsItsLook) {
   }
 }
 
+TEST_F(Zarnix, RefusesFormatsOtherThanBgr) {
+  GstHarness* h = gst_harness_new("zarnix");
+  gst_harness_set_src_caps_str(h, "video/x-raw,format=RGB,width=4,height=2,framerate=25/1");
+  EXPECT_EQ(gst_harness_push(h, gst_buffer_new_and_alloc(24)), GST_FLOW_NOT_NEGOTIATED);
+  gst_harness_teardown(h);
+}
+
 TEST_F(Zarnix, ReadsBackWhatWasSetAndUnchangedForHighModeBytes) {
   auto e = std::make_unique<VideoEngine>();
   e->mode = 57;
