@@ -99,7 +99,8 @@ void install(GObjectClass* klass, GParamSpec* spec, Property property) {
 }
 
 void installProperties(GObjectClass* klass) {
-  const VideoEngine defaults;
+  const auto fresh = std::make_unique<VideoEngine>();  // large: kept off the stack
+  const VideoEngine& defaults = *fresh;
   install(klass,
           g_param_spec_enum("mode", "Mode", "Effect mode", modeEnumType(), defaults.mode, kFlags),
           {Kind::Mode});
