@@ -7,12 +7,18 @@
 #include <QFont>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "app/controller_bridge.h"
+#include "app/controller_menu.h"
 #include "app/effect_dialog.h"
+#include "app/preview_widget.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
+#include "control/controller_options.h"
 #include "source/capture_devices.h"
+#include "source/media_file_check.h"
 #include "source/media_graph_control.h"
 
 namespace vz {
@@ -30,17 +36,24 @@ bool haveDisplay() {
 }  // namespace
 
 int EffectApp::InitInstance(int argc, char** argv) {
-  if (argc > 2 ||
-      (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h"))) {
-    std::fprintf(stderr, "Usage: videozarnix [FILE.mpg]\n");
-    return argc > 2 ? 2 : 0;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  ControllerOptions controllerOptions;
+  std::string optionError;
+  if (!takeControllerOptions(args, controllerOptions, &optionError)) {
+    std::fprintf(stderr, "videozarnix: %s\n", optionError.c_str());
+    return 2;
+  }
+  if (args.size() > 1 || (args.size() == 1 && (args[0] == "--help" || args[0] == "-h"))) {
+    std::fprintf(stderr,
+                 "Usage: videozarnix [--midi auto|none] [--osc-port N] [--osc-bind ADDR] "
+                 "[--verbose] [FILE.mpg]\n");
+    return args.size() > 1 ? 2 : 0;
   }
   std::string file;
-  if (argc == 2) {
-    file = argv[1];
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-      std::fprintf(stderr, "videozarnix: no such file: %s\n", file.c_str());
+  if (args.size() == 1) {
+    file = args[0];
+    if (const std::string problem = whyNotPlayable(file); !problem.empty()) {
+      std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
       return 2;
     }
   }
@@ -70,6 +83,8 @@ int EffectApp::InitInstance(int argc, char** argv) {
       dialog.engine.fileName = file;
       dialog.startOnFile();
     }
+    ControllerBridge controllers(dialog, controllerOptions);
+    installControllerContextMenu(*dialog.previewControl, controllers);
     dialog.DoModal();
   }  // the graph is released before the engine goes, and the engine before the toolkit
   return 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/effect_mode.h"
+#include "engine/setting_names.h"
 #include "engine/video_engine.h"
 #include "gst/frame_rows.h"
 #include "gst/zarnix_element.h"
@@ -96,8 +97,8 @@ BENCHMARK(BM_PipelineBaseline)->Iterations(8)->UseManualTime()->Unit(benchmark::
 
 void BM_Pipeline(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
-  state.SetLabel(vz::kEffectModeNames[mode]);
-  runPipeline(state, std::string("zarnix mode=") + vz::kEffectModeNames[mode] + " " + kLook);
+  state.SetLabel(vz::kModeNames[mode]);
+  runPipeline(state, std::string("zarnix mode=") + vz::kModeNames[mode] + " " + kLook);
 }
 BENCHMARK(BM_Pipeline)
     ->DenseRange(0, vz::kEffectModeCount - 1)
@@ -108,7 +109,7 @@ BENCHMARK(BM_Pipeline)
 // The engine benchmark's measurement for the same look, in this run.
 void BM_Engine(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
-  state.SetLabel(vz::kEffectModeNames[mode]);
+  state.SetLabel(vz::kModeNames[mode]);
   const std::vector<uint8_t> original = randomFrame(size_t{kWidth} * kHeight * 3);
   std::vector<uint8_t> frame = original;
   const vz::VideoEngine& engine = engineFor(mode);
@@ -129,7 +130,7 @@ BENCHMARK(BM_Engine)
 // one row at a time in place, the others repacked), against repacking every look.
 void runPadded(benchmark::State& state, bool alwaysRepack) {
   const int mode = static_cast<int>(state.range(0));
-  state.SetLabel(vz::kEffectModeNames[mode]);
+  state.SetLabel(vz::kModeNames[mode]);
   constexpr int w = kWidth - 2;
   constexpr std::ptrdiff_t rowBytes = w * 3, stride = (rowBytes + 3) & ~3;
   const std::vector<uint8_t> original = randomFrame(static_cast<size_t>(stride) * kHeight);

@@ -21,9 +21,4 @@ enum class EffectMode : uint8_t {
 
 inline constexpr int kEffectModeCount = 10;
 
-// The modes' names on command lines and in pipelines, indexed by mode byte.
-inline constexpr const char* kEffectModeNames[kEffectModeCount] = {
-    "source", "overflow", "bwinvert", "lut",           "colorinvert",
-    "lut2",   "emboss",   "smear",    "greenbluegrey", "negative"};
-
 }  // namespace vz

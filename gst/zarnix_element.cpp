@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/effect_mode.h"
-#include "engine/setting_table.h"
+#include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "engine/video_engine.h"
 #include "gst/frame_rows.h"
@@ -68,20 +68,43 @@ GType modeEnumType() {
     static const char* const kTitles[kEffectModeCount] = {
         "Source", "Overflow", "B+W Inv",         "LUT",     "Color Inv", "LUT 2",
         "Emboss", "Smear",    "Green-blue grey", "Negative"};
-    for (int m = 0; m < kEffectModeCount; ++m) values[m] = {m, kTitles[m], kEffectModeNames[m]};
+    for (int m = 0; m < kEffectModeCount; ++m) values[m] = {m, kTitles[m], kModeNames[m]};
     values[kEffectModeCount] = {kUnchangedMode, "Unchanged (mode bytes 10..255)", "unchanged"};
     return g_enum_register_static("VzZarnixMode", values);
   }();
   return type;
 }
 
-enum class Kind { Mode, Mirror, Cycle, Int, Invert, Palette, BankFile, Preset };
+enum class Kind { Mode, Cycle, Number, Palette, BankFile, Preset };
 
 struct Property {
   Kind kind;
-  int32_t VideoEngine::*intField = nullptr;
-  uint8_t VideoEngine::*byteField = nullptr;
+  SettingField field;
 };
+
+int readSetting(const VideoEngine& e, const SettingField& field) {
+  return field.wide ? e.*field.wide : e.*field.byte;
+}
+
+// Property descriptions for the settings that the filter and the remote controls name.
+const char* blurbFor(const std::string& name) {
+  static const std::pair<const char*, const char*> kBlurbs[] = {
+      {"gain", "Gain, 12 = unity"},
+      {"tint", "Hue-wheel position of the tint"},
+      {"floor", "Channel values below it become 0"},
+      {"lowpass", "Low-pass divisor (any 0 turns the filter off)"},
+      {"quantize", "Low bits cleared (8 or more clears the channel)"},
+      {"lutmask", "Palette level mask (15, 30, 60, 120 from the dialog)"},
+      {"output", "Output scale, 32 = unity"},
+      {"color", "Colour amount in percent"},
+      {"invert", "Invert switch (1 inverts; the single-channel modes read red)"},
+      {"mirror", "Non-zero mirrors every row"},
+      {"cycle", "Colour cycling after every frame"},
+  };
+  for (const auto& [setting, blurb] : kBlurbs)
+    if (name == setting) return blurb;
+  return "";
+}
 
 // Indexed by property id - 1.
 std::vector<Property>& properties() {
@@ -104,44 +127,28 @@ void installProperties(GObjectClass* klass) {
   install(klass,
           g_param_spec_enum("mode", "Mode", "Effect mode", modeEnumType(), defaults.mode, kFlags),
           {Kind::Mode});
-  install(klass,
-          g_param_spec_uint("mirror", "Mirror", "Non-zero mirrors every row", 0, 255,
-                            defaults.mirror, kFlags),
-          {Kind::Mirror, nullptr, &VideoEngine::mirror});
-  install(klass,
-          g_param_spec_boolean("cycle", "Cycle", "Colour cycling after every frame",
-                               defaults.colorCycle == 1, kFlags),
-          {Kind::Cycle});
-  static const char* const kChannels[3] = {"red", "green", "blue"};
-  static const char* const kChannelTitles[3] = {"Red", "Green", "Blue"};
-  for (const NumericSetting& n : kNumericSettings) {
-    int32_t VideoEngine::*const fields[3] = {n.red, n.green, n.blue};
-    const int count = n.green ? 3 : 1;
-    for (int c = 0; c < count; ++c) {
+  for (const NamedSetting& n : kNamedSettings) {
+    for (int c = 0; c < n.channels; ++c) {
       // Names and descriptions live as long as the class: they are interned.
-      const std::string name = count == 1 ? n.name : std::string(n.name) + "-" + kChannels[c];
-      std::string nick = name;
+      std::string name = n.name, nick = name, blurb = blurbFor(n.name);
       nick[0] = static_cast<char>(nick[0] - 'a' + 'A');
-      if (count == 3) nick = std::string(nick, 0, nick.find('-')) + " " + kChannelTitles[c];
-      const std::string blurb =
-          count == 1 ? n.blurb : std::string(n.blurb) + " (" + kChannels[c] + ")";
-      install(
-          klass,
-          g_param_spec_int(g_intern_string(name.c_str()), g_intern_string(nick.c_str()),
-                           g_intern_string(blurb.c_str()), 0, n.max, defaults.*fields[c], kFlags),
-          {Kind::Int, fields[c]});
+      if (n.channels == 3) {
+        name = name + "-" + kChannelNames[c];
+        nick = nick + " " + kChannelNames[c];
+        blurb = blurb + " (" + kChannelNames[c] + ")";
+      }
+      const char* const text[3] = {g_intern_string(name.c_str()), g_intern_string(nick.c_str()),
+                                   g_intern_string(blurb.c_str())};
+      const int initial = readSetting(defaults, n.fields[c]);
+      if (name == "cycle") {
+        install(klass, g_param_spec_boolean(text[0], text[1], text[2], initial == 1, kFlags),
+                {Kind::Cycle, n.fields[c]});
+      } else {
+        install(klass, g_param_spec_int(text[0], text[1], text[2], n.min, n.max, initial, kFlags),
+                {Kind::Number, n.fields[c]});
+      }
     }
   }
-  uint8_t VideoEngine::*const inverts[3] = {&VideoEngine::invertRed, &VideoEngine::invertGreen,
-                                            &VideoEngine::invertBlue};
-  static const char* const kInvertNames[3] = {"invert-red", "invert-green", "invert-blue"};
-  static const char* const kInvertNicks[3] = {"Invert Red", "Invert Green", "Invert Blue"};
-  for (int c = 0; c < 3; ++c)
-    install(klass,
-            g_param_spec_uint(kInvertNames[c], kInvertNicks[c],
-                              "Invert switch (1 inverts; the single-channel modes read red)", 0,
-                              255, defaults.*inverts[c], kFlags),
-            {Kind::Invert, nullptr, inverts[c]});
   install(klass,
           g_param_spec_string("palette", "Palette",
                               "48 whitespace-separated ints: 16 red, 16 green, 16 blue entries, "
@@ -229,18 +236,12 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     }
     case Kind::Cycle: {
       const int on = g_value_get_boolean(value) ? 1 : 0;
-      applyChange(st, [on](VideoEngine& e) { storeRelaxed(e.colorCycle, on); });
+      applyChange(st, [f = p.field, on](VideoEngine& e) { storeSetting(e, f, on); });
       break;
     }
-    case Kind::Mirror:
-    case Kind::Invert: {
-      const guint v = g_value_get_uint(value);
-      applyChange(st, [f = p.byteField, v](VideoEngine& e) { storeRelaxed(e.*f, v); });
-      break;
-    }
-    case Kind::Int: {
+    case Kind::Number: {
       const int v = g_value_get_int(value);
-      applyChange(st, [f = p.intField, v](VideoEngine& e) { storeRelaxed(e.*f, v); });
+      applyChange(st, [f = p.field, v](VideoEngine& e) { storeSetting(e, f, v); });
       break;
     }
     case Kind::Palette:
@@ -270,14 +271,10 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
       g_value_set_enum(value, e.mode < kEffectModeCount ? e.mode : kUnchangedMode);
       break;
     case Kind::Cycle:
-      g_value_set_boolean(value, e.colorCycle == 1);
+      g_value_set_boolean(value, readSetting(e, p.field) == 1);
       break;
-    case Kind::Mirror:
-    case Kind::Invert:
-      g_value_set_uint(value, e.*p.byteField);
-      break;
-    case Kind::Int:
-      g_value_set_int(value, e.*p.intField);
+    case Kind::Number:
+      g_value_set_int(value, readSetting(e, p.field));
       break;
     case Kind::Palette:
       g_value_set_string(value, formatPalette(e).c_str());

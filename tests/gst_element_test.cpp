@@ -15,6 +15,7 @@
 #include "engine/effect_mode.h"
 #include "engine/frame_settings.h"
 #include "engine/row_order.h"
+#include "engine/setting_names.h"
 #include "gst/frame_rows.h"
 #include "gst/zarnix_element.h"
 #include "presets/bank_bytes.h"
@@ -316,7 +317,7 @@ TEST_F(Zarnix, InspectListsEveryPropertyWithRangeAndDefault) {
       want << "Range: " << q->minimum << " - " << q->maximum << " Default: " << q->default_value;
     } else if (G_IS_PARAM_SPEC_ENUM(p)) {
       want << "Default: 0, \"source\"";
-      for (const char* nick : kEffectModeNames) EXPECT_NE(block.find(nick), std::string::npos);
+      for (const char* nick : kModeNames) EXPECT_NE(block.find(nick), std::string::npos);
       EXPECT_NE(block.find("(10): unchanged"), std::string::npos);
     } else {
       want << "Default: ";

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "engine/effect_mode.h"
-#include "engine/setting_table.h"
+#include "engine/setting_names.h"
 #include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
 #include "tools/fx_options.h"
@@ -45,40 +45,37 @@ struct LookBuilder {
 
 Look randomLook(std::mt19937& gen, const std::filesystem::path& dir) {
   LookBuilder b{gen, {}};
-  std::vector<int> steps = {0, 1, 2, 3, 4, 5, 6};
+  std::vector<int> steps = {0, 1, 5, 6};
   std::shuffle(steps.begin(), steps.end(), gen);
   for (int step : steps) {
     switch (step) {
       case 0: {
         const int mode = b.below(12);
         if (mode < kEffectModeCount)
-          b.single("mode", kEffectModeNames[mode], kEffectModeNames[mode]);
+          b.single("mode", kModeNames[mode], kModeNames[mode]);
         else
           b.single("mode", "10", "unchanged");
         break;
       }
       case 1:
-        for (const NumericSetting& n : kNumericSettings) {
-          auto value = [&] { return b.below(3) == 0 ? b.below(n.max + 1) : b.below(40); };
+        for (const NamedSetting& n : kNamedSettings) {
+          const std::string name = n.name;
+          if (name == "cycle") {
+            const bool on = b.below(4) != 0;
+            b.single("cycle", on ? "1" : "0", on ? "true" : "false");
+            continue;
+          }
+          const bool flagLike = name == "invert" || name == "mirror";
+          auto value = [&] {
+            return flagLike ? b.flag() : b.below(3) == 0 ? b.below(n.max + 1) : b.below(40);
+          };
           const int red = value(), green = value(), blue = value();
-          if (n.green) {
-            b.triple(n.name, red, green, blue);
+          if (n.channels == 3) {
+            b.triple(name, red, green, blue);
           } else {
-            b.single(n.name, std::to_string(red), std::to_string(red));
+            b.single(name, std::to_string(red), std::to_string(red));
           }
         }
-        break;
-      case 2:
-        b.triple("invert", b.flag(), b.flag(), b.flag());
-        break;
-      case 3: {
-        const std::string v = std::to_string(b.flag());
-        b.single("mirror", v, v);
-        break;
-      }
-      case 4:
-        b.single("cycle", b.below(4) ? "1" : "0", "");
-        b.look.properties.back().second = b.look.fxArgs.back() == "1" ? "true" : "false";
         break;
       case 5: {
         std::string text;

@@ -20,7 +20,7 @@ struct Look {
   std::vector<std::pair<std::string, std::string>> properties;  // in the order to set them
 };
 
-// A random look in random order: mode, numbers, inverts, mirror, cycling, palette, and a
+// A random look in random order: mode, the named settings, palette, and a
 // bank of random slots written into `dir` with a letter recalled (and sometimes changed after).
 Look randomLook(std::mt19937& gen, const std::filesystem::path& dir);
 

@@ -3,34 +3,62 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <forward_list>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
-#include "engine/setting_table.h"
+#include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "palette/palette_editor.h"
 #include "presets/bank_bytes.h"
-#include "presets/look_text.h"
 #include "presets/preset_slot.h"
 
 namespace vz {
 
 namespace {
 
+// The message goes to a terminal: bytes it would act on (controls, bytes that are not UTF-8)
+// are shown as \xNN escapes rather than raw.
+std::string printable(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    const size_t length = c < 0x80   ? 1
+                          : c < 0xC2 ? 0
+                          : c < 0xE0 ? 2
+                          : c < 0xF0 ? 3
+                          : c < 0xF5 ? 4
+                                     : 0;
+    bool shown =
+        length > 0 && i + length <= text.size() && (length > 1 || (c >= 0x20 && c != 0x7F));
+    for (size_t k = 1; shown && k < length; ++k) shown = (byte(i + k) & 0xC0) == 0x80;
+    if (shown && c == 0xC2) shown = byte(i + 1) >= 0xA0;  // the C1 controls
+    if (shown) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+      ++i;
+    }
+  }
+  return out;
+}
+
 [[noreturn]] void fail(const std::string& message) {
-  throw FxUsageError(message);
+  throw FxUsageError(printable(message));
 }
 
 int64_t parseInt(const std::string& option, const std::string& text, int64_t min, int64_t max) {
   int64_t value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end)
-    fail(option + ": '" + text + "' is not a whole number");
-  if (value < min || value > max)
-    fail(option + ": " + text + " is out of range (" + std::to_string(min) + ".." +
+  const std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+  if (text.empty() || (ec != std::errc() && ec != std::errc::result_out_of_range) || ptr != end)
+    fail(option + ": '" + shown + "' is not a whole number");
+  if (ec == std::errc::result_out_of_range || value < min || value > max)
+    fail(option + ": " + shown + " is out of range (" + std::to_string(min) + ".." +
          std::to_string(max) + ")");
   return value;
 }
@@ -60,18 +88,28 @@ std::string readFile(const std::string& option, const std::string& path, size_t 
 }
 
 uint8_t parseMode(const std::string& text) {
-  for (int m = 0; m < kEffectModeCount; ++m)
-    if (text == kEffectModeNames[m]) return static_cast<uint8_t>(m);
+  if (const int m = findModeName(text); m >= 0) return static_cast<uint8_t>(m);
   if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])))
     return static_cast<uint8_t>(parseInt("--mode", text, 0, 255));
   fail("--mode: unknown mode '" + text + "'");
 }
 
 void loadPalette(VideoEngine& e, const std::string& path) {
-  std::string error;
-  const auto values = parsePaletteText(readFile("--palette", path, 1 << 20), error);
-  if (!values) fail("--palette: '" + path + "' " + error);
-  storePalette(e, *values);
+  std::istringstream words(readFile("--palette", path, 1 << 20));
+  std::vector<int32_t> values;
+  std::string word;
+  while (words >> word) {
+    if (values.size() == 48) fail("--palette: '" + path + "' holds more than 48 values");
+    values.push_back(static_cast<int32_t>(parseInt("--palette", word, -1000000, 1000000)));
+  }
+  if (values.size() != 48)
+    fail("--palette: '" + path + "' holds " + std::to_string(values.size()) +
+         " values, 48 are needed (16 red, 16 green, 16 blue)");
+  for (int k = 0; k < kPaletteSize; ++k) {
+    storeRelaxed(e.paletteRed[k], values[k]);
+    storeRelaxed(e.paletteGreen[k], values[16 + k]);
+    storeRelaxed(e.paletteBlue[k], values[32 + k]);
+  }
 }
 
 void loadBank(VideoEngine& e, const std::string& path) {
@@ -85,39 +123,35 @@ void loadBank(VideoEngine& e, const std::string& path) {
 }
 
 int parseSlot(const std::string& text) {
-  if (const auto slot = slotForLetter(text)) return *slot;
+  if (text.size() == 1 && std::isalpha(static_cast<unsigned char>(text[0])))
+    return std::toupper(static_cast<unsigned char>(text[0])) - 'A';
   fail("--preset: expected a letter A..Z, got '" + text + "'");
-}
-
-template <class T>
-void setTriple(VideoEngine& e, T VideoEngine::*red, T VideoEngine::*green, T VideoEngine::*blue,
-               const std::array<int32_t, 3>& v) {
-  storeRelaxed(e.*red, v[0]);
-  storeRelaxed(e.*green, v[1]);
-  storeRelaxed(e.*blue, v[2]);
 }
 
 using Handler = std::function<void(const std::string& value, VideoEngine&, FxRun&)>;
 
 struct Option {
-  const char* name;
+  std::string name;
   bool takesValue;
   Handler apply;
 };
 
+// A setting's option: R,G,B for a per-channel setting, one value otherwise.
+Option settingOption(const NamedSetting& setting) {
+  const std::string name = std::string("--") + setting.name;
+  return {name, true, [name, &setting](const std::string& v, VideoEngine& e, FxRun&) {
+            if (setting.channels == 3) {
+              const auto values = parseTriple(name, v, setting.max);
+              for (int c = 0; c < 3; ++c) storeSetting(e, setting.fields[c], values[c]);
+            } else {
+              storeSetting(e, setting.fields[0],
+                           static_cast<int>(parseInt(name, v, setting.min, setting.max)));
+            }
+          }};
+}
+
 std::vector<Option> options() {
   using E = VideoEngine;
-  static std::forward_list<std::string> names;  // the option names the handlers quote
-  auto triple = [](const char* name, int32_t E::*r, int32_t E::*g, int32_t E::*b, int max) {
-    return Option{name, true, [=](const std::string& v, E& e, FxRun&) {
-                    setTriple(e, r, g, b, parseTriple(name, v, max));
-                  }};
-  };
-  auto single = [](const char* name, int32_t E::*field, int min, int max) {
-    return Option{name, true, [=](const std::string& v, E& e, FxRun&) {
-                    storeRelaxed(e.*field, parseInt(name, v, min, max));
-                  }};
-  };
   std::vector<Option> table = {
       {"--size", true,
        [](const std::string& v, E&, FxRun& run) {
@@ -128,16 +162,6 @@ std::vector<Option> options() {
        }},
       {"--mode", true,
        [](const std::string& v, E& e, FxRun&) { storeRelaxed(e.mode, parseMode(v)); }},
-      {"--invert", true,
-       [](const std::string& v, E& e, FxRun&) {
-         setTriple(e, &E::invertRed, &E::invertGreen, &E::invertBlue,
-                   parseTriple("--invert", v, 255));
-       }},
-      {"--mirror", true,
-       [](const std::string& v, E& e, FxRun&) {
-         storeRelaxed(e.mirror, parseInt("--mirror", v, 0, 255));
-       }},
-      single("--cycle", &E::colorCycle, 0, 1),
       {"--palette", true, [](const std::string& v, E& e, FxRun&) { loadPalette(e, v); }},
       {"--bank", true, [](const std::string& v, E& e, FxRun&) { loadBank(e, v); }},
       {"--preset", true,
@@ -165,12 +189,7 @@ std::vector<Option> options() {
        [](const std::string&, E&, FxRun& run) { run.dumpSettings = true; }},
       {"--help", false, [](const std::string&, E&, FxRun& run) { run.help = true; }},
   };
-  for (const NumericSetting& n : kNumericSettings) {
-    names.push_front(std::string("--") + n.name);
-    const char* name = names.front().c_str();
-    table.push_back(n.green ? triple(name, n.red, n.green, n.blue, n.max)
-                            : single(name, n.red, 0, n.max));
-  }
+  for (const NamedSetting& setting : kNamedSettings) table.push_back(settingOption(setting));
   return table;
 }
 
@@ -275,7 +294,7 @@ Options apply in the order given; values are engine values, not slider positions
   --dump-settings     print every setting to stderr after the options are applied
   --help              this text
 
-Exit status: 0 done, 1 input or output failed, 2 bad usage (nothing written).
+Exit status: 0 done, 1 input, output or memory failed, 2 bad usage (nothing written).
 )";
 }
 
