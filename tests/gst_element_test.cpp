@@ -1,0 +1,367 @@
+// The zarnix element: byte for byte as videozarnix-fx, buffers passed through when there is
+// nothing to do, bad values refused with a warning, automation, the command-line tools, and
+// which looks may skip reordering the rows.
+#include <gst/controller/gstdirectcontrolbinding.h>
+#include <gst/controller/gsttriggercontrolsource.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "engine/effect_mode.h"
+#include "engine/frame_settings.h"
+#include "engine/row_order.h"
+#include "engine/setting_names.h"
+#include "gst/frame_rows.h"
+#include "gst/zarnix_element.h"
+#include "presets/bank_bytes.h"
+#include "presets/preset_slot.h"
+#include "tests/gst_test_support.h"
+
+namespace vz::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::atomic<int> objectWarnings{0};
+
+std::string repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}  // GObject's own warnings, e.g. a value out of range
+
+GLogWriterOutput countWarnings(GLogLevelFlags level, const GLogField* fields, gsize n,
+                               gpointer data) {
+  if (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL)) {
+    objectWarnings.fetch_add(1);
+    return G_LOG_WRITER_HANDLED;
+  }
+  return g_log_writer_default(level, fields, n, data);
+}
+
+class Zarnix : public ::testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    dir =
+        fs::temp_directory_path() /
+        ("vz-gst-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // The plugin as built, with a registry of this test's own.
+  std::string toolEnvironment() const {
+    std::string env = "GST_PLUGIN_PATH='" VZ_GST_PLUGIN_BUILD_DIR "' GST_REGISTRY='" +
+                      (dir / "registry.bin").string() + "' ";
+#ifdef VZ_SANITIZER_PRELOAD
+    env += "LD_PRELOAD='" VZ_SANITIZER_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
+#endif
+    return env;
+  }
+};
+
+TEST_F(Zarnix, MatchesTheFilterForRandomLooksAndOddSizes) {
+  std::mt19937 gen(13);
+  const std::pair<int, int> sizes[] = {{1, 1},  {2, 3},   {5, 7},  {13, 9},
+                                       {16, 4}, {33, 17}, {64, 31}};
+  for (const auto& [w, h] : sizes) {
+    for (int round = 0; round < 12; ++round) {
+      const Look look = randomLook(gen, dir);
+      const Frame frames = randomFrame(w, h * 3, static_cast<uint32_t>(gen()));  // three frames
+      GstHarness* harness = newZarnixHarness(w, h);
+      setProperties(harness->element, look);
+      const Frame got = pushFrames(harness, frames, w, h);
+      gst_harness_teardown(harness);
+      const Frame want = runFilter(look, frames, w, h);
+      ASSERT_TRUE(got == want) << w << "x" << h << " round " << round << ", look: " << [&] {
+        std::string s;
+        for (const auto& [name, value] : look.properties) s += name + "=" + value + " ";
+        return s;
+      }();
+    }
+  }
+}
+
+TEST_F(Zarnix, PassesBuffersThroughUntouchedWhenTheLookChangesNothing) {
+  GstHarness* h = newZarnixHarness(4, 2);
+  struct Case {
+    const char* property;
+    const char* value;
+    bool same;
+  };
+  const Case cases[] = {{"mode", "source", true},    {"mode", "unchanged", true},
+                        {"mirror", "1", false},      {"mirror", "0", true},
+                        {"mode", "negative", false}, {"mode", "source", true}};
+  for (const Case& c : cases) {
+    gst_util_set_object_arg(G_OBJECT(h->element), c.property, c.value);
+    GstBuffer* in = gst_buffer_new_and_alloc(4 * 3 * 2);
+    gst_buffer_memset(in, 0, 7, 24);
+    gst_buffer_ref(in);  // held here too: the element may not write into it
+    gst_harness_push(h, in);
+    GstBuffer* out = gst_harness_pull(h);
+    EXPECT_EQ(out == in, c.same) << c.property << "=" << c.value;
+    guint8 first = 0;
+    gst_buffer_extract(in, 0, &first, 1);
+    EXPECT_EQ(first, 7);
+    gst_buffer_unref(out);
+    gst_buffer_unref(in);
+  }
+  gst_harness_teardown(h);
+}
+
+TEST_F(Zarnix, RefusesBadValuesWithAWarningAndKeepsItsLook) {
+  const std::string shortBank = (dir / "short.pvl").string();
+  std::ofstream(shortBank) << std::string(kBankBytes - 1, '\1');
+  struct Case {
+    const char* property;
+    std::string value;
+    bool busWarning;  // else GObject's own range warning
+  };
+  const Case cases[] = {
+      {"bank-file", (dir / "missing.pvl").string(), true},
+      {"bank-file", shortBank, true},
+      {"bank-file", "", true},
+      {"preset", "", true},
+      {"preset", "AB", true},
+      {"preset", "1", true},
+      {"preset", "\xc3\xa9", true},
+      {"palette", "1 2 3", true},
+      {"palette", "x" + repeat(" 1", 47), true},
+      {"palette", repeat("1 ", 49), true},
+      {"palette", "2000000" + repeat(" 0", 47), true},
+      {"gain-red", "256", false},
+      {"tint-blue", "768", false},
+      {"lowpass-green", "-1", false},
+      {"mirror", "256", false},
+      {"invert-red", "300", false},
+  };
+  std::mt19937 gen(7);
+  const Look look = randomLook(gen, dir);
+  const Frame frames = randomFrame(7, 5, 3);
+  for (const Case& c : cases) {
+    GstHarness* h = newZarnixHarness(7, 5);
+    GstBus* bus = gst_bus_new();
+    gst_element_set_bus(h->element, bus);
+    setProperties(h->element, look);
+    gchar* paletteBefore = nullptr;
+    g_object_get(h->element, "palette", &paletteBefore, nullptr);
+    const int warningsBefore = objectWarnings.load();
+    if (c.busWarning) {
+      g_object_set(h->element, c.property, c.value.c_str(), nullptr);
+    } else {
+      GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(h->element), c.property);
+      const int number = std::stoi(c.value);
+      if (spec->value_type == G_TYPE_UINT)
+        g_object_set(h->element, c.property, static_cast<guint>(number), nullptr);
+      else
+        g_object_set(h->element, c.property, number, nullptr);
+    }
+    GstMessage* warning = gst_bus_pop_filtered(bus, GST_MESSAGE_WARNING);
+    EXPECT_EQ(warning != nullptr, c.busWarning) << c.property << "=" << c.value;
+    if (warning) gst_message_unref(warning);
+    EXPECT_EQ(objectWarnings.load() > warningsBefore, !c.busWarning) << c.property;
+    gchar* paletteAfter = nullptr;
+    g_object_get(h->element, "palette", &paletteAfter, nullptr);
+    EXPECT_STREQ(paletteBefore, paletteAfter);
+    g_free(paletteBefore);
+    g_free(paletteAfter);
+    EXPECT_TRUE(pushFrames(h, frames, 7, 5) == runFilter(look, frames, 7, 5))
+        << c.property << "=" << c.value;
+    gst_element_set_bus(h->element, nullptr);
+    gst_object_unref(bus);
+    gst_harness_teardown(h);
+  }
+}
+
+TEST_F(Zarnix, RefusesFormatsOtherThanBgr) {
+  GstHarness* h = gst_harness_new("zarnix");
+  gst_harness_set_src_caps_str(h, "video/x-raw,format=RGB,width=4,height=2,framerate=25/1");
+  EXPECT_EQ(gst_harness_push(h, gst_buffer_new_and_alloc(24)), GST_FLOW_NOT_NEGOTIATED);
+  gst_harness_teardown(h);
+}
+
+TEST_F(Zarnix, ReadsBackWhatWasSetAndUnchangedForHighModeBytes) {
+  auto e = std::make_unique<VideoEngine>();
+  e->mode = 57;
+  e->paletteRed[0] = -3;
+  storeSlot(*e, 2);
+  uint8_t bytes[kBankBytes];
+  encodeBank(*e, bytes);
+  const std::string bank = (dir / "b.pvl").string();
+  std::ofstream(bank, std::ios::binary).write(reinterpret_cast<const char*>(bytes), kBankBytes);
+
+  GstElement* z = gst_element_factory_make("zarnix", nullptr);
+  g_object_set(z, "mode", 6, "bank-file", bank.c_str(), "preset", "c", nullptr);
+  gint mode = -1;
+  gchar *palette = nullptr, *preset = nullptr, *file = nullptr;
+  g_object_get(z, "mode", &mode, "palette", &palette, "preset", &preset, "bank-file", &file,
+               nullptr);
+  EXPECT_EQ(mode, kEffectModeCount);                        // unchanged
+  EXPECT_EQ(std::string(palette).substr(0, 7), "253 224");  // a bank holds bytes
+  EXPECT_STREQ(preset, "c");
+  EXPECT_EQ(file, bank);
+  g_free(palette), g_free(preset), g_free(file);
+  gst_object_unref(z);
+}
+
+TEST_F(Zarnix, ControllerAutomatesProperties) {
+  GstHarness* h = newZarnixHarness(6, 3);
+  g_object_set(h->element, "mode", 4, nullptr);  // colorinvert
+  GstControlSource* source = gst_trigger_control_source_new();
+  gst_timed_value_control_source_set(GST_TIMED_VALUE_CONTROL_SOURCE(source), 0, 1.0);
+  gst_object_add_control_binding(
+      GST_OBJECT(h->element),
+      gst_direct_control_binding_new_absolute(GST_OBJECT(h->element), "invert-green", source));
+  gst_object_unref(source);
+  const Frame frame = randomFrame(6, 3, 4);
+  Look look;
+  look.fxArgs = {"--mode", "colorinvert", "--invert", "0,1,0"};
+  EXPECT_TRUE(pushFrames(h, frame, 6, 3) == runFilter(look, frame, 6, 3));
+  gst_harness_teardown(h);
+}
+
+// The element hands the look its frames top row first and skips the reordering the filter
+// does whenever the look is row-local; row-local must mean exactly that, and the other looks
+// must really need the reordering.
+TEST(RowOrder, OnlyLowPassAndSmearDependOnIt) {
+  std::mt19937 gen(21);
+  auto e = std::make_unique<VideoEngine>();
+  for (int mode : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12}) {
+    for (bool lowPass : {false, true}) {
+      bool orderMattered = false;
+      for (const auto& [w, h] : {std::pair{9, 7}, std::pair{16, 12}, std::pair{37, 5}}) {
+        randomizeLook(*e, gen);
+        if (w == 9) {  // a look that keeps the picture, so that any reordering would show
+          setUnity(*e);
+          e->lutMaskRed = 15;
+        }
+        e->mode = static_cast<uint8_t>(mode);
+        e->mirror = static_cast<uint8_t>(gen() % 2);
+        e->lowPassRed = e->lowPassGreen = e->lowPassBlue = lowPass ? 2 + gen() % 6 : 0;
+        const FrameSettings s = takeSnapshot(*e);
+        const Frame original = randomFrame(w, h, static_cast<uint32_t>(gen()));
+        const size_t rowBytes = static_cast<size_t>(w) * 3;
+        auto flipped = [&](Frame f) {
+          for (int y = 0; y < h / 2; ++y)
+            std::swap_ranges(f.begin() + y * rowBytes, f.begin() + (y + 1) * rowBytes,
+                             f.begin() + (h - 1 - y) * rowBytes);
+          return f;
+        };
+        Frame asFilter = flipped(original);
+        e->processFrame(asFilter.data(), w, h);
+        asFilter = flipped(asFilter);
+        Frame topDown = original;
+        e->processFrame(topDown.data(), w, h);
+        if (isRowLocal(s)) {
+          EXPECT_EQ(topDown, asFilter) << "mode " << mode;
+        }
+        orderMattered |= topDown != asFilter;
+
+        for (int extra : {0, 1, 3}) {  // packed rows, and rows padded as GStreamer pads them
+          const size_t stride = rowBytes + extra;
+          Frame padded(stride * h, 0xA5);
+          for (int y = 0; y < h; ++y)
+            std::copy_n(original.begin() + y * rowBytes, rowBytes, padded.begin() + y * stride);
+          std::vector<uint8_t> work;
+          const int cycleState = e->colorCycle;
+          e->colorCycle = 0;
+          processTopDownFrame(*e, padded.data(), w, h, static_cast<std::ptrdiff_t>(stride), work);
+          e->colorCycle = cycleState;
+          Frame packed;
+          for (int y = 0; y < h; ++y)
+            packed.insert(packed.end(), padded.begin() + y * stride,
+                          padded.begin() + y * stride + rowBytes);
+          EXPECT_EQ(packed, asFilter) << "mode " << mode << " stride " << stride;
+        }
+      }
+      const bool rowLocal = isRowLocal(takeSnapshot(*e));
+      EXPECT_EQ(orderMattered, !rowLocal) << "mode " << mode << " low-pass " << lowPass;
+    }
+  }
+}
+
+TEST_F(Zarnix, InspectListsEveryPropertyWithRangeAndDefault) {
+  const std::string out = (dir / "inspect.txt").string();
+  ASSERT_EQ(std::system((toolEnvironment() + "gst-inspect-1.0 zarnix > '" + out + "'").c_str()), 0);
+  std::ifstream in(out);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  GstElement* z = gst_element_factory_make("zarnix", nullptr);
+  guint count = 0;
+  GParamSpec** specs = g_object_class_list_properties(G_OBJECT_GET_CLASS(z), &count);
+  int ours = 0;
+  for (guint i = 0; i < count; ++i) {
+    GParamSpec* p = specs[i];
+    if (p->owner_type != G_OBJECT_TYPE(z)) continue;
+    ++ours;
+    const size_t at = text.find("\n  " + std::string(p->name) + " ");
+    ASSERT_NE(at, std::string::npos) << p->name;
+    size_t end = at + 1;  // the block runs to the next line indented by exactly two spaces
+    while ((end = text.find("\n  ", end + 1)) != std::string::npos && text[end + 3] == ' ') {
+    }
+    const std::string block = text.substr(at, end - at);
+    EXPECT_NE(block.find(g_param_spec_get_blurb(p)), std::string::npos) << p->name;
+    EXPECT_NE(block.find("controllable"), std::string::npos) << p->name;
+    EXPECT_NE(block.find("PLAYING"), std::string::npos) << p->name;
+    std::ostringstream want;
+    if (G_IS_PARAM_SPEC_INT(p)) {
+      auto* q = G_PARAM_SPEC_INT(p);
+      want << "Range: " << q->minimum << " - " << q->maximum << " Default: " << q->default_value;
+    } else if (G_IS_PARAM_SPEC_UINT(p)) {
+      auto* q = G_PARAM_SPEC_UINT(p);
+      want << "Range: " << q->minimum << " - " << q->maximum << " Default: " << q->default_value;
+    } else if (G_IS_PARAM_SPEC_ENUM(p)) {
+      want << "Default: 0, \"source\"";
+      for (const char* nick : kModeNames) EXPECT_NE(block.find(nick), std::string::npos);
+      EXPECT_NE(block.find("(10): unchanged"), std::string::npos);
+    } else {
+      want << "Default: ";
+    }
+    EXPECT_NE(block.find(want.str()), std::string::npos) << block;
+  }
+  EXPECT_EQ(ours, 3 + 20 + 3 + 3);  // mode, mirror, cycle; the numbers; inverts; the strings
+  g_free(specs);
+  gst_object_unref(z);
+}
+
+TEST_F(Zarnix, GstLaunchMatchesTheFilterProgram) {
+  std::mt19937 gen(99);
+  const int w = 36, h = 17;  // a height that reorders unevenly; rows need no padding
+  for (int round = 0; round < 2; ++round) {
+    const Look look = randomLook(gen, dir);
+    const Frame frames = randomFrame(w, h * 4, static_cast<uint32_t>(gen()));
+    const fs::path in = dir / "in.raw", want = dir / "want.raw", got = dir / "got.raw";
+    std::ofstream(in, std::ios::binary)
+        .write(reinterpret_cast<const char*>(frames.data()), static_cast<long>(frames.size()));
+    std::string fx = "'" VZ_FX_PATH "' --size 36x17";
+    for (const std::string& a : look.fxArgs) fx += " '" + a + "'";
+    ASSERT_EQ(std::system((fx + " < '" + in.string() + "' > '" + want.string() + "'").c_str()), 0);
+    std::string launch = toolEnvironment() + "gst-launch-1.0 -q filesrc location='" + in.string() +
+                         "' ! rawvideoparse width=36 height=17 format=bgr ! zarnix";
+    for (const auto& [name, value] : look.properties) launch += " " + name + "=\"" + value + "\"";
+    launch += " ! filesink location='" + got.string() + "'";
+    ASSERT_EQ(std::system(launch.c_str()), 0) << launch;
+    auto bytes = [](const fs::path& p) {
+      std::ifstream f(p, std::ios::binary);
+      return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(bytes(got).size(), frames.size());
+    EXPECT_TRUE(bytes(got) == bytes(want)) << launch;
+  }
+}
+
+}  // namespace
+}  // namespace vz::test
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  g_log_set_writer_func(vz::test::countWarnings, nullptr, nullptr);
+  gst_init(&argc, &argv);
+  vz::registerZarnixElement(nullptr);
+  return RUN_ALL_TESTS();
+}
