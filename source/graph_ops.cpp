@@ -129,6 +129,32 @@ HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input) 
   return linked ? kSOk : kEFail;
 }
 
+HResult graphConnectFixed(GstElement* graph, GstPad* output, GstPad* input, GstCaps* caps) {
+  if (graph == nullptr || output == nullptr || input == nullptr || caps == nullptr)
+    return kEPointer;
+  const bool jpeg = gst_structure_has_name(gst_caps_get_structure(caps, 0), "image/jpeg");
+  GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+  GstElement* decode = jpeg ? gst_element_factory_make("jpegdec", nullptr) : nullptr;
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  if (filter == nullptr || convert == nullptr || (jpeg && decode == nullptr)) {
+    for (GstElement* e : {filter, decode, convert})
+      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
+    return kEFail;
+  }
+  g_object_set(filter, "caps", caps, nullptr);
+  gst_bin_add_many(GST_BIN(graph), filter, convert, nullptr);
+  if (decode != nullptr) gst_bin_add(GST_BIN(graph), decode);
+  GstPad* filterSink = gst_element_get_static_pad(filter, "sink");
+  GstPad* convertSrc = gst_element_get_static_pad(convert, "src");
+  const bool linked = gst_pad_link(output, filterSink) == GST_PAD_LINK_OK &&
+                      (decode != nullptr ? gst_element_link_many(filter, decode, convert, nullptr)
+                                         : gst_element_link(filter, convert)) &&
+                      gst_pad_link(convertSrc, input) == GST_PAD_LINK_OK;
+  gst_object_unref(filterSink);
+  gst_object_unref(convertSrc);
+  return linked ? kSOk : kEFail;
+}
+
 CaptureGraphBuilder::~CaptureGraphBuilder() {
   if (graph_ != nullptr) gst_object_unref(graph_);
 }
@@ -141,14 +167,16 @@ HResult CaptureGraphBuilder::setFiltergraph(GstElement* graph) {
 }
 
 HResult CaptureGraphBuilder::renderStream(GstElement* source, GstElement* intermediate,
-                                          GstElement* sink) {
+                                          GstElement* sink, GstCaps* mode) {
   if (graph_ == nullptr || source == nullptr || intermediate == nullptr || sink == nullptr)
     return kEPointer;
   GstPad* output = nullptr;
   GstPad* input = nullptr;
   HResult hr = findUnconnectedPin(source, PinDirection::Output, &output);
   if (succeeded(hr)) hr = findUnconnectedPin(intermediate, PinDirection::Input, &input);
-  if (succeeded(hr)) hr = graphConnectConverted(graph_, output, input);
+  if (succeeded(hr))
+    hr = mode != nullptr ? graphConnectFixed(graph_, output, input, mode)
+                         : graphConnectConverted(graph_, output, input);
   if (output != nullptr) gst_object_unref(output);
   if (input != nullptr) gst_object_unref(input);
   if (!succeeded(hr)) return hr;
@@ -174,10 +202,13 @@ GstElement* makeNullRenderer() {
   return sink;
 }
 
-void logBusToStderr(GstBus* bus) {
+void logBusToStderr(GstBus* bus, std::shared_ptr<GraphWatch> watch) {
+  // The handler may still run on a streaming thread after the graph lets go of the watch:
+  // it holds a reference of its own, dropped when the bus goes.
+  auto* held = watch ? new std::shared_ptr<GraphWatch>(std::move(watch)) : nullptr;
   gst_bus_set_sync_handler(
       bus,
-      [](GstBus*, GstMessage* message, gpointer) -> GstBusSyncReply {
+      [](GstBus*, GstMessage* message, gpointer data) -> GstBusSyncReply {
         GError* error = nullptr;
         gchar* debug = nullptr;
         const char* kind = nullptr;
@@ -194,30 +225,40 @@ void logBusToStderr(GstBus* bus) {
           g_clear_error(&error);
           g_free(debug);
         }
+        if (data != nullptr) (*static_cast<std::shared_ptr<GraphWatch>*>(data))->onMessage(message);
         gst_message_unref(message);  // a dropped message is the handler's to free
         return GST_BUS_DROP;
       },
-      nullptr, nullptr);
+      held, [](gpointer data) { delete static_cast<std::shared_ptr<GraphWatch>*>(data); });
 }
 
-bool stopGraph(GstElement* graph, std::chrono::milliseconds timeout) {
+bool changeStateWithin(GstElement* graph, GstState state, std::chrono::milliseconds timeout,
+                       GstStateChangeReturn* result) {
   if (graph == nullptr) return true;
   struct Shared {
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
+    GstStateChangeReturn result = GST_STATE_CHANGE_SUCCESS;
   };
   auto shared = std::make_shared<Shared>();
   gst_object_ref(graph);
-  std::thread([graph, shared] {
-    gst_element_set_state(graph, GST_STATE_NULL);
+  std::thread([graph, state, shared] {
+    const GstStateChangeReturn r = gst_element_set_state(graph, state);
     gst_object_unref(graph);
     std::lock_guard lock(shared->mutex);
+    shared->result = r;
     shared->finished = true;
     shared->done.notify_all();
   }).detach();
   std::unique_lock lock(shared->mutex);
-  return shared->done.wait_for(lock, timeout, [&] { return shared->finished; });
+  const bool finished = shared->done.wait_for(lock, timeout, [&] { return shared->finished; });
+  if (result != nullptr) *result = finished ? shared->result : GST_STATE_CHANGE_ASYNC;
+  return finished;
+}
+
+bool stopGraph(GstElement* graph, std::chrono::milliseconds timeout) {
+  return changeStateWithin(graph, GST_STATE_NULL, timeout);
 }
 
 }  // namespace vz

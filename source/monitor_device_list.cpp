@@ -27,6 +27,8 @@ class MonitoredDevice final : public CaptureDevice {
     return element != nullptr ? GST_ELEMENT(gst_object_ref_sink(element)) : nullptr;
   }
 
+  GstCaps* modes() const override { return gst_device_get_caps(device_); }
+
   // The key that keeps the order stable across enumerations: the device node, whichever
   // provider describes it, then the name.
   std::string sortKey() const {
