@@ -1,5 +1,7 @@
 #include "source/graph_ops.h"
 
+#include <gst/base/gsttypefindhelper.h>
+
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -127,6 +129,50 @@ HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input) 
   gst_object_unref(decodeSink);
   gst_object_unref(convertSrc);
   return linked ? kSOk : kEFail;
+}
+
+HResult graphConnectStill(GstElement* graph, GstPad* output, GstPad* input, int fps) {
+  if (graph == nullptr || output == nullptr || input == nullptr) return kEPointer;
+  GstElement* decode = gst_element_factory_make("decodebin", nullptr);
+  GstElement* freeze = gst_element_factory_make("imagefreeze", nullptr);
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  GstElement* rate = gst_element_factory_make("capsfilter", nullptr);
+  if (decode == nullptr || freeze == nullptr || convert == nullptr || rate == nullptr) {
+    for (GstElement* e : {decode, freeze, convert, rate})
+      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
+    return kEFail;
+  }
+  GstCaps* caps =
+      gst_caps_new_simple("video/x-raw", "framerate", GST_TYPE_FRACTION, fps, 1, nullptr);
+  g_object_set(rate, "caps", caps, nullptr);
+  gst_caps_unref(caps);
+  gst_bin_add_many(GST_BIN(graph), decode, freeze, convert, rate, nullptr);
+  g_signal_connect_data(
+      decode, "pad-added", G_CALLBACK(linkVideoPad), gst_object_ref(freeze),
+      [](gpointer data, GClosure*) { gst_object_unref(data); }, GConnectFlags(0));
+  GstPad* decodeSink = gst_element_get_static_pad(decode, "sink");
+  GstPad* rateSrc = gst_element_get_static_pad(rate, "src");
+  const bool linked = gst_pad_link(output, decodeSink) == GST_PAD_LINK_OK &&
+                      gst_element_link_many(freeze, convert, rate, nullptr) &&
+                      gst_pad_link(rateSrc, input) == GST_PAD_LINK_OK;
+  gst_object_unref(decodeSink);
+  gst_object_unref(rateSrc);
+  return linked ? kSOk : kEFail;
+}
+
+bool isStillImage(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  guint8 head[4096];
+  const size_t n = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  if (n == 0) return false;
+  GstCaps* caps = gst_type_find_helper_for_data(nullptr, head, n, nullptr);
+  if (caps == nullptr) return false;
+  const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+  const bool still = std::strcmp(name, "image/png") == 0 || std::strcmp(name, "image/jpeg") == 0;
+  gst_caps_unref(caps);
+  return still;
 }
 
 HResult graphConnectFixed(GstElement* graph, GstPad* output, GstPad* input, GstCaps* caps) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "source/graph_result.h"
 #include "source/graph_watch.h"
@@ -29,6 +30,12 @@ HResult graphConnect(GstElement* graph, GstPad* output, GstPad* input);
 // The same chain, inserted whatever the output offers: a device's formats are only known
 // once it is open, and it may deliver compressed frames (MJPEG).
 HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input);
+
+// A still picture (PNG, JPEG) as a steady stream: decoder, then the one frame repeated at
+// fps, converted, to input.
+HResult graphConnectStill(GstElement* graph, GstPad* output, GstPad* input, int fps);
+// Whether the file holds a single picture (PNG or JPEG) rather than a clip, by its content.
+bool isStillImage(const std::string& path);
 
 // A device opened in one mode: output -> caps filter fixed to caps -> a decoder when the
 // caps are compressed (MJPEG) -> colour conversion -> input. No reader ever asks the device

@@ -282,7 +282,15 @@ int MediaGraph::buildFileGraph() {
   const std::string& path = engine_.fileName;
   if (!path.empty()) g_object_set(fileSource, "location", path.c_str(), nullptr);
 
-  connectFilterPair(graph, fileSourceFilter, grabberFilter);
+  if (!path.empty() && isStillImage(path)) {
+    GstPad* output = gst_element_get_static_pad(fileSourceFilter, "src");
+    GstPad* input = gst_element_get_static_pad(grabberFilter, "sink");
+    graphConnectStill(graph, output, input, kStillFps);
+    gst_object_unref(output);
+    gst_object_unref(input);
+  } else {
+    connectFilterPair(graph, fileSourceFilter, grabberFilter);
+  }
   connectFilterPair(graph, grabberFilter, nullRenderer);
   getConnectedMediaType();
   return 1;

@@ -92,6 +92,8 @@ class MediaGraph {
   static constexpr std::chrono::milliseconds kStartTimeout{900};
   // A camera that has delivered nothing by then is reported and shown as black.
   static constexpr std::chrono::milliseconds kFirstFrameTimeout{5000};
+  // A still picture plays as a steady stream at this rate, so that a look can be set on it.
+  static constexpr int kStillFps = 30;
 
  private:
   void setRequiredMediaType();

@@ -125,5 +125,41 @@ TEST_F(FileGraphTest, NoFrameIsDeliveredAfterTeardownReturns) {
   EXPECT_EQ(graph.graph, nullptr);
 }
 
+// Every codec and container users bring reaches the engine upright at its own size.
+TEST_F(FileGraphTest, ClipsOfEveryUsualFormatPlayUpright) {
+  const struct {
+    const char* clip;
+    int width, height;
+  } cases[] = {{"fmt_h264.mp4", 320, 240},  {"fmt_hevc.mkv", 320, 240},
+               {"fmt_vp8.webm", 320, 240},  {"fmt_vp9.webm", 320, 240},
+               {"fmt_av1.mkv", 320, 240},   {"fmt_prores.mov", 320, 240},
+               {"fmt_mjpeg.avi", 320, 240}, {"fmt_ffv1.mkv", 320, 240},
+               {"fmt_mpeg4.avi", 320, 240}, {"fmt_dnxhd.mov", 1920, 1080}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.clip);
+    recorder.frames = 0;
+    playFile(clipPath(c.clip));
+    ASSERT_TRUE(recorder.waitFrames(3));
+    EXPECT_EQ(recorder.lastWidth.load(), c.width);
+    EXPECT_EQ(recorder.lastHeight.load(), c.height);
+    expectColour(recorder.firstRow, 255, 0, 0, "bottom row, first in memory: blue");
+    expectColour(recorder.lastRow, 0, 0, 255, "top row: red");
+  }
+}
+
+// A photo plays as a steady picture: 30 frames a second for as long as it is the source.
+TEST_F(FileGraphTest, StillPicturesPlayAsASteadyStream) {
+  for (const char* still : {"halves.png", "halves.jpg"}) {
+    SCOPED_TRACE(still);
+    recorder.frames = 0;
+    playFile(clipPath(still));
+    ASSERT_TRUE(recorder.waitFrames(31, 10s));
+    EXPECT_GE(recorder.seconds(), 0.8 * 30 / 30.0);  // in time with the clock, not at once
+    EXPECT_EQ(recorder.lastWidth.load(), 322);
+    expectColour(recorder.firstRow, 255, 0, 0, "bottom row, first in memory: blue");
+    expectColour(recorder.lastRow, 0, 0, 255, "top row: red");
+  }
+}
+
 }  // namespace
 }  // namespace vz::test
