@@ -20,6 +20,8 @@ class CaptureDevice {
   // The formats the device announces (a reference the caller owns), or null when it
   // announces none before it is opened.
   virtual GstCaps* modes() const { return nullptr; }
+  // What names this camera across replugs and runs (cameraKey); empty when unknown.
+  virtual std::string key() const { return {}; }
 };
 
 // The video capture devices present now, in a stable order.

@@ -126,6 +126,10 @@ TEST_F(PipeWireCamera, QuestionNamesItYesShowsTheDialogAndItsFramesReachTheEngin
       },
       [&] { replaceCamera(); });
   EXPECT_TRUE(played);
+  // The camera is known by its node name, which a replug keeps.
+  std::vector<std::unique_ptr<CaptureDevice>> listed = devices.videoInputDevices();
+  ASSERT_FALSE(listed.empty());
+  EXPECT_EQ(listed[0]->key(), "pipewire:" + kCameraNode);
   EXPECT_EQ(media->graph().cameraMode().mode.width, 320);
   EXPECT_FALSE(media->graph().cameraMode().mode.compressed);
 }
