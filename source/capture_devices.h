@@ -17,6 +17,11 @@ class CaptureDevice {
   virtual bool readProperty(const std::string& name, std::string& value) const = 0;
   // The device's own source element (a full reference the caller owns), or null.
   virtual GstElement* bindToObject() = 0;
+  // The formats the device announces (a reference the caller owns), or null when it
+  // announces none before it is opened.
+  virtual GstCaps* modes() const { return nullptr; }
+  // What names this camera across replugs and runs (cameraKey); empty when unknown.
+  virtual std::string key() const { return {}; }
 };
 
 // The video capture devices present now, in a stable order.

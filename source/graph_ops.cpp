@@ -1,5 +1,7 @@
 #include "source/graph_ops.h"
 
+#include <gst/base/gsttypefindhelper.h>
+
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -132,6 +134,76 @@ HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input) 
   return linked ? kSOk : kEFail;
 }
 
+HResult graphConnectStill(GstElement* graph, GstPad* output, GstPad* input, int fps) {
+  if (graph == nullptr || output == nullptr || input == nullptr) return kEPointer;
+  GstElement* decode = gst_element_factory_make("decodebin", nullptr);
+  GstElement* freeze = gst_element_factory_make("imagefreeze", nullptr);
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  GstElement* rate = gst_element_factory_make("capsfilter", nullptr);
+  if (decode == nullptr || freeze == nullptr || convert == nullptr || rate == nullptr) {
+    for (GstElement* e : {decode, freeze, convert, rate})
+      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
+    return kEFail;
+  }
+  GstCaps* caps =
+      gst_caps_new_simple("video/x-raw", "framerate", GST_TYPE_FRACTION, fps, 1, nullptr);
+  g_object_set(rate, "caps", caps, nullptr);
+  gst_caps_unref(caps);
+  gst_bin_add_many(GST_BIN(graph), decode, freeze, convert, rate, nullptr);
+  g_signal_connect_data(
+      decode, "pad-added", G_CALLBACK(linkVideoPad), gst_object_ref(freeze),
+      [](gpointer data, GClosure*) { gst_object_unref(data); }, GConnectFlags(0));
+  GstPad* decodeSink = gst_element_get_static_pad(decode, "sink");
+  GstPad* rateSrc = gst_element_get_static_pad(rate, "src");
+  const bool linked = gst_pad_link(output, decodeSink) == GST_PAD_LINK_OK &&
+                      gst_element_link_many(freeze, convert, rate, nullptr) &&
+                      gst_pad_link(rateSrc, input) == GST_PAD_LINK_OK;
+  gst_object_unref(decodeSink);
+  gst_object_unref(rateSrc);
+  return linked ? kSOk : kEFail;
+}
+
+bool isStillImage(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  guint8 head[4096];
+  const size_t n = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  if (n == 0) return false;
+  GstCaps* caps = gst_type_find_helper_for_data(nullptr, head, n, nullptr);
+  if (caps == nullptr) return false;
+  const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+  const bool still = std::strcmp(name, "image/png") == 0 || std::strcmp(name, "image/jpeg") == 0;
+  gst_caps_unref(caps);
+  return still;
+}
+
+HResult graphConnectFixed(GstElement* graph, GstPad* output, GstPad* input, GstCaps* caps) {
+  if (graph == nullptr || output == nullptr || input == nullptr || caps == nullptr)
+    return kEPointer;
+  const bool jpeg = gst_structure_has_name(gst_caps_get_structure(caps, 0), "image/jpeg");
+  GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+  GstElement* decode = jpeg ? gst_element_factory_make("jpegdec", nullptr) : nullptr;
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  if (filter == nullptr || convert == nullptr || (jpeg && decode == nullptr)) {
+    for (GstElement* e : {filter, decode, convert})
+      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
+    return kEFail;
+  }
+  g_object_set(filter, "caps", caps, nullptr);
+  gst_bin_add_many(GST_BIN(graph), filter, convert, nullptr);
+  if (decode != nullptr) gst_bin_add(GST_BIN(graph), decode);
+  GstPad* filterSink = gst_element_get_static_pad(filter, "sink");
+  GstPad* convertSrc = gst_element_get_static_pad(convert, "src");
+  const bool linked = gst_pad_link(output, filterSink) == GST_PAD_LINK_OK &&
+                      (decode != nullptr ? gst_element_link_many(filter, decode, convert, nullptr)
+                                         : gst_element_link(filter, convert)) &&
+                      gst_pad_link(convertSrc, input) == GST_PAD_LINK_OK;
+  gst_object_unref(filterSink);
+  gst_object_unref(convertSrc);
+  return linked ? kSOk : kEFail;
+}
+
 CaptureGraphBuilder::~CaptureGraphBuilder() {
   if (graph_ != nullptr) gst_object_unref(graph_);
 }
@@ -144,14 +216,16 @@ HResult CaptureGraphBuilder::setFiltergraph(GstElement* graph) {
 }
 
 HResult CaptureGraphBuilder::renderStream(GstElement* source, GstElement* intermediate,
-                                          GstElement* sink) {
+                                          GstElement* sink, GstCaps* mode) {
   if (graph_ == nullptr || source == nullptr || intermediate == nullptr || sink == nullptr)
     return kEPointer;
   GstPad* output = nullptr;
   GstPad* input = nullptr;
   HResult hr = findUnconnectedPin(source, PinDirection::Output, &output);
   if (succeeded(hr)) hr = findUnconnectedPin(intermediate, PinDirection::Input, &input);
-  if (succeeded(hr)) hr = graphConnectConverted(graph_, output, input);
+  if (succeeded(hr))
+    hr = mode != nullptr ? graphConnectFixed(graph_, output, input, mode)
+                         : graphConnectConverted(graph_, output, input);
   if (output != nullptr) gst_object_unref(output);
   if (input != nullptr) gst_object_unref(input);
   if (!succeeded(hr)) return hr;
@@ -177,10 +251,13 @@ GstElement* makeNullRenderer() {
   return sink;
 }
 
-void logBusToStderr(GstBus* bus) {
+void logBusToStderr(GstBus* bus, std::shared_ptr<GraphWatch> watch) {
+  // The handler may still run on a streaming thread after the graph lets go of the watch:
+  // it holds a reference of its own, dropped when the bus goes.
+  auto* held = watch ? new std::shared_ptr<GraphWatch>(std::move(watch)) : nullptr;
   gst_bus_set_sync_handler(
       bus,
-      [](GstBus*, GstMessage* message, gpointer) -> GstBusSyncReply {
+      [](GstBus*, GstMessage* message, gpointer data) -> GstBusSyncReply {
         GError* error = nullptr;
         gchar* debug = nullptr;
         const char* kind = nullptr;
@@ -197,30 +274,40 @@ void logBusToStderr(GstBus* bus) {
           g_clear_error(&error);
           g_free(debug);
         }
+        if (data != nullptr) (*static_cast<std::shared_ptr<GraphWatch>*>(data))->onMessage(message);
         gst_message_unref(message);  // a dropped message is the handler's to free
         return GST_BUS_DROP;
       },
-      nullptr, nullptr);
+      held, [](gpointer data) { delete static_cast<std::shared_ptr<GraphWatch>*>(data); });
 }
 
-bool stopGraph(GstElement* graph, std::chrono::milliseconds timeout) {
+bool changeStateWithin(GstElement* graph, GstState state, std::chrono::milliseconds timeout,
+                       GstStateChangeReturn* result) {
   if (graph == nullptr) return true;
   struct Shared {
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
+    GstStateChangeReturn result = GST_STATE_CHANGE_SUCCESS;
   };
   auto shared = std::make_shared<Shared>();
   gst_object_ref(graph);
-  std::thread([graph, shared] {
-    gst_element_set_state(graph, GST_STATE_NULL);
+  std::thread([graph, state, shared] {
+    const GstStateChangeReturn r = gst_element_set_state(graph, state);
     gst_object_unref(graph);
     std::lock_guard lock(shared->mutex);
+    shared->result = r;
     shared->finished = true;
     shared->done.notify_all();
   }).detach();
   std::unique_lock lock(shared->mutex);
-  return shared->done.wait_for(lock, timeout, [&] { return shared->finished; });
+  const bool finished = shared->done.wait_for(lock, timeout, [&] { return shared->finished; });
+  if (result != nullptr) *result = finished ? shared->result : GST_STATE_CHANGE_ASYNC;
+  return finished;
+}
+
+bool stopGraph(GstElement* graph, std::chrono::milliseconds timeout) {
+  return changeStateWithin(graph, GST_STATE_NULL, timeout);
 }
 
 }  // namespace vz

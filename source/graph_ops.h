@@ -3,8 +3,11 @@
 #include <gst/gst.h>
 
 #include <chrono>
+#include <memory>
+#include <string>
 
 #include "source/graph_result.h"
+#include "source/graph_watch.h"
 
 namespace vz {
 
@@ -28,6 +31,17 @@ HResult graphConnect(GstElement* graph, GstPad* output, GstPad* input);
 // once it is open, and it may deliver compressed frames (MJPEG).
 HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input);
 
+// A still picture (PNG, JPEG) as a steady stream: decoder, then the one frame repeated at
+// fps, converted, to input.
+HResult graphConnectStill(GstElement* graph, GstPad* output, GstPad* input, int fps);
+// Whether the file holds a single picture (PNG or JPEG) rather than a clip, by its content.
+bool isStillImage(const std::string& path);
+
+// A device opened in one mode: output -> caps filter fixed to caps -> a decoder when the
+// caps are compressed (MJPEG) -> colour conversion -> input. No reader ever asks the device
+// for an open-ended format, which some sources (PipeWire) do not survive.
+HResult graphConnectFixed(GstElement* graph, GstPad* output, GstPad* input, GstCaps* caps);
+
 // Builds the capture chain on the graph it is given.
 class CaptureGraphBuilder {
  public:
@@ -37,8 +51,10 @@ class CaptureGraphBuilder {
   CaptureGraphBuilder& operator=(const CaptureGraphBuilder&) = delete;
 
   HResult setFiltergraph(GstElement* graph);
-  // source's video output -> converters as needed -> intermediate -> sink.
-  HResult renderStream(GstElement* source, GstElement* intermediate, GstElement* sink);
+  // source's video output -> converters as needed -> intermediate -> sink; with a mode, the
+  // source is held to it (graphConnectFixed).
+  HResult renderStream(GstElement* source, GstElement* intermediate, GstElement* sink,
+                       GstCaps* mode = nullptr);
 
  private:
   GstElement* graph_ = nullptr;
@@ -52,9 +68,15 @@ HResult removeFilter(GstElement* graph, GstElement* filter);
 GstElement* makeNullRenderer();
 
 // Errors and warnings of the graph go to stderr; every message is then dropped so that
-// nothing piles up on a bus nobody reads.
-void logBusToStderr(GstBus* bus);
+// nothing piles up on a bus nobody reads. A watch, when given, also sees every message.
+void logBusToStderr(GstBus* bus, std::shared_ptr<GraphWatch> watch = nullptr);
 
+// Changes the graph's state on a helper thread, waiting at most timeout: a device may hold
+// a state change for as long as it likes, the caller never longer than that. Returns false
+// when the change is still in progress (it then finishes on the helper thread, which holds
+// its own reference); *result receives the change's outcome (ASYNC while unfinished).
+bool changeStateWithin(GstElement* graph, GstState state, std::chrono::milliseconds timeout,
+                       GstStateChangeReturn* result = nullptr);
 // Takes the graph to NULL, waiting at most timeout. Returns false when the change is still
 // in progress; it then finishes on a helper thread, which holds its own reference.
 bool stopGraph(GstElement* graph, std::chrono::milliseconds timeout);

@@ -1,6 +1,8 @@
 #include "source/media_graph.h"
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "source/sample_grabber.h"
 #include "source/text_convert.h"
@@ -26,6 +28,25 @@ void release(T*& field) {
   field = nullptr;
 }
 
+// The formats a source element offers before it is opened, when they name fixed sizes (a
+// fixed test source); open-ended ones say nothing about the device.
+GstCaps* queryFixedSizeModes(GstElement* source) {
+  GstPad* pad = nullptr;
+  if (!succeeded(findUnconnectedPin(source, PinDirection::Output, &pad))) return nullptr;
+  GstCaps* caps = gst_pad_query_caps(pad, nullptr);
+  gst_object_unref(pad);
+  if (caps == nullptr) return nullptr;
+  bool fixedSizes = !gst_caps_is_any(caps) && !gst_caps_is_empty(caps);
+  for (guint i = 0; fixedSizes && i < gst_caps_get_size(caps); ++i) {
+    const GstStructure* st = gst_caps_get_structure(caps, i);
+    int w = 0, h = 0;
+    fixedSizes = gst_structure_get_int(st, "width", &w) && gst_structure_get_int(st, "height", &h);
+  }
+  if (fixedSizes) return caps;
+  gst_caps_unref(caps);
+  return nullptr;
+}
+
 void initializeMediaLayer() {
   if (!gst_is_initialized()) gst_init(nullptr, nullptr);
   registerSampleGrabber();
@@ -48,6 +69,7 @@ void MediaGraph::startSource(FrameTarget* window) {
   if (graph != nullptr) releaseGraph();
   // No streaming thread runs now; the new one starts the colour cycle afresh.
   engine_.cycleRandom.restart();
+  counter_.reset();
   building_ = true;
   if (engine_.sourceIsFile != 0)
     buildFileGraph();
@@ -61,11 +83,43 @@ void MediaGraph::startSource(FrameTarget* window) {
 HResult MediaGraph::run() {
   if (building_ || mediaControl == nullptr) return kSOk;
   stopped_ = false;
-  return gst_element_set_state(mediaControl, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? kEFail
-                                                                                            : kSOk;
+  GstStateChangeReturn result = GST_STATE_CHANGE_ASYNC;
+  changeStateWithin(mediaControl, GST_STATE_PLAYING, kStartTimeout, &result);
+  if (capturing_) {
+    GstElement* grabber = grabberFilter;  // stays until releaseGraph, which ends the watch
+    firstFrameWatch_.arm(
+        kFirstFrameTimeout, [this] { return counter_.frames() > 0; },
+        [this, grabber] { reportSilentCamera(grabber); });
+  }
+  return result == GST_STATE_CHANGE_FAILURE ? kEFail : kSOk;
+}
+
+void MediaGraph::reportSilentCamera(GstElement* grabber) {
+  std::fprintf(stderr, "video: camera \"%s\" delivered no picture within %d s; showing black\n",
+               deviceName_.c_str(), static_cast<int>(kFirstFrameTimeout.count() / 1000));
+  showBlack(grabber);
+}
+
+void MediaGraph::showBlack(GstElement* grabber) {
+  // At the size last shown, so that the picture keeps its shape.
+  const GrabberSize size = sampleGrabberConnectedSize(grabber);
+  int w = size.width, h = size.height;
+  if (w <= 0 || h <= 0) {
+    w = cameraMode_.found ? cameraMode_.mode.width : 720;
+    h = cameraMode_.found ? cameraMode_.mode.height : 480;
+  }
+  std::vector<uint8_t> black(static_cast<size_t>(w) * 3 * h, 0);
+  sampleGrabberPresentInstead(grabber, [&] { callback_.presentFrame(black.data(), w, h); });
+}
+
+void MediaGraph::watchBus() {
+  GstElement* grabber = grabberFilter;  // stays until releaseGraph, which stops the watch
+  watch_ = std::make_shared<GraphWatch>([this, grabber] { showBlack(grabber); });
+  logBusToStderr(mediaEvent, watch_);
 }
 
 HResult MediaGraph::stopWhenReady() {
+  firstFrameWatch_.cancel();
   // Close delivery first: once this returns no frame reaches the engine.
   sampleGrabberCloseGate(grabberFilter);
   if (!stopped_) stopped_ = stopGraph(mediaControl, kStopTimeout);
@@ -80,6 +134,9 @@ void MediaGraph::stopAndRelease() {
 
 void MediaGraph::releaseGraph() {
   if (building_) return;
+  firstFrameWatch_.cancel();
+  if (watch_) watch_->stop();
+  watch_.reset();
   sampleGrabberCloseGate(grabberFilter);
   // Elements are only freed in NULL state, so the close path stops the graph too.
   if (!stopped_ && graph != nullptr) stopped_ = stopGraph(graph, kStopTimeout);
@@ -98,6 +155,9 @@ void MediaGraph::releaseGraph() {
   release(nullRenderer);
   release(graph);
   captureBuilder.reset();
+  if (deviceModes_ != nullptr) gst_caps_unref(deviceModes_);
+  deviceModes_ = nullptr;
+  capturing_ = false;
   stopped_ = true;
 }
 
@@ -126,22 +186,40 @@ int MediaGraph::buildCaptureGraph() {
   if (grabberFilter == nullptr) return 0;
   addFilter(graph, grabberFilter, "SampleGrab");
   grabber = GST_ELEMENT(gst_object_ref(grabberFilter));
-  sampleGrabberSetCallback(grabber, &callback_, 0);
+  sampleGrabberSetCallback(grabber, &counter_, 0);
 
   mediaControl = GST_ELEMENT(gst_object_ref(graph));
   mediaEvent = gst_element_get_bus(graph);
   if (mediaEvent == nullptr) return 0;
-  logBusToStderr(mediaEvent);
+  watchBus();
 
   nullRenderer = own(makeNullRenderer());
   if (nullRenderer == nullptr) return 0;
   addFilter(graph, nullRenderer, "NULL RENDER");
 
   setRequiredMediaType();
-  captureBuilder->renderStream(captureFilter, grabberFilter, nullRenderer);
+  GstCaps* mode = chooseCaptureCaps();
+  captureBuilder->renderStream(captureFilter, grabberFilter, nullRenderer, mode);
+  if (mode != nullptr) gst_caps_unref(mode);
+  capturing_ = captureFilter != nullptr;
   release(captureFilter);  // the graph keeps the device's element alive
   getConnectedMediaType();
   return 1;
+}
+
+GstCaps* MediaGraph::chooseCaptureCaps() {
+  cameraMode_ = ModeChoice{};
+  if (captureFilter == nullptr) return nullptr;
+  GstCaps* caps =
+      deviceModes_ != nullptr ? gst_caps_ref(deviceModes_) : queryFixedSizeModes(captureFilter);
+  if (caps == nullptr) return nullptr;
+  cameraMode_ = chooseCameraMode(cameraModesFromCaps(caps), cameraRequest_);
+  gst_caps_unref(caps);
+  if (!cameraMode_.found) return nullptr;
+  if (!cameraMode_.exact)
+    std::fprintf(stderr, "video: camera \"%s\" has no such mode; using %s\n", deviceName_.c_str(),
+                 describeMode(cameraMode_.mode).c_str());
+  return capsForMode(cameraMode_.mode);
 }
 
 int MediaGraph::selectCaptureDevice() {
@@ -165,7 +243,11 @@ int MediaGraph::selectCaptureDevice() {
       }
     }
     captureFilter = device->bindToObject();
-    if (captureFilter != nullptr) addFilter(graph, captureFilter, "Capture Filter");
+    if (captureFilter != nullptr) {
+      addFilter(graph, captureFilter, "Capture Filter");
+      deviceModes_ = device->modes();
+      if (!device->readProperty("FriendlyName", deviceName_)) deviceName_.clear();
+    }
   }
   if (engine_.deviceChosen == 0) boxes_.show(kNoDeviceText, "Error", kMbOk);
   engine_.autoSelectDevice = 1;
@@ -177,7 +259,6 @@ int MediaGraph::buildFileGraph() {
   if (graph == nullptr) return 0;
   mediaControl = GST_ELEMENT(gst_object_ref(graph));
   mediaEvent = gst_element_get_bus(graph);
-  if (mediaEvent != nullptr) logBusToStderr(mediaEvent);
 
   nullRenderer = own(makeNullRenderer());
   if (nullRenderer == nullptr) return 0;
@@ -187,7 +268,8 @@ int MediaGraph::buildFileGraph() {
   if (grabberFilter == nullptr) return 0;
   addFilter(graph, grabberFilter, "SampleGrab");
   grabber = GST_ELEMENT(gst_object_ref(grabberFilter));
-  sampleGrabberSetCallback(grabber, &callback_, 0);
+  sampleGrabberSetCallback(grabber, &counter_, 0);
+  if (mediaEvent != nullptr) watchBus();
 
   setRequiredMediaType();
 
@@ -200,7 +282,15 @@ int MediaGraph::buildFileGraph() {
   const std::string& path = engine_.fileName;
   if (!path.empty()) g_object_set(fileSource, "location", path.c_str(), nullptr);
 
-  connectFilterPair(graph, fileSourceFilter, grabberFilter);
+  if (!path.empty() && isStillImage(path)) {
+    GstPad* output = gst_element_get_static_pad(fileSourceFilter, "src");
+    GstPad* input = gst_element_get_static_pad(grabberFilter, "sink");
+    graphConnectStill(graph, output, input, kStillFps);
+    gst_object_unref(output);
+    gst_object_unref(input);
+  } else {
+    connectFilterPair(graph, fileSourceFilter, grabberFilter);
+  }
   connectFilterPair(graph, grabberFilter, nullRenderer);
   getConnectedMediaType();
   return 1;

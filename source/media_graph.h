@@ -4,13 +4,15 @@
 
 #include <memory>
 
-#include "ui/message_boxes.h"
 #include "engine/engine_callback.h"
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"
+#include "source/camera_modes.h"
 #include "source/capture_devices.h"
+#include "source/first_frame_watch.h"
 #include "source/graph_ops.h"
 #include "source/graph_result.h"
+#include "ui/message_boxes.h"
 
 namespace vz {
 
@@ -21,6 +23,23 @@ struct MediaType {
   int width = 0;
   int height = 0;
   int bitCount = 0;
+};
+
+// Counts the frames on their way to the engine.
+class FrameCounter final : public SampleGrabberCallback {
+ public:
+  explicit FrameCounter(SampleGrabberCallback& next) : next_(next) {}
+  void SampleCB(uint8_t* pixels, int width, int height) override {
+    frames_.fetch_add(1, std::memory_order_relaxed);
+    next_.SampleCB(pixels, width, height);
+  }
+  void BufferCB(const uint8_t*, long) override {}
+  long frames() const { return frames_.load(std::memory_order_relaxed); }
+  void reset() { frames_.store(0, std::memory_order_relaxed); }
+
+ private:
+  SampleGrabberCallback& next_;
+  std::atomic<long> frames_{0};
 };
 
 // The one media graph, owned beside the engine and torn down before it. Every operation
@@ -45,6 +64,14 @@ class MediaGraph {
   int buildFileGraph();
   int selectCaptureDevice();
 
+  // The camera mode the command line asks for (nothing: the device's best mode). Applies
+  // from the next capture build.
+  void setCameraRequest(const ModeRequest& request) { cameraRequest_ = request; }
+  // The mode the running camera was opened in (found false when its modes are unknown).
+  const ModeChoice& cameraMode() const { return cameraMode_; }
+  // Frames handed to the engine since the source last started.
+  long framesDelivered() const { return counter_.frames(); }
+
   // Each non-null field holds one reference, released once by releaseGraph.
   GstElement* captureFilter = nullptr;
   GstElement* graph = nullptr;         // the pipeline
@@ -61,16 +88,34 @@ class MediaGraph {
 
   // How long a stop may take before the graph is left to finish stopping on its own.
   static constexpr std::chrono::milliseconds kStopTimeout{900};
+  // The same bound for starting: a camera may take its time, the GUI thread does not wait.
+  static constexpr std::chrono::milliseconds kStartTimeout{900};
+  // A camera that has delivered nothing by then is reported and shown as black.
+  static constexpr std::chrono::milliseconds kFirstFrameTimeout{5000};
+  // A still picture plays as a steady stream at this rate, so that a look can be set on it.
+  static constexpr int kStillFps = 30;
 
  private:
   void setRequiredMediaType();
   void getConnectedMediaType();
   HResult stopWhenReady();
+  GstCaps* chooseCaptureCaps();
+  void reportSilentCamera(GstElement* grabber);
+  void showBlack(GstElement* grabber);
+  void watchBus();
 
   VideoEngine& engine_;
   MessageBoxes& boxes_;
   DeviceList& devices_;
   EngineCallback callback_;
+  FrameCounter counter_{callback_};
+  FirstFrameWatch firstFrameWatch_;
+  ModeRequest cameraRequest_;
+  ModeChoice cameraMode_;
+  GstCaps* deviceModes_ = nullptr;  // of the bound device, until the chain is built
+  std::string deviceName_;
+  bool capturing_ = false;  // the graph reads a bound device
+  std::shared_ptr<GraphWatch> watch_;
   bool stopped_ = true;    // the graph's state change to NULL has completed
   bool building_ = false;  // a message box of a build may run the GUI loop: no re-entry
 };

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "source/camera_key.h"
 #include "source/capture_devices.h"
 
 namespace vz {
@@ -25,6 +26,15 @@ class MonitoredDevice final : public CaptureDevice {
   GstElement* bindToObject() override {
     GstElement* element = gst_device_create_element(device_, nullptr);
     return element != nullptr ? GST_ELEMENT(gst_object_ref_sink(element)) : nullptr;
+  }
+
+  GstCaps* modes() const override { return gst_device_get_caps(device_); }
+
+  std::string key() const override {
+    GstStructure* props = gst_device_get_properties(device_);
+    std::string k = cameraKey(props);
+    if (props != nullptr) gst_structure_free(props);
+    return k;
   }
 
   // The key that keeps the order stable across enumerations: the device node, whichever

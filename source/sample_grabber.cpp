@@ -39,6 +39,9 @@ class DeliveryGate {
 struct GrabberState {
   std::atomic<SampleGrabberCallback*> callback{nullptr};
   DeliveryGate gate;
+  // Taken by whoever presents a frame (the streaming thread, or a stand-in picture from
+  // another thread); a frame that finds it taken is skipped, never waited for.
+  std::atomic<bool> presenting{false};
   std::atomic<int> width{0};
   std::atomic<int> height{0};
   // Streaming thread only.
@@ -92,6 +95,10 @@ GstFlowReturn grabberTransformIp(GstBaseTransform* trans, GstBuffer* buf) {
   SampleGrabberCallback* callback = st->callback.load(std::memory_order_acquire);
   if (callback == nullptr || !st->haveInfo) return GST_FLOW_OK;
   if (!st->gate.enter()) return GST_FLOW_OK;
+  if (st->presenting.exchange(true, std::memory_order_acquire)) {
+    st->gate.leave();
+    return GST_FLOW_OK;
+  }
 
   GstVideoFrame frame;
   if (gst_video_frame_map(&frame, &st->info, buf, GST_MAP_READWRITE)) {
@@ -114,6 +121,7 @@ GstFlowReturn grabberTransformIp(GstBaseTransform* trans, GstBuffer* buf) {
     }
     gst_video_frame_unmap(&frame);
   }
+  st->presenting.store(false, std::memory_order_release);
   st->gate.leave();
   return GST_FLOW_OK;
 }
@@ -171,6 +179,19 @@ void sampleGrabberSetCallback(GstElement* grabber, SampleGrabberCallback* callba
 
 void sampleGrabberCloseGate(GstElement* grabber) {
   if (grabber != nullptr) VZ_SAMPLE_GRABBER(grabber)->state->gate.closeAndDrain();
+}
+
+bool sampleGrabberPresentInstead(GstElement* grabber, const std::function<void()>& present) {
+  if (grabber == nullptr) return false;
+  GrabberState* st = VZ_SAMPLE_GRABBER(grabber)->state;
+  if (!st->gate.enter()) return false;
+  const bool free = !st->presenting.exchange(true, std::memory_order_acquire);
+  if (free) {
+    present();
+    st->presenting.store(false, std::memory_order_release);
+  }
+  st->gate.leave();
+  return free;
 }
 
 GrabberSize sampleGrabberConnectedSize(GstElement* grabber) {

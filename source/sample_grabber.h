@@ -2,6 +2,8 @@
 
 #include <gst/gst.h>
 
+#include <functional>
+
 #include "engine/engine_callback.h"
 
 namespace vz {
@@ -23,6 +25,11 @@ void sampleGrabberSetCallback(GstElement* grabber, SampleGrabberCallback* callba
 
 // GUI thread: no callback starts after this returns, and one in progress has finished.
 void sampleGrabberCloseGate(GstElement* grabber);
+
+// Any thread: runs present (which hands a stand-in picture to the frame's receiver) unless
+// delivery is closed or a frame is being delivered right now; true when it ran. The
+// streaming thread skips a frame that arrives meanwhile rather than wait.
+bool sampleGrabberPresentInstead(GstElement* grabber, const std::function<void()>& present);
 
 // The size of the last negotiated frame (0 x 0 before any).
 struct GrabberSize {

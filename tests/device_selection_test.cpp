@@ -128,5 +128,23 @@ TEST_F(DeviceSelectionTest, CompressedCameraIsDecoded) {
   EXPECT_EQ(recorder.lastHeight.load(), 240);
 }
 
+// A camera that opens but never delivers: the source starts without holding the caller, and
+// after the first-frame deadline one stderr line and a black picture take the stale one's place.
+TEST_F(DeviceSelectionTest, SilentCameraIsReportedOnceAndShownBlack) {
+  devices.add({{"FriendlyName", "Mute cam"}}, testPattern(160, 120) + " ! valve drop=true");
+  testing::internal::CaptureStderr();
+  switchTo(0);
+  const bool black = recorder.waitFrames(1, MediaGraph::kFirstFrameTimeout + 5s);
+  std::this_thread::sleep_for(300ms);
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(black);
+  EXPECT_EQ(recorder.frames.load(), 1);
+  EXPECT_EQ(recorder.lastWidth.load(), 160);
+  for (int c = 0; c < 3; ++c)
+    EXPECT_EQ(recorder.firstRow[c].load() + recorder.lastRow[c].load(), 0);
+  EXPECT_EQ(err, "video: camera \"Mute cam\" delivered no picture within 5 s; showing black\n");
+  EXPECT_EQ(graph.cameraMode().mode.width, 160);
+}
+
 }  // namespace
 }  // namespace vz::test

@@ -26,3 +26,23 @@ ff -f lavfi -i "color=c=green:s=322x240:r=25:d=1" -c:v mpeg2video -f mpeg2video 
 ff -f lavfi -i "color=c=green:s=640x480:r=25:d=1" -c:v mpeg2video -f mpeg2video part2.m2v
 cat part1.m2v part2.m2v > size_change.mpg
 rm part1.m2v part2.m2v
+
+# Still pictures: the red-over-blue halves as PNG and JPEG.
+ff -f lavfi -i "$halves" -frames:v 1 halves.png
+ff -f lavfi -i "$halves" -frames:v 1 -q:v 2 halves.jpg
+
+# One second of the halves at 320x240 in each codec and container users bring.
+h320="color=c=red:s=320x240:r=25:d=1,drawbox=x=0:y=120:w=320:h=120:color=blue:t=fill"
+enc() { ff -f lavfi -i "$h320" "$@"; }
+enc -c:v libx264 -pix_fmt yuv420p fmt_h264.mp4
+enc -c:v libx265 -pix_fmt yuv420p -x265-params log-level=error fmt_hevc.mkv
+enc -c:v libvpx -b:v 1M fmt_vp8.webm
+enc -c:v libvpx-vp9 -b:v 1M fmt_vp9.webm
+enc -c:v libaom-av1 -cpu-used 8 -crf 40 fmt_av1.mkv
+enc -c:v prores_ks -profile:v 0 fmt_prores.mov
+enc -c:v mjpeg -q:v 3 fmt_mjpeg.avi
+enc -c:v ffv1 fmt_ffv1.mkv
+enc -c:v mpeg4 -q:v 3 fmt_mpeg4.avi
+# DNxHD comes in broadcast sizes only (DNxHR is not mapped by our demuxer).
+ff -f lavfi -i "color=c=red:s=1920x1080:r=25:d=0.4,drawbox=x=0:y=540:w=1920:h=540:color=blue:t=fill" \
+  -c:v dnxhd -b:v 36M -pix_fmt yuv422p fmt_dnxhd.mov

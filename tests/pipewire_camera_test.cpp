@@ -1,0 +1,138 @@
+// The program with a camera offered through a private PipeWire, as on today's desktops.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "app/effect_dialog.h"
+#include "source/media_graph_control.h"
+#include "source/sample_grabber.h"
+#include "tests/dialog_fakes.h"
+#include "tests/private_pipewire.h"
+
+namespace vz::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kCameraNode = "vz-test-camera";
+const std::string kCameraName = "Fake Camera";
+
+// Ends the run with a message when a step has not returned in time: a hung GUI thread
+// would otherwise keep the test (and the private daemons) waiting for ever.
+class HangGuard {
+ public:
+  HangGuard(PrivatePipeWire& pw, std::chrono::seconds limit, const char* what)
+      : thread_([this, &pw, limit, what] {
+          std::unique_lock lock(mutex_);
+          if (done_cv_.wait_for(lock, limit, [this] { return done_; })) return;
+          std::fprintf(stderr, "FAILED: %s did not return within %lld s\n", what,
+                       static_cast<long long>(limit.count()));
+          pw.stopAll();
+          std::_Exit(1);
+        }) {}
+  ~HangGuard() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    done_cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+class PipeWireCamera : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pw.ok()) << pw.error();
+    camera = pw.addCamera(kCameraNode, kCameraName, 320, 240);
+    ASSERT_GT(camera, 0);
+    ASSERT_TRUE(PrivatePipeWire::waitListed(kCameraName, 10s));
+  }
+  void TearDown() override { closeDialog(); }
+
+  // Opens the dialog as the program does; false when it took longer than a few seconds.
+  bool openDialog() {
+    const auto start = Clock::now();
+    {
+      HangGuard guard(pw, 30s, "opening the dialog");
+      dialog = std::make_unique<EffectDialog>(
+          [this](VideoEngine& e) {
+            auto g = std::make_unique<MediaGraphControl>(e, boxes, devices);
+            media = g.get();
+            return g;
+          },
+          boxes, files);
+      dialog->OnInitDialog();
+      dialog->show();
+    }
+    return Clock::now() - start < 3s;
+  }
+  void closeDialog() {
+    if (!dialog) return;
+    HangGuard guard(pw, 30s, "closing the dialog");
+    dialog->close();
+    dialog.reset();
+  }
+  // The camera's own frames, at its own size, reach the engine within the deadline.
+  bool framesArrive(std::chrono::seconds deadline) {
+    const auto end = Clock::now() + deadline;
+    while (Clock::now() < end) {
+      const GrabberSize size = sampleGrabberConnectedSize(media->graph().grabber);
+      if (media->graph().framesDelivered() >= 10 && size.width == 320 && size.height == 240)
+        return true;
+      QTest::qWait(50);
+    }
+    return false;
+  }
+  // A camera publisher that hung with its last reader is replaced under the same name.
+  void replaceCamera() {
+    closeDialog();
+    pw.removeCamera(camera);
+    camera = pw.addCamera(kCameraNode, kCameraName, 320, 240);
+    PrivatePipeWire::waitListed(kCameraName, 10s);
+  }
+
+  PrivatePipeWire pw;
+  pid_t camera = -1;
+  ScriptedBoxes boxes;
+  ScriptedFiles files;
+  MonitorDeviceList devices;
+  MediaGraphControl* media = nullptr;
+  std::unique_ptr<EffectDialog> dialog;
+};
+
+TEST_F(PipeWireCamera, QuestionNamesItYesShowsTheDialogAndItsFramesReachTheEngine) {
+  const bool played = withOneRetry(
+      [&] {
+        boxes.shown.clear();
+        EXPECT_TRUE(openDialog()) << "the dialog took longer than 3 s to show";
+        EXPECT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown.empty() ? "" : boxes.shown[0].text, kCameraName);
+        EXPECT_EQ(dialog->engine.deviceChosen, 1);
+        return framesArrive(10s);
+      },
+      [&] { replaceCamera(); });
+  EXPECT_TRUE(played);
+  // The camera is known by its node name, which a replug keeps.
+  std::vector<std::unique_ptr<CaptureDevice>> listed = devices.videoInputDevices();
+  ASSERT_FALSE(listed.empty());
+  EXPECT_EQ(listed[0]->key(), "pipewire:" + kCameraNode);
+  EXPECT_EQ(media->graph().cameraMode().mode.width, 320);
+  EXPECT_FALSE(media->graph().cameraMode().mode.compressed);
+}
+
+}  // namespace
+}  // namespace vz::test

@@ -1,0 +1,181 @@
+#include "tests/private_pipewire.h"
+
+#include <fcntl.h>
+#include <gst/gst.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+extern char** environ;
+
+namespace vz::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::mutex pidsMutex;
+
+// The variables that decide which PipeWire and session bus a client talks to.
+const char* const kSteeringVars[] = {"XDG_RUNTIME_DIR", "PIPEWIRE_RUNTIME_DIR",
+                                     "DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE"};
+
+void stopProcess(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 300; ++i) {  // 3 s, then no more asking
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(10ms);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+PrivatePipeWire::PrivatePipeWire() {
+  char tmpl[] = "/tmp/vz-pipewire-XXXXXX";
+  if (mkdtemp(tmpl) == nullptr) {
+    error_ = "cannot make a runtime folder";
+    return;
+  }
+  dir_ = tmpl;
+  chmod(dir_.c_str(), 0700);
+  for (const char* var : kSteeringVars) {
+    const char* old = std::getenv(var);
+    savedEnv_.emplace_back(var, old != nullptr ? std::string(1, '=') + old : std::string());
+  }
+  const std::string bus = "unix:path=" + dir_ + "/bus";
+  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  setenv("PIPEWIRE_RUNTIME_DIR", dir_.c_str(), 1);
+  setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
+  unsetenv("PIPEWIRE_REMOTE");
+
+  if (spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + bus},
+            "dbus.log") < 0 ||
+      !waitForFile(dir_ + "/bus", 5s)) {
+    error_ = "the session bus did not start";
+    return;
+  }
+  if (spawn({"pipewire"}, "pipewire.log") < 0 || !waitForFile(dir_ + "/pipewire-0", 5s)) {
+    error_ = "PipeWire did not start";
+    return;
+  }
+  if (spawn({"wireplumber"}, "wireplumber.log") < 0) error_ = "WirePlumber did not start";
+}
+
+PrivatePipeWire::~PrivatePipeWire() {
+  stopAll();
+  for (const auto& [var, value] : savedEnv_) {
+    if (value.empty())
+      unsetenv(var.c_str());
+    else
+      setenv(var.c_str(), value.c_str() + 1, 1);
+  }
+  if (!dir_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+}
+
+pid_t PrivatePipeWire::spawn(const std::vector<std::string>& argv, const std::string& logName) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const std::string log = dir_ + "/" + logName;
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t pid = -1;
+  // The children inherit this process's environment, already pointed at the folder.
+  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  std::lock_guard lock(pidsMutex);
+  pids_.push_back(pid);
+  return pid;
+}
+
+bool PrivatePipeWire::waitForFile(const std::string& path,
+                                  std::chrono::milliseconds timeout) const {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  std::error_code ec;
+  while (!std::filesystem::exists(path, ec)) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+pid_t PrivatePipeWire::addCamera(const std::string& nodeName, const std::string& description,
+                                 int width, int height, const std::string& format) {
+  const std::string caps = "video/x-raw,format=" + format + ",width=" + std::to_string(width) +
+                           ",height=" + std::to_string(height) + ",framerate=30/1";
+  return spawn({"gst-launch-1.0", "-q", "videotestsrc", "is-live=true", "pattern=ball", "!", caps,
+                "!", "pipewiresink", "mode=provide",
+                // Quoted whole, and the description within: gst-launch joins its arguments.
+                "stream-properties=\"props,media.class=Video/Source,node.name=" + nodeName +
+                    ",node.description=\\\"" + description + "\\\"\""},
+               "camera-" + nodeName + ".log");
+}
+
+void PrivatePipeWire::removeCamera(pid_t pid) {
+  {
+    std::lock_guard lock(pidsMutex);
+    std::erase(pids_, pid);
+  }
+  stopProcess(pid);
+}
+
+void PrivatePipeWire::stopAll() {
+  std::vector<pid_t> pids;
+  {
+    std::lock_guard lock(pidsMutex);
+    pids.swap(pids_);
+  }
+  for (auto it = pids.rbegin(); it != pids.rend(); ++it) stopProcess(*it);
+}
+
+std::vector<std::string> PrivatePipeWire::listedCameras() {
+  if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+  std::vector<std::string> names;
+  GstDeviceMonitor* monitor = gst_device_monitor_new();
+  gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+  GList* devices = gst_device_monitor_get_devices(monitor);
+  for (GList* l = devices; l != nullptr; l = l->next) {
+    gchar* name = gst_device_get_display_name(GST_DEVICE(l->data));
+    names.emplace_back(name != nullptr ? name : "");
+    g_free(name);
+  }
+  g_list_free_full(devices, gst_object_unref);
+  gst_object_unref(monitor);
+  return names;
+}
+
+bool PrivatePipeWire::waitListed(const std::string& name, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    for (const std::string& n : listedCameras())
+      if (n == name) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(100ms);
+  }
+}
+
+bool withOneRetry(const std::function<bool()>& step, const std::function<void()>& reset) {
+  if (step()) return true;
+  std::fprintf(stderr, "[ note ] step failed once; retrying after a reset\n");
+  reset();
+  return step();
+}
+
+}  // namespace vz::test
