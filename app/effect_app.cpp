@@ -5,13 +5,16 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/command_line.h"
 #include "app/effect_dialog.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
+#include "app/start_options.h"
 #include "source/capture_devices.h"
 #include "source/media_graph_control.h"
 
@@ -30,14 +33,15 @@ bool haveDisplay() {
 }  // namespace
 
 int EffectApp::InitInstance(int argc, char** argv) {
-  if (argc > 2 ||
-      (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h"))) {
-    std::fprintf(stderr, "Usage: videozarnix [FILE.mpg]\n");
-    return argc > 2 ? 2 : 0;
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const CommandLine command = parseCommandLine(arguments);
+  if (!command.run) {
+    std::fprintf(command.exitCode == 0 ? stdout : stderr, "%s\n", command.message.c_str());
+    return command.exitCode;
   }
-  std::string file;
-  if (argc == 2) {
-    file = argv[1];
+  const std::string& file = command.options.file;
+  if (!file.empty()) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
       std::fprintf(stderr, "videozarnix: no such file: %s\n", file.c_str());
@@ -70,6 +74,7 @@ int EffectApp::InitInstance(int argc, char** argv) {
       dialog.engine.fileName = file;
       dialog.startOnFile();
     }
+    QTimer::singleShot(0, &dialog, [&] { applyStartOptions(dialog, command.options); });
     dialog.DoModal();
   }  // the graph is released before the engine goes, and the engine before the toolkit
   return 0;
