@@ -88,6 +88,7 @@ void MediaGraph::releaseGraph() {
     for (GstElement* filter : {captureFilter, fileSourceFilter, grabberFilter, nullRenderer})
       if (filter != nullptr && graph != nullptr) removeFilter(graph, filter);
   }
+  if (FrameSink* sink = callback_.sink()) sink->sourceStopped();
   release(fileSource);
   release(fileSourceFilter);
   release(captureFilter);
@@ -99,6 +100,10 @@ void MediaGraph::releaseGraph() {
   release(graph);
   captureBuilder.reset();
   stopped_ = true;
+}
+
+GrabberRate MediaGraph::frameRate() const {
+  return sampleGrabberFrameRate(grabberFilter);
 }
 
 void MediaGraph::setRequiredMediaType() {
