@@ -1,6 +1,11 @@
 #include "app/command_line.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -118,6 +123,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     if (std::filesystem::symlink_status(r.format.path, ec).type() !=
         std::filesystem::file_type::not_found)
       return usageError("will not overwrite an existing file: " + r.format.path);
+    // A folder that is missing or not writable is found now, not after the window opens.
+    const int fd = ::open(r.format.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return usageError("cannot write " + r.format.path + ": " + std::strerror(errno));
+    ::close(fd);
+    ::unlink(r.format.path.c_str());
     o.record = r.format;
   }
   if (parser.isSet(virtualCamera)) {

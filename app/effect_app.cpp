@@ -12,8 +12,10 @@
 
 #include "app/command_line.h"
 #include "app/effect_dialog.h"
+#include "app/output_setup.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
+#include "app/quit_signals.h"
 #include "app/start_options.h"
 #include "source/capture_devices.h"
 #include "source/media_graph_control.h"
@@ -64,17 +66,30 @@ int EffectApp::InitInstance(int argc, char** argv) {
   QtMessageBoxes boxes;
   QtFileDialogs files(nullptr);
   MonitorDeviceList devices;
+  OutputStage outputStage;  // made before the graphs that feed it, gone after them
   {
+    MediaGraphControl* media = nullptr;
     EffectDialog dialog(
         [&](VideoEngine& engine) {
-          return std::make_unique<MediaGraphControl>(engine, boxes, devices);
+          auto graph = std::make_unique<MediaGraphControl>(engine, boxes, devices);
+          graph->graph().setFrameSink(&outputStage);
+          media = graph.get();
+          return graph;
         },
         boxes, files);
+    OutputSetup outputs(dialog, outputStage, boxes, files, [&media] {
+      const GrabberRate r = media->graph().frameRate();
+      return OutputControl::Rate{r.numerator, r.denominator};
+    });
+    closeOnQuitSignals(&dialog);
     if (!file.empty()) {
       dialog.engine.fileName = file;
       dialog.startOnFile();
     }
-    QTimer::singleShot(0, &dialog, [&] { applyStartOptions(dialog, command.options); });
+    QTimer::singleShot(0, &dialog, [&] {
+      applyStartOptions(dialog, command.options);
+      outputs.applyStartOptions(command.options);
+    });
     dialog.DoModal();
   }  // the graph is released before the engine goes, and the engine before the toolkit
   return 0;

@@ -58,6 +58,8 @@ class OutputStage final : public FrameSink {
   // The rate to start with when the stage is not running (the first source's); 0: 30 fps.
   void setSourceRate(int numerator, int denominator);
   bool running() const { return pipeline_ != nullptr; }
+  // A processed frame has come since the stage was made (its size is then the output's).
+  bool hasSeenFrame() const { return lastWidth_.load(std::memory_order_relaxed) > 0; }
   OutputFormat format() const { return format_; }
 
   // Adds a branch after its own leaky queue. description: launch syntax of the elements

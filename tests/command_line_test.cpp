@@ -52,6 +52,7 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
       {{"--record", existing}, "overwrite"},
       {{"--record", (dir / "taken").string()}, "overwrite"},  // .mkv is added, and exists
       {{"--record", fresh + ".avi"}, ".avi"},
+      {{"--record", "/nonexistent/dir/a.mkv"}, "cannot write /nonexistent/dir/a.mkv: No such"},
       {{"--record", fresh + ".mp4", "--record-codec", "ffv1"}, "cannot hold ffv1"},
       {{"--record", fresh + ".webm", "--record-codec", "h264"}, "cannot hold h264"},
       {{"--record-codec", "mpeg2"}, "unknown recording codec"},

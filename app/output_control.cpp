@@ -1,0 +1,108 @@
+#include "app/output_control.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "output/output_branches.h"
+
+namespace vz {
+
+OutputControl::OutputControl(OutputStage& stage, MessageBoxes& boxes, FileDialogs& files,
+                             std::function<Rate()> sourceRate)
+    : stage_(stage), boxes_(boxes), files_(files), sourceRate_(std::move(sourceRate)) {
+  static_assert(std::string_view(kRecordBranchId) == std::string_view(kRecordBranch));
+  QPointer<OutputControl> self(this);
+  stage_.setErrorHandler([self](const std::string& id, const std::string& message) {
+    // A streaming thread of the stage: hand it to the GUI thread.
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self, id, message] {
+          if (self) self->onBranchError(id, message);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+OutputControl::~OutputControl() {
+  stopAll();
+  stage_.setErrorHandler({});
+}
+
+void OutputControl::prepareStage() {
+  if (stage_.running() || !sourceRate_) return;
+  const Rate r = sourceRate_();
+  stage_.setSourceRate(r.numerator, r.denominator);
+}
+
+bool OutputControl::startRecording(const std::string& path) {
+  if (recording()) return true;
+  const RecordFormatResult f = resolveRecordFormat(path, recordCodec_);
+  if (!f.ok) {
+    boxes_.show("Cannot record into " + path + ":\n" + f.error, "Record", kMbIconError);
+    return false;
+  }
+  // The folder of a dated recording may not exist yet.
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(f.format.path).parent_path(), ec);
+  prepareStage();
+  const std::string error = vz::startRecording(stage_, f.format);
+  if (!error.empty()) {
+    boxes_.show(error, "Record", kMbIconError);
+    return false;
+  }
+  recordingPath_ = f.format.path;
+  emit recordingChanged(true);
+  return true;
+}
+
+void OutputControl::recordAs() {
+  const std::optional<std::string> path =
+      files_.getSaveFileName({"Video {*.mkv, *.mp4, *.webm}", "*.mkv *.mp4 *.webm",
+                              kOfnOverwritePrompt | kOfnHideReadOnly, "mkv"});
+  if (!path) return;
+  if (recording()) stopRecording();
+  // The user confirmed overwriting in the file dialog; the muxer writes the file anew.
+  startRecording(*path);
+}
+
+void OutputControl::toggleRecording() {
+  if (recording()) {
+    stopRecording();
+    return;
+  }
+  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))));
+}
+
+void OutputControl::stopRecording() {
+  if (!recording()) return;
+  const BranchReport r = stage_.removeBranch(kRecordBranchId);
+  std::fprintf(stderr, "%s\n", recordingSummary(recordingPath_, r).c_str());
+  std::fflush(stderr);
+  emit recordingChanged(false);
+}
+
+void OutputControl::stopAll() {
+  stopRecording();
+}
+
+double OutputControl::recordingSeconds() const {
+  return recording() ? stage_.report(kRecordBranchId).seconds : 0.0;
+}
+
+void OutputControl::onBranchError(const std::string& id, const std::string& message) {
+  if (id == kRecordBranchId && recording()) {
+    // What was written is finalised as far as the branch still can.
+    stopRecording();
+    boxes_.show("Recording into " + recordingPath_ + " failed:\n" + message +
+                    "\n\nThe video keeps running; what was recorded so far is kept.",
+                "Record", kMbIconError);
+    return;
+  }
+  if (id.empty()) boxes_.show("The outputs failed:\n" + message, "Outputs", kMbIconError);
+}
+
+}  // namespace vz

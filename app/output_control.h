@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <string>
+
+#include "output/output_stage.h"
+#include "output/record_format.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_boxes.h"
+
+namespace vz {
+
+// The outputs as the user commands them (menu, F9, start-up options): recording now, the
+// virtual camera and output window later. GUI thread; failures go to message boxes, a
+// finished recording to one line on stderr.
+class OutputControl final : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Rate {
+    int numerator = 0;
+    int denominator = 1;
+  };
+  OutputControl(OutputStage& stage, MessageBoxes& boxes, FileDialogs& files,
+                std::function<Rate()> sourceRate);
+  ~OutputControl() override;
+
+  // Codec for recordings started later (a name as --record-codec takes; empty: default).
+  void setRecordCodec(const std::string& name) { recordCodec_ = name; }
+  const std::string& recordCodec() const { return recordCodec_; }
+
+  // Starts recording into path; a failure shows its box. True when recording.
+  bool startRecording(const std::string& path);
+  // "Record...": asks for a file (overwriting only when confirmed there).
+  void recordAs();
+  // F9: stops a recording, or starts one into the default folder under a dated name.
+  void toggleRecording();
+  // Finalises the file and prints its summary line.
+  void stopRecording();
+  // Everything finalised, as when the program closes.
+  void stopAll();
+
+  bool stageHasFrame() const { return stage_.hasSeenFrame(); }
+  bool recording() const { return stage_.hasBranch(kRecordBranchId); }
+  double recordingSeconds() const;
+  const std::string& recordingPath() const { return recordingPath_; }
+
+ signals:
+  void recordingChanged(bool recording);
+
+ private:
+  static constexpr const char* kRecordBranchId = "record";
+  void onBranchError(const std::string& id, const std::string& message);
+  void prepareStage();
+
+  OutputStage& stage_;
+  MessageBoxes& boxes_;
+  FileDialogs& files_;
+  std::function<Rate()> sourceRate_;
+  std::string recordCodec_;
+  std::string recordingPath_;
+};
+
+}  // namespace vz

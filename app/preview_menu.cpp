@@ -1,0 +1,54 @@
+#include "app/preview_menu.h"
+
+#include <QActionGroup>
+#include <QMenu>
+#include <QWidget>
+
+#include "app/output_control.h"
+
+namespace vz {
+
+PreviewMenu::PreviewMenu(QWidget* preview, OutputControl& outputs)
+    : QObject(preview), preview_(preview), outputs_(outputs) {
+  preview->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(preview, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu* menu = build();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(preview_->mapToGlobal(at));
+  });
+}
+
+QMenu* PreviewMenu::build() {
+  auto* menu = new QMenu(preview_);
+  const bool recording = outputs_.recording();
+  QAction* record = menu->addAction(tr("Record..."), &outputs_, &OutputControl::recordAs);
+  record->setCheckable(true);
+  record->setChecked(recording);
+  record->setShortcut(Qt::Key_F9);
+  record->setEnabled(!recording);
+  QAction* stop = menu->addAction(tr("Stop Recording"), &outputs_, &OutputControl::stopRecording);
+  stop->setEnabled(recording);
+
+  QMenu* codecs = menu->addMenu(tr("Recording Codec"));
+  auto* group = new QActionGroup(codecs);
+  const struct {
+    const char* label;
+    const char* name;
+  } kCodecs[] = {{"Default for the file type", ""},
+                 {"H.264", "h264"},
+                 {"VP8", "vp8"},
+                 {"VP9", "vp9"},
+                 {"FFV1 (lossless, .mkv)", "ffv1"}};
+  for (const auto& c : kCodecs) {
+    QAction* a = codecs->addAction(tr(c.label));
+    a->setCheckable(true);
+    a->setChecked(outputs_.recordCodec() == c.name);
+    a->setActionGroup(group);
+    const std::string name = c.name;
+    connect(a, &QAction::triggered, &outputs_, [this, name] { outputs_.setRecordCodec(name); });
+  }
+  codecs->setEnabled(!recording);
+  return menu;
+}
+
+}  // namespace vz
