@@ -1,5 +1,6 @@
 #include "output/output_stage.h"
 
+#include <emmintrin.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
 
@@ -105,9 +106,28 @@ GstCaps* frameCaps(int width, int height, const OutputFormat& f) {
 
 void copyRowsFlipped(const uint8_t* bottomUp, uint8_t* dst, int rowBytes, int height) {
   const size_t row = static_cast<size_t>(rowBytes);
-  for (int y = 0; y < height; ++y)
-    std::memcpy(dst + static_cast<size_t>(y) * row,
-                bottomUp + static_cast<size_t>(height - 1 - y) * row, row);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* from = bottomUp + static_cast<size_t>(height - 1 - y) * row;
+    uint8_t* to = dst + static_cast<size_t>(y) * row;
+    // Streaming stores: the frame is read by another thread later, not by this one, so
+    // it need not pass through (and evict) this core's cache; a whole-frame memcpy gets
+    // the same from the C library, row-sized ones do not.
+    size_t done = (16 - (reinterpret_cast<uintptr_t>(to) & 15)) & 15;
+    if (done > row) done = row;
+    std::memcpy(to, from, done);
+    for (; done + 64 <= row; done += 64) {
+      const auto* s = reinterpret_cast<const __m128i*>(from + done);
+      auto* d = reinterpret_cast<__m128i*>(to + done);
+      const __m128i a = _mm_loadu_si128(s), b = _mm_loadu_si128(s + 1), c = _mm_loadu_si128(s + 2),
+                    e = _mm_loadu_si128(s + 3);
+      _mm_stream_si128(d, a);
+      _mm_stream_si128(d + 1, b);
+      _mm_stream_si128(d + 2, c);
+      _mm_stream_si128(d + 3, e);
+    }
+    std::memcpy(to + done, from + done, row - done);
+  }
+  _mm_sfence();
 }
 
 OutputStage::OutputStage() {
@@ -274,22 +294,19 @@ void OutputStage::pushLoop() {
   auto next = Clock::now();
   while (!stopPushing_.load(std::memory_order_relaxed)) {
     GstBuffer* fresh = slot_.exchange(nullptr, std::memory_order_acq_rel);
-    if (fresh != nullptr) {
-      if (last_ != nullptr) gst_buffer_unref(last_);
-      last_ = fresh;
-    } else if (last_ != nullptr && sourceGone_.load(std::memory_order_relaxed)) {
+    if (fresh == nullptr && last_ != nullptr && sourceGone_.load(std::memory_order_relaxed)) {
       gst_buffer_unref(last_);  // the source is gone: black rather than a frozen picture
       last_ = nullptr;
     }
     if (fresh != nullptr) {
-      // The frame itself travels (so the pool gets it back whole); we keep a reference
-      // for repeats.
-      pushFrame(gst_buffer_ref(fresh));
+      // The pooled buffer itself travels, so the pool gets it back whole.
+      pushFrame(fresh, true);
     } else if (last_ != nullptr) {
-      // A repeat needs its own timestamp: a copy of its own, so the pool's buffer stays whole.
-      pushFrame(gst_buffer_copy_deep(last_));
+      // A repeat needs a timestamp of its own: a copy of its own, so that the pooled
+      // buffer never shares its memory (the pool would then discard it).
+      pushFrame(gst_buffer_copy_deep(last_), false);
     } else {
-      pushFrame(gst_buffer_copy(blackFrame()));
+      pushFrame(gst_buffer_copy(blackFrame()), false);
     }
     next += period;
     const auto now = Clock::now();
@@ -298,9 +315,8 @@ void OutputStage::pushLoop() {
   }
 }
 
-void OutputStage::pushFrame(GstBuffer* frame) {
-  // frame: ours alone when fresh from the pool plus the reference kept for repeats; make
-  // the timestamps writable without touching the pixels.
+void OutputStage::pushFrame(GstBuffer* frame, bool keepForRepeats) {
+  // Ours alone here, so the timestamps are set in place (no copy).
   frame = gst_buffer_make_writable(frame);
   const GstVideoMeta* meta = gst_buffer_get_video_meta(frame);
   const int w = meta != nullptr ? static_cast<int>(meta->width) : format_.width;
@@ -316,6 +332,10 @@ void OutputStage::pushFrame(GstBuffer* frame) {
   GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
   GST_BUFFER_DURATION(frame) =
       gst_util_uint64_scale_int(GST_SECOND, format_.rateDenominator, format_.rateNumerator);
+  if (keepForRepeats) {
+    if (last_ != nullptr) gst_buffer_unref(last_);
+    last_ = gst_buffer_ref(frame);
+  }
   GstCaps* caps = frameCaps(w, h, format_);
   GstSample* sample = gst_sample_new(frame, caps, nullptr, nullptr);
   gst_app_src_push_sample(GST_APP_SRC(appsrc_), sample);

@@ -83,7 +83,7 @@ class OutputStage final : public FrameSink {
   bool startPipeline(std::string& error);
   void stopPipeline();
   void pushLoop();
-  void pushFrame(GstBuffer* frame);
+  void pushFrame(GstBuffer* frame, bool keepForRepeats);
   GstBuffer* blackFrame();
   static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
 
