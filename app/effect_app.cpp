@@ -17,6 +17,7 @@
 #include "app/qt_message_boxes.h"
 #include "app/quit_signals.h"
 #include "app/start_options.h"
+#include "output/camera_target.h"
 #include "source/capture_devices.h"
 #include "source/media_graph_control.h"
 
@@ -47,6 +48,13 @@ int EffectApp::InitInstance(int argc, char** argv) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
       std::fprintf(stderr, "videozarnix: no such file: %s\n", file.c_str());
+      return 2;
+    }
+  }
+  if (!command.options.virtualCamera.empty()) {
+    const CameraTarget camera = resolveCameraTarget(command.options.virtualCamera);
+    if (!camera.ok) {
+      std::fprintf(stderr, "videozarnix: %s\n", camera.error.c_str());
       return 2;
     }
   }

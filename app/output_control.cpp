@@ -7,7 +7,9 @@
 #include <ctime>
 #include <filesystem>
 
+#include "output/camera_target.h"
 #include "output/output_branches.h"
+#include "source/capture_devices.h"
 
 namespace vz {
 
@@ -15,6 +17,7 @@ OutputControl::OutputControl(OutputStage& stage, MessageBoxes& boxes, FileDialog
                              std::function<Rate()> sourceRate)
     : stage_(stage), boxes_(boxes), files_(files), sourceRate_(std::move(sourceRate)) {
   static_assert(std::string_view(kRecordBranchId) == std::string_view(kRecordBranch));
+  static_assert(std::string_view(kOwnCameraNodeName) == std::string_view(kCameraNodeName));
   QPointer<OutputControl> self(this);
   stage_.setErrorHandler([self](const std::string& id, const std::string& message) {
     // A streaming thread of the stage: hand it to the GUI thread.
@@ -87,6 +90,43 @@ void OutputControl::stopRecording() {
 
 void OutputControl::stopAll() {
   stopRecording();
+  stopVirtualCamera();
+}
+
+bool OutputControl::cameraOn() const {
+  return stage_.hasBranch(kCameraBranch);
+}
+
+bool OutputControl::startVirtualCamera(const std::string& requested) {
+  if (cameraOn()) return true;
+  const CameraTarget t = resolveCameraTarget(requested);
+  if (!t.ok) {
+    boxes_.show("Cannot start the virtual camera:\n" + t.error, "Virtual Camera", kMbIconError);
+    return false;
+  }
+  prepareStage();
+  const std::string error = vz::startVirtualCamera(stage_, t.target);
+  if (!error.empty()) {
+    boxes_.show(error, "Virtual Camera", kMbIconError);
+    return false;
+  }
+  if (t.target != "pipewire") setOwnLoopbackDevice(t.target);
+  emit cameraChanged(true);
+  return true;
+}
+
+void OutputControl::stopVirtualCamera() {
+  if (!cameraOn()) return;
+  stage_.removeBranch(kCameraBranch, std::chrono::seconds(2));
+  setOwnLoopbackDevice({});
+  emit cameraChanged(false);
+}
+
+void OutputControl::toggleVirtualCamera() {
+  if (cameraOn())
+    stopVirtualCamera();
+  else
+    startVirtualCamera("auto");
 }
 
 double OutputControl::recordingSeconds() const {
@@ -100,6 +140,11 @@ void OutputControl::onBranchError(const std::string& id, const std::string& mess
     boxes_.show("Recording into " + recordingPath_ + " failed:\n" + message +
                     "\n\nThe video keeps running; what was recorded so far is kept.",
                 "Record", kMbIconError);
+    return;
+  }
+  if (id == kCameraBranch && cameraOn()) {
+    stopVirtualCamera();
+    boxes_.show("The virtual camera stopped:\n" + message, "Virtual Camera", kMbIconError);
     return;
   }
   if (id.empty()) boxes_.show("The outputs failed:\n" + message, "Outputs", kMbIconError);

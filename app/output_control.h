@@ -41,6 +41,12 @@ class OutputControl final : public QObject {
   // Everything finalised, as when the program closes.
   void stopAll();
 
+  // The virtual camera: requested as --virtual-camera takes it ("auto" from the menu).
+  bool startVirtualCamera(const std::string& requested);
+  void stopVirtualCamera();
+  void toggleVirtualCamera();
+  bool cameraOn() const;
+
   bool stageHasFrame() const { return stage_.hasSeenFrame(); }
   bool recording() const { return stage_.hasBranch(kRecordBranchId); }
   double recordingSeconds() const;
@@ -48,6 +54,7 @@ class OutputControl final : public QObject {
 
  signals:
   void recordingChanged(bool recording);
+  void cameraChanged(bool on);
 
  private:
   static constexpr const char* kRecordBranchId = "record";

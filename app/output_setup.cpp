@@ -29,14 +29,16 @@ OutputSetup::~OutputSetup() {
 
 void OutputSetup::applyStartOptions(const StartOptions& o) {
   control.setRecordCodec(o.recordCodec);
-  if (!o.record) return;
-  const std::string path = o.record->path;
+  if (!o.record && o.virtualCamera.empty()) return;
+  const std::string path = o.record ? o.record->path : std::string();
+  const std::string camera = o.virtualCamera;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   auto* wait = new QTimer(this);
-  connect(wait, &QTimer::timeout, this, [this, wait, path, deadline] {
+  connect(wait, &QTimer::timeout, this, [this, wait, path, camera, deadline] {
     if (!control.stageHasFrame() && std::chrono::steady_clock::now() < deadline) return;
     wait->deleteLater();
-    control.startRecording(path);
+    if (!camera.empty()) control.startVirtualCamera(camera);
+    if (!path.empty()) control.startRecording(path);
   });
   wait->start(20);
 }

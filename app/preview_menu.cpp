@@ -48,6 +48,12 @@ QMenu* PreviewMenu::build() {
     connect(a, &QAction::triggered, &outputs_, [this, name] { outputs_.setRecordCodec(name); });
   }
   codecs->setEnabled(!recording);
+
+  menu->addSeparator();
+  QAction* camera =
+      menu->addAction(tr("Virtual Camera"), &outputs_, &OutputControl::toggleVirtualCamera);
+  camera->setCheckable(true);
+  camera->setChecked(outputs_.cameraOn());
   return menu;
 }
 

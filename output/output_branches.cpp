@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "output/camera_target.h"
+
 namespace vz {
 
 std::string recordingDescription(const RecordFormat& f) {
@@ -63,18 +65,35 @@ std::string cameraDescription(const std::string& target) {
   return "videoconvert ! video/x-raw,format=YUY2 ! v4l2sink name=sink sync=false";
 }
 
+namespace {
+
+// PipeWire's sink (0.3.65) crashes on buffers that an upstream converter allocated from the
+// pool it proposes (they can come without memory); answered here, the converter uses its
+// own buffers and the sink copies each into its pool.
+GstPadProbeReturn keepOwnBuffers(GstPad*, GstPadProbeInfo* info, gpointer) {
+  return GST_QUERY_TYPE(GST_PAD_PROBE_INFO_QUERY(info)) == GST_QUERY_ALLOCATION
+             ? GST_PAD_PROBE_HANDLED
+             : GST_PAD_PROBE_OK;
+}
+
+}  // namespace
+
 std::string startVirtualCamera(OutputStage& stage, const std::string& target) {
   const std::string error =
       stage.addBranch(kCameraBranch, cameraDescription(target), [&](GstBin* bin) {
         GstElement* sink = gst_bin_get_by_name(bin, "sink");
         if (target == "pipewire") {
           // What the camera portal and device lists look for.
-          GstStructure* props =
-              gst_structure_new("props", "media.class", G_TYPE_STRING, "Video/Source", "media.role",
-                                G_TYPE_STRING, "Camera", "node.name", G_TYPE_STRING, "videozarnix",
-                                "node.description", G_TYPE_STRING, "Video Zarnix", nullptr);
+          GstStructure* props = gst_structure_new(
+              "props", "media.class", G_TYPE_STRING, "Video/Source", "media.role", G_TYPE_STRING,
+              "Camera", "node.name", G_TYPE_STRING, kCameraNodeName, "node.description",
+              G_TYPE_STRING, "Video Zarnix", nullptr);
           g_object_set(sink, "stream-properties", props, nullptr);
           gst_structure_free(props);
+          GstPad* pad = gst_element_get_static_pad(sink, "sink");
+          gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, keepOwnBuffers, nullptr,
+                            nullptr);
+          gst_object_unref(pad);
         } else {
           g_object_set(sink, "device", target.c_str(), nullptr);
         }

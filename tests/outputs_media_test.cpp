@@ -148,23 +148,45 @@ class RecordingProgram : public ::testing::Test {
   }
 };
 
-TEST_F(RecordingProgram, LosslessRecordingHoldsExactlyTheFrameFiltersBytes) {
-  // A clip whose frames are all alike (every one intra-coded from the same picture).
-  const fs::path clip = dir / "still.mpg";
-  run("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-      "'color=c=0x3080c0:s=320x240:r=25:d=3,drawbox=x=40:y=30:w=100:h=80:color=0xe0a020:t=fill,"
-      "drawgrid=w=32:h=32:color=white' -g 1 -c:v mpeg1video -q:v 2 " +
-      clip.string());
-  VideoEngine look;
-  look.mode = static_cast<uint8_t>(EffectMode::Overflow);
-  look.gainRed = 180;
-  look.gainBlue = 40;
-  look.tintRed = 300;
-  look.mirror = 1;
-  storeSlot(look, 2);
-  const fs::path bank = dir / "look.pvl";
-  ASSERT_EQ(saveBankFile(bank.string(), look), BankIo::Ok);
+// A clip whose frames are all alike (every one intra-coded from the same picture), a bank
+// with a look in slot C, and that look applied by the frame filter to the picture as the
+// program's graph decodes and converts it (320x240, top row first).
+struct Look {
+  fs::path clip, bank, source, reference;
+  std::string referenceBytes, sourceBytes;
+  explicit Look(const fs::path& dir, int seconds = 3)
+      : clip(dir / "still.mpg"),
+        bank(dir / "look.pvl"),
+        source(dir / "source.bgr"),
+        reference(dir / "reference.bgr") {
+    run("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+        "'color=c=0x3080c0:s=320x240:r=25:d=" +
+        std::to_string(seconds) +
+        ",drawbox=x=40:y=30:w=100:h=80:color=0xe0a020:t=fill,"
+        "drawgrid=w=32:h=32:color=white' -g 1 -c:v mpeg1video -q:v 2 " +
+        clip.string());
+    VideoEngine look;
+    look.mode = static_cast<uint8_t>(EffectMode::Overflow);
+    look.gainRed = 180;
+    look.gainBlue = 40;
+    look.tintRed = 300;
+    look.mirror = 1;
+    storeSlot(look, 2);
+    saveBankFile(bank.string(), look);
+    run("gst-launch-1.0 -q filesrc location=" + clip.string() +
+        " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" +
+        source.string());
+    run("head -c 230400 " + source.string() + " | " + VZ_FX_PATH + " --size 320x240 --bank " +
+        bank.string() + " --preset C > " + reference.string());
+    referenceBytes = readFile(reference);
+    sourceBytes = readFile(source).substr(0, referenceBytes.size());
+  }
+};
 
+TEST_F(RecordingProgram, LosslessRecordingHoldsExactlyTheFrameFiltersBytes) {
+  const Look look(dir);
+  const fs::path& clip = look.clip;
+  const fs::path& bank = look.bank;
   const fs::path out = dir / "look.mkv";
   start({"--bank", bank.string(), "--preset", "C", "--record", out.string(), "--record-codec",
          "ffv1", clip.string()});
@@ -173,21 +195,15 @@ TEST_F(RecordingProgram, LosslessRecordingHoldsExactlyTheFrameFiltersBytes) {
   const int status = stop(SIGTERM);
   ASSERT_TRUE(WIFEXITED(status)) << status;
 
-  // The same picture as the program's graph decodes and converts it, through the filter.
-  const fs::path source = dir / "source.bgr", reference = dir / "reference.bgr",
-                 decoded = dir / "decoded.bgr";
-  run("gst-launch-1.0 -q filesrc location=" + clip.string() +
-      " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" +
-      source.string());
-  run("head -c 230400 " + source.string() + " | " + VZ_FX_PATH + " --size 320x240 --bank " +
-      bank.string() + " --preset C > " + reference.string());
+  const fs::path decoded = dir / "decoded.bgr";
   run("gst-launch-1.0 -q filesrc location=" + out.string() +
       " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
       "location=" +
       decoded.string());
-  const std::string ref = readFile(reference), got = readFile(decoded);
+  const std::string& ref = look.referenceBytes;
+  const std::string got = readFile(decoded);
   ASSERT_EQ(ref.size(), 230400u);
-  ASSERT_NE(ref, readFile(source).substr(0, ref.size()));  // the look does change the picture
+  ASSERT_NE(ref, look.sourceBytes);  // the look does change the picture
   ASSERT_GE(got.size(), 10 * ref.size());
   // A frame from the middle: the first may predate the look, the last the close.
   const size_t middle = got.size() / ref.size() / 2;
