@@ -13,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
+#include "app/output_window.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
 #include "app/quit_signals.h"
@@ -71,6 +72,12 @@ int EffectApp::InitInstance(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Video Zarnix"));
   QApplication::setDesktopFileName(QStringLiteral("videozarnix"));
 
+  if (!command.options.outputScreen.empty() &&
+      findScreen(command.options.outputScreen) == nullptr) {
+    std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n",
+                 command.options.outputScreen.c_str(), int(QGuiApplication::screens().size()));
+    return 2;
+  }
   QtMessageBoxes boxes;
   QtFileDialogs files(nullptr);
   MonitorDeviceList devices;

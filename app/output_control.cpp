@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "app/output_window.h"
 #include "output/camera_target.h"
 #include "output/output_branches.h"
 #include "source/capture_devices.h"
@@ -91,6 +92,34 @@ void OutputControl::stopRecording() {
 void OutputControl::stopAll() {
   stopRecording();
   stopVirtualCamera();
+  closeOutputWindow();
+}
+
+OutputWindow* OutputControl::outputWindow() const {
+  return static_cast<OutputWindow*>(window_.data());
+}
+
+void OutputControl::toggleOutputWindow(QScreen* screen) {
+  const bool same = window_ && outputWindow()->shownOn() == screen;
+  closeOutputWindow();
+  if (same || screen == nullptr) return;
+  prepareStage();
+  auto* window = new OutputWindow(screen, stage_, [this](char letter) {
+    if (onLetter_) onLetter_(letter);
+  });
+  if (!window->error().empty()) {
+    const std::string error = window->error();
+    delete window;
+    boxes_.show("Cannot open the output window:\n" + error, "Output Window", kMbIconError);
+    return;
+  }
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window_ = window;
+  window->showFullScreen();
+}
+
+void OutputControl::closeOutputWindow() {
+  if (window_) delete window_.data();
 }
 
 bool OutputControl::cameraOn() const {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <string>
 
@@ -9,7 +11,11 @@
 #include "ui/file_dialogs.h"
 #include "ui/message_boxes.h"
 
+class QScreen;
+
 namespace vz {
+
+class OutputWindow;
 
 // The outputs as the user commands them (menu, F9, start-up options): recording now, the
 // virtual camera and output window later. GUI thread; failures go to message boxes, a
@@ -47,6 +53,13 @@ class OutputControl final : public QObject {
   void toggleVirtualCamera();
   bool cameraOn() const;
 
+  // The output window: opens on screen, or closes when it already shows there.
+  void toggleOutputWindow(QScreen* screen);
+  void closeOutputWindow();
+  OutputWindow* outputWindow() const;
+  // What a letter key in the output window does.
+  void setLetterHandler(std::function<void(char)> handler) { onLetter_ = std::move(handler); }
+
   bool stageHasFrame() const { return stage_.hasSeenFrame(); }
   bool recording() const { return stage_.hasBranch(kRecordBranchId); }
   double recordingSeconds() const;
@@ -67,6 +80,8 @@ class OutputControl final : public QObject {
   std::function<Rate()> sourceRate_;
   std::string recordCodec_;
   std::string recordingPath_;
+  QPointer<QWidget> window_;  // the OutputWindow while it shows
+  std::function<void(char)> onLetter_;
 };
 
 }  // namespace vz

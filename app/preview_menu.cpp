@@ -1,10 +1,14 @@
 #include "app/preview_menu.h"
 
 #include <QActionGroup>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include "app/output_control.h"
+#include "app/output_window.h"
 
 namespace vz {
 
@@ -54,6 +58,22 @@ QMenu* PreviewMenu::build() {
       menu->addAction(tr("Virtual Camera"), &outputs_, &OutputControl::toggleVirtualCamera);
   camera->setCheckable(true);
   camera->setChecked(outputs_.cameraOn());
+
+  QMenu* screens = menu->addMenu(tr("Output Window"));
+  for (QScreen* screen : QGuiApplication::screens()) {
+    const QString label = QStringLiteral("%1 (%2x%3)")
+                              .arg(screen->name())
+                              .arg(screen->size().width())
+                              .arg(screen->size().height());
+    QAction* a = screens->addAction(label);
+    a->setCheckable(true);
+    a->setChecked(outputs_.outputWindow() != nullptr &&
+                  outputs_.outputWindow()->shownOn() == screen);
+    QPointer<QScreen> target(screen);
+    connect(a, &QAction::triggered, &outputs_, [this, target] {
+      if (target) outputs_.toggleOutputWindow(target);
+    });
+  }
   return menu;
 }
 
