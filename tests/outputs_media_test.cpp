@@ -48,7 +48,10 @@ class OutputsOnTheGraph : public MediaTest {
  protected:
   OutputStage stage;
   OutputsOnTheGraph() { graph.setFrameSink(&stage); }
-  ~OutputsOnTheGraph() override { graph.releaseGraph(); }
+  ~OutputsOnTheGraph() override {
+    graph.releaseGraph();
+    graph.setFrameSink(nullptr);  // the stage goes before the graph
+  }
 };
 
 TEST_F(OutputsOnTheGraph, AConsumerThatBlocksNeverHoldsUpThePreview) {
