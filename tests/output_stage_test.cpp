@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -204,6 +205,46 @@ TEST_F(OutputStageTest, AnUnwritablePathFailsAndTheOtherOutputsGoOn) {
   EXPECT_NE(error.find("/proc/no/such/place.mkv"), std::string::npos) << error;
   EXPECT_FALSE(stage.hasBranch(kRecordBranch));
   ASSERT_TRUE(stage.running());
+  const uint64_t before = stage.framesPushed();
+  EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
+  EXPECT_FALSE(pullRows(stage, appsink).empty());
+}
+
+}  // namespace
+}  // namespace vz::test
+
+namespace vz::test {
+namespace {
+
+TEST_F(OutputStageTest, AFullDiskEndsTheRecordingAloneWithItsReason) {
+  std::mutex m;
+  std::string reported;
+  stage.setErrorHandler([&](const std::string& id, const std::string& message) {
+    std::lock_guard lock(m);
+    reported = id + ": " + message;
+  });
+  std::vector<uint8_t> f = frame(320, 240, [](int y) { return static_cast<uint8_t>(y); });
+  stage.takeFrame(f.data(), 320, 240);
+  addAppSink();
+  // The device that is always full: it opens, and every write fails.
+  const RecordFormatResult fmt = resolveRecordFormat("/dev/full.mkv", "ffv1");
+  RecordFormat full = fmt.format;
+  full.path = "/dev/full";
+  ASSERT_EQ(startRecording(stage, full), "");
+  ASSERT_TRUE(waitFor([&] {
+    stage.takeFrame(f.data(), 320, 240);
+    std::lock_guard lock(m);
+    return !reported.empty();
+  }));
+  {
+    std::lock_guard lock(m);
+    EXPECT_NE(reported.find("record: "), std::string::npos) << reported;
+    EXPECT_NE(reported.find("No space left"), std::string::npos) << reported;
+  }
+  const BranchReport r = stage.removeBranch(kRecordBranch, std::chrono::seconds(2));
+  EXPECT_FALSE(stage.hasBranch(kRecordBranch));
+  (void)r;
+  // The trunk and the other branch go on.
   const uint64_t before = stage.framesPushed();
   EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
   EXPECT_FALSE(pullRows(stage, appsink).empty());
