@@ -8,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
+#include "app/controller_command_line.h"
 #include "engine/video_engine.h"
 #include "presets/bank_file.h"
 
@@ -74,6 +76,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
       QStringLiteral("Show the processed video full screen on screen N (0-based) or NAME."),
       QStringLiteral("N|NAME"));
   parser.addOptions({help, bank, preset, record, recordCodec, virtualCamera, outputScreen});
+  addControllerOptions(parser);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("An MPEG file to play instead of the camera."),
                                QStringLiteral("[FILE]"));
@@ -95,6 +98,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
 
   CommandLine c;
   StartOptions& o = c.options;
+  if (QString error; !readControllerOptions(parser, o.controllers, &error))
+    return usageError(text(error));
   const QStringList positional = parser.positionalArguments();
   if (positional.size() > 1) return usageError("more than one FILE given");
   if (!positional.isEmpty()) o.file = text(positional.first());

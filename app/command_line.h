@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "control/controller_options.h"
 #include "output/record_format.h"
 
 namespace vz {
@@ -18,6 +19,7 @@ struct StartOptions {
   std::string recordCodec;    // for --record and the menu's recordings; empty: the default
   std::string virtualCamera;  // auto, pipewire or a device path; empty: none
   std::string outputScreen;   // a 0-based index or a screen name; empty: none
+  ControllerOptions controllers;
 };
 
 struct CommandLine {

@@ -3,13 +3,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
 
+#include "app/group_frame.h"
 #include "app/track_bar.h"
+#include "res/control_ids.h"
 
 namespace vz {
 
@@ -45,7 +46,7 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
       return label;
     }
     case ControlKind::GroupBox:
-      return new QGroupBox(caption, parent);
+      return new GroupFrame(caption, parent);
     case ControlKind::PushButton: {
       auto* button = new QPushButton(caption, parent);
       button->setAutoDefault(false);  // Enter is the dialog's, not the focused button's default
@@ -72,6 +73,10 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
   return nullptr;
 }
 
+bool isStatic(ControlKind kind) {
+  return kind < ControlKind::PushButton;
+}
+
 }  // namespace
 
 BuiltDialog buildDialog(QWidget* dialog,
@@ -84,6 +89,11 @@ BuiltDialog buildDialog(QWidget* dialog,
     if (widget == nullptr) widget = makeWidget(row, dialog);
     widget->setGeometry(unitsToPixelsX(row.x), unitsToPixelsY(row.y), unitsToPixelsX(row.width),
                         unitsToPixelsY(row.height));
+    // Statics are decoration and let clicks through, as in classic dialogs: a frame built
+    // over the radios it surrounds must not take their clicks. The preview is the exception:
+    // in full screen it covers the controls, and no click may reach them.
+    if (isStatic(row.kind) && row.id != kIdPreview)
+      widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     const bool tabStop = std::find(tabOrder.begin(), tabOrder.end(), row.id) != tabOrder.end() ||
                          (row.style & kHidden && row.id != kNoId);
     widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);

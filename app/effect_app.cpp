@@ -5,21 +5,27 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QMenu>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
+#include "app/controller_bridge.h"
+#include "app/controller_menu.h"
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
 #include "app/output_window.h"
+#include "app/preview_menu.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
 #include "app/quit_signals.h"
 #include "app/start_options.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
+#include "source/media_file_check.h"
 #include "source/media_graph_control.h"
 
 namespace vz {
@@ -46,9 +52,8 @@ int EffectApp::InitInstance(int argc, char** argv) {
   }
   const std::string& file = command.options.file;
   if (!file.empty()) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-      std::fprintf(stderr, "videozarnix: no such file: %s\n", file.c_str());
+    if (const std::string problem = whyNotPlayable(file); !problem.empty()) {
+      std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
       return 2;
     }
   }
@@ -101,6 +106,13 @@ int EffectApp::InitInstance(int argc, char** argv) {
       dialog.engine.fileName = file;
       dialog.startOnFile();
     }
+    ControllerBridge controllers(
+        dialog, command.options.controllers,
+        [&outputs](bool on, bool mayShowBox) { outputs.control.remoteRecord(on, mayShowBox); });
+    outputs.menu->setExtraItems([&controllers](QMenu& menu) {
+      menu.addSeparator();
+      addControllerMenuActions(menu, controllers);
+    });
     QTimer::singleShot(0, &dialog, [&] {
       applyStartOptions(dialog, command.options);
       outputs.applyStartOptions(command.options);

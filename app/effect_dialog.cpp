@@ -109,6 +109,7 @@ EffectDialog::EffectDialog(GraphFactory makeGraph, MessageBoxes& boxes, FileDial
   graph_ = makeGraph(engine);
   source_ = std::make_unique<SourceCommands>(engine, *graph_, *ops_, boxes, files,
                                              previewControl->frameTarget());
+  presets_ = std::make_unique<PresetSession>(engine, *ops_, boxes, files);
   bindControls();
   qApp->installEventFilter(this);
 }
@@ -283,16 +284,16 @@ void EffectDialog::OnColorCycle() {
   toggleFlag(engine.colorCycle);
 }
 void EffectDialog::OnPresetButton(int id) {
-  storeOrRecallPreset(engine, *ops_, id - kIdLetterA);
+  presets_->OnPresetButton(id - kIdLetterA);
 }
 void EffectDialog::OnSaveToggle() {
   toggleSaveArmed(engine);
 }
 void EffectDialog::OnSavePresets() {
-  savePresets(engine, *ops_, boxes_, files_);
+  presets_->OnSavePresets();
 }
 void EffectDialog::OnLoadPresets() {
-  loadPresets(engine, *ops_, boxes_, files_);
+  presets_->OnLoadPresets();
 }
 void EffectDialog::OnInfo() {
   showInfo(boxes_);
@@ -306,6 +307,7 @@ void EffectDialog::releaseGraphOnce() {
 }
 
 void EffectDialog::OnOK() {
+  if (!presets_->OnClosing()) return;  // looks not yet in a bank are never lost silently
   releaseGraphOnce();
   accept();
 }
@@ -315,6 +317,10 @@ void EffectDialog::OnClose() {
 }
 
 void EffectDialog::closeEvent(QCloseEvent* event) {
+  if (!presets_->OnClosing()) {
+    event->ignore();  // the user chose to stay, or the looks could not be saved
+    return;
+  }
   OnClose();
   QDialog::closeEvent(event);  // ends the run as Cancel does
 }
@@ -341,10 +347,11 @@ void EffectDialog::paintEvent(QPaintEvent*) {
 }
 
 void EffectDialog::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    const QPoint at = event->position().toPoint();
+  const QPoint at = event->position().toPoint();
+  // Only a click on the dialog's own surface picks; one passed on by the full-screen preview
+  // over the bars must not.
+  if (event->button() == Qt::LeftButton && childAt(at) == nullptr)
     pickCurrentColor(engine, *ops_, at.x(), at.y());
-  }
   QDialog::mousePressEvent(event);
 }
 

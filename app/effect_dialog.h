@@ -8,6 +8,7 @@
 #include "app/dialog_builder.h"
 #include "app/qt_dialog_ops.h"
 #include "engine/video_engine.h"
+#include "presets/preset_session.h"
 #include "source/graph_control.h"
 #include "source/source_commands.h"
 #include "ui/file_dialogs.h"
@@ -109,6 +110,7 @@ class EffectDialog final : public QDialog {
   std::unique_ptr<QtDialogOps> ops_;
   std::unique_ptr<GraphControl> graph_;
   std::unique_ptr<SourceCommands> source_;
+  std::unique_ptr<PresetSession> presets_;
   bool startOnFile_ = false;
   bool graphReleased_ = false;
   int graphReleases_ = 0;

@@ -46,7 +46,7 @@ bool OutputControl::startRecording(const std::string& path) {
   if (recording()) return true;
   const RecordFormatResult f = resolveRecordFormat(path, recordCodec_);
   if (!f.ok) {
-    boxes_.show("Cannot record into " + path + ":\n" + f.error, "Record", kMbIconError);
+    tell("Cannot record into " + path + ":\n" + f.error, "Record");
     return false;
   }
   // The folder of a dated recording may not exist yet.
@@ -55,12 +55,34 @@ bool OutputControl::startRecording(const std::string& path) {
   prepareStage();
   const std::string error = vz::startRecording(stage_, f.format);
   if (!error.empty()) {
-    boxes_.show(error, "Record", kMbIconError);
+    tell(error, "Record");
     return false;
   }
   recordingPath_ = f.format.path;
   emit recordingChanged(true);
   return true;
+}
+
+void OutputControl::tell(const std::string& text, const std::string& caption) {
+  if (!quiet_) {
+    boxes_.show(text, caption, kMbIconError);
+    return;
+  }
+  std::string line = text;
+  for (char& ch : line)
+    if (ch == '\n') ch = ' ';
+  std::fprintf(stderr, "videozarnix: %s\n", line.c_str());
+}
+
+void OutputControl::remoteRecord(bool on, bool mayShowBox) {
+  if (!on) {
+    stopRecording();
+    return;
+  }
+  if (recording()) return;
+  quiet_ = !mayShowBox;
+  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))));
+  quiet_ = false;
 }
 
 void OutputControl::recordAs() {

@@ -42,6 +42,9 @@ class OutputControl final : public QObject {
   void recordAs();
   // F9: stops a recording, or starts one into the default folder under a dated name.
   void toggleRecording();
+  // A controller's request: on starts as F9 does; failures go to stderr, not a box, when no
+  // box may be shown now.
+  void remoteRecord(bool on, bool mayShowBox);
   // Finalises the file and prints its summary line.
   void stopRecording();
   // Everything finalised, as when the program closes.
@@ -73,6 +76,8 @@ class OutputControl final : public QObject {
   static constexpr const char* kRecordBranchId = "record";
   void onBranchError(const std::string& id, const std::string& message);
   void prepareStage();
+  void tell(const std::string& text, const std::string& caption);
+  bool quiet_ = false;  // failures to stderr instead of a box
 
   OutputStage& stage_;
   MessageBoxes& boxes_;

@@ -74,6 +74,7 @@ QMenu* PreviewMenu::build() {
       if (target) outputs_.toggleOutputWindow(target);
     });
   }
+  if (extraItems_) extraItems_(*menu);
   return menu;
 }
 

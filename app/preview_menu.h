@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class QMenu;
 class QWidget;
@@ -19,10 +20,13 @@ class PreviewMenu final : public QObject {
 
   // The menu as it would open now; the caller owns it (tests trigger its actions).
   QMenu* build();
+  // Items of other features, added at the menu's end each time it is built.
+  void setExtraItems(std::function<void(QMenu&)> add) { extraItems_ = std::move(add); }
 
  private:
   QWidget* preview_;
   OutputControl& outputs_;
+  std::function<void(QMenu&)> extraItems_;
 };
 
 }  // namespace vz

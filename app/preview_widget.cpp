@@ -1,9 +1,10 @@
 #include "app/preview_widget.h"
 
 #include <QMetaObject>
+#include <QPaintEvent>
 #include <QPainter>
 
-#include "engine/stretch.h"
+#include "engine/frame_times.h"
 
 namespace vz {
 
@@ -16,17 +17,14 @@ PreviewWidget::PreviewWidget(QWidget* parent)
   setAutoFillBackground(false);
 }
 
-void PreviewWidget::paintEvent(QPaintEvent*) {
+void PreviewWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const FrameMailbox::View frame = mailbox_.latest();
-  if (frame.pixels == nullptr || width() <= 0 || height() <= 0) {
-    painter.fillRect(rect(), Qt::black);
-    return;
+  painter_.paint(painter, rect(), event->region(), frame);
+  if (kFrameTimesOn && frame.callbackStart != lastTraced_) {
+    lastTraced_ = frame.callbackStart;
+    reportFramePainted(frame.callbackStart);
   }
-  if (canvas_.size() != size()) canvas_ = QImage(size(), QImage::Format_BGR888);
-  stretchNearest(frame.pixels, frame.width, frame.height, canvas_.bits(), canvas_.width(),
-                 canvas_.height(), canvas_.bytesPerLine());
-  painter.drawImage(0, 0, canvas_);
 }
 
 }  // namespace vz

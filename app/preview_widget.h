@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QImage>
 #include <QWidget>
 
 #include "engine/frame_mailbox.h"
+#include "present/frame_painter.h"
 
 namespace vz {
 
@@ -24,7 +24,8 @@ class PreviewWidget final : public QWidget {
 
  private:
   FrameMailbox mailbox_;
-  QImage canvas_;  // reused while the size stays
+  FramePainter painter_;
+  int64_t lastTraced_ = 0;
 };
 
 }  // namespace vz

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "app/keyboard_focus.h"
 #include "app/track_bar.h"
 
 namespace vz {
@@ -109,6 +110,10 @@ void QtDialogOps::invalidateArea(const ClientRect& a) {
 void QtDialogOps::setWindowFramed(bool framed) {
   Qt::WindowFlags flags = dialog_->windowFlags();
   flags.setFlag(Qt::FramelessWindowHint, !framed);
+  if (flags == dialog_->windowFlags()) return;
+  // The new style re-creates the native window, which loses the keyboard; placeWindow gives
+  // it back to the control that had it.
+  focusAcrossRestyle_ = dialog_->focusWidget();
   dialog_->setWindowFlags(flags);  // takes effect when the window is placed and shown again
 }
 
@@ -119,6 +124,8 @@ void QtDialogOps::placeWindow(int x, int y, int width, int height) {
   dialog_->resize(std::max(1, width - frame.width()), std::max(1, height - frame.height()));
   dialog_->show();
   dialog_->raise();
+  returnKeyboard(dialog_, focusAcrossRestyle_);
+  focusAcrossRestyle_ = nullptr;
 }
 
 int QtDialogOps::screenWidth() const {

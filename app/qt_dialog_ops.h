@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include "app/dialog_builder.h"
@@ -44,6 +45,7 @@ class QtDialogOps final : public DialogOps {
  private:
   QWidget* dialog_;
   const BuiltDialog& built_;
+  QPointer<QWidget> focusAcrossRestyle_;
 };
 
 }  // namespace vz

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <cctype>
 
+#include "app/keyboard_focus.h"
+
 namespace vz {
 
 std::string anyCasePattern(const std::string& pattern) {
@@ -20,6 +22,7 @@ std::string anyCasePattern(const std::string& pattern) {
 }
 
 std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request, bool save) {
+  const KeyboardKeeper keeper;  // the keyboard goes back where it was when the dialog closes
   QFileDialog dialog(owner_);
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "app/keyboard_focus.h"
+
 namespace vz {
 
 int QtMessageBoxes::show(const std::string& text, const std::string& caption, unsigned style) {
@@ -26,15 +28,30 @@ int QtMessageBoxes::show(const std::string& text, const std::string& caption, un
       box.setIcon(QMessageBox::NoIcon);
       break;
   }
-  if ((style & 0xF) == kMbYesNo) {
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? kIdYes : kIdNo;
+  const KeyboardKeeper keeper;  // the keyboard goes back where it was when the box closes
+  switch (style & 0xF) {
+    case kMbYesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
+      box.setEscapeButton(QMessageBox::No);
+      return box.exec() == QMessageBox::Yes ? kIdYes : kIdNo;
+    case kMbYesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Yes);
+      box.setEscapeButton(QMessageBox::Cancel);
+      switch (box.exec()) {
+        case QMessageBox::Yes:
+          return kIdYes;
+        case QMessageBox::No:
+          return kIdNo;
+        default:
+          return kIdCancel;
+      }
+    default:
+      box.setStandardButtons(QMessageBox::Ok);
+      box.exec();
+      return kIdOk;
   }
-  box.setStandardButtons(QMessageBox::Ok);
-  box.exec();
-  return kIdOk;
 }
 
 }  // namespace vz

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/frame_times.h"
+
 namespace vz {
 
 FrameMailbox::FrameMailbox(std::function<void()> onFrameReady)
@@ -17,19 +19,30 @@ void FrameMailbox::receiveFrame(const uint8_t* pixels, int width, int height) {
   std::memcpy(b.bytes.data(), pixels, size);
   b.width = width;
   b.height = height;
-  back_ = static_cast<int>(middle_.exchange(back_ | kFresh, std::memory_order_acq_rel) & 3);
-  if (onFrameReady_ && !announced_.exchange(true, std::memory_order_acq_rel)) onFrameReady_();
+  if (kFrameTimesOn) b.callbackStart = frameCallbackStart();
+  const unsigned before = middle_.exchange(back_ | kFresh | kQueued, std::memory_order_acq_rel);
+  back_ = static_cast<int>(before & kIndex);
+  if (onFrameReady_ && !(before & kQueued)) onFrameReady_();
 }
 
 FrameMailbox::View FrameMailbox::latest() {
-  announced_.store(false, std::memory_order_release);
-  if (middle_.load(std::memory_order_acquire) & kFresh) {
-    front_ = static_cast<int>(middle_.exchange(front_, std::memory_order_acq_rel) & 3);
+  // Take a waiting frame, or else only clear the queued mark, in one step: a frame that
+  // arrives meanwhile makes the step retry, so it is either taken now or finds no repaint
+  // queued and asks for one.
+  unsigned seen = middle_.load(std::memory_order_relaxed);
+  while (seen & (kFresh | kQueued)) {
+    const unsigned next = (seen & kFresh) ? static_cast<unsigned>(front_) : (seen & ~kQueued);
+    if (middle_.compare_exchange_weak(seen, next, std::memory_order_acq_rel,
+                                      std::memory_order_relaxed))
+      break;
+  }
+  if (seen & kFresh) {
+    front_ = static_cast<int>(seen & kIndex);
     frontHasFrame_ = true;
   }
   if (!frontHasFrame_) return {};
   const Buffer& b = buffers_[front_];
-  return {b.bytes.data(), b.width, b.height};
+  return {b.bytes.data(), b.width, b.height, b.callbackStart};
 }
 
 }  // namespace vz

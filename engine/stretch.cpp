@@ -1,28 +1,109 @@
 #include "engine/stretch.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
-namespace vz {
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
-void stretchNearest(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst, int dstWidth,
-                    int dstHeight, std::ptrdiff_t dstStride) {
+namespace vz {
+namespace {
+
+#if defined(__x86_64__)
+// The two common scales, same width and twice the width, by byte shuffles: four source
+// pixels per 16-byte load. Returns how many of the `width` destination pixels from `left`
+// it wrote; the caller does the rest. Reads stay inside the row of `rowBytes`.
+__attribute__((target("ssse3"))) int shuffleRow(const uint8_t* in, std::ptrdiff_t rowBytes,
+                                                int scale, int left, int width, uint32_t* out) {
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xff000000u));
+  int x = 0;
+  if (scale == 1) {
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    for (; x + 4 <= width && 3 * std::ptrdiff_t{left + x} + 16 <= rowBytes; x += 4) {
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * (left + x)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                       _mm_or_si128(_mm_shuffle_epi8(p, spread), alpha));
+    }
+    return x;
+  }
+  const __m128i low = _mm_setr_epi8(0, 1, 2, -1, 0, 1, 2, -1, 3, 4, 5, -1, 3, 4, 5, -1);
+  const __m128i high = _mm_setr_epi8(6, 7, 8, -1, 6, 7, 8, -1, 9, 10, 11, -1, 9, 10, 11, -1);
+  if (left & 1) return 0;  // pairs must start on an even column
+  for (; x + 8 <= width && 3 * std::ptrdiff_t{(left + x) / 2} + 16 <= rowBytes; x += 8) {
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * ((left + x) / 2)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                     _mm_or_si128(_mm_shuffle_epi8(p, low), alpha));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4),
+                     _mm_or_si128(_mm_shuffle_epi8(p, high), alpha));
+  }
+  return x;
+}
+
+const bool kHaveShuffles = __builtin_cpu_supports("ssse3");
+#endif
+
+}  // namespace
+
+void NearestStretch::buildColumns(int srcWidth, int dstWidth) {
+  columns_.resize(static_cast<size_t>(dstWidth));
+  wordReadEnd_ = dstWidth;
+  for (int x = 0; x < dstWidth; ++x) {
+    const int from = static_cast<int>(static_cast<int64_t>(x) * srcWidth / dstWidth);
+    columns_[static_cast<size_t>(x)] = static_cast<uint32_t>(from) * 3;
+    if (from == srcWidth - 1 && wordReadEnd_ == dstWidth) wordReadEnd_ = x;
+  }
+  columnsSrcWidth_ = srcWidth;
+  columnsDstWidth_ = dstWidth;
+}
+
+void NearestStretch::draw(const uint8_t* src, int srcWidth, int srcHeight, int dstWidth,
+                          int dstHeight, Area area, uint32_t* areaPixels,
+                          std::ptrdiff_t strideBytes) {
   if (srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0) return;
+  const int left = std::max(area.left, 0), right = std::min(area.right, dstWidth);
+  const int top = std::max(area.top, 0), bottom = std::min(area.bottom, dstHeight);
+  if (left >= right || top >= bottom) return;
+  if (srcWidth != columnsSrcWidth_ || dstWidth != columnsDstWidth_)
+    buildColumns(srcWidth, dstWidth);
+
+  auto* firstRow = reinterpret_cast<uint8_t*>(areaPixels);
   const std::ptrdiff_t srcRowBytes = static_cast<std::ptrdiff_t>(srcWidth) * 3;
+  const uint32_t* columns = columns_.data() + left;  // indexed from the area's left edge
+  const int width = right - left;
+  const int wordEnd = std::clamp(wordReadEnd_, left, right) - left;
+  int scale = 0;  // a scale the shuffles handle, or 0
+#if defined(__x86_64__)
+  if (kHaveShuffles && (dstWidth == srcWidth || dstWidth == 2 * srcWidth))
+    scale = dstWidth / srcWidth;
+#endif
   const uint8_t* previousSource = nullptr;
-  for (int y = 0; y < dstHeight; ++y) {
-    uint8_t* out = dst + y * dstStride;
+  for (int y = top; y < bottom; ++y) {
+    uint8_t* row = firstRow + (y - top) * strideBytes;
     const int fromTop = static_cast<int>(static_cast<int64_t>(y) * srcHeight / dstHeight);
     const uint8_t* in = src + (srcHeight - 1 - fromTop) * srcRowBytes;
     if (in == previousSource) {  // a repeated row: copy the one just drawn
-      std::memcpy(out, out - dstStride, static_cast<size_t>(dstWidth) * 3);
+      std::memcpy(row, row - strideBytes, static_cast<size_t>(width) * 4);
       continue;
     }
     previousSource = in;
-    for (int x = 0; x < dstWidth; ++x) {
-      const uint8_t* p = in + 3 * (static_cast<int64_t>(x) * srcWidth / dstWidth);
-      out[3 * x] = p[0];
-      out[3 * x + 1] = p[1];
-      out[3 * x + 2] = p[2];
+    auto* out = reinterpret_cast<uint32_t*>(row);
+    int x = 0;
+#if defined(__x86_64__)
+    if (scale != 0) x = shuffleRow(in, srcRowBytes, scale, left, width, out);
+#endif
+    if constexpr (std::endian::native == std::endian::little) {
+      // One 4-byte read per pixel; its spare top byte becomes the opaque alpha.
+      for (; x < wordEnd; ++x) {
+        uint32_t word;
+        std::memcpy(&word, in + columns[x], 4);
+        out[x] = word | 0xff000000u;
+      }
+    }
+    for (; x < width; ++x) {
+      const uint8_t* p = in + columns[x];
+      out[x] = 0xff000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
     }
   }
 }

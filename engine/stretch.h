@@ -2,14 +2,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace vz {
 
-// Draws a whole bottom-up frame of packed 3-byte pixels into a top-down destination of any
-// size by nearest pixel: rows and columns are dropped or repeated, never blended.
-// Destination pixel (x, y) shows picture pixel (x * srcW / dstW, y * srcH / dstH) counted
-// from the top left. The destination keeps the source's byte order.
-void stretchNearest(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst, int dstWidth,
-                    int dstHeight, std::ptrdiff_t dstStride);
+// Draws a bottom-up frame of packed 3-byte pixels (blue, green, red) upright over a
+// destination of any size, by nearest pixel: rows and columns are dropped or repeated, never
+// blended. Destination pixel (x, y) shows picture pixel (x * srcW / dstW, y * srcH / dstH)
+// counted from the top left. The destination holds 32-bit words 0xffRRGGBB in the machine's
+// byte order, the layout window systems show without converting, so a window's own backing
+// image can be drawn into directly. The column table is kept while the widths stay.
+class NearestStretch {
+ public:
+  struct Area {  // destination pixels [left, right) x [top, bottom)
+    int left = 0, top = 0, right = 0, bottom = 0;
+  };
+
+  // Writes the area, clipped to the destination, and nothing else: `areaPixels` points at
+  // the clipped area's top left pixel, and destination rows are `strideBytes` apart.
+  void draw(const uint8_t* src, int srcWidth, int srcHeight, int dstWidth, int dstHeight, Area area,
+            uint32_t* areaPixels, std::ptrdiff_t strideBytes);
+
+ private:
+  void buildColumns(int srcWidth, int dstWidth);
+
+  std::vector<uint32_t> columns_;  // byte offset in a source row of each destination column
+  int columnsSrcWidth_ = 0;
+  int columnsDstWidth_ = 0;
+  int wordReadEnd_ = 0;  // columns before this may read 4 bytes without leaving the row
+};
 
 }  // namespace vz

@@ -57,10 +57,12 @@ fs::path targetOf(const std::string& path) {
   return target;
 }
 
-BankIo writeInPlace(const fs::path& target, const uint8_t (&bytes)[kBankBytes]) {
-  Fd fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-  if (fd.get() < 0) return BankIo::CannotOpen;
-  if (!writeAll(fd.get(), bytes, kBankBytes) || ::fsync(fd.get()) != 0 || !fd.close())
+// Overwrites the target's bytes where it stands, so every hard link sees them and owner and
+// permissions stay. The old bytes are overwritten before the file is cut to size, so a file
+// of at least a bank's length needs no new space.
+BankIo writeInPlace(Fd& fd, const uint8_t (&bytes)[kBankBytes]) {
+  if (::lseek(fd.get(), 0, SEEK_SET) != 0 || !writeAll(fd.get(), bytes, kBankBytes) ||
+      ::ftruncate(fd.get(), kBankBytes) != 0 || ::fsync(fd.get()) != 0 || !fd.close())
     return BankIo::CannotWrite;
   return BankIo::Ok;
 }
@@ -74,29 +76,32 @@ BankIo saveBankFile(const std::string& path, const VideoEngine& engine) {
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) return BankIo::CannotOpen;
+  // A file this user may not write is never replaced, though its folder would allow it.
+  Fd out(exists ? ::open(target.c_str(), O_WRONLY | O_CLOEXEC) : -1);
+  if (exists && out.get() < 0) return BankIo::CannotOpen;
 
   fs::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  // Short, so that it fits beside a target whose name is already as long as names get.
+  std::string temp = (dir / ".vzbank.XXXXXX").string();
   Fd fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) {
-    if (exists && ::access(target.c_str(), W_OK) == 0) return writeInPlace(target, bytes);
-    return BankIo::CannotOpen;
-  }
+  if (fd.get() < 0) return exists ? writeInPlace(out, bytes) : BankIo::CannotOpen;
   mode_t mode = existing.st_mode & 07777;
   if (!exists) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  const bool written = ::fchmod(fd.get(), mode) == 0 && writeAll(fd.get(), bytes, kBankBytes) &&
-                       ::fsync(fd.get()) == 0 && fd.close() &&
-                       ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!written) {
-    ::unlink(temp.c_str());
-    return BankIo::CannotWrite;
-  }
-  return BankIo::Ok;
+  // A rename would cut other hard links off and hand the file to whoever saves it: such a
+  // target is rewritten in place, once the copy has shown that the bytes fit on the disk.
+  const bool inPlace = exists && (existing.st_nlink > 1 ||
+                                  ::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0);
+  bool written = ::fchmod(fd.get(), mode) == 0 && writeAll(fd.get(), bytes, kBankBytes) &&
+                 ::fsync(fd.get()) == 0 && fd.close();
+  if (written && !inPlace) written = ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!written || inPlace) ::unlink(temp.c_str());
+  if (written && inPlace) return writeInPlace(out, bytes);
+  return written ? BankIo::Ok : BankIo::CannotWrite;
 }
 
 BankIo loadBankFile(const std::string& path, VideoEngine& engine) {

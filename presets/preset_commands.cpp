@@ -38,28 +38,32 @@ void completed(VideoEngine& engine, DialogOps& dialog, const std::string& path) 
 
 }  // namespace
 
-void storeOrRecallPreset(VideoEngine& engine, DialogOps& dialog, int slot) {
-  if (engine.saveArmed == 1)
+bool storeOrRecallPreset(VideoEngine& engine, DialogOps& dialog, int slot) {
+  const bool store = engine.saveArmed == 1;
+  if (store)
     storeSlot(engine, slot);
   else
     recallPreset(engine, dialog, slot);
   refreshControls(engine, dialog);
+  return store;
 }
 
 void toggleSaveArmed(VideoEngine& engine) {
   engine.saveArmed = (engine.saveArmed + 1) & 1;
 }
 
-void savePresets(VideoEngine& engine, DialogOps& dialog, MessageBoxes& boxes, FileDialogs& files) {
+bool savePresets(VideoEngine& engine, DialogOps& dialog, MessageBoxes& boxes, FileDialogs& files) {
   const std::optional<std::string> path = files.getSaveFileName(bankRequest(kOfnOverwritePrompt));
-  if (!path) return;
-  if (report(saveBankFile(*path, engine), *path, boxes)) completed(engine, dialog, *path);
+  if (!path || !report(saveBankFile(*path, engine), *path, boxes)) return false;
+  completed(engine, dialog, *path);
+  return true;
 }
 
-void loadPresets(VideoEngine& engine, DialogOps& dialog, MessageBoxes& boxes, FileDialogs& files) {
+bool loadPresets(VideoEngine& engine, DialogOps& dialog, MessageBoxes& boxes, FileDialogs& files) {
   const std::optional<std::string> path = files.getOpenFileName(bankRequest(kOfnFileMustExist));
-  if (!path) return;
-  if (report(loadBankFile(*path, engine), *path, boxes)) completed(engine, dialog, *path);
+  if (!path || !report(loadBankFile(*path, engine), *path, boxes)) return false;
+  completed(engine, dialog, *path);
+  return true;
 }
 
 std::string infoText() {

@@ -5,6 +5,7 @@
 
 namespace vz {
 
+// Statics first: the kinds before PushButton are decoration only.
 enum class ControlKind : uint8_t {
   BlackRect,   // static filled black (the preview, the rules)
   GreyRect,    // static filled grey (rules around the palette area)

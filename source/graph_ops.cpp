@@ -114,6 +114,9 @@ HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input) 
     if (convert != nullptr) gst_object_unref(gst_object_ref_sink(convert));
     return kEFail;
   }
+  // Two threads halve the conversion's time per frame (so a frame waits less before the
+  // effects) at about the same CPU.
+  g_object_set(convert, "n-threads", 2u, nullptr);
   gst_bin_add_many(GST_BIN(graph), decode, convert, nullptr);
   g_signal_connect(decode, "autoplug-continue", G_CALLBACK(continueOnlyForVideo), nullptr);
   // The handler holds the converter until the decoder bin goes away.

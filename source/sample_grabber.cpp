@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/frame_times.h"
+
 namespace vz {
 namespace {
 
@@ -87,6 +89,7 @@ gboolean grabberSetCaps(GstBaseTransform* trans, GstCaps* incaps, GstCaps*) {
 }
 
 GstFlowReturn grabberTransformIp(GstBaseTransform* trans, GstBuffer* buf) {
+  markFrameCallbackStart();
   GrabberState* st = stateOf(trans);
   // The acquire pairs with the GUI thread's release when it set the callback, so that
   // everything set up before the run is visible here.

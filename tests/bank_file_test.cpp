@@ -1,16 +1,21 @@
 // Bank files: the fixed 3840-byte format, all-or-nothing loads, and saves that never
-// destroy the file they replace.
+// destroy or take over the file they replace.
 #include "presets/bank_file.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "presets/preset_commands.h"
 #include "presets/preset_slot.h"
 #include "tests/test_frames.h"
 
@@ -60,77 +65,149 @@ TEST_F(BankFile, SaveThenLoadRestoresEverySlotWithinTheByteRange) {
   ASSERT_EQ(loadBankFile(file.string(), loaded), BankIo::Ok);
   for (int i = 0; i < kPresetInts; ++i)
     EXPECT_EQ(loaded.presetStore[i], e.presetStore[i] & 0xFF) << i;
-  EXPECT_EQ(loaded.presetStore[kSlotInts * 3 + kSlotSettings], 44);
-  EXPECT_EQ(loaded.presetStore[kSlotInts * 4 + kSlotSettings + 18], 255);
 }
 
 TEST_F(BankFile, ShortFilesChangeNothingAndLongOnesLoadTheirFirstBytes) {
   loaded.presetStore[5] = 123;
   write(dir / "short.pvl", std::string(1000, '\x01'));
-  EXPECT_EQ(loadBankFile((dir / "short.pvl").string(), loaded), BankIo::CannotRead);
-  EXPECT_EQ(loaded.presetStore[5], 123);
-  EXPECT_EQ(loaded.presetStore[0], 0);
   write(dir / "empty.pvl", "");
-  EXPECT_EQ(loadBankFile((dir / "empty.pvl").string(), loaded), BankIo::CannotRead);
-
   write(dir / "long.pvl", std::string(3840, '\x02') + "trailing bytes");
+  EXPECT_EQ(loadBankFile((dir / "short.pvl").string(), loaded), BankIo::CannotRead);
+  EXPECT_EQ(loadBankFile((dir / "empty.pvl").string(), loaded), BankIo::CannotRead);
+  EXPECT_EQ(loadBankFile(dir.string(), loaded), BankIo::CannotRead);  // a folder reads nothing
+  EXPECT_EQ(loadBankFile((dir / "missing.pvl").string(), loaded), BankIo::CannotOpen);
+  EXPECT_EQ(loaded.presetStore[5], 123);
   EXPECT_EQ(loadBankFile((dir / "long.pvl").string(), loaded), BankIo::Ok);
   EXPECT_EQ(loaded.presetStore[3839], 2);
-  EXPECT_EQ(loadBankFile((dir / "missing.pvl").string(), loaded), BankIo::CannotOpen);
-  EXPECT_EQ(loadBankFile(dir.string(), loaded), BankIo::CannotRead);  // a folder reads nothing
 }
 
-TEST_F(BankFile, SaveReplacesThroughALinkAndKeepsPermissions) {
-  const fs::path real = dir / "real.pvl", link = dir / "link.pvl";
-  write(real, "old");
-  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  fs::create_symlink("real.pvl", link);
-  e.presetStore[0] = 65;
-  ASSERT_EQ(saveBankFile(link.string(), e), BankIo::Ok);
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(fs::file_size(real), 3840u);
-  EXPECT_EQ(read(real)[0], 'A');
-  EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  int files = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
-  EXPECT_EQ(files, 2);  // no temporary file left behind
-}
+// Only the window title matters to a save; the other operations are never called.
+struct TitleOnly : DialogOps {
+  std::string title = "before";
+  void setWindowText(const std::string& t) override { title = t; }
+  bool hasControl(int) const override { return false; }
+  void setWindowPos(int, unsigned) override {}
+  void placeControl(int, int, int, int, int, Stacking) override {}
+  bool isControlVisible(int) const override { return false; }
+  void setSliderRange(int, int, int) override {}
+  int sliderPos(int) const override { return 0; }
+  void setSliderPos(int, int) override {}
+  void setSliderTickFrequency(int, int) override {}
+  void setSliderLineSize(int, int) override {}
+  void setSliderPageSize(int, int) override {}
+  void checkDlgButton(int, bool) override {}
+  bool isDlgButtonChecked(int) const override { return false; }
+  void checkRadioButton(int, int, int) override {}
+  void setFocusTo(int) override {}
+  void invalidateArea(const ClientRect&) override {}
+  void setWindowFramed(bool) override {}
+  void placeWindow(int, int, int, int) override {}
+  int screenWidth() const override { return 0; }
+  int screenHeight() const override { return 0; }
+  int iconWidth() const override { return 0; }
+  int iconHeight() const override { return 0; }
+};
 
-// Runs a save as an unprivileged user (the tests may run as root, who may write anywhere).
-BankIo saveAsNobody(const std::string& path, const VideoEngine& e) {
+// The chosen path, and every box shown as "|text|caption|style".
+struct PathAndBoxes : FileDialogs, MessageBoxes {
+  std::string path, seen;
+  std::optional<std::string> getOpenFileName(const FileDialogRequest&) override { return path; }
+  std::optional<std::string> getSaveFileName(const FileDialogRequest&) override { return path; }
+  int show(const std::string& text, const std::string& caption, unsigned style) override {
+    seen += "|" + text + "|" + caption + "|" + std::to_string(style);
+    return kIdOk;
+  }
+};
+
+// Runs Save Presets as an unprivileged user (the tests may run as root, who may write
+// anywhere) with writes capped at fileSizeLimit bytes; true when the window title and the
+// boxes shown are as expected.
+bool savesAsNobody(const std::string& path, VideoEngine& e, rlim_t fileSizeLimit,
+                   const std::string& expected) {
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-    ::_exit(static_cast<int>(saveBankFile(path, e)));
+    if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 ||
+                            ::setuid(65534) != 0 || ::getuid() == 0))
+      ::_exit(100);
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the cap fails as on a full disk
+    const rlimit cap{fileSizeLimit, fileSizeLimit};
+    TitleOnly dialog;
+    PathAndBoxes ui;
+    ui.path = path;
+    if (::setrlimit(RLIMIT_FSIZE, &cap) == 0) savePresets(e, dialog, ui, ui);
+    const std::string seen = dialog.title + ui.seen;
+    if (seen != expected) std::fprintf(stderr, "saw: %s\n", seen.c_str());
+    ::_exit(seen == expected ? 0 : 1);
   }
-  int status = 0;
+  int status = -1;
   ::waitpid(child, &status, 0);
-  return static_cast<BankIo>(WEXITSTATUS(status));
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST_F(BankFile, FailedSaveLeavesTheOldFileIntact) {
-  const fs::path file = dir / "kept.pvl";
-  write(file, "old bank");
-  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                           fs::perms::others_read | fs::perms::others_exec);
-  EXPECT_EQ(saveAsNobody(file.string(), e), BankIo::CannotOpen);
-  EXPECT_EQ(read(file), "old bank");
-  EXPECT_EQ(saveAsNobody((dir / "new.pvl").string(), e), BankIo::CannotOpen);
-  EXPECT_FALSE(fs::exists(dir / "new.pvl"));
-}
-
-TEST_F(BankFile, WritesInPlaceWhereOnlyTheFileItselfIsWritable) {
-  const fs::path file = dir / "shared.pvl";
-  write(file, "old bank");
-  fs::permissions(file, fs::perms::all);
-  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                           fs::perms::others_read | fs::perms::others_exec);
-  e.presetStore[1] = 66;
-  EXPECT_EQ(saveAsNobody(file.string(), e), BankIo::Ok);
-  EXPECT_EQ(fs::file_size(file), 3840u);
-  EXPECT_EQ(read(file)[1], 'B');
+TEST_F(BankFile, SavesAsAnUnprivilegedUserReplaceOnlyWhatTheyMayAndKeepLinksAndOwners) {
+  enum Extra { None, HardLink, SymLink };
+  enum Outcome { Saved, CannotOpen, CannotWrite };
+  struct Case {
+    const char* what;
+    mode_t folder, file;  // file 0: a new one; else the old bank, owned by the test's user
+    Extra extra;
+    size_t nameLength;  // of the file saved, with ".pvl"
+    rlim_t fileSizeLimit;
+    Outcome outcome;
+  };
+  const rlim_t kNoCap = RLIM_INFINITY;
+  const Case cases[] = {
+      {"read-only file, writable folder", 0777, 0444, None, 8, kNoCap, CannotOpen},
+      {"read-only file and folder", 0755, 0444, None, 8, kNoCap, CannotOpen},
+      {"new file, read-only folder", 0755, 0, None, 8, kNoCap, CannotOpen},
+      {"writable file, read-only folder", 0755, 0666, None, 8, kNoCap, Saved},
+      {"another owner's writable file", 0777, 0666, None, 8, kNoCap, Saved},
+      {"a second hard link", 0777, 0666, HardLink, 8, kNoCap, Saved},
+      {"through a symbolic link", 0777, 0646, SymLink, 8, kNoCap, Saved},
+      {"hard link, disk full", 0777, 0666, HardLink, 8, 1000, CannotWrite},
+      {"writable file, disk full", 0777, 0666, None, 8, 1000, CannotWrite},
+      {"new file, 248-byte name", 0777, 0, None, 248, kNoCap, Saved},
+      {"new file, 255-byte name", 0777, 0, None, 255, kNoCap, Saved},
+  };
+  e.presetStore[0] = 'N';
+  auto summary = [](const fs::path& p) {  // first byte and length
+    const std::string bytes = read(p);
+    return bytes.empty() ? "" : bytes.substr(0, 1) + " " + std::to_string(bytes.size());
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::chmod(dir.c_str(), 0700);
+    for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
+    const fs::path file = dir / (std::string(c.nameLength - 4, 'b') + ".pvl");
+    const fs::path other = dir / "other.pvl";  // the hard link, or the symbolic link's target
+    const fs::path real = c.extra == SymLink ? other : file;
+    if (c.file) {
+      write(real, "old bank");
+      ::chmod(real.c_str(), c.file);
+      if (c.extra == HardLink) fs::create_hard_link(file, other);
+      if (c.extra == SymLink) fs::create_symlink(other.filename(), file);
+    }
+    struct stat before {
+    }, after{};
+    ::stat(real.c_str(), &before);
+    ::chmod(dir.c_str(), c.folder);
+    const std::string failure[] = {"", "|Can not open...|" + file.string() + "|8240",
+                                   "|Could not write...|Error|16"};
+    EXPECT_TRUE(savesAsNobody(
+        file.string(), e, c.fileSizeLimit,
+        c.outcome == Saved ? "BANK:  " + file.string() : "before" + failure[c.outcome]));
+    ::chmod(dir.c_str(), 0700);
+    ::stat(real.c_str(), &after);
+    EXPECT_EQ(summary(real), c.outcome == Saved ? "N 3840" : c.file ? "o 8" : "");
+    EXPECT_EQ(summary(other), c.extra != None ? summary(file) : "");
+    EXPECT_EQ(fs::is_symlink(file), c.extra == SymLink);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
+    EXPECT_EQ(files, (c.extra != None ? 2u : 1u) - (!c.file && c.outcome != Saved));  // no temp
+    EXPECT_TRUE(c.extra != HardLink || after.st_ino == before.st_ino);
+    EXPECT_EQ(after.st_uid, c.file ? before.st_uid : after.st_uid);  // the owner stays
+    EXPECT_EQ(after.st_mode, c.file ? before.st_mode : after.st_mode);
+  }
 }
 
 TEST_F(BankFile, ALoadedBankOfAnyBytesRecallsLooksEveryModeCanProcess) {

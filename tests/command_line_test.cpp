@@ -58,6 +58,7 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
       {{"--record-codec", "mpeg2"}, "unknown recording codec"},
       {{"--virtual-camera", "somewhere"}, "--virtual-camera"},
       {{"--preset", "A", "--preset", "B"}, "more than once"},
+      {{"--osc-port", "notaport"}, ""},  // the controllers' options join the same rules
   };
   for (const auto& c : cases) {
     const CommandLine r = parse(c.args);
@@ -71,9 +72,9 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
 
 TEST_F(CommandLineTest, ReadsEveryOption) {
   const std::string rec = (dir / "set").string();
-  const CommandLine r =
-      parse({"--bank", bank, "--preset", "f", "--record", rec, "--record-codec", "FFV1",
-             "--virtual-camera", "pipewire", "--output-screen", "1", "clip.mpg"});
+  const CommandLine r = parse({"--bank", bank, "--preset", "f", "--record", rec, "--record-codec",
+                               "FFV1", "--virtual-camera", "pipewire", "--output-screen", "1",
+                               "--osc-port", "0", "--midi", "none", "clip.mpg"});
   ASSERT_TRUE(r.run) << r.message;
   EXPECT_EQ(r.options.file, "clip.mpg");
   EXPECT_EQ(r.options.bankFile, bank);
@@ -83,6 +84,8 @@ TEST_F(CommandLineTest, ReadsEveryOption) {
   EXPECT_EQ(r.options.record->codec, VideoCodec::Ffv1);
   EXPECT_EQ(r.options.virtualCamera, "pipewire");
   EXPECT_EQ(r.options.outputScreen, "1");
+  EXPECT_EQ(r.options.controllers.oscPort, 0);
+  EXPECT_FALSE(r.options.controllers.midi);
 
   const CommandLine plain = parse({});
   ASSERT_TRUE(plain.run);
@@ -133,8 +136,9 @@ TEST_F(CommandLineTest, ProgramRefusesBeforeAnyWindow) {
   out.clear();
   while (fgets(line, sizeof line, pipe)) out += line;
   EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
-  for (const char* option : {"--bank", "--preset", "--record ", "--record-codec",
-                             "--virtual-camera", "--output-screen", "Usage: videozarnix"})
+  for (const char* option :
+       {"--bank", "--preset", "--record ", "--record-codec", "--virtual-camera", "--output-screen",
+        "--midi", "--osc-port", "Usage: videozarnix"})
     EXPECT_NE(out.find(option), std::string::npos) << option;
 }
 

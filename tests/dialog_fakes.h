@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/file_dialogs.h"
-#include "ui/message_boxes.h"
 #include "engine/video_engine.h"
 #include "source/graph_control.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_boxes.h"
 
 namespace vz::test {
 
@@ -18,13 +18,15 @@ struct ShownBox {
 };
 
 // Message boxes answering questions from a script (Yes when it runs out); a box with only
-// OK answers OK. Every box shown is remembered.
+// OK answers OK. Every box shown is remembered; with `forwardTo` set, that shows and answers.
 struct ScriptedBoxes : MessageBoxes {
   std::deque<int> answers;
   std::vector<ShownBox> shown;
+  MessageBoxes* forwardTo = nullptr;
   int show(const std::string& text, const std::string& caption, unsigned style) override {
     shown.push_back({text, caption, style});
-    if ((style & 0xF) != kMbYesNo) return kIdOk;
+    if (forwardTo) return forwardTo->show(text, caption, style);
+    if ((style & 0xF) == kMbOk) return kIdOk;
     if (answers.empty()) return kIdYes;
     const int a = answers.front();
     answers.pop_front();
@@ -37,14 +39,17 @@ struct ScriptedBoxes : MessageBoxes {
   }
 };
 
-// File dialogs answered from a script; nullopt is a cancel.
+// File dialogs answered from a script; nullopt is a cancel. With `forwardTo` set, that
+// shows and answers them.
 struct ScriptedFiles : FileDialogs {
   std::deque<std::optional<std::string>> answers;
   std::vector<FileDialogRequest> requests;
   std::vector<bool> wasSave;
+  FileDialogs* forwardTo = nullptr;
   std::optional<std::string> next(const FileDialogRequest& r, bool save) {
     requests.push_back(r);
     wasSave.push_back(save);
+    if (forwardTo) return save ? forwardTo->getSaveFileName(r) : forwardTo->getOpenFileName(r);
     if (answers.empty()) return std::nullopt;
     auto a = answers.front();
     answers.pop_front();

@@ -1,9 +1,13 @@
 // The main dialog on the offscreen platform: template, start-up, painting, source commands
 // and closing.
+#include <QGroupBox>
 #include <QImage>
+#include <cstdio>
+#include <fstream>
 #include <set>
 
 #include "app/preview_widget.h"
+#include "app/qt_file_dialogs.h"
 #include "app/track_bar.h"
 #include "res/dialog_template.h"
 #include "tests/dialog_fixture.h"
@@ -95,6 +99,66 @@ TEST_F(Dialog, FocusStartsOnRedInvertAndTabFollowsTheListedOrder) {
   EXPECT_EQ(graph->calls.size(), 3u);  // none of that touched the graph
 }
 
+// Records the first widget a mouse press reaches, and swallows the click so that nothing acts.
+class PressProbe : public QObject {
+ public:
+  PressProbe() { qApp->installEventFilter(this); }
+  ~PressProbe() override { qApp->removeEventFilter(this); }
+  QWidget* receiverOfClickAt(QWidget* window, QPoint at) {
+    receiver_ = nullptr;
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    return receiver_;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type t = event->type();
+    if (!watched->isWidgetType() ||
+        (t != QEvent::MouseButtonPress && t != QEvent::MouseButtonRelease &&
+         t != QEvent::MouseButtonDblClick))
+      return false;
+    if (t == QEvent::MouseButtonPress && receiver_ == nullptr)
+      receiver_ = static_cast<QWidget*>(watched);
+    return true;
+  }
+
+ private:
+  QWidget* receiver_ = nullptr;
+};
+
+TEST_F(Dialog, ClicksThroughTheWindowReachTheControlUnderThem) {
+  std::vector<QWidget*> controls;
+  for (const ControlRow& r : dialogTemplate())
+    if (r.kind >= ControlKind::PushButton && !(r.style & kHidden)) controls.push_back(w(r.id));
+  ASSERT_EQ(controls.size(), 83u);
+  PressProbe probe;
+  auto expectEachTakesItsClick = [&](const char* when) {
+    for (QWidget* control : controls)
+      EXPECT_EQ(probe.receiverOfClickAt(dialog.get(), control->geometry().center()), control)
+          << "control " << control->objectName().toStdString() << " " << when;
+  };
+  expectEachTakesItsClick("at start-up");
+
+  button(kIdFullScreen)->click();
+  QApplication::processEvents();
+  const QRect screen(QPoint(0, 0), dialog->size());
+  std::vector<QPoint> points;
+  for (int x = 3; x < screen.width(); x += 61)
+    for (int y = 3; y < screen.height(); y += 47) points.emplace_back(x, y);
+  for (QWidget* control : controls)
+    if (screen.contains(control->geometry().center()))
+      points.push_back(control->geometry().center());
+  for (QPoint at : points)
+    EXPECT_EQ(probe.receiverOfClickAt(dialog.get(), at), w(kIdPreview)) << at.x() << "," << at.y();
+  qApp->removeEventFilter(&probe);  // a click that acts, on the video over the colour bars
+  clickAt(QPoint(750, 100));
+  qApp->installEventFilter(&probe);
+  EXPECT_EQ(engine().currentRed, 255) << "picked a colour through the full-screen video";
+
+  key(kIdMirror, Qt::Key_Escape);
+  expectEachTakesItsClick("after full screen and back");
+}
+
 TEST_F(Dialog, PaintsSwatchesBarsCurrentColourAndMarkers) {
   const QImage image = dialog->grab().toImage();
   EXPECT_EQ(image.pixelColor(848, 22), QColor(240, 240, 240));
@@ -107,6 +171,23 @@ TEST_F(Dialog, PaintsSwatchesBarsCurrentColourAndMarkers) {
     EXPECT_EQ(image.pixelColor(x, 12), QColor(Qt::white)) << x;
   EXPECT_EQ(image.pixelColor(750, 14), QColor(255, 0, 0));
   EXPECT_EQ(image.pixelColor(360, 240), QColor(Qt::black));  // the preview before any frame
+}
+
+TEST_F(Dialog, GroupBoxTitlesSitOnTheTopEdgeOfTheirFrames) {
+  const QImage image = dialog->grab().toImage();
+  const QColor background = dialog->palette().color(QPalette::Window);
+  int boxes = 0;
+  for (const QGroupBox* box : dialog->findChildren<QGroupBox*>()) {
+    ++boxes;
+    // The frame's top line, found down the box's right end, right of any title.
+    const QRect r = box->geometry();
+    int line = r.top();
+    while (line < r.bottom() && image.pixelColor(r.right() - 3, line) == background) ++line;
+    EXPECT_LT(line - r.top(), box->fontMetrics().height())
+        << box->title().toStdString() << ": the frame starts below the title";
+    EXPECT_GE(line - r.top(), box->fontMetrics().height() / 3) << box->title().toStdString();
+  }
+  EXPECT_EQ(boxes, 7);
 }
 
 TEST_F(Dialog, MpegBeforeAnyFileExplainsAndKeepsTheCameraRunning) {
@@ -148,6 +229,58 @@ TEST_F(Dialog, SelectMpegThenMpegPlaysTheFile) {
   EXPECT_EQ(graph->calls.back(), "run");
   EXPECT_EQ(graph->calls[graph->calls.size() - 2], "startSource capture");
   EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Dialog, FocusStaysPutAcrossLetterButtonsBoxesAndFileDialogs) {
+  TypedAnswerBoxes real;  // each box shown for real and closed by a typed Return
+  boxes.forwardTo = &real;
+  const std::string shortBank = ::testing::TempDir() + "vz-short.pvl";
+  std::ofstream(shortBank) << "too short";
+  files.answers = {shortBank};
+  QtFileDialogs realFiles(nullptr);
+  auto cancelledFileDialog = [&] {  // shown for real and closed by a typed Escape
+    files.forwardTo = &realFiles;
+    QTimer::singleShot(200, [] {
+      if (QWidget* d = QApplication::activeModalWidget())
+        QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+    });
+    realClick(kIdSelectMpeg);
+    files.forwardTo = nullptr;
+  };
+  auto focusIsOn = [&](int id) { EXPECT_EQ(QApplication::focusWidget(), w(id)) << id; };
+  const int result = inModalRun({
+      [&] { realClick(kIdLetterA); }, [&] { focusIsOn(kIdLetterA); },
+      [&] { realClick(kIdMpegRadio); },  // "File not selected"
+      [&] { focusIsOn(kIdMpegRadio); },
+      [&] { realClick(kIdLoadPresets); },  // "Error": the bank is short
+      [&] { focusIsOn(kIdLoadPresets); }, cancelledFileDialog, [&] { focusIsOn(kIdSelectMpeg); },
+      [&] { typeKey(Qt::Key_Return); },  // Select MPEG again, not OK
+  });
+  std::remove(shortBank.c_str());
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[0].caption, "File not selected");
+  EXPECT_EQ(boxes.shown[1].caption, "Error");
+  EXPECT_EQ(files.requests.size(), 3u);
+  EXPECT_TRUE(engine().fileName.empty());
+  EXPECT_EQ(result, QDialog::Rejected);
+}
+
+TEST(QtMessageBoxes, KeysAnswerEachButtonSet) {
+  const struct {
+    unsigned buttons;
+    Qt::Key key;
+    int answer;
+  } cases[] = {
+      {kMbOk, Qt::Key_Escape, kIdOk},     {kMbYesNo, Qt::Key_Return, kIdYes},
+      {kMbYesNo, Qt::Key_Escape, kIdNo},  {kMbYesNoCancel, Qt::Key_Return, kIdYes},
+      {kMbYesNoCancel, Qt::Key_N, kIdNo}, {kMbYesNoCancel, Qt::Key_Escape, kIdCancel},
+  };
+  for (const auto& c : cases) {
+    TypedAnswerBoxes boxes;
+    boxes.keys = {c.key};
+    EXPECT_EQ(boxes.show("Question?", "Caption", c.buttons | kMbIconQuestion), c.answer)
+        << c.buttons << " " << c.key;
+  }
 }
 
 TEST_F(Dialog, HiddenSourceButtonsKeepTheirCommands) {

@@ -1,7 +1,11 @@
 // Worked values of the effect modes, on frames small enough to check by hand.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sstream>
+
 #include "tests/test_frames.h"
+#include "tools/fx_options.h"
 
 namespace vz::test {
 namespace {
@@ -30,17 +34,64 @@ class Effects : public ::testing::Test {
   void SetUp() override { e = VideoEngine(); }
 };
 
-TEST_F(Effects, SourceAndUnknownModesLeaveEveryByte) {
-  const Frame f = randomFrame(13, 7, 1);
-  for (int mode : {0, 10, 128, 255}) {
-    e.mode = static_cast<uint8_t>(mode);
-    EXPECT_EQ(run(f, 13, 7), f) << mode;
+// One uniform 3x3 frame through one look (frame filter options), pixel (at, at) checked.
+TEST_F(Effects, WorkedValuesOnUniformFrames) {
+  const std::string overflow = "--mode overflow --gain 12,12,12 --output 32,32,32 --color 100 ";
+  const std::string lut = "--mode lut --lutmask 15,0,0 --output 32,0,0 ";
+  struct Case {
+    std::string look;
+    Rgb in;
+    int at;
+    Rgb want;
+  };
+  const Case cases[] = {
+      {overflow, {200, 100, 50}, 2, {199, 99, 49}},                      // unity scales by 255/256
+      {overflow + "--gain 24,12,12", {200, 100, 50}, 2, {143, 99, 49}},  // 400 wraps to 144
+      {overflow + "--tint 128,0,0", {200, 0, 0}, 2, {99, 100, 0}},       // halfway to green
+      {overflow + "--lowpass 0,0,0 --quantize 8,200,3", {255, 255, 255}, 2, {0, 0, 247}},
+      {lut, {255, 255, 255}, 2, {240, 240, 240}},  // white takes the top entry
+      {lut, {0, 0, 0}, 2, {0, 0, 0}},
+      {lut + "--invert 1,0,0", {0, 0, 0}, 0, {240, 240, 240}},  // black takes entry 0
+      {lut + "--invert 1,0,0", {255, 255, 255}, 0, {0, 0, 0}},
+      {lut + "--invert 2,0,0", {0, 0, 0}, 0, {0, 0, 0}},  // only a byte of exactly 1 inverts
+      {"--mode lut2 --output 32,0,0 --lutmask 15,0,0", {255, 255, 255}, 0, {0, 0, 0}},  // lag
+      {"--mode bwinvert", {10, 20, 31}, 0, {20, 20, 20}},
+      {"--mode bwinvert --invert 1,0,0", {10, 20, 31}, 0, {235, 235, 235}},
+      {"--mode greenbluegrey", {200, 20, 31}, 0, {25, 25, 25}},
+      {"--mode colorinvert --invert 1,0,7", {10, 20, 30}, 2, {245, 20, 30}},
+  };
+  for (const Case& c : cases) {
+    e = VideoEngine();
+    std::istringstream words("--size 3x3 " + c.look);
+    applyFxOptions({std::istream_iterator<std::string>(words), {}}, e);
+    EXPECT_EQ(at(run(uniformFrame(3, 3, c.in.r, c.in.g, c.in.b), 3, 3), 3, c.at, c.at), c.want)
+        << c.look;
   }
+  // Lut2 rewrites all three bytes with the saturated entry, here halfway to the mean.
+  e = VideoEngine();
+  e.mode = 5, e.outputRed = 32, e.lutMaskRed = 15, e.colorAmount = 50;
+  e.paletteRed[0] = 250, e.paletteGreen[0] = 10, e.paletteBlue[0] = 40;  // white's entry
+  EXPECT_EQ(at(run(uniformFrame(3, 3, 255, 255, 255), 3, 3), 3, 2, 2), (Rgb{175, 55, 70}));
+  // Mask 30 drops odd levels (16 takes entry 15); the palette's low byte is stored.
+  e = VideoEngine();
+  e.mode = 3, e.outputRed = 32, e.lutMaskRed = 30;
+  for (int k = 0; k < kPaletteSize; ++k) e.paletteRed[k] = 256 + k, e.paletteGreen[k] = -k;
+  EXPECT_EQ(at(run(uniformFrame(1, 1, 16, 16, 16), 1, 1), 1, 0, 0), (Rgb{15, 241, 0}));
+  EXPECT_EQ(at(run(uniformFrame(1, 1, 32, 32, 32), 1, 1), 1, 0, 0), (Rgb{13, 256 - 13, 32}));
 }
 
-TEST_F(Effects, FreshEngineOverflowIsBlackBecauseGainsAreZero) {
-  e.mode = 1;
-  EXPECT_EQ(run(randomFrame(9, 5, 2), 9, 5), Frame(9 * 5 * 3, 0));
+// Source, unknown modes, Negative twice, and Smear on frames too small for it.
+TEST_F(Effects, FramesComeBackUnchangedWhereNothingApplies) {
+  const std::tuple<int, int, int, int> cases[] = {{0, 13, 7, 1},  {10, 13, 7, 1}, {128, 5, 3, 1},
+                                                  {255, 5, 3, 1}, {7, 2, 9, 1},   {7, 9, 2, 1},
+                                                  {7, 1, 1, 1},   {9, 7, 3, 2}};
+  for (const auto& [mode, w, h, passes] : cases) {
+    e.mode = static_cast<uint8_t>(mode);
+    const Frame f = randomFrame(w, h, 1);
+    Frame out = f;
+    for (int pass = 0; pass < passes; ++pass) out = run(out, w, h);
+    EXPECT_EQ(out, f) << "mode " << mode << ", " << w << "x" << h;
+  }
 }
 
 TEST_F(Effects, OverflowAtUnityShiftsOnePixelDiagonallyAndScales255To254) {
@@ -50,114 +101,26 @@ TEST_F(Effects, OverflowAtUnityShiftsOnePixelDiagonallyAndScales255To254) {
   const Frame out = run(in, 6, 4);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 6; ++x) {
-      if (x == 0 || y == 0) {
-        EXPECT_EQ(at(out, 6, x, y), (Rgb{0, 0, 0}));
-        continue;
-      }
-      const Rgb was = at(in, 6, x - 1, y - 1);
+      const Rgb was = x == 0 || y == 0 ? Rgb{0, 0, 0} : at(in, 6, x - 1, y - 1);
       EXPECT_EQ(at(out, 6, x, y), (Rgb{was.r * 255 / 256, was.g * 255 / 256, was.b * 255 / 256}));
     }
+  e.colorAmount = 0;  // without colour every channel is the mean
+  const Frame grey = run(randomFrame(8, 8, 4), 8, 8);
+  for (size_t i = 0; i < grey.size(); i += 3)
+    EXPECT_TRUE(grey[i] == grey[i + 1] && grey[i] == grey[i + 2]);
 }
 
-TEST_F(Effects, OverflowWorkedValuesOnAUniformFrame) {
-  setUnity(e);
-  e.mode = 1;
-  EXPECT_EQ(at(run(uniformFrame(4, 4, 200, 100, 50), 4, 4), 4, 2, 2), (Rgb{199, 99, 49}));
-  e.gainRed = 24;  // 200 * 24 / 12 = 400 wraps to 144
-  EXPECT_EQ(at(run(uniformFrame(4, 4, 200, 100, 50), 4, 4), 4, 2, 2), (Rgb{143, 99, 49}));
-  e.gainRed = 12;
-  e.tintRed = 128;
-  EXPECT_EQ(at(run(uniformFrame(4, 4, 200, 0, 0), 4, 4), 4, 3, 3), (Rgb{99, 100, 0}));
-}
-
-TEST_F(Effects, OverflowWithoutColourGivesTheMeanInEveryChannel) {
-  setUnity(e);
-  e.mode = 1;
-  e.colorAmount = 0;
-  const Frame out = run(randomFrame(8, 8, 4), 8, 8);
-  for (size_t i = 0; i < out.size(); i += 3) {
-    EXPECT_EQ(out[i], out[i + 1]);
-    EXPECT_EQ(out[i], out[i + 2]);
-  }
-}
-
-TEST_F(Effects, ZeroDivisorsFromAnEmptySlotSkipTheFilterWithoutDividing) {
-  VideoEngine& z = e;
-  z.lowPassRed = z.lowPassGreen = z.lowPassBlue = 0;
-  z.mode = 1;
-  EXPECT_EQ(run(randomFrame(5, 5, 5), 5, 5), Frame(75, 0));  // gains 0: black
-  z.mode = 5;  // Lut2 with a zero palette and zero colour: black too, no division by zero
-  for (int k = 0; k < kPaletteSize; ++k) z.paletteRed[k] = z.paletteGreen[k] = z.paletteBlue[k] = 0;
+TEST_F(Effects, AFreshEngineOrZeroDivisorsGiveBlackWithoutDividingByZero) {
+  e.mode = 1;  // gains are 0 until a look sets them
+  EXPECT_EQ(run(randomFrame(9, 5, 2), 9, 5), Frame(9 * 5 * 3, 0));
+  e.lowPassRed = e.lowPassGreen = e.lowPassBlue = 0;  // as an empty slot recalls them
+  EXPECT_EQ(run(randomFrame(5, 5, 5), 5, 5), Frame(75, 0));
+  e.mode = 5;  // Lut2 with a zero palette and zero colour
+  for (int k = 0; k < kPaletteSize; ++k) e.paletteRed[k] = e.paletteGreen[k] = e.paletteBlue[k] = 0;
   EXPECT_EQ(run(randomFrame(5, 5, 6), 5, 5), Frame(75, 0));
 }
 
-TEST_F(Effects, QuantizeCountsOfEightOrMoreClearTheChannel) {
-  setUnity(e);
-  e.mode = 1;
-  e.lowPassRed = e.lowPassGreen = e.lowPassBlue = 0;
-  e.quantizeRed = 8;
-  e.quantizeGreen = 200;
-  e.quantizeBlue = 3;
-  const Rgb c = at(run(uniformFrame(2, 2, 255, 255, 255), 2, 2), 2, 1, 1);
-  EXPECT_EQ(c, (Rgb{0, 0, 248 * 255 / 256}));
-}
-
-TEST_F(Effects, LutMapsWhiteToTheTopEntryAndBlackToTheBottom) {
-  e.mode = 3;
-  e.lutMaskRed = 15;
-  e.outputRed = 32;
-  EXPECT_EQ(at(run(uniformFrame(2, 2, 255, 255, 255), 2, 2), 2, 1, 1), (Rgb{240, 240, 240}));
-  EXPECT_EQ(at(run(uniformFrame(2, 2, 0, 0, 0), 2, 2), 2, 1, 1), (Rgb{0, 0, 0}));
-  e.invertRed = 1;  // black now takes entry 0, white entry 15
-  EXPECT_EQ(at(run(uniformFrame(2, 2, 0, 0, 0), 2, 2), 2, 0, 0), (Rgb{240, 240, 240}));
-  EXPECT_EQ(at(run(uniformFrame(2, 2, 255, 255, 255), 2, 2), 2, 0, 0), (Rgb{0, 0, 0}));
-  e.invertRed = 2;  // only a byte of exactly 1 inverts
-  EXPECT_EQ(at(run(uniformFrame(2, 2, 0, 0, 0), 2, 2), 2, 0, 0), (Rgb{0, 0, 0}));
-}
-
-TEST_F(Effects, LutMasksSelectEveryOtherEntryAndStoreTheLowByteOfThePalette) {
-  e.mode = 3;
-  e.outputRed = 32;
-  for (int k = 0; k < kPaletteSize; ++k) e.paletteRed[k] = 256 + k, e.paletteGreen[k] = -k;
-  e.lutMaskRed = 30;  // y = 16 has level 1, which mask 30 drops: entry 15
-  EXPECT_EQ(at(run(uniformFrame(1, 1, 16, 16, 16), 1, 1), 1, 0, 0).r, 15);
-  EXPECT_EQ(at(run(uniformFrame(1, 1, 32, 32, 32), 1, 1), 1, 0, 0), (Rgb{13, 256 - 13, 32}));
-}
-
-TEST_F(Effects, Lut2RewritesAllThreeBytesWithTheSaturatedEntry) {
-  e.mode = 5;
-  e.outputRed = 32;
-  e.lutMaskRed = 15;
-  e.paletteRed[0] = 250, e.paletteGreen[0] = 10, e.paletteBlue[0] = 40;  // white's entry
-  e.colorAmount = 50;                                                    // halfway to the mean, 100
-  const Frame out = run(uniformFrame(3, 3, 255, 255, 255), 3, 3);
-  // The filter's lag puts black (entry 15, grey 0) in the first row and column.
-  EXPECT_EQ(at(out, 3, 0, 0), (Rgb{0, 0, 0}));
-  EXPECT_EQ(at(out, 3, 2, 2), (Rgb{175, 55, 70}));
-}
-
-TEST_F(Effects, BwInvertAndGreenBlueGreyTakeTheirMeans) {
-  e.mode = 2;
-  EXPECT_EQ(at(run(uniformFrame(1, 1, 10, 20, 31), 1, 1), 1, 0, 0), (Rgb{20, 20, 20}));
-  e.invertRed = 1;
-  EXPECT_EQ(at(run(uniformFrame(1, 1, 10, 20, 31), 1, 1), 1, 0, 0), (Rgb{235, 235, 235}));
-  e.mode = 8;
-  EXPECT_EQ(at(run(uniformFrame(1, 1, 200, 20, 31), 1, 1), 1, 0, 0), (Rgb{25, 25, 25}));
-}
-
-TEST_F(Effects, ColorInvertFlipsOnlyChannelsWhoseSwitchIsOne) {
-  e.mode = 4;
-  e.invertRed = 1, e.invertGreen = 0, e.invertBlue = 7;
-  EXPECT_EQ(at(run(uniformFrame(3, 1, 10, 20, 30), 3, 1), 3, 2, 0), (Rgb{245, 20, 30}));
-}
-
-TEST_F(Effects, NegativeTwiceGivesTheFrameBack) {
-  e.mode = 9;
-  const Frame f = randomFrame(7, 3, 8);
-  EXPECT_EQ(run(run(f, 7, 3), 7, 3), f);
-}
-
-TEST_F(Effects, EmbossOnAFlatFrameIsMidGreyButForTheFirstTwoPixels) {
+TEST_F(Effects, EmbossIsMidGreyOnFlatAreasAndClampsSteepEdges) {
   e.mode = 6;
   const Frame out = run(uniformFrame(5, 2, 100, 60, 9), 5, 2);
   for (int y = 0; y < 2; ++y) {
@@ -165,56 +128,43 @@ TEST_F(Effects, EmbossOnAFlatFrameIsMidGreyButForTheFirstTwoPixels) {
     EXPECT_EQ(at(out, 5, 1, y), (Rgb{208, 208, 208}));  // 160 - 80 + 128
     for (int x = 2; x < 5; ++x) EXPECT_EQ(at(out, 5, x, y), (Rgb{128, 128, 128}));
   }
-}
-
-TEST_F(Effects, EmbossClampsSteepEdges) {
-  e.mode = 6;
   Frame f = uniformFrame(3, 1, 0, 0, 0);
   f[5] = f[4] = 255;  // pixel 1 white: +510 from pixel 0, then -510 to pixel 2
-  const Frame out = run(f, 3, 1);
-  EXPECT_EQ(at(out, 3, 1, 0).r, 255);
-  EXPECT_EQ(at(out, 3, 2, 0).r, 1);
+  const Frame edge = run(f, 3, 1);
+  EXPECT_EQ(at(edge, 3, 1, 0).r, 255);
+  EXPECT_EQ(at(edge, 3, 2, 0).r, 1);
 }
 
 TEST_F(Effects, SmearAveragesTheFourFollowingPixelsAndLeavesTheTail) {
   e.mode = 7;
-  Frame f(4 * 3 * 3);
-  for (size_t i = 0; i < f.size(); ++i) f[i] = static_cast<uint8_t>(i * 4);
-  const Frame in = f;
-  const Frame out = run(f, 4, 3);
+  Frame in(4 * 3 * 3);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i * 4);
+  const Frame out = run(in, 4, 3);
   // Runs of W - 2 = 2 pixels start at pixels 0, 3, 6; the last H + 1 = 4 pixels stay.
-  for (int p : {0, 1, 3, 4, 6, 7})
+  for (int p = 0; p < 12; ++p)
     for (int c = 0; c < 3; ++c) {
       const int i = 3 * p + c;
-      EXPECT_EQ(out[i], (in[i + 3] + in[i + 6] + in[i + 9] + in[i + 12]) >> 2) << p;
+      const bool smeared = p < 8 && p % 3 != 2;
+      EXPECT_EQ(out[i], smeared ? (in[i + 3] + in[i + 6] + in[i + 9] + in[i + 12]) >> 2 : in[i])
+          << p;
     }
-  for (int p : {2, 5, 8, 9, 10, 11})
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(out[3 * p + c], in[3 * p + c]) << p;
-}
-
-TEST_F(Effects, SmearLeavesFramesOfFewerThanThreeRowsOrColumns) {
-  e.mode = 7;
-  for (auto [w, h] : {std::pair{2, 9}, std::pair{9, 2}, std::pair{1, 1}}) {
-    const Frame f = randomFrame(w, h, 9);
-    EXPECT_EQ(run(f, w, h), f) << w << "x" << h;
-  }
 }
 
 TEST_F(Effects, MirrorCopiesTheRightHalfOntoTheLeftInEveryMode) {
-  e.mirror = 1;
-  Frame five = uniformFrame(5, 1, 0, 0, 0), four = uniformFrame(4, 1, 0, 0, 0);
-  for (int p = 0; p < 5; ++p) five[3 * p + 2] = static_cast<uint8_t>(p + 1);
-  for (int p = 0; p < 4; ++p) four[3 * p + 2] = static_cast<uint8_t>(p + 1);
-  auto reds = [](const Frame& f) {
+  auto reds = [&](int w) {
+    Frame f = uniformFrame(w, 1, 0, 0, 0);
+    for (int p = 0; p < w; ++p) f[3 * p + 2] = static_cast<uint8_t>(p + 1);
+    f = run(f, w, 1);
     std::vector<int> r;
     for (size_t i = 2; i < f.size(); i += 3) r.push_back(f[i]);
     return r;
   };
-  EXPECT_EQ(reds(run(five, 5, 1)), (std::vector<int>{5, 4, 3, 4, 5}));
-  EXPECT_EQ(reds(run(four, 4, 1)), (std::vector<int>{4, 3, 3, 4}));
+  e.mirror = 1;
+  EXPECT_EQ(reds(5), (std::vector<int>{5, 4, 3, 4, 5}));
+  EXPECT_EQ(reds(4), (std::vector<int>{4, 3, 3, 4}));
   e.mode = 9;
   e.mirror = 200;
-  EXPECT_EQ(reds(run(four, 4, 1)), (std::vector<int>{251, 252, 252, 251}));
+  EXPECT_EQ(reds(4), (std::vector<int>{251, 252, 252, 251}));
 }
 
 TEST_F(Effects, DegenerateFramesAreIgnored) {

@@ -223,6 +223,25 @@ TEST_F(Panel, TheModalRunOutlivesFullScreenAndEndsOnlyWhenClosed) {
   EXPECT_EQ(dialog->graphReleases(), 1);
 }
 
+TEST_F(Panel, FullScreenKeepsTheKeyboardFocusAcrossItsWindowChanges) {
+  int presses = 0;
+  QObject::connect(button(kIdFullScreen), &QAbstractButton::clicked, [&] { ++presses; });
+  // Enter and Space press the focused Full Screen again, full screen or framed; neither may
+  // fall through to the default OK, which would end the program.
+  const int result = inModalRun({
+      [&] { realClick(kIdFullScreen); },
+      [&] { typeKey(Qt::Key_Return); },
+      [&] { typeKey(Qt::Key_Space); },
+      [&] { typeKey(Qt::Key_Escape); },
+      [&] { typeKey(Qt::Key_Return); },
+      [&] { typeKey(Qt::Key_Escape); },
+      [&] { typeKey(Qt::Key_Space); },
+  });
+  EXPECT_EQ(presses, 5);
+  EXPECT_EQ(result, QDialog::Rejected);  // ended by the closing step, not by OK
+  EXPECT_EQ(engine().fullScreen, 1);
+}
+
 TEST_F(Panel, ColourBarClicksPickInsideStrictBounds) {
   auto clickAt = [&](int x, int y) {
     QTest::mouseClick(dialog.get(), Qt::LeftButton, {}, QPoint(x, y));

@@ -2,11 +2,13 @@
 // nearest-pixel stretch of the preview.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/engine_callback.h"
 #include "engine/frame_mailbox.h"
 #include "engine/stretch.h"
+#include "tests/reference_stretch.h"
 #include "tests/test_frames.h"
 
 namespace vz::test {
@@ -74,48 +76,67 @@ TEST(Presentation, MailboxHandsOverTheNewestFrameAndAnnouncesItOnce) {
   EXPECT_EQ(Frame(v.pixels, v.pixels + 6), a);
 }
 
-// A bottom-up frame whose pixel shows its picture coordinates (x in red, row from the top
-// in green).
-Frame coordinateFrame(int w, int h) {
-  Frame f(static_cast<size_t>(w) * h * 3);
-  for (int row = 0; row < h; ++row)
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = f.data() + (static_cast<size_t>(row) * w + x) * 3;
-      p[2] = static_cast<uint8_t>(x);
-      p[1] = static_cast<uint8_t>(h - 1 - row);
-      p[0] = 7;
+// The 32-bit stretch against the first 24-bit one, pixel for pixel, whole and in parts, over
+// growing, shrinking, odd and equal sizes; the reference itself picks by coordinates.
+TEST(Presentation, StretchMatchesTheReferenceAtAnyScaleAndInAnyPart) {
+  struct Case {
+    int srcW, srcH, dstW, dstH;
+    NearestStretch::Area area;  // empty: the whole destination
+  } cases[] = {
+      {72, 48, 144, 96, {}},
+      {32, 24, 72, 48, {}},
+      {32, 24, 5, 3, {}},
+      {385, 289, 1024, 768, {}},
+      {7, 5, 7, 5, {}},
+      {1, 1, 9, 4, {}},
+      {720, 480, 1920, 1080, {}},
+      {1920, 1080, 1280, 720, {}},
+      {385, 289, 800, 600, {13, 7, 390, 501}},
+      {64, 48, 100, 90, {-5, 80, 200, 95}},
+      {640, 480, 640, 480, {639, 0, 640, 480}},
+      {385, 289, 770, 578, {3, 5, 700, 300}},
+      {385, 289, 770, 578, {}},
+      {99, 7, 99, 7, {5, 1, 90, 6}},
+  };
+  NearestStretch stretch;  // one object throughout: its column table follows the sizes
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.srcW << "x" << c.srcH << " to " << c.dstW << "x" << c.dstH);
+    const Frame src = randomFrame(c.srcW, c.srcH, static_cast<uint32_t>(c.dstW));
+    Frame expected(static_cast<size_t>(c.dstW) * c.dstH * 3);
+    referenceStretch(src.data(), c.srcW, c.srcH, expected.data(), c.dstW, c.dstH, c.dstW * 3);
+    const int stride = c.dstW + 3;  // padded destination rows, in pixels
+    std::vector<uint32_t> dst(static_cast<size_t>(stride) * c.dstH, 0x12345678u);
+    NearestStretch::Area area = c.area;
+    if (area.right == 0) area = {0, 0, c.dstW, c.dstH};
+    const int left = std::max(area.left, 0), top = std::max(area.top, 0);
+    stretch.draw(src.data(), c.srcW, c.srcH, c.dstW, c.dstH, area, dst.data() + top * stride + left,
+                 stride * 4);
+    for (int y = 0; y < c.dstH; ++y)
+      for (int x = 0; x < stride; ++x) {
+        const uint32_t got = dst[static_cast<size_t>(y) * stride + x];
+        if (x >= c.dstW || x < area.left || x >= area.right || y < area.top || y >= area.bottom) {
+          ASSERT_EQ(got, 0x12345678u) << x << "," << y;  // outside the part: untouched
+          continue;
+        }
+        const uint8_t* e = expected.data() + (static_cast<size_t>(y) * c.dstW + x) * 3;
+        ASSERT_EQ(got, 0xff000000u | e[2] << 16 | e[1] << 8 | e[0]) << x << "," << y;
+      }
+  }
+  // Upright and nearest: a frame whose pixels hold their own coordinates.
+  Frame coords(32 * 24 * 3);
+  for (int row = 0; row < 24; ++row)
+    for (int x = 0; x < 32; ++x) {
+      coords[(row * 32 + x) * 3 + 2] = static_cast<uint8_t>(x);
+      coords[(row * 32 + x) * 3 + 1] = static_cast<uint8_t>(23 - row);  // bottom row first
     }
-  return f;
-}
-
-TEST(Presentation, StretchDoublesByRepeatingAndDrawsUpright) {
-  const Frame src = coordinateFrame(72, 48);
-  std::vector<uint8_t> dst(144 * 96 * 3);
-  stretchNearest(src.data(), 72, 48, dst.data(), 144, 96, 144 * 3);
-  for (int y = 0; y < 96; ++y)
-    for (int x = 0; x < 144; ++x) {
-      const uint8_t* p = dst.data() + (y * 144 + x) * 3;
-      ASSERT_EQ(p[2], x / 2);
-      ASSERT_EQ(p[1], y / 2);
-      ASSERT_EQ(p[0], 7);
+  Frame out(72 * 48 * 3);
+  referenceStretch(coords.data(), 32, 24, out.data(), 72, 48, 72 * 3);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 72; ++x) {
+      ASSERT_EQ(out[(y * 72 + x) * 3 + 2], x * 32 / 72);
+      ASSERT_EQ(out[(y * 72 + x) * 3 + 1], y * 24 / 48);
     }
-}
-
-TEST(Presentation, StretchPicksTheNearestPixelAtAnyScale) {
-  const Frame src = coordinateFrame(32, 24);
-  const int w = 72, h = 48, stride = w * 3 + 5;  // a padded destination row
-  std::vector<uint8_t> dst(static_cast<size_t>(stride) * h);
-  stretchNearest(src.data(), 32, 24, dst.data(), w, h, stride);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const uint8_t* p = dst.data() + y * stride + x * 3;
-      ASSERT_EQ(p[2], x * 32 / w) << x;  // 2.25 times across
-      ASSERT_EQ(p[1], y * 24 / h) << y;  // twice down
-    }
-  std::vector<uint8_t> small(5 * 3 * 3);  // shrinking drops rows and columns
-  stretchNearest(src.data(), 32, 24, small.data(), 5, 3, 15);
-  EXPECT_EQ(small[3 * (2 * 5 + 4) + 2], 4 * 32 / 5);
-  EXPECT_EQ(small[3 * (2 * 5 + 4) + 1], 2 * 24 / 3);
 }
 
 }  // namespace

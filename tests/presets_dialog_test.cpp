@@ -134,6 +134,71 @@ TEST_F(Presets, BankSaveAndLoadWithTheirTitlesAndMessages) {
   EXPECT_EQ(boxes.shown[2].text, "Can not open...");
 }
 
+TEST_F(Presets, ClosingWithLooksNotInABankAsksToSaveThemFirst) {
+  const std::string bank = (dir / "looks.pvl").string();
+  const std::string unwritable = (dir / "none" / "x.pvl").string();
+  auto store = [&] {
+    click(kIdSaveToggle);
+    click(letter('C'));
+    click(kIdSaveToggle);
+  };
+  const struct {
+    const char* name;
+    std::function<void()> before;
+    std::deque<int> answers;
+    std::deque<std::optional<std::string>> saveTo;
+    bool asks, closes;
+  } cases[] = {
+      {"nothing stored", [] {}, {}, {}, false, true},
+      {"Yes saves", store, {kIdYes}, {bank}, true, true},
+      {"Yes, the save fails", store, {kIdYes}, {unwritable}, true, false},
+      {"Yes, the save is cancelled", store, {kIdYes}, {std::nullopt}, true, false},
+      {"No", store, {kIdNo}, {}, true, true},
+      {"Cancel", store, {kIdCancel}, {}, true, false},
+      {"saved since",
+       [&] { store(), files.answers = {bank}, click(kIdSavePresets); },
+       {},
+       {},
+       false,
+       true},
+      {"loaded since",
+       [&] { store(), files.answers = {bank}, click(kIdLoadPresets); },
+       {},
+       {},
+       false,
+       true},
+      {"a load failed since",
+       [&] { store(), files.answers = {unwritable}, click(kIdLoadPresets); },
+       {kIdCancel},
+       {},
+       true,
+       false},
+  };
+  for (const auto& c : cases)
+    for (const bool byEnter : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (byEnter ? ", Enter" : ", close box"));
+      dialog.reset();
+      boxes = {};
+      files = {};
+      DialogFixture::SetUp();
+      std::ofstream(bank) << std::string(3840, 'x');
+      c.before();
+      fs::remove(bank);
+      boxes.shown.clear();
+      boxes.answers = c.answers;
+      files.answers = c.saveTo;
+      byEnter ? key(kIdGainGreen, Qt::Key_Return) : void(dialog->close());
+      EXPECT_EQ(boxes.count("Video Zarnix"), c.asks ? 1 : 0);
+      if (c.asks && !boxes.shown.empty()) {
+        EXPECT_EQ(boxes.shown[0].text, "Save presets before quitting?");
+        EXPECT_EQ(boxes.shown[0].style, kMbYesNoCancel | kMbIconQuestion);
+      }
+      EXPECT_EQ(dialog->isVisible(), !c.closes);
+      EXPECT_EQ(dialog->graphReleases(), c.closes ? 1 : 0);
+      EXPECT_EQ(fs::exists(bank), c.answers == std::deque<int>{kIdYes} && c.closes);
+    }
+}
+
 TEST_F(Presets, InfoBoxIsLaidOutLineByLine) {
   click(kIdInfo);
   ASSERT_EQ(boxes.shown.size(), 1u);

@@ -49,16 +49,10 @@ TEST_F(Presets, SlotLayoutIsTheBankContract) {
   e.paletteBlue[15] = 47;
   storeSlot(e, 1);
   const int32_t* slot = e.presetStore + kSlotInts;
-  EXPECT_EQ(slot[47], 47);
-  EXPECT_EQ(slot[48], 3);
-  EXPECT_EQ(slot[52], 52);
-  EXPECT_EQ(slot[53], 255);  // current colour starts white
-  EXPECT_EQ(slot[57], 11);
-  EXPECT_EQ(slot[58], 12);
-  EXPECT_EQ(slot[62], 1);  // low-pass red
-  EXPECT_EQ(slot[74], 74);
-  EXPECT_EQ(slot[75], 75);
-  EXPECT_EQ(slot[76], 76);
+  // Palette, mode, mirror, current colour (starts white), then the settings block.
+  const std::pair<int, int> layout[] = {{47, 47}, {48, 3}, {52, 52}, {53, 255}, {57, 11},
+                                        {58, 12}, {62, 1}, {74, 74}, {75, 75},  {76, 76}};
+  for (const auto& [index, value] : layout) EXPECT_EQ(slot[index], value) << index;
   for (int i = kSlotUsed; i < kSlotInts; ++i) EXPECT_EQ(slot[i], 0) << i;
   for (int i = 0; i < kSlotInts; ++i) EXPECT_EQ(e.presetStore[i], 0) << i;  // slot A untouched
 }

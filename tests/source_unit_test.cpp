@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
-#include <numeric>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "source/sample_grabber.h"
@@ -48,6 +53,35 @@ TEST(RowOrderTest, PackedRowsFlipInPlaceForOddEvenAndWideFrames) {
               << height << " rows of " << rowBytes;
     }
   }
+}
+
+// The file named on the command line: anything but a regular file is named as what it is,
+// with exit status 2, before the program looks for a display.
+TEST(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("vz-args-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  ::mkfifo((dir / "pipe").c_str(), 0600);
+  std::ofstream(dir / "clip.mpg") << "not really";
+  const std::pair<fs::path, std::string> cases[] = {
+      {dir, dir.string() + " is a folder"},
+      {dir / "pipe", "pipe is a named pipe, which cannot be played"},
+      {"/dev/null", "/dev/null is a device or socket, not a video file"},
+      {dir / "missing.mpg", "no such file: " + (dir / "missing.mpg").string()},
+      {dir / "clip.mpg", "no display found"},  // the file itself passed
+  };
+  for (const auto& [path, message] : cases) {
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                std::string(VZ_APP_PATH) + " '" + path.string() + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[512];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << path;
+    EXPECT_NE(out.find(message), std::string::npos) << out;
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -61,6 +62,57 @@ TEST(Threads, SettingsHammeredWhileFramesFlow) {
   ASSERT_NE(last.pixels, nullptr);
   EXPECT_EQ(last.width, 64);
   (void)seen;
+}
+
+// The GUI repaints while frames arrive, round after round. A round must never end with a frame
+// waiting in the mailbox and no repaint queued: the preview would show it late, or never when the
+// stream stops there. ThreadSanitizer cannot see this, only counting can.
+TEST(Threads, EveryWaitingFrameHasARepaintQueued) {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  constexpr uint32_t kRounds = 4000;
+#else
+  constexpr uint32_t kRounds = 100000;
+#endif
+  constexpr uint32_t kFramesPerRound = 16;
+  std::atomic<bool> repaintQueued{false};
+  // The repaint queue as the toolkit's event queue behaves: a repaint asked for stays queued
+  // until the GUI takes it, and what the streaming thread did before asking is visible then.
+  FrameMailbox mailbox([&] { repaintQueued.store(true, std::memory_order_release); });
+  // The GUI repaints as often as it can: take the queued repaint, then the newest frame.
+  auto paint = [&](uint32_t& shown) {
+    if (repaintQueued.load(std::memory_order_relaxed))
+      repaintQueued.exchange(false, std::memory_order_acquire);
+    const FrameMailbox::View v = mailbox.latest();
+    if (v.pixels) std::memcpy(&shown, v.pixels, sizeof shown);
+  };
+  std::atomic<uint32_t> started{0}, delivered{0};
+  std::thread streaming([&] {
+    Frame frame(4 * 3);
+    for (uint32_t round = 1; round <= kRounds; ++round) {
+      for (int spins = 0; started.load(std::memory_order_acquire) < round; ++spins)
+        if (spins > 1000) std::this_thread::yield();
+      for (uint32_t i = 1; i <= kFramesPerRound; ++i) {
+        const uint32_t sequence = (round - 1) * kFramesPerRound + i;
+        std::memcpy(frame.data(), &sequence, sizeof sequence);
+        mailbox.receiveFrame(frame.data(), 4, 1);
+      }
+      delivered.store(round, std::memory_order_release);
+    }
+  });
+  uint32_t shown = 0, unannounced = 0;
+  for (uint32_t round = 1; round <= kRounds; ++round) {
+    started.store(round, std::memory_order_release);
+    for (int spins = 0; delivered.load(std::memory_order_acquire) < round; ++spins) {
+      paint(shown);
+      if (spins > 1000) std::this_thread::yield();
+    }
+    if (shown != round * kFramesPerRound && !repaintQueued.load(std::memory_order_relaxed)) {
+      ++unannounced;
+      repaintQueued.store(true, std::memory_order_relaxed);  // as an expose would, to go on
+    }
+  }
+  streaming.join();
+  EXPECT_EQ(unannounced, 0u) << "of " << kRounds << " rounds";
 }
 
 }  // namespace

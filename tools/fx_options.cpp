@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "palette/palette_editor.h"
 #include "presets/bank_bytes.h"
@@ -16,18 +17,48 @@ namespace vz {
 
 namespace {
 
+// The message goes to a terminal: bytes it would act on (controls, bytes that are not UTF-8)
+// are shown as \xNN escapes rather than raw.
+std::string printable(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    const size_t length = c < 0x80   ? 1
+                          : c < 0xC2 ? 0
+                          : c < 0xE0 ? 2
+                          : c < 0xF0 ? 3
+                          : c < 0xF5 ? 4
+                                     : 0;
+    bool shown =
+        length > 0 && i + length <= text.size() && (length > 1 || (c >= 0x20 && c != 0x7F));
+    for (size_t k = 1; shown && k < length; ++k) shown = (byte(i + k) & 0xC0) == 0x80;
+    if (shown && c == 0xC2) shown = byte(i + 1) >= 0xA0;  // the C1 controls
+    if (shown) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+      ++i;
+    }
+  }
+  return out;
+}
+
 [[noreturn]] void fail(const std::string& message) {
-  throw FxUsageError(message);
+  throw FxUsageError(printable(message));
 }
 
 int64_t parseInt(const std::string& option, const std::string& text, int64_t min, int64_t max) {
   int64_t value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end)
-    fail(option + ": '" + text + "' is not a whole number");
-  if (value < min || value > max)
-    fail(option + ": " + text + " is out of range (" + std::to_string(min) + ".." +
+  const std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+  if (text.empty() || (ec != std::errc() && ec != std::errc::result_out_of_range) || ptr != end)
+    fail(option + ": '" + shown + "' is not a whole number");
+  if (ec == std::errc::result_out_of_range || value < min || value > max)
+    fail(option + ": " + shown + " is out of range (" + std::to_string(min) + ".." +
          std::to_string(max) + ")");
   return value;
 }
@@ -56,13 +87,8 @@ std::string readFile(const std::string& option, const std::string& path, size_t 
   return data;
 }
 
-constexpr const char* kModeNames[] = {"source",        "overflow", "bwinvert", "lut",
-                                      "colorinvert",   "lut2",     "emboss",   "smear",
-                                      "greenbluegrey", "negative"};
-
 uint8_t parseMode(const std::string& text) {
-  for (int m = 0; m < static_cast<int>(std::size(kModeNames)); ++m)
-    if (text == kModeNames[m]) return static_cast<uint8_t>(m);
+  if (const int m = findModeName(text); m >= 0) return static_cast<uint8_t>(m);
   if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])))
     return static_cast<uint8_t>(parseInt("--mode", text, 0, 255));
   fail("--mode: unknown mode '" + text + "'");
@@ -102,35 +128,31 @@ int parseSlot(const std::string& text) {
   fail("--preset: expected a letter A..Z, got '" + text + "'");
 }
 
-template <class T>
-void setTriple(VideoEngine& e, T VideoEngine::*red, T VideoEngine::*green, T VideoEngine::*blue,
-               const std::array<int32_t, 3>& v) {
-  storeRelaxed(e.*red, v[0]);
-  storeRelaxed(e.*green, v[1]);
-  storeRelaxed(e.*blue, v[2]);
-}
-
 using Handler = std::function<void(const std::string& value, VideoEngine&, FxRun&)>;
 
 struct Option {
-  const char* name;
+  std::string name;
   bool takesValue;
   Handler apply;
 };
 
+// A setting's option: R,G,B for a per-channel setting, one value otherwise.
+Option settingOption(const NamedSetting& setting) {
+  const std::string name = std::string("--") + setting.name;
+  return {name, true, [name, &setting](const std::string& v, VideoEngine& e, FxRun&) {
+            if (setting.channels == 3) {
+              const auto values = parseTriple(name, v, setting.max);
+              for (int c = 0; c < 3; ++c) storeSetting(e, setting.fields[c], values[c]);
+            } else {
+              storeSetting(e, setting.fields[0],
+                           static_cast<int>(parseInt(name, v, setting.min, setting.max)));
+            }
+          }};
+}
+
 std::vector<Option> options() {
   using E = VideoEngine;
-  auto triple = [](const char* name, int32_t E::*r, int32_t E::*g, int32_t E::*b, int max) {
-    return Option{name, true, [=](const std::string& v, E& e, FxRun&) {
-                    setTriple(e, r, g, b, parseTriple(name, v, max));
-                  }};
-  };
-  auto single = [](const char* name, int32_t E::*field, int min, int max) {
-    return Option{name, true, [=](const std::string& v, E& e, FxRun&) {
-                    storeRelaxed(e.*field, parseInt(name, v, min, max));
-                  }};
-  };
-  return {
+  std::vector<Option> table = {
       {"--size", true,
        [](const std::string& v, E&, FxRun& run) {
          const size_t x = v.find('x');
@@ -140,24 +162,6 @@ std::vector<Option> options() {
        }},
       {"--mode", true,
        [](const std::string& v, E& e, FxRun&) { storeRelaxed(e.mode, parseMode(v)); }},
-      triple("--gain", &E::gainRed, &E::gainGreen, &E::gainBlue, 255),
-      triple("--tint", &E::tintRed, &E::tintGreen, &E::tintBlue, kHueSize - 1),
-      single("--floor", &E::floor, 0, 255),
-      triple("--lowpass", &E::lowPassRed, &E::lowPassGreen, &E::lowPassBlue, 255),
-      triple("--quantize", &E::quantizeRed, &E::quantizeGreen, &E::quantizeBlue, 255),
-      triple("--lutmask", &E::lutMaskRed, &E::lutMaskGreen, &E::lutMaskBlue, 255),
-      triple("--output", &E::outputRed, &E::outputGreen, &E::outputBlue, 255),
-      single("--color", &E::colorAmount, 0, 255),
-      {"--invert", true,
-       [](const std::string& v, E& e, FxRun&) {
-         setTriple(e, &E::invertRed, &E::invertGreen, &E::invertBlue,
-                   parseTriple("--invert", v, 255));
-       }},
-      {"--mirror", true,
-       [](const std::string& v, E& e, FxRun&) {
-         storeRelaxed(e.mirror, parseInt("--mirror", v, 0, 255));
-       }},
-      single("--cycle", &E::colorCycle, 0, 1),
       {"--palette", true, [](const std::string& v, E& e, FxRun&) { loadPalette(e, v); }},
       {"--bank", true, [](const std::string& v, E& e, FxRun&) { loadBank(e, v); }},
       {"--preset", true,
@@ -185,6 +189,8 @@ std::vector<Option> options() {
        [](const std::string&, E&, FxRun& run) { run.dumpSettings = true; }},
       {"--help", false, [](const std::string&, E&, FxRun& run) { run.help = true; }},
   };
+  for (const NamedSetting& setting : kNamedSettings) table.push_back(settingOption(setting));
+  return table;
 }
 
 }  // namespace
@@ -288,7 +294,7 @@ Options apply in the order given; values are engine values, not slider positions
   --dump-settings     print every setting to stderr after the options are applied
   --help              this text
 
-Exit status: 0 done, 1 input or output failed, 2 bad usage (nothing written).
+Exit status: 0 done, 1 input, output or memory failed, 2 bad usage (nothing written).
 )";
 }
 

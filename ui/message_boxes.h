@@ -6,6 +6,7 @@ namespace vz {
 
 // Button sets, icons and answers of the toolkit's message boxes, with the classic values.
 inline constexpr unsigned kMbOk = 0x0;
+inline constexpr unsigned kMbYesNoCancel = 0x3;
 inline constexpr unsigned kMbYesNo = 0x4;
 inline constexpr unsigned kMbIconError = 0x10;
 inline constexpr unsigned kMbIconQuestion = 0x20;
@@ -14,6 +15,7 @@ inline constexpr unsigned kMbIconInformation = 0x40;
 inline constexpr unsigned kMbTaskModal = 0x2000;
 
 inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
@@ -22,7 +24,7 @@ inline constexpr int kIdNo = 7;
 class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
-  // text and caption are UTF-8; returns the answer (kIdOk, kIdYes, kIdNo).
+  // text and caption are UTF-8; returns the answer (kIdOk, kIdYes, kIdNo, kIdCancel).
   virtual int show(const std::string& text, const std::string& caption, unsigned style) = 0;
 };
 

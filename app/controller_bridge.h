@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "control/action_queue.h"
+#include "control/controller_options.h"
+#include "control/dialog_actions.h"
+#include "control/midi_mappings.h"
+
+namespace vz {
+
+class EffectDialog;
+class MidiInput;
+class OscInput;
+
+// Brings MIDI and OSC requests onto the GUI thread: the input threads post into a
+// coalescing queue, one queued call drains it, and each request runs on the dialog as the
+// user's own move would. Also MIDI learn and the mappings file.
+class ControllerBridge final : public QObject {
+  Q_OBJECT
+
+ public:
+  // Starts or stops recording; `mayShowBox` is false while a message box or file dialog is
+  // open, when failures must go to stderr instead of a second box.
+  using RecordHook = std::function<void(bool on, bool mayShowBox)>;
+
+  ControllerBridge(EffectDialog& dialog, const ControllerOptions& options, RecordHook record = {},
+                   std::string mappingsPath = midiMappingsPath());
+  ~ControllerBridge() override;
+
+  void setLearning(bool on);
+  bool learning() const { return learn_.armed(); }
+  void clearMappings();
+  const MidiMappings& mappings() const { return mappings_; }
+  // Where requests from the inputs go; tests may post here directly.
+  ActionQueue& queue() { return queue_; }
+  MidiInput* midi() const { return midi_.get(); }
+  OscInput* osc() const { return osc_.get(); }
+
+ signals:
+  void learningChanged(bool on);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void drain();
+  void watchUserMoves();
+  void learned(const std::optional<MidiMapping>& mapping);
+  void save();
+
+  EffectDialog& dialog_;
+  DialogActions actions_;
+  ActionQueue queue_;
+  MidiMappings mappings_;
+  MidiLearn learn_;
+  std::string mappingsPath_;
+  std::unique_ptr<MidiInput> midi_;  // the inputs go first: they post into queue_
+  std::unique_ptr<OscInput> osc_;
+};
+
+}  // namespace vz

@@ -1,0 +1,31 @@
+#include "app/controller_menu.h"
+
+#include <QMenu>
+#include <QWidget>
+
+#include "app/controller_bridge.h"
+
+namespace vz {
+
+void addControllerMenuActions(QMenu& menu, ControllerBridge& bridge) {
+  QAction* learn = menu.addAction(QStringLiteral("MIDI Learn"));
+  learn->setCheckable(true);
+  learn->setChecked(bridge.learning());
+  QObject::connect(learn, &QAction::triggered, &bridge,
+                   [&bridge](bool checked) { bridge.setLearning(checked); });
+  QObject::connect(&bridge, &ControllerBridge::learningChanged, learn, &QAction::setChecked);
+  QAction* clear = menu.addAction(QStringLiteral("Clear MIDI Mappings"));
+  QObject::connect(clear, &QAction::triggered, &bridge, [&bridge] { bridge.clearMappings(); });
+}
+
+void installControllerContextMenu(QWidget& preview, ControllerBridge& bridge) {
+  preview.setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(&preview, &QWidget::customContextMenuRequested, &bridge,
+                   [&preview, &bridge](const QPoint& at) {
+                     QMenu menu(&preview);
+                     addControllerMenuActions(menu, bridge);
+                     menu.exec(preview.mapToGlobal(at));
+                   });
+}
+
+}  // namespace vz

@@ -1,0 +1,124 @@
+#include "control/control_targets.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "res/control_ids.h"
+
+namespace vz {
+
+namespace {
+
+using K = ControlTarget::Kind;
+
+std::vector<ControlTarget> buildTargets() {
+  static std::deque<std::string> names;  // storage for the composed names, never moved
+  struct Row {
+    const char* setting;
+    K kind;
+    int ids[3];
+    int sliderMin, sliderMax, reverseFrom;
+    bool vertical;
+  };
+  // Slider ranges as the dialog's initialisation sets them.
+  const Row rows[] = {
+      {"gain", K::Slider, {kIdGainRed, kIdGainGreen, kIdGainBlue}, 0, 255, 0, false},
+      {"tint", K::Slider, {kIdTintRed, kIdTintGreen, kIdTintBlue}, 0, kHueSize - 1, 0, false},
+      {"floor", K::Slider, {kIdFloor}, 1, 255, 255, true},
+      {"lowpass", K::Slider, {kIdLowPassRed, kIdLowPassGreen, kIdLowPassBlue}, 1, 255, 0, false},
+      {"quantize", K::Slider, {kIdQuantizeRed, kIdQuantizeGreen, kIdQuantizeBlue}, 0, 7, 0, false},
+      {"output", K::Slider, {kIdOutputRed, kIdOutputGreen, kIdOutputBlue}, 0, 255, 0, false},
+      {"color", K::Slider, {kIdColor}, 0, 100, 100, true},
+      {"invert", K::Switch, {kIdInvertRed, kIdInvertGreen, kIdInvertBlue}, 0, 1, 0, false},
+      {"mirror", K::Switch, {kIdMirror}, 0, 1, 0, false},
+      {"cycle", K::Switch, {kIdColorCycle}, 0, 1, 0, false},
+  };
+  std::vector<ControlTarget> out;
+  for (const Row& r : rows) {
+    const NamedSetting* s = findSetting(r.setting);
+    for (int c = 0; c < s->channels; ++c) {
+      names.push_back(s->channels == 1 ? std::string(r.setting)
+                                       : std::string(r.setting) + "/" + kChannelNames[c]);
+      out.push_back({names.back().c_str(), r.kind, r.ids[c], r.sliderMin, r.sliderMax,
+                     r.reverseFrom, r.vertical, s, c});
+    }
+  }
+  out.push_back({"mode", K::Mode, 0, 0, 9});
+  return out;
+}
+
+const std::vector<ControlTarget>& targets() {
+  static const std::vector<ControlTarget> table = buildTargets();
+  return table;
+}
+
+}  // namespace
+
+const ControlTarget* controlTargets(int* count) {
+  *count = static_cast<int>(targets().size());
+  return targets().data();
+}
+
+const ControlTarget* findControlTarget(std::string_view name) {
+  for (const ControlTarget& t : targets())
+    if (name == t.name) return &t;
+  return nullptr;
+}
+
+const ControlTarget* controlTargetById(int id) {
+  for (const ControlTarget& t : targets())
+    if (t.id == id && t.kind != K::Mode) return &t;
+  return nullptr;
+}
+
+int engineValueAt(const ControlTarget& t, int position) {
+  return t.reverseFrom != 0 ? t.reverseFrom - position : position;
+}
+
+int lowestValue(const ControlTarget& t) {
+  return std::min(engineValueAt(t, t.sliderMin), engineValueAt(t, t.sliderMax));
+}
+int highestValue(const ControlTarget& t) {
+  return std::max(engineValueAt(t, t.sliderMin), engineValueAt(t, t.sliderMax));
+}
+
+int positionFor(const ControlTarget& t, int value) {
+  const int position = t.reverseFrom != 0 ? t.reverseFrom - value : value;
+  return std::clamp(position, t.sliderMin, t.sliderMax);
+}
+
+namespace {
+
+ControllerAction actionWithValue(const ControlTarget& t, int value) {
+  switch (t.kind) {
+    case K::Slider:
+      return {ControllerAction::Kind::Slider, t.id, positionFor(t, value)};
+    case K::Switch:
+      return {ControllerAction::Kind::Switch, t.id, value != 0 ? 1 : 0};
+    case K::Mode:
+      break;
+  }
+  return {ControllerAction::Kind::Mode, 0, value};
+}
+
+}  // namespace
+
+std::optional<ControllerAction> actionForInt(const ControlTarget& t, long long value) {
+  if (t.kind == K::Switch) return actionWithValue(t, value != 0);  // set, never toggled
+  const int min = t.setting ? t.setting->min : t.sliderMin;
+  const int max = t.setting ? t.setting->max : t.sliderMax;
+  if (value < min || value > max) return std::nullopt;
+  return actionWithValue(t, static_cast<int>(value));
+}
+
+std::optional<ControllerAction> actionForFraction(const ControlTarget& t, double fraction) {
+  if (!(fraction >= 0.0 && fraction <= 1.0)) return std::nullopt;  // NaN too
+  if (t.kind == K::Switch) return actionWithValue(t, fraction != 0.0);
+  const int low = lowestValue(t), high = highestValue(t);
+  return actionWithValue(t, low + static_cast<int>(std::lround(fraction * (high - low))));
+}
+
+}  // namespace vz

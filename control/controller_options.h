@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vz {
+
+struct ControllerOptions {
+  bool midi = true;      // --midi auto|none
+  int oscPort = 7770;    // --osc-port N, 0: no OSC
+  std::string oscBind;   // --osc-bind ADDR, empty: every interface
+  bool verbose = false;  // --verbose: ignored OSC messages on stderr
+};
+
+// The options, for a command-line parser to declare: name (without "--"), value name
+// (empty for a flag) and help text.
+struct ControllerOptionSpec {
+  const char* name;
+  const char* valueName;
+  const char* help;
+};
+extern const ControllerOptionSpec kControllerOptionSpecs[4];
+
+// One option by name (without "--"), as a parser hands it over; false with the reason in
+// `error` when the value is wrong.
+bool applyControllerOption(std::string_view name, std::string_view value,
+                           ControllerOptions& options, std::string* error);
+
+// Takes the controller options ("--name value" or "--name=value") out of `args`, leaving
+// the others in order. False with the reason in `error` on a bad value.
+bool takeControllerOptions(std::vector<std::string>& args, ControllerOptions& options,
+                           std::string* error);
+
+}  // namespace vz

@@ -1,0 +1,174 @@
+#include "control/midi_input.h"
+
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "control/midi_parser.h"
+
+namespace vz {
+
+namespace {
+
+constexpr const char* kClientName = "Video Zarnix";
+
+// One open input: its own parser, since running status belongs to one source.
+struct Connection {
+  MidiInput::Sink* sink = nullptr;
+  MidiParser parser;
+  std::unique_ptr<RtMidiIn> in;
+};
+
+void onMidi(double, std::vector<unsigned char>* bytes, void* user) {
+  auto* c = static_cast<Connection*>(user);
+  for (unsigned char b : *bytes)
+    if (auto m = c->parser.feed(b))
+      if (auto action = actionForMidi(*m)) (*c->sink)(*action);
+}
+
+// RtMidi's failures come here instead of being thrown or printed.
+void onRtMidiError(RtMidiError::Type, const std::string&, void* user) {
+  static_cast<std::atomic<bool>*>(user)->store(true);
+}
+
+void quietJack(const char*) {}
+
+bool jackServerRunning() {
+  jack_set_error_function(quietJack);
+  jack_set_info_function(quietJack);
+  jack_status_t status{};
+  jack_client_t* probe = jack_client_open("Video Zarnix probe", JackNoStartServer, &status);
+  if (probe == nullptr) return false;
+  jack_client_close(probe);
+  return true;
+}
+
+bool hasApi(RtMidi::Api api) {
+  std::vector<RtMidi::Api> apis;
+  RtMidi::getCompiledApi(apis);
+  for (RtMidi::Api a : apis)
+    if (a == api) return true;
+  return false;
+}
+
+std::unique_ptr<Connection> openInput(RtMidi::Api api, MidiInput::Sink* sink, int port) {
+  auto c = std::make_unique<Connection>();
+  c->sink = sink;
+  std::atomic<bool> failed{false};
+  try {
+    c->in = std::make_unique<RtMidiIn>(api, kClientName);
+    c->in->setErrorCallback(onRtMidiError, &failed);
+    c->in->setCallback(onMidi, c.get());
+    if (port < 0)
+      c->in->openVirtualPort(kClientName);
+    else
+      c->in->openPort(static_cast<unsigned>(port), kClientName);
+  } catch (const RtMidiError&) {
+    return nullptr;
+  }
+  // The error callback must not outlive `failed`. (A virtual port never reports itself
+  // open: only the errors tell.)
+  c->in->setErrorCallback(nullptr, nullptr);
+  if (failed || (port >= 0 && !c->in->isPortOpen())) return nullptr;
+  return c;
+}
+
+class RtMidiInput final : public MidiInput {
+ public:
+  RtMidiInput(RtMidi::Api api, Sink sink) : api_(api), sink_(std::move(sink)) {}
+
+  bool openVirtual() {
+    virtual_ = openInput(api_, &sink_, -1);
+    if (!virtual_) return false;
+    virtual_->in->setErrorCallback(onRtMidiError, &listFailed_);
+    poller_ = std::thread([this] { pollPorts(); });
+    return true;
+  }
+
+  ~RtMidiInput() override {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    if (poller_.joinable()) poller_.join();
+    sources_.clear();  // each closes its port and stops its thread
+    virtual_.reset();
+  }
+
+  int connectedSources() const override { return connected_.load(std::memory_order_relaxed); }
+
+ private:
+  static bool wanted(const std::string& name) {
+    return name.find("Midi Through") == std::string::npos && name.rfind(kClientName, 0) != 0;
+  }
+
+  void refresh() {
+    std::vector<std::string> names;
+    RtMidiIn& lister = *virtual_->in;
+    const unsigned count = lister.getPortCount();
+    for (unsigned i = 0; i < count; ++i) names.push_back(lister.getPortName(i));
+    std::erase_if(sources_, [&](const auto& entry) {
+      return std::find(names.begin(), names.end(), entry.first) == names.end();
+    });
+    for (unsigned i = 0; i < names.size(); ++i) {
+      if (!wanted(names[i]) || sources_.count(names[i]) != 0) continue;
+      if (auto c = openInput(api_, &sink_, static_cast<int>(i)))
+        sources_.emplace(names[i], std::move(c));
+    }
+    connected_.store(static_cast<int>(sources_.size()), std::memory_order_relaxed);
+  }
+
+  void pollPorts() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+      lock.unlock();
+      refresh();
+      lock.lock();
+      wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; });
+    }
+  }
+
+  RtMidi::Api api_;
+  Sink sink_;
+  std::unique_ptr<Connection> virtual_;
+  std::map<std::string, std::unique_ptr<Connection>> sources_;  // poller thread only
+  std::atomic<bool> listFailed_{false};
+  std::atomic<int> connected_{0};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::thread poller_;
+};
+
+}  // namespace
+
+std::unique_ptr<MidiInput> MidiInput::start(Sink sink, std::string* error) {
+  RtMidi::Api api = RtMidi::UNSPECIFIED;
+  if (hasApi(RtMidi::LINUX_ALSA) && ::access("/dev/snd/seq", R_OK | W_OK) == 0)
+    api = RtMidi::LINUX_ALSA;
+  else if (hasApi(RtMidi::UNIX_JACK) && jackServerRunning())
+    api = RtMidi::UNIX_JACK;
+  if (api == RtMidi::UNSPECIFIED) {
+    *error = "no ALSA sequencer and no JACK server";
+    return nullptr;
+  }
+  auto input = std::make_unique<RtMidiInput>(api, std::move(sink));
+  if (!input->openVirtual()) {
+    *error = std::string("cannot open the ") + (api == RtMidi::LINUX_ALSA ? "ALSA" : "JACK") +
+             " MIDI port";
+    return nullptr;
+  }
+  return input;
+}
+
+}  // namespace vz

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "control/controller_actions.h"
+
+namespace vz {
+
+// MIDI in through the ALSA sequencer where the kernel has it, else through a running JACK
+// server: one virtual input port "Video Zarnix", plus a connection to every other source
+// port (but "Midi Through"), the port list looked at again about once a second. Program
+// and control changes go to `sink` on the MIDI threads.
+class MidiInput {
+ public:
+  using Sink = std::function<void(const ControllerAction&)>;
+
+  // Nothing, with the reason in `error`, when neither MIDI system is there.
+  static std::unique_ptr<MidiInput> start(Sink sink, std::string* error);
+  virtual ~MidiInput() = default;
+
+  // Source ports connected at the moment (for diagnostics and tests).
+  virtual int connectedSources() const = 0;
+};
+
+}  // namespace vz

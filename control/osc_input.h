@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "control/controller_actions.h"
+
+namespace vz {
+
+// OSC over UDP on a thread of its own: every packet read, parsed and its requests handed to
+// `sink` on that thread; with `verbose`, one stderr line per ignored message.
+class OscInput {
+ public:
+  using Sink = std::function<void(const ControllerAction&)>;
+
+  // Binds `address` (empty: every interface) at `port` (0: any free port). Nothing, with
+  // the reason in `error`, when that fails (the port taken, a bad address).
+  static std::unique_ptr<OscInput> start(const std::string& address, int port, bool verbose,
+                                         Sink sink, std::string* error);
+  virtual ~OscInput() = default;
+  virtual int port() const = 0;
+};
+
+}  // namespace vz

@@ -1,0 +1,24 @@
+#include "engine/setting_names.h"
+
+#include "engine/shared_value.h"
+
+namespace vz {
+
+const NamedSetting* findSetting(std::string_view name) {
+  for (const NamedSetting& s : kNamedSettings)
+    if (name == s.name) return &s;
+  return nullptr;
+}
+
+int findModeName(std::string_view name) {
+  for (int m = 0; m < static_cast<int>(std::size(kModeNames)); ++m)
+    if (name == kModeNames[m]) return m;
+  return -1;
+}
+
+void storeSetting(VideoEngine& e, const SettingField& field, int value) {
+  if (field.wide != nullptr) storeRelaxed(e.*field.wide, value);
+  if (field.byte != nullptr) storeRelaxed(e.*field.byte, value);
+}
+
+}  // namespace vz

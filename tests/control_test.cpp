@@ -1,0 +1,333 @@
+// The controllers' pure parts: MIDI bytes, OSC packets, mappings and their file, learning,
+// the command-line options and the coalescing queue.
+#include <gtest/gtest.h>
+#include <lo/lo_lowlevel.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+
+#include "control/action_queue.h"
+#include "control/control_targets.h"
+#include "control/controller_options.h"
+#include "control/midi_mappings.h"
+#include "control/midi_parser.h"
+#include "control/osc_parser.h"
+#include "res/control_ids.h"
+
+namespace vz {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using A = ControllerAction;
+using K = ControllerAction::Kind;
+
+TEST(MidiParser, MessagesFromByteStreams) {
+  const struct {
+    const char* what;
+    Bytes in;
+    std::vector<MidiMessage> out;
+  } cases[] = {
+      {"control change", {0xB0, 7, 100}, {{0xB0, 7, 100}}},
+      {"running status", {0xB2, 7, 16, 8, 32}, {{0xB2, 7, 16}, {0xB2, 8, 32}}},
+      {"one-byte messages run too", {0xC1, 5, 6}, {{0xC1, 5, 0}, {0xC1, 6, 0}}},
+      {"realtime inside a message", {0xB0, 0xF8, 7, 0xFE, 100}, {{0xB0, 7, 100}}},
+      {"realtime between running messages",
+       {0xB0, 7, 16, 0xFA, 8, 0xFF, 32},
+       {{0xB0, 7, 16}, {0xB0, 8, 32}}},
+      {"cut short by a new status", {0xB0, 7, 0xC0, 3}, {{0xC0, 3, 0}}},
+      {"cut short at the end", {0xB0, 7}, {}},
+      {"data without a status", {7, 100, 0xC0}, {}},
+      {"sysex skipped and ends running status",
+       {0xB0, 7, 16, 0xF0, 1, 2, 0xF7, 8, 32},
+       {{0xB0, 7, 16}}},
+      {"realtime inside sysex", {0xF0, 1, 0xF8, 2, 0xF7, 0xC0, 1}, {{0xC0, 1, 0}}},
+      {"song position skipped", {0xF2, 0x10, 0x20, 0xB0, 1, 2}, {{0xB0, 1, 2}}},
+      {"note and pitch bend", {0x90, 60, 127, 0xE0, 0, 64}, {{0x90, 60, 127}, {0xE0, 0, 64}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseMidi(c.in), c.out) << c.what;
+}
+
+TEST(MidiParser, ProgramAndControlChangesBecomeRequests) {
+  const struct {
+    MidiMessage in;
+    std::optional<A> out;
+  } cases[] = {
+      {{0xC0, 0}, A{K::Preset, 0, 0}}, {{0xCF, 25}, A{K::Preset, 0, 25}},
+      {{0xC0, 26}, std::nullopt},      {{0xB3, 7, 100}, A{K::MidiCc, 3 * 128 + 7, 100}},
+      {{0x90, 60, 127}, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(actionForMidi(c.in), c.out) << int(c.in.status);
+}
+
+const ControlTarget& target(const char* name) {
+  const ControlTarget* t = findControlTarget(name);
+  EXPECT_NE(t, nullptr) << name;
+  return *t;
+}
+
+TEST(MidiMappings, ControllerValuesScaleOntoTheControl) {
+  auto full = [](const char* name) { return fullRangeMapping(0, 1, target(name)); };
+  auto ranged = [](const char* name, int low, int high, bool invert) {
+    return MidiMapping{0, 1, &target(name), low, high, invert};
+  };
+  const struct {
+    MidiMapping mapping;
+    int value;
+    A out;
+  } cases[] = {
+      {full("gain/red"), 0, {K::Slider, kIdGainRed, 0}},
+      {full("gain/red"), 127, {K::Slider, kIdGainRed, 255}},
+      {full("gain/red"), 64, {K::Slider, kIdGainRed, 129}},
+      {full("quantize/green"), 127, {K::Slider, kIdQuantizeGreen, 7}},
+      // Floor runs the other way on its slider: floor 0 is position 255.
+      {full("floor"), 0, {K::Slider, kIdFloor, 255}},
+      {full("floor"), 127, {K::Slider, kIdFloor, 1}},
+      {full("color"), 127, {K::Slider, kIdColor, 0}},
+      {ranged("gain/red", 0, 255, true), 0, {K::Slider, kIdGainRed, 255}},
+      {ranged("tint/blue", 100, 200, false), 127, {K::Slider, kIdTintBlue, 200}},
+      {ranged("tint/blue", 100, 200, true), 127, {K::Slider, kIdTintBlue, 100}},
+      {ranged("tint/blue", 200, 100, false), 0, {K::Slider, kIdTintBlue, 200}},
+      {full("invert/red"), 63, {K::Switch, kIdInvertRed, 0}},
+      {full("invert/red"), 64, {K::Switch, kIdInvertRed, 1}},
+      {ranged("mirror", 0, 1, true), 64, {K::Switch, kIdMirror, 0}},
+      {full("mode"), 0, {K::Mode, 0, 0}},
+      {full("mode"), 18, {K::Mode, 0, 0}},
+      {full("mode"), 19, {K::Mode, 0, 1}},
+      {full("mode"), 127, {K::Mode, 0, 6}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(mappedAction(c.mapping, c.value), c.out) << c.mapping.target->name << " " << c.value;
+}
+
+TEST(MidiMappings, FileLinesParseAndDamagedOnesAreReported) {
+  const std::string text =
+      "# comment\n"
+      "1 7 gain/red\n"
+      "\n"
+      "16 127 tint/blue 100 200 invert  # trailing comment\n"
+      "17 7 gain/red\n"
+      "1 128 gain/red\n"
+      "1 8 sparkle\n"
+      "1 9 gain/red 0 256\n"
+      "1 10 floor 0 255 upside-down\n"
+      "1 11\n"
+      "\x01\xff\xfe junk\n"
+      "2 3 mode invert\n";
+  std::vector<std::string> problems;
+  const auto mappings = parseMappings(text, &problems);
+  ASSERT_EQ(mappings.size(), 3u);
+  EXPECT_EQ(mappings[0], fullRangeMapping(0, 7, target("gain/red")));
+  EXPECT_EQ(mappings[1], (MidiMapping{15, 127, &target("tint/blue"), 100, 200, true}));
+  EXPECT_TRUE(mappings[2].invert);
+  ASSERT_EQ(problems.size(), 7u);
+  EXPECT_EQ(problems[0].rfind("line 5:", 0), 0u) << problems[0];
+  EXPECT_EQ(problems[6].rfind("line 11:", 0), 0u) << problems[6];
+  // What is written reads back the same.
+  EXPECT_EQ(parseMappings(formatMappings(mappings), nullptr), mappings);
+}
+
+TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {
+  const auto dir = std::filesystem::temp_directory_path() / ("vz-map-" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  const std::string path = (dir / "videozarnix" / "midi-mappings").string();
+  const std::vector<MidiMapping> mappings = {fullRangeMapping(2, 5, target("output/green")),
+                                             {0, 9, &target("floor"), 10, 20, true}};
+  std::string error;
+  ASSERT_TRUE(saveMappingsFile(path, mappings, &error)) << error;
+  EXPECT_EQ(loadMappingsFile(path), mappings);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "videozarnix"), {}), 1)
+      << "no temporary file is left behind";
+  EXPECT_TRUE(loadMappingsFile((dir / "missing").string()).empty());
+  std::filesystem::create_directories(dir / "blocked");  // a directory where the file goes
+  EXPECT_FALSE(saveMappingsFile((dir / "blocked").string(), mappings, &error));
+  EXPECT_FALSE(error.empty());
+  std::filesystem::remove_all(dir);
+}
+
+TEST(MidiMappings, PathFollowsTheConfigFolder) {
+  setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  setenv("HOME", "/home/u", 1);
+  EXPECT_EQ(midiMappingsPath(), "/cfg/videozarnix/midi-mappings");
+  setenv("XDG_CONFIG_HOME", "", 1);
+  EXPECT_EQ(midiMappingsPath(), "/home/u/.config/videozarnix/midi-mappings");
+}
+
+TEST(MidiLearn, BindsTheNextControlAndControllerInEitherOrder) {
+  MidiLearn learn;
+  EXPECT_FALSE(learn.controlMoved(target("floor")));  // not armed
+  learn.arm();
+  EXPECT_FALSE(learn.controlMoved(target("floor")));
+  EXPECT_FALSE(learn.controlMoved(target("gain/blue")));  // the latest control counts
+  EXPECT_EQ(learn.controllerChanged(3, 20), fullRangeMapping(3, 20, target("gain/blue")));
+  EXPECT_FALSE(learn.armed());
+  learn.arm();
+  EXPECT_FALSE(learn.controllerChanged(1, 2));
+  EXPECT_EQ(learn.controlMoved(target("mode")), fullRangeMapping(1, 2, target("mode")));
+  learn.arm();
+  learn.cancel();
+  EXPECT_FALSE(learn.controllerChanged(1, 2));
+}
+
+// One OSC message as it travels.
+Bytes osc(const char* path, const std::function<void(lo_message)>& add) {
+  lo_message m = lo_message_new();
+  add(m);
+  size_t size = 0;
+  void* data = lo_message_serialise(m, path, nullptr, &size);
+  Bytes out(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  std::free(data);
+  lo_message_free(m);
+  return out;
+}
+auto i32(int v) {
+  return [v](lo_message m) { lo_message_add_int32(m, v); };
+}
+auto f32(float v) {
+  return [v](lo_message m) { lo_message_add_float(m, v); };
+}
+auto str(const char* v) {
+  return [v](lo_message m) { lo_message_add_string(m, v); };
+}
+
+std::vector<std::optional<A>> actionsOf(const Bytes& packet) {
+  std::vector<std::optional<A>> out;
+  for (const OscResult& r : parseOscPacket(packet.data(), packet.size())) {
+    if (!r.action) EXPECT_FALSE(r.problem.empty());
+    out.push_back(r.action);
+  }
+  return out;
+}
+
+TEST(OscParser, AddressesAndArguments) {
+  const struct {
+    const char* path;
+    std::function<void(lo_message)> add;
+    std::optional<A> out;
+  } cases[] = {
+      {"/videozarnix/preset", str("c"), A{K::Preset, 0, 2}},
+      {"/videozarnix/preset", str("Z"), A{K::Preset, 0, 25}},
+      {"/videozarnix/preset", i32(25), A{K::Preset, 0, 25}},
+      {"/videozarnix/preset", i32(26), std::nullopt},
+      {"/videozarnix/preset", str("ab"), std::nullopt},
+      {"/videozarnix/preset", f32(1), std::nullopt},
+      {"/videozarnix/mode", str("lut2"), A{K::Mode, 0, 5}},
+      {"/videozarnix/mode", str("negative"), A{K::Mode, 0, 9}},
+      {"/videozarnix/mode", i32(9), A{K::Mode, 0, 9}},
+      {"/videozarnix/mode", i32(10), std::nullopt},
+      {"/videozarnix/mode", str("sepia"), std::nullopt},
+      // Engine values as the filter takes them, to the nearest slider position.
+      {"/videozarnix/floor", i32(200), A{K::Slider, kIdFloor, 55}},
+      {"/videozarnix/floor", i32(255), A{K::Slider, kIdFloor, 1}},
+      {"/videozarnix/floor", i32(256), std::nullopt},
+      {"/videozarnix/floor", f32(0), A{K::Slider, kIdFloor, 255}},
+      {"/videozarnix/floor", f32(1), A{K::Slider, kIdFloor, 1}},
+      {"/videozarnix/gain/red", i32(12), A{K::Slider, kIdGainRed, 12}},
+      {"/videozarnix/gain/red", f32(0.5f), A{K::Slider, kIdGainRed, 128}},
+      {"/videozarnix/gain/red", f32(1.5f), std::nullopt},
+      {"/videozarnix/gain/red", f32(NAN), std::nullopt},
+      {"/videozarnix/gain/red", str("12"), std::nullopt},
+      {"/videozarnix/quantize/blue", i32(200), A{K::Slider, kIdQuantizeBlue, 7}},
+      {"/videozarnix/lowpass/green", i32(0), A{K::Slider, kIdLowPassGreen, 1}},
+      {"/videozarnix/color", i32(30), A{K::Slider, kIdColor, 70}},
+      {"/videozarnix/tint/green", f32(1), A{K::Slider, kIdTintGreen, 767}},
+      {"/videozarnix/output/blue", i32(-1), std::nullopt},
+      {"/videozarnix/invert/green", i32(5), A{K::Switch, kIdInvertGreen, 1}},
+      {"/videozarnix/invert/green", i32(0), A{K::Switch, kIdInvertGreen, 0}},
+      {"/videozarnix/cycle", f32(1), A{K::Switch, kIdColorCycle, 1}},
+      {"/videozarnix/mirror", i32(1), A{K::Switch, kIdMirror, 1}},
+      {"/videozarnix/fullscreen", i32(1), A{K::FullScreen, 0, 1}},
+      {"/videozarnix/record", i32(0), A{K::Record, 0, 0}},
+      {"/videozarnix/lutmask/red", i32(1), std::nullopt},  // no control of its own
+      {"/videozarnix/sparkle", i32(1), std::nullopt},
+      {"/other/preset", i32(1), std::nullopt},
+      {"/videozarnix/gain/red", [](lo_message) {}, std::nullopt},
+      {"/videozarnix/gain/red", [](lo_message m) { i32(1)(m), i32(2)(m); }, std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(actionsOf(osc(c.path, c.add)), std::vector<std::optional<A>>{c.out}) << c.path;
+}
+
+TEST(OscParser, BundlesAndMalformedPackets) {
+  const Bytes a = osc("/videozarnix/mode", i32(3)), b = osc("/videozarnix/preset", str("b"));
+  Bytes bundle = {'#', 'b', 'u', 'n', 'd', 'l', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  for (const Bytes* m : {&a, &b}) {
+    const uint32_t n = static_cast<uint32_t>(m->size());
+    bundle.insert(bundle.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+    bundle.insert(bundle.end(), m->begin(), m->end());
+  }
+  EXPECT_EQ(actionsOf(bundle),
+            (std::vector<std::optional<A>>{A{K::Mode, 0, 3}, A{K::Preset, 0, 1}}));
+
+  Bytes overrun = bundle;
+  overrun[19] = 0xFF;  // the first element claims more than the packet holds
+  EXPECT_EQ(actionsOf(overrun), std::vector<std::optional<A>>{std::nullopt});
+  const Bytes cut(a.begin(), a.end() - 2);
+  EXPECT_EQ(actionsOf(cut), std::vector<std::optional<A>>{std::nullopt});
+  EXPECT_EQ(actionsOf({}), std::vector<std::optional<A>>{std::nullopt});
+  // Random bytes and random damage to good packets: never an action that was not sent.
+  std::mt19937 rng(7);
+  for (int i = 0; i < 20000; ++i) {
+    Bytes p = i % 2 ? bundle : a;
+    if (i % 3 == 0) p.resize(rng() % 64);
+    for (int k = rng() % 4; k >= 0 && !p.empty(); --k) p[rng() % p.size()] = uint8_t(rng());
+    for (const auto& r : parseOscPacket(p.data(), p.size()))
+      if (r.action) EXPECT_NE(r.action->kind, K::MidiCc);
+  }
+}
+
+TEST(ControllerOptions, TakenFromTheCommandLine) {
+  const struct {
+    std::vector<std::string> args;
+    bool ok;
+    std::vector<std::string> rest;
+    ControllerOptions out;
+  } cases[] = {
+      {{"clip.mpg"}, true, {"clip.mpg"}, {}},
+      {{"--midi", "none", "--osc-port=9000", "x"}, true, {"x"}, {false, 9000, "", false}},
+      {{"--osc-port", "0", "--osc-bind", "127.0.0.1", "--verbose"},
+       true,
+       {},
+       {true, 0, "127.0.0.1", true}},
+      {{"--midi", "alsa"}, false, {}, {}},
+      {{"--osc-port", "65536"}, false, {}, {}},
+      {{"--osc-port", "12ab"}, false, {}, {}},
+      {{"--osc-bind"}, false, {}, {}},
+      {{"--verbose=1"}, false, {}, {}},
+  };
+  for (const auto& c : cases) {
+    auto args = c.args;
+    ControllerOptions o;
+    std::string error;
+    ASSERT_EQ(takeControllerOptions(args, o, &error), c.ok) << c.args[0];
+    if (!c.ok) {
+      EXPECT_FALSE(error.empty());
+      continue;
+    }
+    EXPECT_EQ(args, c.rest);
+    EXPECT_EQ(o.midi, c.out.midi);
+    EXPECT_EQ(o.oscPort, c.out.oscPort);
+    EXPECT_EQ(o.oscBind, c.out.oscBind);
+    EXPECT_EQ(o.verbose, c.out.verbose);
+  }
+}
+
+TEST(ActionQueue, LatestValuePerControlWinsAndOneWakeIsOutstanding) {
+  int wakes = 0;
+  ActionQueue queue([&] { ++wakes; });
+  queue.post({K::Slider, kIdGainRed, 1});
+  queue.post({K::Preset, 0, 3});
+  for (int v = 2; v < 1000; ++v) queue.post({K::Slider, kIdGainRed, v});
+  queue.post({K::Slider, kIdGainGreen, 5});
+  EXPECT_EQ(wakes, 1);
+  EXPECT_EQ(queue.take(),
+            (std::vector<A>{
+                {K::Preset, 0, 3}, {K::Slider, kIdGainRed, 999}, {K::Slider, kIdGainGreen, 5}}));
+  queue.post({K::Mode, 0, 1});
+  EXPECT_EQ(wakes, 2);
+}
+
+}  // namespace
+}  // namespace vz

@@ -1,0 +1,398 @@
+// MIDI and OSC driving the real dialog: OSC through UDP on the loopback address, MIDI
+// through a private JACK server and an RtMidi port.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <lo/lo.h>
+#include <rtmidi/RtMidi.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSlider>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "app/controller_bridge.h"
+#include "app/controller_command_line.h"
+#include "app/controller_menu.h"
+#include "control/control_targets.h"
+#include "control/midi_input.h"
+#include "control/osc_input.h"
+#include "engine/shared_value.h"
+#include "presets/preset_slot.h"
+#include "tests/dialog_fixture.h"
+
+extern char** environ;
+
+namespace vz {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ControllerTest : public test::DialogFixture {
+ protected:
+  fs::path dir = fs::temp_directory_path() / ("vz-controllers-" + std::to_string(getpid()));
+  std::string mappingsPath = (dir / "videozarnix" / "midi-mappings").string();
+  std::vector<bool> recordings, boxAllowed;
+  std::unique_ptr<ControllerBridge> bridge;
+
+  void startBridge(const ControllerOptions& options) {
+    bridge.reset();
+    bridge = std::make_unique<ControllerBridge>(
+        *dialog, options,
+        [this](bool on, bool mayShowBox) {
+          recordings.push_back(on);
+          boxAllowed.push_back(mayShowBox);
+        },
+        mappingsPath);
+  }
+  void TearDown() override {
+    bridge.reset();
+    fs::remove_all(dir);
+  }
+  // A look in slot `slot` that differs from the live one.
+  void storeLook(int slot, int gainRed, int mode) {
+    const int32_t oldGain = engine().gainRed;
+    const uint8_t oldMode = engine().mode;
+    engine().gainRed = gainRed;
+    engine().mode = static_cast<uint8_t>(mode);
+    storeSlot(engine(), slot);
+    engine().gainRed = oldGain;
+    engine().mode = oldMode;
+  }
+  int slider(int id) { return ops().sliderPos(id); }
+  bool checked(int id) { return ops().isDlgButtonChecked(id); }
+};
+
+TEST_F(ControllerTest, RemoteTargetsMatchTheDialogsSliders) {
+  int count = 0;
+  const ControlTarget* targets = controlTargets(&count);
+  for (int i = 0; i < count; ++i) {
+    const ControlTarget& t = targets[i];
+    if (t.kind != ControlTarget::Kind::Slider) continue;
+    ops().setSliderPos(t.id, -100000);
+    EXPECT_EQ(slider(t.id), t.sliderMin) << t.name;
+    ops().setSliderPos(t.id, 100000);
+    EXPECT_EQ(slider(t.id), t.sliderMax) << t.name;
+    EXPECT_EQ(qobject_cast<QSlider*>(w(t.id))->orientation() == Qt::Vertical, t.vertical) << t.name;
+  }
+}
+
+// ---- OSC ----
+
+int freeUdpPort() {
+  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t n = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+  close(fd);
+  return ntohs(a.sin_port);
+}
+
+class OscSender {
+ public:
+  explicit OscSender(int port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
+    to_.sin_family = AF_INET;
+    to_.sin_port = htons(static_cast<uint16_t>(port));
+    to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  }
+  ~OscSender() { close(fd_); }
+  void raw(const std::vector<uint8_t>& bytes) {
+    sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to_), sizeof to_);
+  }
+  template <class... Args>
+  void send(const char* path, const char* types, Args... args) {
+    raw(packet(path, types, args...));
+  }
+  template <class... Args>
+  static std::vector<uint8_t> packet(const char* path, const char* types, Args... args) {
+    lo_message m = lo_message_new();
+    lo_message_add(m, types, args...);
+    size_t size = 0;
+    void* data = lo_message_serialise(m, path, nullptr, &size);
+    std::vector<uint8_t> out(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+    free(data);
+    lo_message_free(m);
+    return out;
+  }
+
+ private:
+  int fd_;
+  sockaddr_in to_{};
+};
+
+TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
+  const int port = freeUdpPort();
+  startBridge({false, port, "127.0.0.1", true});
+  ASSERT_NE(bridge->osc(), nullptr);
+  OscSender osc(port);
+  storeLook(2, 77, 3);
+
+  osc.send("/videozarnix/fullscreen", "i", 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine().fullScreen == 1; }, 5000));
+  // A recall refreshes the controls also in full screen.
+  osc.send("/videozarnix/preset", "s", "c");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainRed) == 77; }, 5000));
+  EXPECT_EQ(loadRelaxed(engine().gainRed), 77);
+  EXPECT_TRUE(checked(kIdModeFirst + 3));
+  osc.send("/videozarnix/fullscreen", "i", 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine().fullScreen == 0; }, 5000));
+
+  osc.send("/videozarnix/mode", "s", "emboss");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return checked(kIdModeFirst + 6); }, 5000));
+  EXPECT_EQ(loadRelaxed(engine().mode), 6);
+  osc.send("/videozarnix/mode", "i", 8);  // no radio: none stays checked
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loadRelaxed(engine().mode) == 8; }, 5000));
+  for (int id = kIdModeFirst; id <= kIdModeLast; ++id) EXPECT_FALSE(checked(id)) << id;
+
+  // The move goes the user's way: every horizontal slider is read again.
+  ops().setSliderPos(kIdOutputRed, 40);
+  osc.send("/videozarnix/gain/green", "f", 0.5f);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loadRelaxed(engine().gainGreen) == 128; }, 5000));
+  EXPECT_EQ(slider(kIdGainGreen), 128);
+  EXPECT_EQ(loadRelaxed(engine().outputRed), 40);
+  osc.send("/videozarnix/floor", "i", 200);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loadRelaxed(engine().floor) == 200; }, 5000));
+  EXPECT_EQ(slider(kIdFloor), 55);
+
+  for (int i = 0; i < 2; ++i) {  // set, never toggled
+    osc.send("/videozarnix/invert/blue", "i", 1);
+    osc.send("/videozarnix/record", "i", 1);
+    QTest::qWait(100);
+  }
+  EXPECT_EQ(loadRelaxed(engine().invertBlue), 1);
+  EXPECT_TRUE(checked(kIdInvertBlue));
+  EXPECT_EQ(recordings, (std::vector<bool>{true, true}));
+  EXPECT_EQ(boxAllowed, (std::vector<bool>{true, true}));
+}
+
+TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
+  const int port = freeUdpPort();
+  startBridge({false, port, "127.0.0.1", false});
+  ASSERT_NE(bridge->osc(), nullptr);
+  OscSender osc(port);
+  const std::vector<uint8_t> good[] = {OscSender::packet("/videozarnix/gain/red", "i", 5),
+                                       OscSender::packet("/videozarnix/mode", "s", "lut"),
+                                       OscSender::packet("/videozarnix/preset", "i", 3)};
+  std::mt19937 rng(14);
+  for (int i = 0; i < 10000; ++i) {
+    std::vector<uint8_t> p;
+    if (i % 2 == 0) {
+      p.resize(rng() % 200);
+      for (auto& b : p) b = static_cast<uint8_t>(rng());
+    } else {
+      p = good[i % 3];
+      if (i % 5 == 0) p.resize(rng() % p.size());
+      for (int k = 0; k < 3 && !p.empty(); ++k) p[rng() % p.size()] = static_cast<uint8_t>(rng());
+    }
+    osc.raw(p);
+    if (i % 500 == 0) QApplication::processEvents();
+  }
+  // Still answering (a packet may have been dropped by a full socket: send until heard).
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        osc.send("/videozarnix/gain/red", "i", 33);
+        return slider(kIdGainRed) == 33;
+      },
+      10000));
+  EXPECT_EQ(loadRelaxed(engine().gainRed), 33);
+}
+
+TEST_F(ControllerTest, TakenOscPortLeavesTheProgramWithoutOsc) {
+  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  socklen_t n = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+  startBridge({false, ntohs(a.sin_port), "127.0.0.1", false});
+  EXPECT_EQ(bridge->osc(), nullptr);
+  close(fd);
+}
+
+TEST_F(ControllerTest, RequestsDuringAMessageBoxApplyButOpenNoSecondBox) {
+  startBridge({false, 0, "", false});
+  storeLook(7, 42, 1);
+  QMessageBox box(QMessageBox::Information, "Busy", "A box is open");
+  QTimer::singleShot(0, &box, [&] {
+    bridge->queue().post({ControllerAction::Kind::Preset, 0, 7});
+    bridge->queue().post({ControllerAction::Kind::Record, 0, 1});
+    QTest::qWaitFor([&] { return !recordings.empty(); }, 5000);
+    box.done(0);
+  });
+  box.exec();
+  EXPECT_EQ(slider(kIdGainRed), 42);
+  EXPECT_EQ(boxAllowed, std::vector<bool>{false});
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(ControllerTest, DamagedMappingsFileIsSurvivedLineByLine) {
+  fs::create_directories(fs::path(mappingsPath).parent_path());
+  std::ofstream(mappingsPath, std::ios::binary)
+      << "\x7f"
+         "ELF\x02\x01\x01 junk\n1 7 gain/red\n99 99 floor 1 2 3\n"
+      << std::string(5000, '\xff') << "\n3 4 mirror invert";
+  startBridge({false, 0, "", false});
+  ASSERT_EQ(bridge->mappings().all().size(), 2u);
+  EXPECT_STREQ(bridge->mappings().all()[0].target->name, "gain/red");
+  EXPECT_TRUE(bridge->mappings().all()[1].invert);
+}
+
+TEST_F(ControllerTest, LearnFromTheMenuBindsAMovedSwitchAndEscapeCancels) {
+  startBridge({false, 0, "", false});
+  QMenu menu;
+  addControllerMenuActions(menu, *bridge);
+  QAction* learn = menu.actions().at(0);
+  ASSERT_EQ(learn->text(), "MIDI Learn");
+  learn->trigger();
+  EXPECT_TRUE(bridge->learning());
+  EXPECT_TRUE(learn->isChecked());
+  key(kIdInvertRed, Qt::Key_Escape);
+  EXPECT_FALSE(bridge->learning());
+  EXPECT_FALSE(learn->isChecked());
+
+  learn->trigger();
+  click(kIdMirror);  // the user's own move, a toggle as ever
+  bridge->queue().post({ControllerAction::Kind::MidiCc, 3 * 128 + 64, 127});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !learn->isChecked(); }, 5000));
+  ASSERT_EQ(bridge->mappings().all().size(), 1u);
+  EXPECT_STREQ(bridge->mappings().all()[0].target->name, "mirror");
+  for (int value : {0, 100, 100}) {  // set from the controller, never toggled
+    bridge->queue().post({ControllerAction::Kind::MidiCc, 3 * 128 + 64, value});
+    QTest::qWait(50);
+    EXPECT_EQ(loadRelaxed(engine().mirror), value >= 64 ? 1 : 0);
+    EXPECT_EQ(checked(kIdMirror), value >= 64);
+  }
+  menu.actions().at(1)->trigger();  // Clear MIDI Mappings, also in the file
+  EXPECT_TRUE(bridge->mappings().all().empty());
+  EXPECT_TRUE(loadMappingsFile(mappingsPath).empty());
+}
+
+TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
+  QCommandLineParser parser;
+  addControllerOptions(parser);
+  ASSERT_TRUE(
+      parser.parse({"videozarnix", "--midi", "none", "--osc-port=9001", "--verbose", "clip.mpg"}));
+  ControllerOptions options;
+  QString error;
+  ASSERT_TRUE(readControllerOptions(parser, options, &error)) << error.toStdString();
+  EXPECT_FALSE(options.midi);
+  EXPECT_EQ(options.oscPort, 9001);
+  EXPECT_TRUE(options.verbose);
+  EXPECT_EQ(parser.positionalArguments(), QStringList{"clip.mpg"});
+  ASSERT_TRUE(parser.parse({"videozarnix", "--osc-port", "x"}));
+  EXPECT_FALSE(readControllerOptions(parser, options, &error));
+  EXPECT_FALSE(error.isEmpty());
+}
+
+// ---- MIDI ----
+
+// A JACK server of the test's own, stopped by its process id whatever happens.
+class JackServer {
+ public:
+  JackServer() : name_("vz-test-" + std::to_string(getpid())) {
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    const char* argv[] = {"jackd", "--no-realtime", "-n", name_.c_str(), "-d",   "dummy",
+                          "-r",    "48000",         "-p", "1024",        nullptr};
+    if (posix_spawnp(&pid_, "jackd", &files, nullptr, const_cast<char**>(argv), environ) != 0)
+      pid_ = 0;
+    posix_spawn_file_actions_destroy(&files);
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+  }
+  ~JackServer() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool waitUntilRunning() {
+    jack_set_error_function([](const char*) {});  // "cannot connect" until it is up
+    jack_set_info_function([](const char*) {});
+    for (int i = 0; pid_ > 0 && i < 100; ++i) {
+      jack_status_t status{};
+      if (jack_client_t* c = jack_client_open("vz-test-probe", JackNoStartServer, &status)) {
+        jack_client_close(c);
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+
+ private:
+  std::string name_;
+  pid_t pid_ = 0;
+};
+
+TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
+  JackServer jack;
+  ASSERT_TRUE(jack.waitUntilRunning());
+  RtMidiOut keys(RtMidi::UNIX_JACK, "vz test keys");
+  keys.openVirtualPort("out");
+  auto send = [&](std::vector<unsigned char> bytes) { keys.sendMessage(&bytes); };
+  auto connect = [&] {
+    startBridge({true, 0, "", false});
+    ASSERT_NE(bridge->midi(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bridge->midi()->connectedSources() >= 1; }, 10000));
+  };
+  connect();
+
+  storeLook(4, 90, 1);
+  send({0xC5, 4});  // any channel
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainRed) == 90; }, 5000));
+  EXPECT_EQ(loadRelaxed(engine().gainRed), 90);
+  EXPECT_TRUE(checked(kIdModeFirst + 1));
+  send({0xC0, 26});  // no slot
+  send({0xC0, 0});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainRed) == 0; }, 5000));
+
+  // Learn: the user moves Gain blue, then a controller turns.
+  bridge->setLearning(true);
+  key(kIdGainBlue, Qt::Key_Right);
+  send({0xB1, 20, 127});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !bridge->learning(); }, 5000));
+  ASSERT_EQ(bridge->mappings().all().size(), 1u);
+  send({0xB1, 20, 0});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainBlue) == 0; }, 5000));
+  send({0xB1, 20, 127});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainBlue) == 255; }, 5000));
+  EXPECT_EQ(loadRelaxed(engine().gainBlue), 255);
+
+  // Restart with a hand-edited range and inversion added to the saved file.
+  bridge.reset();
+  std::ofstream(mappingsPath, std::ios::app) << "2 21 tint/blue 100 200 invert\n";
+  connect();
+  ASSERT_EQ(bridge->mappings().all().size(), 2u);
+  send({0xB1, 21, 0});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdTintBlue) == 200; }, 5000));
+  send({0xB1, 21, 127});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdTintBlue) == 100; }, 5000));
+  EXPECT_EQ(loadRelaxed(engine().tintBlue), 100);
+  send({0xB1, 20, 0});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainBlue) == 0; }, 5000));
+  bridge.reset();  // before the server goes
+}
+
+}  // namespace
+}  // namespace vz
