@@ -5,18 +5,25 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QMenu>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/controller_bridge.h"
 #include "app/controller_menu.h"
 #include "app/effect_dialog.h"
-#include "app/preview_widget.h"
+#include "app/output_setup.h"
+#include "app/output_window.h"
+#include "app/preview_menu.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
-#include "control/controller_options.h"
+#include "app/quit_signals.h"
+#include "app/start_options.h"
+#include "output/camera_target.h"
 #include "source/capture_devices.h"
 #include "source/media_file_check.h"
 #include "source/media_graph_control.h"
@@ -36,24 +43,24 @@ bool haveDisplay() {
 }  // namespace
 
 int EffectApp::InitInstance(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  ControllerOptions controllerOptions;
-  std::string optionError;
-  if (!takeControllerOptions(args, controllerOptions, &optionError)) {
-    std::fprintf(stderr, "videozarnix: %s\n", optionError.c_str());
-    return 2;
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const CommandLine command = parseCommandLine(arguments);
+  if (!command.run) {
+    std::fprintf(command.exitCode == 0 ? stdout : stderr, "%s\n", command.message.c_str());
+    return command.exitCode;
   }
-  if (args.size() > 1 || (args.size() == 1 && (args[0] == "--help" || args[0] == "-h"))) {
-    std::fprintf(stderr,
-                 "Usage: videozarnix [--midi auto|none] [--osc-port N] [--osc-bind ADDR] "
-                 "[--verbose] [FILE.mpg]\n");
-    return args.size() > 1 ? 2 : 0;
-  }
-  std::string file;
-  if (args.size() == 1) {
-    file = args[0];
+  const std::string& file = command.options.file;
+  if (!file.empty()) {
     if (const std::string problem = whyNotPlayable(file); !problem.empty()) {
       std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
+      return 2;
+    }
+  }
+  if (!command.options.virtualCamera.empty()) {
+    const CameraTarget camera = resolveCameraTarget(command.options.virtualCamera);
+    if (!camera.ok) {
+      std::fprintf(stderr, "videozarnix: %s\n", camera.error.c_str());
       return 2;
     }
   }
@@ -70,21 +77,46 @@ int EffectApp::InitInstance(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Video Zarnix"));
   QApplication::setDesktopFileName(QStringLiteral("videozarnix"));
 
+  if (!command.options.outputScreen.empty() &&
+      findScreen(command.options.outputScreen) == nullptr) {
+    std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n",
+                 command.options.outputScreen.c_str(), int(QGuiApplication::screens().size()));
+    return 2;
+  }
   QtMessageBoxes boxes;
   QtFileDialogs files(nullptr);
   MonitorDeviceList devices;
+  OutputStage outputStage;  // made before the graphs that feed it, gone after them
   {
+    MediaGraphControl* media = nullptr;
     EffectDialog dialog(
         [&](VideoEngine& engine) {
-          return std::make_unique<MediaGraphControl>(engine, boxes, devices);
+          auto graph = std::make_unique<MediaGraphControl>(engine, boxes, devices);
+          graph->graph().setFrameSink(&outputStage);
+          media = graph.get();
+          return graph;
         },
         boxes, files);
+    OutputSetup outputs(dialog, outputStage, boxes, files, [&media] {
+      const GrabberRate r = media->graph().frameRate();
+      return OutputControl::Rate{r.numerator, r.denominator};
+    });
+    closeOnQuitSignals(&dialog);
     if (!file.empty()) {
       dialog.engine.fileName = file;
       dialog.startOnFile();
     }
-    ControllerBridge controllers(dialog, controllerOptions);
-    installControllerContextMenu(*dialog.previewControl, controllers);
+    ControllerBridge controllers(
+        dialog, command.options.controllers,
+        [&outputs](bool on, bool mayShowBox) { outputs.control.remoteRecord(on, mayShowBox); });
+    outputs.menu->setExtraItems([&controllers](QMenu& menu) {
+      menu.addSeparator();
+      addControllerMenuActions(menu, controllers);
+    });
+    QTimer::singleShot(0, &dialog, [&] {
+      applyStartOptions(dialog, command.options);
+      outputs.applyStartOptions(command.options);
+    });
     dialog.DoModal();
   }  // the graph is released before the engine goes, and the engine before the toolkit
   return 0;

@@ -6,13 +6,13 @@
 #include <memory>
 
 #include "app/dialog_builder.h"
-#include "ui/file_dialogs.h"
-#include "ui/message_boxes.h"
 #include "app/qt_dialog_ops.h"
 #include "engine/video_engine.h"
 #include "presets/preset_session.h"
 #include "source/graph_control.h"
 #include "source/source_commands.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_boxes.h"
 
 namespace vz {
 

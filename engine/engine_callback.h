@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/frame_sink.h"
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"
 
@@ -25,6 +26,10 @@ class EngineCallback final : public SampleGrabberCallback {
   // Set before the graph runs; a null target leaves frames undrawn.
   void setTarget(FrameTarget* target) { target_.store(target, std::memory_order_release); }
 
+  // The outputs' tap, fed after the preview; null: no outputs. Any thread.
+  void setSink(FrameSink* sink) { sink_.store(sink, std::memory_order_release); }
+  FrameSink* sink() const { return sink_.load(std::memory_order_acquire); }
+
   void SampleCB(uint8_t* pixels, int width, int height) override;
   void BufferCB(const uint8_t*, long) override {}
 
@@ -33,6 +38,7 @@ class EngineCallback final : public SampleGrabberCallback {
  private:
   VideoEngine& engine_;
   std::atomic<FrameTarget*> target_{nullptr};
+  std::atomic<FrameSink*> sink_{nullptr};
 };
 
 }  // namespace vz

@@ -37,4 +37,10 @@ class MonitorDeviceList final : public DeviceList {
   std::vector<std::unique_ptr<CaptureDevice>> videoInputDevices() override;
 };
 
+// The device question never offers the program's own virtual camera: the PipeWire node of
+// this name, nor the loopback device it writes (set while it does; empty: none).
+inline constexpr const char* kOwnCameraNodeName = "videozarnix";
+void setOwnLoopbackDevice(const std::string& path);
+std::string ownLoopbackDevice();
+
 }  // namespace vz

@@ -145,6 +145,7 @@ void MediaGraph::releaseGraph() {
     for (GstElement* filter : {captureFilter, fileSourceFilter, grabberFilter, nullRenderer})
       if (filter != nullptr && graph != nullptr) removeFilter(graph, filter);
   }
+  if (FrameSink* sink = callback_.sink()) sink->sourceStopped();
   release(fileSource);
   release(fileSourceFilter);
   release(captureFilter);
@@ -159,6 +160,10 @@ void MediaGraph::releaseGraph() {
   deviceModes_ = nullptr;
   capturing_ = false;
   stopped_ = true;
+}
+
+GrabberRate MediaGraph::frameRate() const {
+  return sampleGrabberFrameRate(grabberFilter);
 }
 
 void MediaGraph::setRequiredMediaType() {

@@ -12,6 +12,7 @@
 #include "source/first_frame_watch.h"
 #include "source/graph_ops.h"
 #include "source/graph_result.h"
+#include "source/sample_grabber.h"
 #include "ui/message_boxes.h"
 
 namespace vz {
@@ -59,6 +60,11 @@ class MediaGraph {
   void stopAndRelease();
   // Releases every object of the graph in a fixed order; no frame is delivered after it.
   void releaseGraph();
+
+  // The outputs' tap on processed frames; it outlives every graph this object builds.
+  void setFrameSink(FrameSink* sink) { callback_.setSink(sink); }
+  // The source's frame rate as negotiated, {0, 1} before any.
+  GrabberRate frameRate() const;
 
   int buildCaptureGraph();
   int buildFileGraph();

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <mutex>
+#include <string>
 
 #include "source/camera_key.h"
 #include "source/capture_devices.h"
@@ -59,7 +61,36 @@ class MonitoredDevice final : public CaptureDevice {
   GstDevice* device_;
 };
 
+std::mutex ownLoopbackMutex;
+std::string ownLoopback;
+
+// Our own virtual camera, offered back to us: the PipeWire node by its name, a loopback
+// device by the path we write.
+bool isOwnVirtualCamera(GstDevice* device) {
+  GstStructure* props = gst_device_get_properties(device);
+  if (props == nullptr) return false;
+  bool own = false;
+  if (const gchar* node = gst_structure_get_string(props, "node.name"))
+    own = std::string(node) == kOwnCameraNodeName;
+  const std::string written = ownLoopbackDevice();
+  for (const char* field : {"device.path", "api.v4l2.path"})
+    if (const gchar* path = gst_structure_get_string(props, field))
+      own = own || (!written.empty() && written == path);
+  gst_structure_free(props);
+  return own;
+}
+
 }  // namespace
+
+void setOwnLoopbackDevice(const std::string& path) {
+  std::lock_guard lock(ownLoopbackMutex);
+  ownLoopback = path;
+}
+
+std::string ownLoopbackDevice() {
+  std::lock_guard lock(ownLoopbackMutex);
+  return ownLoopback;
+}
 
 std::vector<std::unique_ptr<CaptureDevice>> MonitorDeviceList::videoInputDevices() {
   std::vector<std::unique_ptr<MonitoredDevice>> found;
@@ -68,8 +99,13 @@ std::vector<std::unique_ptr<CaptureDevice>> MonitorDeviceList::videoInputDevices
   // The monitor hides providers that another one stands in front of (show-all stays off),
   // so each camera is listed once.
   GList* devices = gst_device_monitor_get_devices(monitor);
-  for (GList* l = devices; l != nullptr; l = l->next)
+  for (GList* l = devices; l != nullptr; l = l->next) {
+    if (isOwnVirtualCamera(GST_DEVICE(l->data))) {
+      gst_object_unref(l->data);
+      continue;
+    }
     found.push_back(std::make_unique<MonitoredDevice>(GST_DEVICE(l->data)));
+  }
   g_list_free(devices);
   gst_object_unref(monitor);
 

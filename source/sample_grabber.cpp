@@ -44,6 +44,8 @@ struct GrabberState {
   std::atomic<bool> presenting{false};
   std::atomic<int> width{0};
   std::atomic<int> height{0};
+  std::atomic<int> rateNumerator{0};
+  std::atomic<int> rateDenominator{1};
   // Streaming thread only.
   GstVideoInfo info{};
   bool haveInfo = false;
@@ -82,6 +84,8 @@ gboolean grabberSetCaps(GstBaseTransform* trans, GstCaps* incaps, GstCaps*) {
     st->packed.assign(static_cast<size_t>(w) * 3 * static_cast<size_t>(h), 0);
     st->width.store(w, std::memory_order_relaxed);
     st->height.store(h, std::memory_order_relaxed);
+    st->rateNumerator.store(GST_VIDEO_INFO_FPS_N(&info), std::memory_order_relaxed);
+    st->rateDenominator.store(std::max(1, GST_VIDEO_INFO_FPS_D(&info)), std::memory_order_relaxed);
   }
   st->gate.leave();
   return ok;
@@ -198,6 +202,13 @@ GrabberSize sampleGrabberConnectedSize(GstElement* grabber) {
   if (grabber == nullptr) return {};
   const GrabberState* st = VZ_SAMPLE_GRABBER(grabber)->state;
   return {st->width.load(std::memory_order_relaxed), st->height.load(std::memory_order_relaxed)};
+}
+
+GrabberRate sampleGrabberFrameRate(GstElement* grabber) {
+  if (grabber == nullptr) return {};
+  const GrabberState* st = VZ_SAMPLE_GRABBER(grabber)->state;
+  return {st->rateNumerator.load(std::memory_order_relaxed),
+          st->rateDenominator.load(std::memory_order_relaxed)};
 }
 
 void packRowsBottomUp(const uint8_t* src, int stride, uint8_t* dst, int rowBytes, int height) {

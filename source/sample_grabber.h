@@ -38,6 +38,13 @@ struct GrabberSize {
 };
 GrabberSize sampleGrabberConnectedSize(GstElement* grabber);
 
+// The frame rate of the last negotiated caps ({0, 1} before any, or for a variable rate).
+struct GrabberRate {
+  int numerator = 0;
+  int denominator = 1;
+};
+GrabberRate sampleGrabberFrameRate(GstElement* grabber);
+
 // Bottom-up packed copy of a frame whose rows are stride bytes apart (top row first):
 // what the engine wants, in one pass. dst holds width * 3 * height bytes.
 void packRowsBottomUp(const uint8_t* src, int stride, uint8_t* dst, int rowBytes, int height);

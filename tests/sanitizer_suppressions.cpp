@@ -22,6 +22,7 @@ extern "C" const char* __tsan_default_suppressions() {
          "race:libgst\n"
          "race:libav\n"
          "race:liborc-0.4.so\n"
+         "race:libffi.so\n"  // GObject signals reach our handlers through it, from GLib
          "race:libQt6Core.so\n"
          "race:libQt6Gui.so\n"
          "race:libQt6Widgets.so\n"

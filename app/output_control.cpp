@@ -1,0 +1,204 @@
+#include "app/output_control.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "app/output_window.h"
+#include "output/camera_target.h"
+#include "output/output_branches.h"
+#include "source/capture_devices.h"
+
+namespace vz {
+
+OutputControl::OutputControl(OutputStage& stage, MessageBoxes& boxes, FileDialogs& files,
+                             std::function<Rate()> sourceRate)
+    : stage_(stage), boxes_(boxes), files_(files), sourceRate_(std::move(sourceRate)) {
+  static_assert(std::string_view(kRecordBranchId) == std::string_view(kRecordBranch));
+  static_assert(std::string_view(kOwnCameraNodeName) == std::string_view(kCameraNodeName));
+  QPointer<OutputControl> self(this);
+  stage_.setErrorHandler([self](const std::string& id, const std::string& message) {
+    // A streaming thread of the stage: hand it to the GUI thread.
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self, id, message] {
+          if (self) self->onBranchError(id, message);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+OutputControl::~OutputControl() {
+  stopAll();
+  stage_.setErrorHandler({});
+}
+
+void OutputControl::prepareStage() {
+  if (stage_.running() || !sourceRate_) return;
+  const Rate r = sourceRate_();
+  stage_.setSourceRate(r.numerator, r.denominator);
+}
+
+bool OutputControl::startRecording(const std::string& path) {
+  if (recording()) return true;
+  const RecordFormatResult f = resolveRecordFormat(path, recordCodec_);
+  if (!f.ok) {
+    tell("Cannot record into " + path + ":\n" + f.error, "Record");
+    return false;
+  }
+  // The folder of a dated recording may not exist yet.
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(f.format.path).parent_path(), ec);
+  prepareStage();
+  const std::string error = vz::startRecording(stage_, f.format);
+  if (!error.empty()) {
+    tell(error, "Record");
+    return false;
+  }
+  recordingPath_ = f.format.path;
+  emit recordingChanged(true);
+  return true;
+}
+
+void OutputControl::tell(const std::string& text, const std::string& caption) {
+  if (!quiet_) {
+    boxes_.show(text, caption, kMbIconError);
+    return;
+  }
+  std::string line = text;
+  for (char& ch : line)
+    if (ch == '\n') ch = ' ';
+  std::fprintf(stderr, "videozarnix: %s\n", line.c_str());
+}
+
+void OutputControl::remoteRecord(bool on, bool mayShowBox) {
+  if (!on) {
+    stopRecording();
+    return;
+  }
+  if (recording()) return;
+  quiet_ = !mayShowBox;
+  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))));
+  quiet_ = false;
+}
+
+void OutputControl::recordAs() {
+  const std::optional<std::string> path =
+      files_.getSaveFileName({"Video {*.mkv, *.mp4, *.webm}", "*.mkv *.mp4 *.webm",
+                              kOfnOverwritePrompt | kOfnHideReadOnly, "mkv"});
+  if (!path) return;
+  if (recording()) stopRecording();
+  // The user confirmed overwriting in the file dialog; the muxer writes the file anew.
+  startRecording(*path);
+}
+
+void OutputControl::toggleRecording() {
+  if (recording()) {
+    stopRecording();
+    return;
+  }
+  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))));
+}
+
+void OutputControl::stopRecording() {
+  if (!recording()) return;
+  const BranchReport r = stage_.removeBranch(kRecordBranchId);
+  std::fprintf(stderr, "%s\n", recordingSummary(recordingPath_, r).c_str());
+  std::fflush(stderr);
+  emit recordingChanged(false);
+}
+
+void OutputControl::stopAll() {
+  stopRecording();
+  stopVirtualCamera();
+  closeOutputWindow();
+}
+
+OutputWindow* OutputControl::outputWindow() const {
+  return static_cast<OutputWindow*>(window_.data());
+}
+
+void OutputControl::toggleOutputWindow(QScreen* screen) {
+  const bool same = window_ && outputWindow()->shownOn() == screen;
+  closeOutputWindow();
+  if (same || screen == nullptr) return;
+  prepareStage();
+  auto* window = new OutputWindow(screen, stage_, [this](char letter) {
+    if (onLetter_) onLetter_(letter);
+  });
+  if (!window->error().empty()) {
+    const std::string error = window->error();
+    delete window;
+    boxes_.show("Cannot open the output window:\n" + error, "Output Window", kMbIconError);
+    return;
+  }
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window_ = window;
+  window->showFullScreen();
+}
+
+void OutputControl::closeOutputWindow() {
+  if (window_) delete window_.data();
+}
+
+bool OutputControl::cameraOn() const {
+  return stage_.hasBranch(kCameraBranch);
+}
+
+bool OutputControl::startVirtualCamera(const std::string& requested) {
+  if (cameraOn()) return true;
+  const CameraTarget t = resolveCameraTarget(requested);
+  if (!t.ok) {
+    boxes_.show("Cannot start the virtual camera:\n" + t.error, "Virtual Camera", kMbIconError);
+    return false;
+  }
+  prepareStage();
+  const std::string error = vz::startVirtualCamera(stage_, t.target);
+  if (!error.empty()) {
+    boxes_.show(error, "Virtual Camera", kMbIconError);
+    return false;
+  }
+  if (t.target != "pipewire") setOwnLoopbackDevice(t.target);
+  emit cameraChanged(true);
+  return true;
+}
+
+void OutputControl::stopVirtualCamera() {
+  if (!cameraOn()) return;
+  stage_.removeBranch(kCameraBranch, std::chrono::seconds(2));
+  setOwnLoopbackDevice({});
+  emit cameraChanged(false);
+}
+
+void OutputControl::toggleVirtualCamera() {
+  if (cameraOn())
+    stopVirtualCamera();
+  else
+    startVirtualCamera("auto");
+}
+
+double OutputControl::recordingSeconds() const {
+  return recording() ? stage_.report(kRecordBranchId).seconds : 0.0;
+}
+
+void OutputControl::onBranchError(const std::string& id, const std::string& message) {
+  if (id == kRecordBranchId && recording()) {
+    // What was written is finalised as far as the branch still can.
+    stopRecording();
+    boxes_.show("Recording into " + recordingPath_ + " failed:\n" + message +
+                    "\n\nThe video keeps running; what was recorded so far is kept.",
+                "Record", kMbIconError);
+    return;
+  }
+  if (id == kCameraBranch && cameraOn()) {
+    stopVirtualCamera();
+    boxes_.show("The virtual camera stopped:\n" + message, "Virtual Camera", kMbIconError);
+    return;
+  }
+  if (id.empty()) boxes_.show("The outputs failed:\n" + message, "Outputs", kMbIconError);
+}
+
+}  // namespace vz

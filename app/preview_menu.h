@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QMenu;
+class QWidget;
+
+namespace vz {
+
+class OutputControl;
+
+// The preview's right-click menu: recording (with its codec) now; the virtual camera and
+// the output window join it. Built afresh each time it opens, so checks follow the state.
+class PreviewMenu final : public QObject {
+  Q_OBJECT
+
+ public:
+  PreviewMenu(QWidget* preview, OutputControl& outputs);
+
+  // The menu as it would open now; the caller owns it (tests trigger its actions).
+  QMenu* build();
+  // Items of other features, added at the menu's end each time it is built.
+  void setExtraItems(std::function<void(QMenu&)> add) { extraItems_ = std::move(add); }
+
+ private:
+  QWidget* preview_;
+  OutputControl& outputs_;
+  std::function<void(QMenu&)> extraItems_;
+};
+
+}  // namespace vz

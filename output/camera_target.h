@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace vz {
+
+// Where the virtual camera goes: "pipewire", or a v4l2loopback device path.
+struct CameraTarget {
+  bool ok = false;
+  std::string target;
+  std::string error;  // one line
+};
+
+// requested: "auto" (PipeWire when its daemon answers, else the first v4l2loopback device),
+// "pipewire", or a device path.
+CameraTarget resolveCameraTarget(const std::string& requested);
+
+// A PipeWire daemon accepts connections on its socket.
+bool pipeWireAnswers();
+// The first v4l2loopback device (/dev/videoN), or empty.
+std::string firstLoopbackDevice();
+
+// The node name the PipeWire camera carries; the device question leaves it out.
+inline constexpr const char* kCameraNodeName = "videozarnix";
+
+}  // namespace vz

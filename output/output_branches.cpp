@@ -1,0 +1,105 @@
+#include "output/output_branches.h"
+
+#include <cstdio>
+
+#include "output/camera_target.h"
+
+namespace vz {
+
+std::string recordingDescription(const RecordFormat& f) {
+  std::string encode;
+  switch (f.codec) {
+    case VideoCodec::H264:
+      // 4:2:0, or players and browsers refuse the file; no look-ahead, so frames reach the
+      // file (and survive a kill) at once.
+      encode =
+          "videoconvert ! video/x-raw,format=I420 ! x264enc speed-preset=veryfast "
+          "tune=zerolatency pass=qual quantizer=21 key-int-max=60 threads=2 ! h264parse";
+      break;
+    case VideoCodec::Vp8:
+      encode =
+          "videoconvert ! video/x-raw,format=I420 ! vp8enc deadline=1 cpu-used=8 threads=2 "
+          "keyframe-max-dist=60 target-bitrate=6000000";
+      break;
+    case VideoCodec::Vp9:
+      encode =
+          "videoconvert ! video/x-raw,format=I420 ! vp9enc deadline=1 cpu-used=8 threads=2 "
+          "row-mt=true keyframe-max-dist=60 target-bitrate=6000000";
+      break;
+    case VideoCodec::Ffv1:
+      // Fed as BGRx, it decodes back to exactly the processed bytes.
+      encode = "videoconvert ! video/x-raw,format=BGRx ! avenc_ffv1";
+      break;
+  }
+  const char* mux = "matroskamux";
+  if (f.container == Container::Mp4) mux = "mp4mux fragment-duration=1000";
+  if (f.container == Container::WebM) mux = "webmmux";
+  return encode + " ! " + mux + " ! filesink name=sink";
+}
+
+std::string startRecording(OutputStage& stage, const RecordFormat& f) {
+  const std::string error =
+      stage.addBranch(kRecordBranch, recordingDescription(f), [&](GstBin* bin) {
+        GstElement* sink = gst_bin_get_by_name(bin, "sink");
+        g_object_set(sink, "location", f.path.c_str(), nullptr);
+        gst_object_unref(sink);
+      });
+  return error.empty() ? error : "Cannot record into " + f.path + ": " + error;
+}
+
+std::string recordingSummary(const std::string& path, const BranchReport& r) {
+  const int tenths = static_cast<int>(r.seconds * 10 + 0.5);
+  char line[1024];
+  std::snprintf(
+      line, sizeof line,
+      "videozarnix: recorded %s: %d:%02d.%d, %llu frames written, %llu dropped%s", path.c_str(),
+      tenths / 600, tenths / 10 % 60, tenths % 10, static_cast<unsigned long long>(r.framesWritten),
+      static_cast<unsigned long long>(r.framesDropped), r.finalised ? "" : " (not finalised)");
+  return line;
+}
+
+std::string cameraDescription(const std::string& target) {
+  if (target == "pipewire")
+    return "videoconvert ! video/x-raw,format=I420 ! pipewiresink name=sink mode=provide "
+           "client-name=videozarnix sync=false";
+  return "videoconvert ! video/x-raw,format=YUY2 ! v4l2sink name=sink sync=false";
+}
+
+namespace {
+
+// PipeWire's sink (0.3.65) crashes on buffers that an upstream converter allocated from the
+// pool it proposes (they can come without memory); answered here, the converter uses its
+// own buffers and the sink copies each into its pool.
+GstPadProbeReturn keepOwnBuffers(GstPad*, GstPadProbeInfo* info, gpointer) {
+  return GST_QUERY_TYPE(GST_PAD_PROBE_INFO_QUERY(info)) == GST_QUERY_ALLOCATION
+             ? GST_PAD_PROBE_HANDLED
+             : GST_PAD_PROBE_OK;
+}
+
+}  // namespace
+
+std::string startVirtualCamera(OutputStage& stage, const std::string& target) {
+  const std::string error =
+      stage.addBranch(kCameraBranch, cameraDescription(target), [&](GstBin* bin) {
+        GstElement* sink = gst_bin_get_by_name(bin, "sink");
+        if (target == "pipewire") {
+          // What the camera portal and device lists look for.
+          GstStructure* props = gst_structure_new(
+              "props", "media.class", G_TYPE_STRING, "Video/Source", "media.role", G_TYPE_STRING,
+              "Camera", "node.name", G_TYPE_STRING, kCameraNodeName, "node.description",
+              G_TYPE_STRING, "Video Zarnix", nullptr);
+          g_object_set(sink, "stream-properties", props, nullptr);
+          gst_structure_free(props);
+          GstPad* pad = gst_element_get_static_pad(sink, "sink");
+          gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, keepOwnBuffers, nullptr,
+                            nullptr);
+          gst_object_unref(pad);
+        } else {
+          g_object_set(sink, "device", target.c_str(), nullptr);
+        }
+        gst_object_unref(sink);
+      });
+  return error.empty() ? error : "Cannot start the virtual camera: " + error;
+}
+
+}  // namespace vz

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "output/output_stage.h"
+#include "output/record_format.h"
+
+namespace vz {
+
+// The branches the program adds to the output stage, as launch descriptions and what
+// starts them. Each returns an empty string or what went wrong, in one line.
+
+inline constexpr const char* kRecordBranch = "record";
+inline constexpr const char* kCameraBranch = "camera";
+
+std::string recordingDescription(const RecordFormat& format);
+std::string startRecording(OutputStage& stage, const RecordFormat& format);
+// "recorded FILE: 1:02.5, 1875 frames written, 3 dropped"
+std::string recordingSummary(const std::string& path, const BranchReport& report);
+
+// target: "pipewire" or a v4l2loopback device path.
+std::string cameraDescription(const std::string& target);
+std::string startVirtualCamera(OutputStage& stage, const std::string& target);
+
+}  // namespace vz

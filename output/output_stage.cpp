@@ -1,0 +1,523 @@
+#include "output/output_stage.h"
+
+#include <emmintrin.h>
+#include <gst/app/gstappsrc.h>
+#include <gst/video/video.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <vector>
+
+namespace vz {
+
+struct OutputStage::Branch {
+  std::string id;
+  GstElement* bin = nullptr;
+  GstElement* queue = nullptr;
+  GstPad* binSink = nullptr;
+  GstPad* teePad = nullptr;
+  std::atomic<uint64_t> entered{0};
+  std::atomic<uint64_t> passed{0};
+  std::atomic<bool> failed{false};
+  std::atomic<bool> starting{true};
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  std::mutex mutex;  // guards what follows
+  std::condition_variable changed;
+  bool eosAtSink = false;
+  bool unlinked = false;
+  std::string error;
+};
+
+namespace {
+
+constexpr int kQueueFrames = 6;  // how far a consumer may fall behind before frames drop
+
+std::string errorText(GstMessage* message) {
+  GError* err = nullptr;
+  gchar* debug = nullptr;
+  gst_message_parse_error(message, &err, &debug);
+  std::string text = err != nullptr ? err->message : "unknown error";
+  // The file sink states the system's reason (permission, full disk) only in the details.
+  if (debug != nullptr) {
+    if (const char* reason = std::strstr(debug, "system error: "))
+      text += std::string(" (") + (reason + 14) + ")";
+  }
+  if (err != nullptr) g_error_free(err);
+  g_free(debug);
+  return text;
+}
+
+GstPadProbeReturn countEntering(GstPad*, GstPadProbeInfo*, gpointer data) {
+  auto* b = static_cast<OutputStage::Branch*>(data);
+  // A failed branch swallows its frames here, so its error never reaches the tee.
+  if (b->failed.load(std::memory_order_relaxed)) return GST_PAD_PROBE_DROP;
+  b->entered.fetch_add(1, std::memory_order_relaxed);
+  return GST_PAD_PROBE_OK;
+}
+
+// A serialized query waits in the queue until the consumer has taken everything before it:
+// with a consumer that blocks, the trunk would wait too. Each branch answers the
+// allocation query at its door (nothing asked: upstream uses its own buffers).
+GstPadProbeReturn answerAllocation(GstPad*, GstPadProbeInfo* info, gpointer) {
+  return GST_QUERY_TYPE(GST_PAD_PROBE_INFO_QUERY(info)) == GST_QUERY_ALLOCATION
+             ? GST_PAD_PROBE_HANDLED
+             : GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn countPassing(GstPad*, GstPadProbeInfo*, gpointer data) {
+  static_cast<OutputStage::Branch*>(data)->passed.fetch_add(1, std::memory_order_relaxed);
+  return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn watchEos(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) {
+    auto* b = static_cast<OutputStage::Branch*>(data);
+    std::lock_guard lock(b->mutex);
+    b->eosAtSink = true;
+    b->changed.notify_all();
+  }
+  return GST_PAD_PROBE_OK;
+}
+
+// Runs on the trunk's thread with the tee pad blocked: detach the branch, then end its
+// stream. The trunk and the other branches go on at once.
+GstPadProbeReturn detachAndEnd(GstPad* pad, GstPadProbeInfo*, gpointer data) {
+  auto* b = static_cast<OutputStage::Branch*>(data);
+  {
+    std::lock_guard lock(b->mutex);
+    if (b->unlinked) return GST_PAD_PROBE_REMOVE;
+    b->unlinked = true;
+  }
+  gst_pad_unlink(pad, b->binSink);
+  gst_pad_send_event(b->binSink, gst_event_new_eos());
+  std::lock_guard lock(b->mutex);
+  b->changed.notify_all();
+  return GST_PAD_PROBE_REMOVE;
+}
+
+GstCaps* frameCaps(int width, int height, const OutputFormat& f) {
+  return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
+                             width, "height", G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION,
+                             f.rateNumerator, f.rateDenominator, "pixel-aspect-ratio",
+                             GST_TYPE_FRACTION, 1, 1, nullptr);
+}
+
+}  // namespace
+
+void copyRowsFlipped(const uint8_t* bottomUp, uint8_t* dst, int rowBytes, int height) {
+  const size_t row = static_cast<size_t>(rowBytes);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* from = bottomUp + static_cast<size_t>(height - 1 - y) * row;
+    uint8_t* to = dst + static_cast<size_t>(y) * row;
+    // Streaming stores: the frame is read by another thread later, not by this one, so
+    // it need not pass through (and evict) this core's cache; a whole-frame memcpy gets
+    // the same from the C library, row-sized ones do not.
+    size_t done = (16 - (reinterpret_cast<uintptr_t>(to) & 15)) & 15;
+    if (done > row) done = row;
+    std::memcpy(to, from, done);
+    for (; done + 64 <= row; done += 64) {
+      const auto* s = reinterpret_cast<const __m128i*>(from + done);
+      auto* d = reinterpret_cast<__m128i*>(to + done);
+      const __m128i a = _mm_loadu_si128(s), b = _mm_loadu_si128(s + 1), c = _mm_loadu_si128(s + 2),
+                    e = _mm_loadu_si128(s + 3);
+      _mm_stream_si128(d, a);
+      _mm_stream_si128(d + 1, b);
+      _mm_stream_si128(d + 2, c);
+      _mm_stream_si128(d + 3, e);
+    }
+    std::memcpy(to + done, from + done, row - done);
+  }
+  _mm_sfence();
+}
+
+OutputStage::OutputStage() {
+  if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+}
+
+OutputStage::~OutputStage() {
+  std::vector<std::string> ids;
+  {
+    std::lock_guard lock(branchesMutex_);
+    for (const auto& [id, branch] : branches_) ids.push_back(id);
+  }
+  for (const std::string& id : ids) removeBranch(id);
+  stopPipeline();
+  if (GstBuffer* left = slot_.exchange(nullptr)) gst_buffer_unref(left);
+  if (pool_ != nullptr) {
+    gst_buffer_pool_set_active(pool_, FALSE);
+    gst_object_unref(pool_);
+  }
+}
+
+void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
+  lastWidth_.store(width, std::memory_order_relaxed);
+  lastHeight_.store(height, std::memory_order_relaxed);
+  if (!active_.load(std::memory_order_acquire)) return;
+  if (pool_ == nullptr || width != poolWidth_ || height != poolHeight_) {
+    // A new size (a new source): a new pool; buffers of the old one go when released.
+    if (pool_ != nullptr) {
+      gst_buffer_pool_set_active(pool_, FALSE);
+      gst_object_unref(pool_);
+    }
+    pool_ = gst_buffer_pool_new();
+    GstStructure* config = gst_buffer_pool_get_config(pool_);
+    gst_buffer_pool_config_set_params(
+        config, nullptr, static_cast<guint>(width) * 3 * static_cast<guint>(height), 4, 0);
+    if (!gst_buffer_pool_set_config(pool_, config) || !gst_buffer_pool_set_active(pool_, TRUE)) {
+      gst_object_unref(pool_);
+      pool_ = nullptr;
+      return;
+    }
+    poolWidth_ = width;
+    poolHeight_ = height;
+  }
+  GstBuffer* buffer = nullptr;
+  if (gst_buffer_pool_acquire_buffer(pool_, &buffer, nullptr) != GST_FLOW_OK) return;
+  GstMapInfo map;
+  if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+    gst_buffer_unref(buffer);
+    return;
+  }
+  copyRowsFlipped(pixels, map.data, width * 3, height);
+  gst_buffer_unmap(buffer, &map);
+  // Rows stay packed: the true stride travels with the frame.
+  gsize offset[GST_VIDEO_MAX_PLANES] = {0};
+  gint stride[GST_VIDEO_MAX_PLANES] = {width * 3};
+  gst_buffer_add_video_meta_full(buffer, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_BGR, width,
+                                 height, 1, offset, stride);
+  sourceGone_.store(false, std::memory_order_relaxed);
+  if (GstBuffer* untaken = slot_.exchange(buffer, std::memory_order_acq_rel))
+    gst_buffer_unref(untaken);
+}
+
+void OutputStage::sourceStopped() {
+  sourceGone_.store(true, std::memory_order_relaxed);
+}
+
+void OutputStage::setErrorHandler(ErrorHandler handler) {
+  onError_ = std::move(handler);
+}
+
+void OutputStage::setSourceRate(int numerator, int denominator) {
+  sourceRateN_ = numerator;
+  sourceRateD_ = denominator > 0 ? denominator : 1;
+}
+
+bool OutputStage::startPipeline(std::string& error) {
+  OutputFormat f;
+  const int w = lastWidth_.load(std::memory_order_relaxed) & ~1;
+  const int h = lastHeight_.load(std::memory_order_relaxed) & ~1;
+  if (w > 0 && h > 0) {
+    f.width = std::max(2, w);
+    f.height = std::max(2, h);
+  }
+  // A rate that no encoder or consumer could take (none, or absurd) falls back to 30.
+  if (sourceRateN_ > 0 && sourceRateN_ / sourceRateD_ <= 240) {
+    f.rateNumerator = sourceRateN_;
+    f.rateDenominator = sourceRateD_;
+  }
+  format_ = f;
+
+  pipeline_ = gst_pipeline_new("outputs");
+  appsrc_ = gst_element_factory_make("appsrc", "frames");
+  GstElement* scale = gst_element_factory_make("videoscale", nullptr);
+  GstElement* fixed = gst_element_factory_make("capsfilter", nullptr);
+  tee_ = gst_element_factory_make("tee", "split");
+  if (pipeline_ == nullptr || appsrc_ == nullptr || scale == nullptr || fixed == nullptr ||
+      tee_ == nullptr) {
+    error = "the GStreamer elements appsrc, videoscale, capsfilter and tee are needed";
+    for (GstElement* e : {appsrc_, scale, fixed, tee_})
+      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
+    if (pipeline_ != nullptr) gst_object_unref(pipeline_);
+    pipeline_ = appsrc_ = tee_ = nullptr;
+    return false;
+  }
+  const GstClockTime period =
+      gst_util_uint64_scale_int(GST_SECOND, f.rateDenominator, f.rateNumerator);
+  g_object_set(appsrc_, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "block",
+               FALSE, "max-buffers", static_cast<guint64>(2), "leaky-type", 2, "min-latency",
+               static_cast<gint64>(period), nullptr);
+  g_object_set(scale, "add-borders", TRUE, nullptr);
+  GstCaps* out = frameCaps(f.width, f.height, f);
+  g_object_set(fixed, "caps", out, nullptr);
+  gst_caps_unref(out);
+  g_object_set(tee_, "allow-not-linked", TRUE, nullptr);
+  gst_bin_add_many(GST_BIN(pipeline_), appsrc_, scale, fixed, tee_, nullptr);
+  gst_element_link_many(appsrc_, scale, fixed, tee_, nullptr);
+  GstBus* bus = gst_element_get_bus(pipeline_);
+  gst_bus_set_sync_handler(bus, &OutputStage::onBusMessage, this, nullptr);
+  gst_object_unref(bus);
+  if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    error = "the output stage could not start";
+    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    gst_object_unref(pipeline_);
+    pipeline_ = appsrc_ = tee_ = nullptr;
+    return false;
+  }
+  stopPushing_.store(false);
+  active_.store(true, std::memory_order_release);
+  pusher_ = std::thread([this] { pushLoop(); });
+  return true;
+}
+
+void OutputStage::stopPipeline() {
+  if (pipeline_ == nullptr) return;
+  active_.store(false, std::memory_order_release);
+  stopPushing_.store(true);
+  if (pusher_.joinable()) pusher_.join();
+  gst_element_set_state(pipeline_, GST_STATE_NULL);
+  gst_object_unref(pipeline_);
+  pipeline_ = appsrc_ = tee_ = nullptr;
+  if (last_ != nullptr) gst_buffer_unref(last_);
+  if (black_ != nullptr) gst_buffer_unref(black_);
+  last_ = black_ = nullptr;
+  pushed_.store(0, std::memory_order_relaxed);
+}
+
+GstBuffer* OutputStage::blackFrame() {
+  if (black_ == nullptr) {
+    const gsize size = static_cast<gsize>(format_.width) * 3 * format_.height;
+    black_ = gst_buffer_new_allocate(nullptr, size, nullptr);
+    gst_buffer_memset(black_, 0, 0, size);
+    gsize offset[GST_VIDEO_MAX_PLANES] = {0};
+    gint stride[GST_VIDEO_MAX_PLANES] = {format_.width * 3};
+    gst_buffer_add_video_meta_full(black_, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_BGR,
+                                   format_.width, format_.height, 1, offset, stride);
+  }
+  return black_;
+}
+
+void OutputStage::pushLoop() {
+  using Clock = std::chrono::steady_clock;
+  const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+      static_cast<double>(format_.rateDenominator) / format_.rateNumerator));
+  auto next = Clock::now();
+  while (!stopPushing_.load(std::memory_order_relaxed)) {
+    GstBuffer* fresh = slot_.exchange(nullptr, std::memory_order_acq_rel);
+    if (fresh == nullptr && last_ != nullptr && sourceGone_.load(std::memory_order_relaxed)) {
+      gst_buffer_unref(last_);  // the source is gone: black rather than a frozen picture
+      last_ = nullptr;
+    }
+    if (fresh != nullptr) {
+      // The pooled buffer itself travels, so the pool gets it back whole.
+      pushFrame(fresh, true);
+    } else if (last_ != nullptr) {
+      // A repeat needs a timestamp of its own: a copy of its own, so that the pooled
+      // buffer never shares its memory (the pool would then discard it).
+      pushFrame(gst_buffer_copy_deep(last_), false);
+    } else {
+      pushFrame(gst_buffer_copy(blackFrame()), false);
+    }
+    next += period;
+    const auto now = Clock::now();
+    if (now > next + period) next = now;  // fell far behind: no burst to catch up
+    std::this_thread::sleep_until(next);
+  }
+}
+
+void OutputStage::pushFrame(GstBuffer* frame, bool keepForRepeats) {
+  // Ours alone here, so the timestamps are set in place (no copy).
+  frame = gst_buffer_make_writable(frame);
+  const GstVideoMeta* meta = gst_buffer_get_video_meta(frame);
+  const int w = meta != nullptr ? static_cast<int>(meta->width) : format_.width;
+  const int h = meta != nullptr ? static_cast<int>(meta->height) : format_.height;
+  GstClock* clock = gst_element_get_clock(pipeline_);
+  GstClockTime now = 0;
+  if (clock != nullptr) {
+    const GstClockTime t = gst_clock_get_time(clock), base = gst_element_get_base_time(pipeline_);
+    now = t > base ? t - base : 0;
+    gst_object_unref(clock);
+  }
+  GST_BUFFER_PTS(frame) = now;
+  GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
+  GST_BUFFER_DURATION(frame) =
+      gst_util_uint64_scale_int(GST_SECOND, format_.rateDenominator, format_.rateNumerator);
+  if (keepForRepeats) {
+    if (last_ != nullptr) gst_buffer_unref(last_);
+    last_ = gst_buffer_ref(frame);
+  }
+  GstCaps* caps = frameCaps(w, h, format_);
+  GstSample* sample = gst_sample_new(frame, caps, nullptr, nullptr);
+  gst_app_src_push_sample(GST_APP_SRC(appsrc_), sample);
+  gst_sample_unref(sample);
+  gst_caps_unref(caps);
+  gst_buffer_unref(frame);
+  pushed_.fetch_add(1, std::memory_order_relaxed);
+}
+
+GstBusSyncReply OutputStage::onBusMessage(GstBus*, GstMessage* message, gpointer data) {
+  if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return GST_BUS_DROP;
+  auto* self = static_cast<OutputStage*>(data);
+  const std::string text = errorText(message);
+  std::string id;
+  bool report = true;
+  {
+    std::lock_guard lock(self->branchesMutex_);
+    for (auto& [key, b] : self->branches_) {
+      if (!gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(b->bin))) continue;
+      id = key;
+      b->failed.store(true, std::memory_order_relaxed);
+      std::lock_guard blk(b->mutex);
+      if (!b->error.empty())
+        report = false;  // the first error says it; the rest follow
+      else
+        b->error = text;
+      if (b->starting.load()) report = false;  // addBranch returns it
+      b->changed.notify_all();
+    }
+  }
+  if (report && self->onError_) self->onError_(id, text);
+  return GST_BUS_DROP;
+}
+
+std::string OutputStage::addBranch(const std::string& id, const std::string& description,
+                                   const std::function<void(GstBin*)>& configure) {
+  if (hasBranch(id)) return "already running";
+  std::string error;
+  if (pipeline_ == nullptr && !startPipeline(error)) return error;
+
+  GError* parseError = nullptr;
+  const std::string full =
+      "queue name=vzqueue leaky=downstream max-size-buffers=" + std::to_string(kQueueFrames) +
+      " max-size-bytes=0 max-size-time=0 ! " + description;
+  GstElement* bin = gst_parse_bin_from_description(full.c_str(), TRUE, &parseError);
+  if (bin == nullptr || parseError != nullptr) {
+    error = parseError != nullptr ? parseError->message : "cannot build the output";
+    if (parseError != nullptr) g_error_free(parseError);
+    if (bin != nullptr) gst_object_unref(gst_object_ref_sink(bin));
+    if (branches_.empty()) stopPipeline();
+    return error;
+  }
+  auto branch = std::make_unique<Branch>();
+  Branch* b = branch.get();
+  b->id = id;
+  b->bin = GST_ELEMENT(gst_object_ref_sink(bin));
+  b->queue = gst_bin_get_by_name(GST_BIN(bin), "vzqueue");
+  b->binSink = gst_element_get_static_pad(bin, "sink");
+  GstElement* sink = gst_bin_get_by_name(GST_BIN(bin), "sink");
+  if (b->queue == nullptr || b->binSink == nullptr || sink == nullptr) {
+    if (sink != nullptr) gst_object_unref(sink);
+    if (b->queue != nullptr) gst_object_unref(b->queue);
+    if (b->binSink != nullptr) gst_object_unref(b->binSink);
+    gst_object_unref(b->bin);
+    if (branches_.empty()) stopPipeline();
+    return "the output has no sink";
+  }
+  // A consumer joining a running stage must not take the stage back to preroll (a live
+  // stage "loses state" for an async sink, and a blocked consumer would then hold it there).
+  if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "async") != nullptr)
+    g_object_set(sink, "async", FALSE, nullptr);
+  if (configure) configure(GST_BIN(bin));
+  GstPad* qsink = gst_element_get_static_pad(b->queue, "sink");
+  GstPad* qsrc = gst_element_get_static_pad(b->queue, "src");
+  GstPad* ssink = gst_element_get_static_pad(sink, "sink");
+  gst_pad_add_probe(qsink, GST_PAD_PROBE_TYPE_BUFFER, countEntering, b, nullptr);
+  gst_pad_add_probe(qsink, GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, answerAllocation, b, nullptr);
+  gst_pad_add_probe(qsrc, GST_PAD_PROBE_TYPE_BUFFER, countPassing, b, nullptr);
+  if (ssink != nullptr)
+    gst_pad_add_probe(ssink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, watchEos, b, nullptr);
+  for (GstPad* p : {qsink, qsrc, ssink})
+    if (p != nullptr) gst_object_unref(p);
+  gst_object_unref(sink);
+
+  {
+    std::lock_guard lock(branchesMutex_);
+    branches_[id] = std::move(branch);
+  }
+  gst_bin_add(GST_BIN(pipeline_), b->bin);
+  if (!gst_element_sync_state_with_parent(b->bin) ||
+      gst_element_get_state(b->bin, nullptr, nullptr, 0) == GST_STATE_CHANGE_FAILURE) {
+    std::string why;
+    {
+      std::lock_guard lock(b->mutex);
+      why = b->error.empty() ? "the output could not start" : b->error;
+      b->unlinked = true;  // never linked: nothing to end
+    }
+    removeBranch(id, std::chrono::milliseconds(0));
+    return why;
+  }
+  // The branch's timestamps start where it joins, so files start at zero.
+  GstClock* clock = gst_element_get_clock(pipeline_);
+  b->teePad = gst_element_request_pad_simple(tee_, "src_%u");
+  if (clock != nullptr) {
+    const GstClockTime t = gst_clock_get_time(clock), base = gst_element_get_base_time(pipeline_);
+    gst_pad_set_offset(b->teePad, -static_cast<gint64>(t > base ? t - base : 0));
+    gst_object_unref(clock);
+  }
+  gst_pad_link(b->teePad, b->binSink);
+  b->started = std::chrono::steady_clock::now();
+  b->starting.store(false);
+  return {};
+}
+
+bool OutputStage::hasBranch(const std::string& id) const {
+  std::lock_guard lock(branchesMutex_);
+  return branches_.count(id) != 0;
+}
+
+BranchReport OutputStage::report(const std::string& id) const {
+  std::lock_guard lock(branchesMutex_);
+  const auto it = branches_.find(id);
+  if (it == branches_.end()) return {};
+  const Branch& b = *it->second;
+  guint level = 0;
+  g_object_get(b.queue, "current-level-buffers", &level, nullptr);
+  BranchReport r;
+  r.framesWritten = b.passed.load(std::memory_order_relaxed);
+  const uint64_t entered = b.entered.load(std::memory_order_relaxed);
+  r.framesDropped = entered > r.framesWritten + level ? entered - r.framesWritten - level : 0;
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - b.started).count();
+  return r;
+}
+
+BranchReport OutputStage::removeBranch(const std::string& id, std::chrono::milliseconds timeout) {
+  Branch* b = nullptr;
+  {
+    std::lock_guard lock(branchesMutex_);
+    const auto it = branches_.find(id);
+    if (it == branches_.end()) return {};
+    b = it->second.get();
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - b->started).count();
+  bool finalised = false;
+  if (b->teePad != nullptr) {
+    const gulong probe =
+        gst_pad_add_probe(b->teePad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM, detachAndEnd, b, nullptr);
+    std::unique_lock lock(b->mutex);
+    // A failed branch gets a moment only: its sink may never see the end.
+    const auto wait =
+        b->failed.load() ? std::min(timeout, std::chrono::milliseconds(1000)) : timeout;
+    finalised = b->changed.wait_for(lock, wait, [b] { return b->eosAtSink; });
+    const bool detached = b->unlinked;
+    b->unlinked = true;
+    lock.unlock();
+    if (!detached) {
+      // No frame came through the trunk to run the probe: detach from here.
+      gst_pad_remove_probe(b->teePad, probe);
+      gst_pad_unlink(b->teePad, b->binSink);
+    }
+  }
+  gst_element_set_state(b->bin, GST_STATE_NULL);
+  BranchReport r = report(id);
+  r.seconds = seconds;
+  r.finalised = finalised;
+  gst_bin_remove(GST_BIN(pipeline_), b->bin);
+  if (b->teePad != nullptr) {
+    gst_element_release_request_pad(tee_, b->teePad);
+    gst_object_unref(b->teePad);
+  }
+  gst_object_unref(b->binSink);
+  gst_object_unref(b->queue);
+  gst_object_unref(b->bin);
+  bool last = false;
+  {
+    std::lock_guard lock(branchesMutex_);
+    branches_.erase(id);
+    last = branches_.empty();
+  }
+  if (last) stopPipeline();
+  return r;
+}
+
+}  // namespace vz

@@ -1,0 +1,111 @@
+#include "output/record_format.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+namespace vz {
+namespace {
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+struct CodecName {
+  const char* name;
+  VideoCodec codec;
+};
+constexpr CodecName kCodecs[] = {{"h264", VideoCodec::H264},
+                                 {"vp8", VideoCodec::Vp8},
+                                 {"vp9", VideoCodec::Vp9},
+                                 {"ffv1", VideoCodec::Ffv1}};
+
+bool holds(Container container, VideoCodec codec) {
+  switch (container) {
+    case Container::Matroska:
+      return true;
+    case Container::Mp4:
+      return codec == VideoCodec::H264;
+    case Container::WebM:
+      return codec == VideoCodec::Vp8 || codec == VideoCodec::Vp9;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool isKnownCodecName(const std::string& name) {
+  const std::string l = lower(name);
+  return std::any_of(std::begin(kCodecs), std::end(kCodecs),
+                     [&](const CodecName& c) { return l == c.name; });
+}
+
+const char* codecName(VideoCodec codec) {
+  for (const CodecName& c : kCodecs)
+    if (c.codec == codec) return c.name;
+  return "?";
+}
+
+RecordFormatResult resolveRecordFormat(const std::string& path, const std::string& codec) {
+  RecordFormatResult r;
+  if (path.empty()) {
+    r.error = "no file name given for the recording";
+    return r;
+  }
+  std::filesystem::path p(path);
+  const std::string ext = lower(p.extension().string());
+  r.format.path = path;
+  if (ext.empty()) {
+    r.format.path += ".mkv";
+    r.format.container = Container::Matroska;
+  } else if (ext == ".mkv") {
+    r.format.container = Container::Matroska;
+  } else if (ext == ".mp4") {
+    r.format.container = Container::Mp4;
+  } else if (ext == ".webm") {
+    r.format.container = Container::WebM;
+  } else {
+    r.error = "cannot record into " + ext + " files: use .mkv, .mp4 or .webm";
+    return r;
+  }
+  if (codec.empty()) {
+    r.format.codec = r.format.container == Container::WebM ? VideoCodec::Vp8 : VideoCodec::H264;
+  } else {
+    const std::string l = lower(codec);
+    const auto* found = std::find_if(std::begin(kCodecs), std::end(kCodecs),
+                                     [&](const CodecName& c) { return l == c.name; });
+    if (found == std::end(kCodecs)) {
+      r.error = "unknown recording codec '" + codec + "': use h264, vp8, vp9 or ffv1";
+      return r;
+    }
+    r.format.codec = found->codec;
+  }
+  if (!holds(r.format.container, r.format.codec)) {
+    r.error = std::string("a ") + (ext.empty() ? ".mkv" : ext) + " file cannot hold " +
+              codecName(r.format.codec) + " video";
+    return r;
+  }
+  r.ok = true;
+  return r;
+}
+
+std::string defaultRecordingPath(long long epochSeconds) {
+  std::string folder;
+  if (const char* videos = std::getenv("XDG_VIDEOS_DIR"); videos != nullptr && *videos != '\0')
+    folder = videos;
+  else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+    folder = std::string(home) + "/Videos";
+  else
+    folder = "Videos";
+  const std::time_t t = static_cast<std::time_t>(epochSeconds);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char name[64];
+  std::strftime(name, sizeof name, "videozarnix-%Y%m%d-%H%M%S.mkv", &local);
+  return folder + "/" + name;
+}
+
+}  // namespace vz

@@ -1,0 +1,146 @@
+// The program's command line: what starts, what is refused with exit 2, and the program
+// itself refusing before any window.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace vz::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  fs::path dir = fs::temp_directory_path() / "vz-command-line";
+  std::string bank, shortBank, existing;
+  void SetUp() override {
+    fs::create_directories(dir);
+    bank = (dir / "looks.pvl").string();
+    shortBank = (dir / "short.pvl").string();
+    existing = (dir / "taken.mkv").string();
+    std::ofstream(bank, std::ios::binary) << std::string(3840, '\0');
+    std::ofstream(shortBank, std::ios::binary) << std::string(3839, '\0');
+    std::ofstream(existing) << "x";
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  CommandLine parse(std::vector<std::string> args) {
+    QStringList list{QStringLiteral("videozarnix")};
+    for (auto& a : args) list << QString::fromStdString(a);
+    return parseCommandLine(list);
+  }
+};
+
+TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
+  const std::string fresh = (dir / "new").string();
+  const struct {
+    std::vector<std::string> args;
+    const char* fragment;
+  } cases[] = {
+      {{"--bogus"}, "bogus"},
+      {{"a.mpg", "b.mpg"}, "more than one FILE"},
+      {{"--preset", "7"}, "one letter"},
+      {{"--preset", "AB"}, "one letter"},
+      {{"--preset"}, "preset"},
+      {{"--bank", "/nonexistent/x.pvl"}, "cannot open"},
+      {{"--bank", shortBank}, "3840"},
+      {{"--record", existing}, "overwrite"},
+      {{"--record", (dir / "taken").string()}, "overwrite"},  // .mkv is added, and exists
+      {{"--record", fresh + ".avi"}, ".avi"},
+      {{"--record", "/nonexistent/dir/a.mkv"}, "cannot write /nonexistent/dir/a.mkv: No such"},
+      {{"--record", fresh + ".mp4", "--record-codec", "ffv1"}, "cannot hold ffv1"},
+      {{"--record", fresh + ".webm", "--record-codec", "h264"}, "cannot hold h264"},
+      {{"--record-codec", "mpeg2"}, "unknown recording codec"},
+      {{"--virtual-camera", "somewhere"}, "--virtual-camera"},
+      {{"--preset", "A", "--preset", "B"}, "more than once"},
+      {{"--osc-port", "notaport"}, ""},  // the controllers' options join the same rules
+  };
+  for (const auto& c : cases) {
+    const CommandLine r = parse(c.args);
+    SCOPED_TRACE(c.args.front());
+    EXPECT_FALSE(r.run);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.message.find(c.fragment), std::string::npos) << r.message;
+    EXPECT_EQ(r.message.find('\n'), std::string::npos) << "one line: " << r.message;
+  }
+}
+
+TEST_F(CommandLineTest, ReadsEveryOption) {
+  const std::string rec = (dir / "set").string();
+  const CommandLine r = parse({"--bank", bank, "--preset", "f", "--record", rec, "--record-codec",
+                               "FFV1", "--virtual-camera", "pipewire", "--output-screen", "1",
+                               "--osc-port", "0", "--midi", "none", "clip.mpg"});
+  ASSERT_TRUE(r.run) << r.message;
+  EXPECT_EQ(r.options.file, "clip.mpg");
+  EXPECT_EQ(r.options.bankFile, bank);
+  EXPECT_EQ(r.options.presetSlot, 5);
+  ASSERT_TRUE(r.options.record.has_value());
+  EXPECT_EQ(r.options.record->path, rec + ".mkv");
+  EXPECT_EQ(r.options.record->codec, VideoCodec::Ffv1);
+  EXPECT_EQ(r.options.virtualCamera, "pipewire");
+  EXPECT_EQ(r.options.outputScreen, "1");
+  EXPECT_EQ(r.options.controllers.oscPort, 0);
+  EXPECT_FALSE(r.options.controllers.midi);
+
+  const CommandLine plain = parse({});
+  ASSERT_TRUE(plain.run);
+  EXPECT_TRUE(plain.options.file.empty());
+  EXPECT_EQ(plain.options.presetSlot, -1);
+  EXPECT_FALSE(plain.options.record.has_value());
+}
+
+TEST_F(CommandLineTest, RecordFormatsFollowTheExtension) {
+  const struct {
+    const char* name;
+    const char* codec;
+    Container container;
+    VideoCodec expected;
+  } cases[] = {
+      {"a.mkv", "", Container::Matroska, VideoCodec::H264},
+      {"a.MP4", "", Container::Mp4, VideoCodec::H264},
+      {"a.webm", "", Container::WebM, VideoCodec::Vp8},
+      {"a.webm", "vp9", Container::WebM, VideoCodec::Vp9},
+      {"a.mkv", "ffv1", Container::Matroska, VideoCodec::Ffv1},
+  };
+  for (const auto& c : cases) {
+    const RecordFormatResult r = resolveRecordFormat(c.name, c.codec);
+    ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+    EXPECT_EQ(r.format.container, c.container) << c.name;
+    EXPECT_EQ(r.format.codec, c.expected) << c.name;
+  }
+  setenv("XDG_VIDEOS_DIR", "/v", 1);
+  const std::string path = defaultRecordingPath(0);
+  EXPECT_EQ(path.rfind("/v/videozarnix-19", 0), 0u) << path;
+  EXPECT_EQ(path.size(), std::string("/v/videozarnix-YYYYmmdd-HHMMSS.mkv").size());
+}
+
+TEST_F(CommandLineTest, ProgramRefusesBeforeAnyWindow) {
+  // No display at all: a refusal must come from the options, not from the missing display.
+  const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
+                              VZ_PROGRAM_PATH + " --preset 9 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[512] = {};
+  std::string out;
+  while (fgets(line, sizeof line, pipe)) out += line;
+  const int status = pclose(pipe);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(out, "videozarnix: --preset takes one letter A to Z, not '9'\n");
+
+  pipe = popen((std::string(VZ_PROGRAM_PATH) + " --help").c_str(), "r");
+  out.clear();
+  while (fgets(line, sizeof line, pipe)) out += line;
+  EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
+  for (const char* option :
+       {"--bank", "--preset", "--record ", "--record-codec", "--virtual-camera", "--output-screen",
+        "--midi", "--osc-port", "Usage: videozarnix"})
+    EXPECT_NE(out.find(option), std::string::npos) << option;
+}
+
+}  // namespace
+}  // namespace vz::test

@@ -1,0 +1,254 @@
+// The output stage: frames arrive upright at the fixed size with black bars, the rate holds
+// without frames, a consumer that blocks drops only its own frames, and the recordings.
+#include "output/output_stage.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "output/output_branches.h"
+
+namespace vz::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Bottom-up packed frame whose row y (counted from the top) is filled with value(y).
+std::vector<uint8_t> frame(int w, int h, uint8_t (*value)(int)) {
+  std::vector<uint8_t> f(static_cast<size_t>(w) * 3 * h);
+  for (int y = 0; y < h; ++y)
+    std::fill_n(f.begin() + static_cast<size_t>(h - 1 - y) * w * 3, w * 3, value(y));
+  return f;
+}
+
+template <class Pred>
+bool waitFor(Pred done, std::chrono::seconds limit = 10s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+// Rows of the next sample of an appsink branch, top first, one byte per row (its first).
+std::vector<int> pullRows(OutputStage& stage, GstElement* sink) {
+  (void)stage;
+  GstSample* s = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 5 * GST_SECOND);
+  if (s == nullptr) return {};
+  GstVideoInfo info;
+  gst_video_info_from_caps(&info, gst_sample_get_caps(s));
+  GstVideoFrame vf;
+  std::vector<int> rows;
+  if (gst_video_frame_map(&vf, &info, gst_sample_get_buffer(s), GST_MAP_READ)) {
+    for (int y = 0; y < GST_VIDEO_FRAME_HEIGHT(&vf); ++y)
+      rows.push_back(static_cast<const uint8_t*>(
+          GST_VIDEO_FRAME_PLANE_DATA(&vf, 0))[y * GST_VIDEO_FRAME_PLANE_STRIDE(&vf, 0)]);
+    gst_video_frame_unmap(&vf);
+  }
+  gst_sample_unref(s);
+  return rows;
+}
+
+class OutputStageTest : public ::testing::Test {
+ protected:
+  OutputStage stage;
+  GstElement* appsink = nullptr;
+  void addAppSink(const std::string& id = "look") {
+    ASSERT_EQ(stage.addBranch(id, "appsink name=sink sync=false max-buffers=1 drop=true",
+                              [&](GstBin* bin) { appsink = gst_bin_get_by_name(bin, "sink"); }),
+              "");
+  }
+  void TearDown() override {
+    if (appsink != nullptr) gst_object_unref(appsink);
+  }
+};
+
+TEST_F(OutputStageTest, FramesArriveUprightAtTheFixedSizeWithBlackBars) {
+  // 6 pixels wide: 18-byte rows, which only the stride in the frame's meta describes.
+  const auto rowValue = [](int y) { return static_cast<uint8_t>(40 + 40 * y); };
+  std::vector<uint8_t> f = frame(6, 4, rowValue);
+  stage.takeFrame(f.data(), 6, 4);  // before any output: only fixes the size
+  addAppSink();
+  EXPECT_EQ(stage.format().width, 6);
+  EXPECT_EQ(stage.format().height, 4);
+  std::vector<int> rows;
+  ASSERT_TRUE(waitFor([&] {
+    stage.takeFrame(f.data(), 6, 4);
+    rows = pullRows(stage, appsink);
+    return rows.size() == 4 && rows[0] != 0;
+  }));
+  EXPECT_EQ(rows, (std::vector<int>{40, 80, 120, 160}));
+
+  // A wider source: scaled into the middle rows, black above and below.
+  std::vector<uint8_t> wide = frame(24, 4, [](int) { return uint8_t{200}; });
+  ASSERT_TRUE(waitFor([&] {
+    stage.takeFrame(wide.data(), 24, 4);
+    rows = pullRows(stage, appsink);
+    return rows.size() == 4 && rows[1] == 200;
+  }));
+  EXPECT_EQ(rows.front(), 0);
+  EXPECT_EQ(rows.back(), 0);
+
+  // The source goes away: black at the same steady rate.
+  stage.sourceStopped();
+  ASSERT_TRUE(waitFor([&] {
+    rows = pullRows(stage, appsink);
+    return rows == std::vector<int>(4, 0);
+  }));
+  const uint64_t before = stage.framesPushed();
+  EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
+}
+
+TEST_F(OutputStageTest, ABlockedConsumerDropsOnlyItsOwnFrames) {
+  std::atomic<bool> release{false};
+  std::atomic<int> handed{0};
+  std::vector<uint8_t> f = frame(64, 48, [](int y) { return static_cast<uint8_t>(y); });
+  stage.takeFrame(f.data(), 64, 48);
+  ASSERT_EQ(stage.addBranch("stuck", "fakesink name=sink sync=false signal-handoffs=true",
+                            [&](GstBin* bin) {
+                              GstElement* s = gst_bin_get_by_name(bin, "sink");
+                              g_signal_connect(
+                                  s, "handoff",
+                                  G_CALLBACK(+[](GstElement*, GstBuffer*, GstPad*, gpointer flag) {
+                                    while (!static_cast<std::atomic<bool>*>(flag)->load())
+                                      std::this_thread::sleep_for(5ms);
+                                  }),
+                                  &release);
+                              gst_object_unref(s);
+                            }),
+            "");
+  addAppSink();
+  // The feeding side goes on regardless; so does the other branch.
+  std::thread feeder([&] {
+    while (!release.load()) {
+      stage.takeFrame(f.data(), 64, 48);
+      handed.fetch_add(1);
+      std::this_thread::sleep_for(10ms);
+    }
+  });
+  int seen = 0;
+  EXPECT_TRUE(waitFor([&] {
+    seen += !pullRows(stage, appsink).empty();
+    return stage.report("stuck").framesDropped >= 10 && seen >= 10;
+  }));
+  EXPECT_GE(handed.load(), 10);
+  release.store(true);
+  feeder.join();
+  const BranchReport r = stage.removeBranch("stuck");
+  EXPECT_TRUE(r.finalised);
+  EXPECT_GT(r.framesDropped, 0u);
+  EXPECT_TRUE(stage.running());  // the other branch keeps it going
+  stage.removeBranch("look");
+  EXPECT_FALSE(stage.running());
+}
+
+std::string discover(const std::string& path) {
+  FILE* p = popen(("gst-discoverer-1.0 -v '" + path + "' 2>&1").c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (p != nullptr && fgets(buf, sizeof buf, p)) out += buf;
+  if (p != nullptr) pclose(p);
+  return out;
+}
+
+TEST_F(OutputStageTest, RecordingsPlayInEveryContainer) {
+  const fs::path dir = fs::temp_directory_path() / "vz-record-formats";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::vector<uint8_t> f = frame(160, 120, [](int y) { return static_cast<uint8_t>(y * 2); });
+  const struct {
+    const char* name;
+    const char* codec;
+    const char* expect;
+  } cases[] = {
+      {"a.mkv", "h264", "chroma-format=(string)4:2:0"},
+      {"a.mp4", "h264", "chroma-format=(string)4:2:0"},
+      {"a.webm", "vp8", "video/x-vp8"},
+      {"b.mkv", "ffv1", "ffv"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RecordFormatResult fmt = resolveRecordFormat((dir / c.name).string(), c.codec);
+    ASSERT_TRUE(fmt.ok);
+    stage.takeFrame(f.data(), 160, 120);
+    ASSERT_EQ(startRecording(stage, fmt.format), "");
+    const auto end = std::chrono::steady_clock::now() + 1s;
+    while (std::chrono::steady_clock::now() < end) {
+      stage.takeFrame(f.data(), 160, 120);
+      std::this_thread::sleep_for(20ms);
+    }
+    const BranchReport r = stage.removeBranch(kRecordBranch);
+    EXPECT_TRUE(r.finalised);
+    EXPECT_GT(r.framesWritten, 5u);
+    const std::string info = discover(fmt.format.path);
+    EXPECT_NE(info.find(c.expect), std::string::npos) << info;
+    EXPECT_NE(info.find("Width: 160"), std::string::npos) << info;
+    EXPECT_NE(recordingSummary(fmt.format.path, r).find(" frames written, "), std::string::npos);
+  }
+  fs::remove_all(dir);
+}
+
+TEST_F(OutputStageTest, AnUnwritablePathFailsAndTheOtherOutputsGoOn) {
+  addAppSink();
+  const RecordFormatResult fmt = resolveRecordFormat("/proc/no/such/place.mkv", "");
+  ASSERT_TRUE(fmt.ok);
+  const std::string error = startRecording(stage, fmt.format);
+  EXPECT_NE(error.find("/proc/no/such/place.mkv"), std::string::npos) << error;
+  EXPECT_FALSE(stage.hasBranch(kRecordBranch));
+  ASSERT_TRUE(stage.running());
+  const uint64_t before = stage.framesPushed();
+  EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
+  EXPECT_FALSE(pullRows(stage, appsink).empty());
+}
+
+}  // namespace
+}  // namespace vz::test
+
+namespace vz::test {
+namespace {
+
+TEST_F(OutputStageTest, AFullDiskEndsTheRecordingAloneWithItsReason) {
+  std::mutex m;
+  std::string reported;
+  stage.setErrorHandler([&](const std::string& id, const std::string& message) {
+    std::lock_guard lock(m);
+    reported = id + ": " + message;
+  });
+  std::vector<uint8_t> f = frame(320, 240, [](int y) { return static_cast<uint8_t>(y); });
+  stage.takeFrame(f.data(), 320, 240);
+  addAppSink();
+  // The device that is always full: it opens, and every write fails.
+  const RecordFormatResult fmt = resolveRecordFormat("/dev/full.mkv", "ffv1");
+  RecordFormat full = fmt.format;
+  full.path = "/dev/full";
+  ASSERT_EQ(startRecording(stage, full), "");
+  ASSERT_TRUE(waitFor([&] {
+    stage.takeFrame(f.data(), 320, 240);
+    std::lock_guard lock(m);
+    return !reported.empty();
+  }));
+  {
+    std::lock_guard lock(m);
+    EXPECT_NE(reported.find("record: "), std::string::npos) << reported;
+    EXPECT_NE(reported.find("No space left"), std::string::npos) << reported;
+  }
+  const BranchReport r = stage.removeBranch(kRecordBranch, std::chrono::seconds(2));
+  EXPECT_FALSE(stage.hasBranch(kRecordBranch));
+  (void)r;
+  // The trunk and the other branch go on.
+  const uint64_t before = stage.framesPushed();
+  EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
+  EXPECT_FALSE(pullRows(stage, appsink).empty());
+}
+
+}  // namespace
+}  // namespace vz::test

@@ -1,0 +1,160 @@
+// The outputs as the dialog offers them: the preview's menu, F9, the REC badge, and a
+// failing recording shown in a box while the video runs on.
+#include "app/preview_menu.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+
+#include "app/effect_dialog.h"
+#include "app/output_setup.h"
+#include "app/preview_widget.h"
+#include "app/recording_badge.h"
+#include "source/media_graph_control.h"
+#include "tests/dialog_fakes.h"
+#include "tests/media_fakes.h"
+
+namespace vz::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+QAction* find(QMenu* menu, const QString& text) {
+  for (QAction* a : menu->actions()) {
+    if (a->text() == text) return a;
+    if (a->menu() != nullptr)
+      if (QAction* inner = find(a->menu(), text)) return inner;
+  }
+  return nullptr;
+}
+
+class OutputMenu : public ::testing::Test {
+ protected:
+  ScriptedBoxes boxes;
+  ScriptedFiles files;
+  TestDeviceList devices;
+  OutputStage stage;
+  std::unique_ptr<EffectDialog> dialog;
+  std::unique_ptr<OutputSetup> outputs;
+  fs::path dir = fs::temp_directory_path() / "vz-output-menu";
+
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    devices.add({{"FriendlyName", "Cam"}}, testPattern(160, 120));
+    dialog = std::make_unique<EffectDialog>(
+        [this](VideoEngine& e) {
+          auto g = std::make_unique<MediaGraphControl>(e, boxes, devices);
+          g->graph().setFrameSink(&stage);
+          return g;
+        },
+        boxes, files);
+    outputs = std::make_unique<OutputSetup>(*dialog, stage, boxes, files, [] {
+      return OutputControl::Rate{30, 1};
+    });
+    dialog->OnInitDialog();
+    dialog->show();
+    QApplication::setActiveWindow(dialog.get());
+    waitUntil([&] { return dialog->previewControl->hasShownFrame(); });
+  }
+  void TearDown() override {
+    outputs.reset();
+    dialog.reset();
+    fs::remove_all(dir);
+  }
+  template <class Pred>
+  bool waitUntil(Pred pred) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!pred() && std::chrono::steady_clock::now() < end) QTest::qWait(20);
+    return pred();
+  }
+  void choose(const QString& text) {
+    std::unique_ptr<QMenu> menu(outputs->menu->build());
+    QAction* a = find(menu.get(), text);
+    ASSERT_NE(a, nullptr) << text.toStdString();
+    ASSERT_TRUE(a->isEnabled()) << text.toStdString();
+    a->trigger();
+  }
+  bool checked(const QString& text) {
+    std::unique_ptr<QMenu> menu(outputs->menu->build());
+    return find(menu.get(), text)->isChecked();
+  }
+};
+
+TEST_F(OutputMenu, RecordFromTheMenuShowsTheBadgeAndStops) {
+  // A right click on the preview opens the menu there.
+  QWidget* preview = dialog->previewControl;
+  const QPoint at = preview->mapTo(dialog.get(), QPoint(50, 50));
+  QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, {}, at);
+  ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget() != nullptr; }));
+  auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(popup, nullptr);
+  EXPECT_NE(find(popup, QStringLiteral("Stop Recording")), nullptr);
+  popup->close();
+  QApplication::setActiveWindow(dialog.get());
+
+  const std::string path = (dir / "menu.mkv").string();
+  files.answers = {path};
+  choose(QStringLiteral("Record..."));
+  ASSERT_TRUE(outputs->control.recording());
+  EXPECT_TRUE(files.wasSave.back());
+  EXPECT_TRUE(files.requests.back().flags & kOfnOverwritePrompt);
+  EXPECT_TRUE(checked(QStringLiteral("Record...")));
+  EXPECT_TRUE(waitUntil([&] { return outputs->badge->isVisible(); }));
+  EXPECT_TRUE(outputs->badge->text().startsWith(QStringLiteral("REC 0:0")));
+
+  // Full screen hides the badge; the framed dialog shows it again.
+  dialog->OnFullScreen();
+  EXPECT_TRUE(waitUntil([&] { return !outputs->badge->isVisible(); }));
+  QWidget* focus = QApplication::focusWidget();
+  QTest::keyClick(focus != nullptr ? focus : dialog.get(), Qt::Key_Escape);
+  EXPECT_TRUE(waitUntil([&] { return outputs->badge->isVisible(); }));
+
+  choose(QStringLiteral("Stop Recording"));
+  EXPECT_FALSE(outputs->control.recording());
+  EXPECT_FALSE(outputs->badge->isVisible());
+  EXPECT_GT(fs::file_size(path), 0u);
+  EXPECT_TRUE(boxes.shown.size() <= 1u);  // only the camera question
+}
+
+TEST_F(OutputMenu, F9RecordsIntoTheVideosFolderAndAgainStops) {
+  setenv("XDG_VIDEOS_DIR", (dir / "videos").c_str(), 1);
+  QTest::keyClick(dialog.get(), Qt::Key_F9);
+  ASSERT_TRUE(outputs->control.recording());
+  const std::string path = outputs->control.recordingPath();
+  EXPECT_EQ(path.rfind((dir / "videos" / "videozarnix-").string(), 0), 0u) << path;
+  QTest::qWait(300);
+  QTest::keyClick(dialog.get(), Qt::Key_F9);
+  EXPECT_FALSE(outputs->control.recording());
+  EXPECT_TRUE(fs::exists(path));
+}
+
+TEST_F(OutputMenu, FailuresShowABoxAndTheVideoRunsOn) {
+  const size_t before = boxes.shown.size();
+  const struct {
+    std::string path, codec, fragment;
+  } cases[] = {
+      {"/proc/nowhere/x.mkv", "", "Could not open file"},
+      {(dir / "a.mp4").string(), "ffv1", "cannot hold ffv1"},
+  };
+  for (const auto& c : cases) {
+    outputs->control.setRecordCodec(c.codec);
+    files.answers = {c.path};
+    choose(QStringLiteral("Record..."));
+    EXPECT_FALSE(outputs->control.recording());
+    ASSERT_EQ(boxes.shown.size(), before + 1) << c.path;
+    EXPECT_NE(boxes.shown.back().text.find(c.fragment), std::string::npos)
+        << boxes.shown.back().text;
+    boxes.shown.pop_back();
+  }
+  EXPECT_TRUE(dialog->previewControl->hasShownFrame());
+  EXPECT_FALSE(checked(QStringLiteral("Record...")));
+}
+
+}  // namespace
+}  // namespace vz::test
