@@ -51,30 +51,30 @@ bool takeControllerOptions(std::vector<std::string>& args, ControllerOptions& o,
   std::vector<std::string> rest;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const ControllerOptionSpec* spec = nullptr;
+    const ControllerOptionSpec* option = nullptr;
     std::string value;
     bool inlineValue = false;
     for (const ControllerOptionSpec& s : kControllerOptionSpecs) {
       const std::string flag = std::string("--") + s.name;
-      if (arg == flag) spec = &s;
+      if (arg == flag) option = &s;
       if (arg.rfind(flag + "=", 0) == 0) {
-        spec = &s;
+        option = &s;
         inlineValue = true;
         value = arg.substr(flag.size() + 1);
       }
     }
-    if (spec == nullptr) {
+    if (option == nullptr) {
       rest.push_back(arg);
       continue;
     }
-    const bool takesValue = spec->valueName[0] != '\0';
+    const bool takesValue = option->valueName[0] != '\0';
     if (takesValue && !inlineValue) {
       if (i + 1 == args.size()) return fail(error, arg + ": a value is missing");
       value = args[++i];
     } else if (!takesValue && inlineValue) {
-      return fail(error, std::string("--") + spec->name + " takes no value");
+      return fail(error, std::string("--") + option->name + " takes no value");
     }
-    if (!applyControllerOption(spec->name, value, o, error)) return false;
+    if (!applyControllerOption(option->name, value, o, error)) return false;
   }
   args = std::move(rest);
   return true;

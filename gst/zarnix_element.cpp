@@ -116,9 +116,9 @@ constexpr auto kFlags =
     static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_CONTROLLABLE |
                              GST_PARAM_MUTABLE_PLAYING);
 
-void install(GObjectClass* klass, GParamSpec* spec, Property property) {
+void install(GObjectClass* klass, GParamSpec* pspec, Property property) {
   properties().push_back(property);
-  g_object_class_install_property(klass, static_cast<guint>(properties().size()), spec);
+  g_object_class_install_property(klass, static_cast<guint>(properties().size()), pspec);
 }
 
 void installProperties(GObjectClass* klass) {

@@ -155,9 +155,9 @@ TEST_F(Zarnix, RefusesBadValuesWithAWarningAndKeepsItsLook) {
     if (c.busWarning) {
       g_object_set(h->element, c.property, c.value.c_str(), nullptr);
     } else {
-      GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(h->element), c.property);
+      GParamSpec* pspec = g_object_class_find_property(G_OBJECT_GET_CLASS(h->element), c.property);
       const int number = std::stoi(c.value);
-      if (spec->value_type == G_TYPE_UINT)
+      if (pspec->value_type == G_TYPE_UINT)
         g_object_set(h->element, c.property, static_cast<guint>(number), nullptr);
       else
         g_object_set(h->element, c.property, number, nullptr);
@@ -293,10 +293,10 @@ TEST_F(Zarnix, InspectListsEveryPropertyWithRangeAndDefault) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   GstElement* z = gst_element_factory_make("zarnix", nullptr);
   guint count = 0;
-  GParamSpec** specs = g_object_class_list_properties(G_OBJECT_GET_CLASS(z), &count);
+  GParamSpec** pspecs = g_object_class_list_properties(G_OBJECT_GET_CLASS(z), &count);
   int ours = 0;
   for (guint i = 0; i < count; ++i) {
-    GParamSpec* p = specs[i];
+    GParamSpec* p = pspecs[i];
     if (p->owner_type != G_OBJECT_TYPE(z)) continue;
     ++ours;
     const size_t at = text.find("\n  " + std::string(p->name) + " ");
@@ -325,7 +325,7 @@ TEST_F(Zarnix, InspectListsEveryPropertyWithRangeAndDefault) {
     EXPECT_NE(block.find(want.str()), std::string::npos) << block;
   }
   EXPECT_EQ(ours, 3 + 20 + 3 + 3);  // mode, mirror, cycle; the numbers; inverts; the strings
-  g_free(specs);
+  g_free(pspecs);
   gst_object_unref(z);
 }
 
