@@ -60,17 +60,6 @@ TEST_F(Presets, StoreWithSavePressedThenRecallRestoresTheLook) {
   EXPECT_EQ(engine().paletteRed[3], 156);
 }
 
-TEST_F(Presets, ANeverStoredSlotRecallsAllZeros) {
-  click(letter('Q'));
-  EXPECT_EQ(engine().paletteRed[0], 0);
-  EXPECT_EQ(engine().mode, 0);
-  EXPECT_EQ(ops().sliderPos(kIdFloor), 255);
-  EXPECT_EQ(ops().sliderPos(kIdColor), 100);
-  EXPECT_TRUE(button(kIdModeFirst)->isChecked());
-  const QImage image = dialog->grab().toImage();
-  EXPECT_EQ(image.pixelColor(848, 22), QColor(Qt::black));
-}
-
 TEST_F(Presets, WithSavePressedKeysRecallWhileButtonsStore) {
   engine().gainRed = 40;
   storeSlot(engine(), 5);
@@ -220,10 +209,6 @@ TEST_F(Presets, PaletteButtonsAndGeneratorsRepaintTheStrip) {
   QApplication::processEvents();
   image = dialog->grab().toImage();
   EXPECT_EQ(image.pixelColor(848, 22).red(), engine().paletteRed[0] & 0xFF);
-  click(kIdColorCycle);
-  click(kIdColorCycle);
-  click(kIdColorCycle);
-  EXPECT_EQ(engine().colorCycle, 1);
 }
 
 }  // namespace
