@@ -142,20 +142,6 @@ TEST_F(Dialog, ClicksThroughTheWindowReachTheControlUnderThem) {
   expectEachTakesItsClick("after full screen and back");
 }
 
-TEST_F(Dialog, PaintsSwatchesBarsCurrentColourAndMarkers) {
-  const QImage image = dialog->grab().toImage();
-  EXPECT_EQ(image.pixelColor(848, 22), QColor(240, 240, 240));
-  EXPECT_EQ(image.pixelColor(848, 12 + 29 * 15 + 10), QColor(0, 0, 0));
-  EXPECT_EQ(image.pixelColor(750, 100), QColor(255, 0, 0));
-  EXPECT_EQ(image.pixelColor(775, 100), QColor(0, 255, 0));
-  EXPECT_EQ(image.pixelColor(800, 266), QColor(0, 0, 255));
-  EXPECT_EQ(image.pixelColor(775, 315), QColor(255, 255, 255));
-  for (int x : {740, 759, 765, 790, 809})
-    EXPECT_EQ(image.pixelColor(x, 12), QColor(Qt::white)) << x;
-  EXPECT_EQ(image.pixelColor(750, 14), QColor(255, 0, 0));
-  EXPECT_EQ(image.pixelColor(360, 240), QColor(Qt::black));  // the preview before any frame
-}
-
 TEST_F(Dialog, GroupBoxTitlesSitOnTheTopEdgeOfTheirFrames) {
   const QImage image = dialog->grab().toImage();
   const QColor background = dialog->palette().color(QPalette::Window);

@@ -209,22 +209,30 @@ TEST_F(Panel, FullScreenKeepsTheKeyboardFocusAcrossItsWindowChanges) {
   EXPECT_EQ(engine().fullScreen, 1);
 }
 
-TEST_F(Panel, ColourBarClicksPickInsideStrictBounds) {
-  auto clickAt = [&](int x, int y) {
-    QTest::mouseClick(dialog.get(), Qt::LeftButton, {}, QPoint(x, y));
-  };
-  clickAt(741, 13);
+// The painted swatches, colour bars, current colour and markers, and clicks on the bars
+// through the window picking inside strict bounds.
+TEST_F(Panel, ColourBarsPaintAndClicksPickInsideStrictBounds) {
+  QImage image = dialog->grab().toImage();
+  EXPECT_EQ(image.pixelColor(848, 22), QColor(240, 240, 240));
+  EXPECT_EQ(image.pixelColor(848, 12 + 29 * 15 + 10), QColor(0, 0, 0));
+  EXPECT_EQ(image.pixelColor(750, 100), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(775, 100), QColor(0, 255, 0));
+  EXPECT_EQ(image.pixelColor(800, 266), QColor(0, 0, 255));
+  EXPECT_EQ(image.pixelColor(775, 315), QColor(255, 255, 255));
+  for (int x : {740, 759, 765, 790, 809})
+    EXPECT_EQ(image.pixelColor(x, 12), QColor(Qt::white)) << x;
+  EXPECT_EQ(image.pixelColor(750, 14), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(360, 240), QColor(Qt::black));  // the preview before any frame
+
+  clickAt({741, 13});
   EXPECT_EQ(engine().currentRed, 254);
-  clickAt(740, 100);
-  clickAt(750, 12);
-  clickAt(760, 100);
+  for (QPoint outside : {QPoint(740, 100), QPoint(750, 12), QPoint(760, 100)}) clickAt(outside);
   EXPECT_EQ(engine().currentRed, 254);
-  clickAt(770, 266);
+  clickAt({770, 266});
   EXPECT_EQ(engine().currentGreen, 1);
-  clickAt(809, 100);
+  clickAt({809, 100});
   EXPECT_EQ(engine().currentBlue, 167);
-  QApplication::processEvents();
-  const QImage image = dialog->grab().toImage();
+  image = dialog->grab().toImage();
   for (int y = 280; y < 350; y += 23)
     for (int x = 740; x < 810; x += 23) EXPECT_EQ(image.pixelColor(x, y), QColor(254, 1, 167));
   EXPECT_EQ(image.pixelColor(750, 13), QColor(Qt::white));  // red marker at 267 - 254
