@@ -17,6 +17,9 @@
 #include "presets/preset_slot.h"
 #include "tests/media_fixture.h"
 
+// In sanitizer_suppressions.cpp, built into this test.
+extern "C" const char* __tsan_default_suppressions();
+
 namespace vz::test {
 namespace {
 
@@ -122,6 +125,8 @@ class RecordingProgram : public ::testing::Test {
     fs::remove_all(dir);
   }
   void start(std::vector<std::string> args) {
+    const fs::path suppressions = dir / "tsan.supp";
+    std::ofstream(suppressions) << __tsan_default_suppressions();
     pid = fork();
     if (pid == 0) {
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -129,6 +134,12 @@ class RecordingProgram : public ::testing::Test {
       // allocations) is not what these tests judge; its status is.
       const char* asan = getenv("ASAN_OPTIONS");
       setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
+      // The program is not built with the tests' suppressions for uninstrumented GLib and
+      // GStreamer: hand it the same list.
+      const char* tsan = getenv("TSAN_OPTIONS");
+      setenv("TSAN_OPTIONS",
+             (std::string(tsan ? tsan : "") + ":suppressions=" + suppressions.string()).c_str(), 1);
+      setenv("G_SLICE", "always-malloc", 1);
       std::vector<char*> argv{const_cast<char*>(VZ_PROGRAM_PATH)};
       for (auto& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
