@@ -336,6 +336,15 @@ TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
   RtMidiOut keys(RtMidi::UNIX_JACK, "vz test keys");
   keys.openVirtualPort("out");
   auto send = [&](std::vector<unsigned char> bytes) { keys.sendMessage(&bytes); };
+  // JACK activates a new connection on a later cycle, so the first message after a connect
+  // may be lost: repeat it (both are idempotent) until it has taken effect.
+  auto sendUntil = [&](std::vector<unsigned char> bytes, auto done) {
+    for (int i = 0; i < 40 && !done(); ++i) {
+      send(bytes);
+      QTest::qWaitFor(done, 250);
+    }
+    return done();
+  };
   auto connect = [&] {
     startBridge({true, 0, "", false});
     ASSERT_NE(bridge->midi(), nullptr);
@@ -344,8 +353,7 @@ TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
   connect();
 
   storeLook(4, 90, 1);
-  send({0xC5, 4});  // any channel
-  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainRed) == 90; }, 5000));
+  ASSERT_TRUE(sendUntil({0xC5, 4}, [&] { return slider(kIdGainRed) == 90; }));  // any channel
   EXPECT_EQ(loadRelaxed(engine().gainRed), 90);
   EXPECT_TRUE(checked(kIdModeFirst + 1));
   send({0xC0, 26});  // no slot
@@ -369,8 +377,7 @@ TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
   std::ofstream(mappingsPath, std::ios::app) << "2 21 tint/blue 100 200 invert\n";
   connect();
   ASSERT_EQ(bridge->mappings().all().size(), 2u);
-  send({0xB1, 21, 127});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdTintBlue) == 100; }, 5000));
+  ASSERT_TRUE(sendUntil({0xB1, 21, 127}, [&] { return slider(kIdTintBlue) == 100; }));
   EXPECT_EQ(loadRelaxed(engine().tintBlue), 100);
   send({0xB1, 20, 0});
   ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainBlue) == 0; }, 5000));
