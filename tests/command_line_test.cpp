@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +17,8 @@ namespace fs = std::filesystem;
 
 class CommandLineTest : public ::testing::Test {
  protected:
-  fs::path dir = fs::temp_directory_path() / "vz-command-line";
+  // One folder per process: CTest runs these tests side by side.
+  fs::path dir = fs::temp_directory_path() / ("vz-command-line-" + std::to_string(getpid()));
   std::string bank, shortBank, existing;
   void SetUp() override {
     fs::create_directories(dir);

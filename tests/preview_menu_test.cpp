@@ -3,6 +3,7 @@
 #include "app/preview_menu.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -41,7 +42,8 @@ class OutputMenu : public ::testing::Test {
   OutputStage stage;
   std::unique_ptr<EffectDialog> dialog;
   std::unique_ptr<OutputSetup> outputs;
-  fs::path dir = fs::temp_directory_path() / "vz-output-menu";
+  // One folder per process: CTest runs these tests side by side, each tearing its own down.
+  fs::path dir = fs::temp_directory_path() / ("vz-output-menu-" + std::to_string(getpid()));
 
   void SetUp() override {
     fs::remove_all(dir);
@@ -128,8 +130,9 @@ TEST_F(OutputMenu, F9RecordsIntoTheVideosFolderAndAgainStops) {
   ASSERT_TRUE(outputs->control.recording());
   const std::string path = outputs->control.recordingPath();
   EXPECT_EQ(path.rfind((dir / "videos" / "videozarnix-").string(), 0), 0u) << path;
-  // Stop once the file is there (slow sanitizer builds take a while to open it).
-  for (int i = 0; i < 500 && !fs::exists(path); ++i) QTest::qWait(20);
+  // Stop once something was written (slow sanitizer builds take a while to get there).
+  std::error_code ec;
+  for (int i = 0; i < 1000 && fs::file_size(path, ec) == 0; ++i) QTest::qWait(20);
   QTest::keyClick(dialog.get(), Qt::Key_F9);
   EXPECT_FALSE(outputs->control.recording());
   EXPECT_TRUE(fs::exists(path));
