@@ -1,9 +1,9 @@
 #pragma once
 
+#include "engine/video_engine.h"
 #include "ui/dialog_ops.h"
 #include "ui/file_dialogs.h"
 #include "ui/message_boxes.h"
-#include "engine/video_engine.h"
 
 namespace vz {
 
