@@ -6,12 +6,12 @@
 #include <atomic>
 #include <string>
 
-#include "ui/message_boxes.h"
 #include "engine/effect_mode.h"
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"
 #include "source/capture_devices.h"
 #include "source/media_graph.h"
+#include "ui/message_boxes.h"
 
 namespace {
 

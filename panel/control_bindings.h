@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "ui/dialog_ops.h"
 #include "engine/video_engine.h"
+#include "ui/dialog_ops.h"
 
 namespace vz {
 

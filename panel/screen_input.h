@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/dialog_ops.h"
 #include "engine/video_engine.h"
+#include "ui/dialog_ops.h"
 
 namespace vz {
 

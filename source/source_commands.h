@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/dialog_ops.h"
-#include "ui/file_dialogs.h"
-#include "ui/message_boxes.h"
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"
 #include "source/graph_control.h"
+#include "ui/dialog_ops.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_boxes.h"
 
 namespace vz {
 

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "ui/message_boxes.h"
 #include "engine/frame_target.h"
 #include "source/capture_devices.h"
 #include "tests/dialog_fakes.h"
+#include "ui/message_boxes.h"
 
 namespace vz::test {
 
