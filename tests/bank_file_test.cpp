@@ -1,5 +1,5 @@
-// Bank files: the fixed 3840-byte format, all-or-nothing loads, and saves that never
-// destroy or take over the file they replace.
+// Slots and bank files: the fixed slot layout and 3840-byte format, all-or-nothing loads, and
+// saves that never destroy or take over the file they replace.
 #include "presets/bank_file.h"
 
 #include <grp.h>
@@ -11,12 +11,11 @@
 
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
+#include <cstring>
 
 #include "presets/preset_commands.h"
 #include "presets/preset_slot.h"
+#include "tests/scratch_dir.h"
 #include "tests/test_frames.h"
 
 namespace vz::test {
@@ -27,35 +26,60 @@ namespace fs = std::filesystem;
 class BankFile : public ::testing::Test {
  protected:
   static inline VideoEngine e, loaded;
-  fs::path dir;
-  void SetUp() override {
-    e = VideoEngine();
-    loaded = VideoEngine();
-    dir = fs::temp_directory_path() /
-          ("vz-bank-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
-  }
-  static std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
-  static void write(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-  }
+  ScratchDir dir{"vz-bank"};
+  void SetUp() override { e = loaded = VideoEngine(); }
 };
+
+TEST_F(BankFile, StoreThenRecallRestoresEveryFieldOfTheLookButTheCycling) {
+  std::mt19937 gen(3);
+  randomizeLook(e, gen);
+  e.mode = 5, e.mirror = 1, e.invertGreen = 1;
+  e.currentRed = 9, e.currentGreen = 8, e.currentBlue = 7, e.rampState = 17;
+  e.tintRed = 700;  // ints are kept whole in the store
+  storeSlot(e, 6);
+  const VideoEngine stored = e;
+  e.mode = 0, e.mirror = 0, e.invertGreen = 0, e.rampState = 0, e.colorCycle = 1;
+  for (int i = 0; i < kSettingsBlockInts; ++i) e.*kSettingsBlock[i] = -1;
+  for (int k = 0; k < kPaletteSize; ++k) e.paletteRed[k] = e.paletteBlue[k] = 3;
+  recallSlotFields(e, 6);
+  for (int i = 0; i < kSettingsBlockInts; ++i)
+    EXPECT_EQ(e.*kSettingsBlock[i], stored.*kSettingsBlock[i]) << i;
+  EXPECT_EQ(0, std::memcmp(e.paletteRed, stored.paletteRed, sizeof e.paletteRed * 3));
+  EXPECT_EQ(e.mode * 100 + e.mirror * 10 + e.invertGreen, 511);
+  EXPECT_EQ(e.invertRed, stored.invertRed);
+  EXPECT_EQ(e.currentRed + e.currentGreen + e.currentBlue, 24);
+  EXPECT_EQ(e.rampState, 17);
+  EXPECT_EQ(e.colorCycle, 1);  // not part of a look
+}
+
+TEST_F(BankFile, SlotLayoutIsTheBankContract) {
+  e.tintRed = 11, e.gainRed = 12, e.colorAmount = 76, e.tintGreen = 74, e.tintBlue = 75;
+  e.mode = 3, e.mirror = 52, e.paletteBlue[15] = 47;
+  storeSlot(e, 1);
+  const int32_t* slot = e.presetStore + kSlotInts;
+  // Palette, mode, mirror, current colour (starts white), then the settings block.
+  const std::pair<int, int> layout[] = {{47, 47}, {48, 3}, {52, 52}, {53, 255}, {57, 11},
+                                        {58, 12}, {62, 1}, {74, 74}, {75, 75},  {76, 76}};
+  for (const auto& [index, value] : layout) EXPECT_EQ(slot[index], value) << index;
+  for (int i = kSlotUsed; i < kSlotInts; ++i) EXPECT_EQ(slot[i], 0) << i;
+  for (int i = 0; i < kSlotInts; ++i) EXPECT_EQ(e.presetStore[i], 0) << i;  // slot A untouched
+
+  // A store leaves the reserved tail; a recall narrows the byte fields.
+  int32_t* third = e.presetStore + 2 * kSlotInts;
+  for (int i = 0; i < kSlotInts; ++i) third[i] = 1000 + i;
+  third[kSlotMode] = 0x107;
+  recallSlotFields(e, 2);
+  EXPECT_EQ(e.mode, 7);
+  EXPECT_EQ(e.invertRed, (1000 + kSlotInvertRed) & 0xFF);
+  EXPECT_EQ(e.tintRed, 1000 + kSlotSettings);
+  storeSlot(e, 2);
+  for (int i = kSlotUsed; i < kSlotInts; ++i) EXPECT_EQ(third[i], 1000 + i);
+  EXPECT_EQ(third[kSlotMode], 7);
+}
 
 TEST_F(BankFile, SaveThenLoadRestoresEverySlotWithinTheByteRange) {
   std::mt19937 gen(1);
-  for (int slot = 0; slot < 26; ++slot) {
-    randomizeLook(e, gen);
-    storeSlot(e, slot);
-  }
+  for (int slot = 0; slot < 26; ++slot) randomizeLook(e, gen), storeSlot(e, slot);
   e.presetStore[kSlotInts * 3 + kSlotSettings] = 300;       // a red tint of 300
   e.presetStore[kSlotInts * 4 + kSlotSettings + 18] = 767;  // a blue tint of 767
   e.presetStore[kPresetInts - 1] = 9;  // a record no button reaches travels too
@@ -69,15 +93,15 @@ TEST_F(BankFile, SaveThenLoadRestoresEverySlotWithinTheByteRange) {
 
 TEST_F(BankFile, ShortFilesChangeNothingAndLongOnesLoadTheirFirstBytes) {
   loaded.presetStore[5] = 123;
-  write(dir / "short.pvl", std::string(1000, '\x01'));
-  write(dir / "empty.pvl", "");
-  write(dir / "long.pvl", std::string(3840, '\x02') + "trailing bytes");
-  EXPECT_EQ(loadBankFile((dir / "short.pvl").string(), loaded), BankIo::CannotRead);
-  EXPECT_EQ(loadBankFile((dir / "empty.pvl").string(), loaded), BankIo::CannotRead);
-  EXPECT_EQ(loadBankFile(dir.string(), loaded), BankIo::CannotRead);  // a folder reads nothing
-  EXPECT_EQ(loadBankFile((dir / "missing.pvl").string(), loaded), BankIo::CannotOpen);
+  const std::pair<std::string, BankIo> cases[] = {
+      {writeFile(dir / "short.pvl", std::string(1000, '\x01')), BankIo::CannotRead},
+      {writeFile(dir / "empty.pvl", ""), BankIo::CannotRead},
+      {dir.string(), BankIo::CannotRead},  // a folder reads nothing
+      {(dir / "missing.pvl").string(), BankIo::CannotOpen}};
+  for (const auto& [path, result] : cases) EXPECT_EQ(loadBankFile(path, loaded), result) << path;
   EXPECT_EQ(loaded.presetStore[5], 123);
-  EXPECT_EQ(loadBankFile((dir / "long.pvl").string(), loaded), BankIo::Ok);
+  EXPECT_EQ(loadBankFile(writeFile(dir / "long.pvl", std::string(3840, '\x02') + "tail"), loaded),
+            BankIo::Ok);
   EXPECT_EQ(loaded.presetStore[3839], 2);
 }
 
@@ -147,16 +171,15 @@ bool savesAsNobody(const std::string& path, VideoEngine& e, rlim_t fileSizeLimit
 TEST_F(BankFile, SavesAsAnUnprivilegedUserReplaceOnlyWhatTheyMayAndKeepLinksAndOwners) {
   enum Extra { None, HardLink, SymLink };
   enum Outcome { Saved, CannotOpen, CannotWrite };
-  struct Case {
+  const rlim_t kNoCap = RLIM_INFINITY;
+  const struct {
     const char* what;
     mode_t folder, file;  // file 0: a new one; else the old bank, owned by the test's user
     Extra extra;
     size_t nameLength;  // of the file saved, with ".pvl"
     rlim_t fileSizeLimit;
     Outcome outcome;
-  };
-  const rlim_t kNoCap = RLIM_INFINITY;
-  const Case cases[] = {
+  } cases[] = {
       {"read-only file, writable folder", 0777, 0444, None, 8, kNoCap, CannotOpen},
       {"read-only file and folder", 0755, 0444, None, 8, kNoCap, CannotOpen},
       {"new file, read-only folder", 0755, 0, None, 8, kNoCap, CannotOpen},
@@ -171,18 +194,18 @@ TEST_F(BankFile, SavesAsAnUnprivilegedUserReplaceOnlyWhatTheyMayAndKeepLinksAndO
   };
   e.presetStore[0] = 'N';
   auto summary = [](const fs::path& p) {  // first byte and length
-    const std::string bytes = read(p);
+    const std::string bytes = readFile(p);
     return bytes.empty() ? "" : bytes.substr(0, 1) + " " + std::to_string(bytes.size());
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    ::chmod(dir.c_str(), 0700);
-    for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
+    ::chmod(dir.path.c_str(), 0700);
+    for (const auto& entry : fs::directory_iterator(dir.path)) fs::remove(entry.path());
     const fs::path file = dir / (std::string(c.nameLength - 4, 'b') + ".pvl");
     const fs::path other = dir / "other.pvl";  // the hard link, or the symbolic link's target
     const fs::path real = c.extra == SymLink ? other : file;
     if (c.file) {
-      write(real, "old bank");
+      writeFile(real, "old bank");
       ::chmod(real.c_str(), c.file);
       if (c.extra == HardLink) fs::create_hard_link(file, other);
       if (c.extra == SymLink) fs::create_symlink(other.filename(), file);
@@ -190,20 +213,19 @@ TEST_F(BankFile, SavesAsAnUnprivilegedUserReplaceOnlyWhatTheyMayAndKeepLinksAndO
     struct stat before {
     }, after{};
     ::stat(real.c_str(), &before);
-    ::chmod(dir.c_str(), c.folder);
+    ::chmod(dir.path.c_str(), c.folder);
     const std::string failure[] = {"", "|Can not open...|" + file.string() + "|8240",
                                    "|Could not write...|Error|16"};
     EXPECT_TRUE(savesAsNobody(
         file.string(), e, c.fileSizeLimit,
         c.outcome == Saved ? "BANK:  " + file.string() : "before" + failure[c.outcome]));
-    ::chmod(dir.c_str(), 0700);
+    ::chmod(dir.path.c_str(), 0700);
     ::stat(real.c_str(), &after);
     EXPECT_EQ(summary(real), c.outcome == Saved ? "N 3840" : c.file ? "o 8" : "");
     EXPECT_EQ(summary(other), c.extra != None ? summary(file) : "");
     EXPECT_EQ(fs::is_symlink(file), c.extra == SymLink);
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
-    EXPECT_EQ(files, (c.extra != None ? 2u : 1u) - (!c.file && c.outcome != Saved));  // no temp
+    const auto files = std::distance(fs::directory_iterator(dir.path), {});
+    EXPECT_EQ(files, (c.extra != None ? 2 : 1) - (!c.file && c.outcome != Saved));  // no temp
     EXPECT_TRUE(c.extra != HardLink || after.st_ino == before.st_ino);
     EXPECT_EQ(after.st_uid, c.file ? before.st_uid : after.st_uid);  // the owner stays
     EXPECT_EQ(after.st_mode, c.file ? before.st_mode : after.st_mode);
@@ -217,8 +239,7 @@ TEST_F(BankFile, ALoadedBankOfAnyBytesRecallsLooksEveryModeCanProcess) {
   for (int bank = 0; bank < 1000; ++bank) {
     std::string bytes(3840, '\0');
     for (char& b : bytes) b = static_cast<char>(gen());
-    write(file, bytes);
-    ASSERT_EQ(loadBankFile(file.string(), loaded), BankIo::Ok);
+    ASSERT_EQ(loadBankFile(writeFile(file, bytes), loaded), BankIo::Ok);
     for (int slot = 0; slot < kSlotCount; ++slot) {
       recallSlotFields(loaded, slot);
       loaded.colorCycle = 1;

@@ -4,12 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
+#include "tests/scratch_dir.h"
 #include "tests/test_frames.h"
 #include "tools/fx_options.h"
 #include "tools/fx_stream.h"
@@ -22,19 +21,10 @@ namespace fs = std::filesystem;
 class FrameFilter : public ::testing::Test {
  protected:
   static inline VideoEngine e;
-  fs::path dir;
-  void SetUp() override {
-    e = VideoEngine();
-    dir = fs::temp_directory_path() /
-          ("vz-fx-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
+  ScratchDir dir{"vz-fx"};
+  void SetUp() override { e = VideoEngine(); }
   std::string writeFile(const std::string& name, const std::string& bytes) {
-    const fs::path p = dir / name;
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p.string();
+    return test::writeFile(dir / name, bytes);
   }
   FxRun apply(std::vector<std::string> args) { return applyFxOptions(args, e); }
 };
@@ -80,29 +70,31 @@ TEST_F(FrameFilter, BadUsageIsOneClearErrorThatEchoesNoRawBytes) {
   const std::string fewInts = writeFile("few.txt", "1 2 3");
   const std::string badInt = writeFile("bad.txt", std::string(47 * 2, ' ') + "x");
   const std::string binary = writeFile("bin.txt", "1 2 \x1b[2J\x01\xff\xc2\x9b");
+  // Options after a --size 4x4 unless they give a size of their own.
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--size", "4x4", "--bogus"}, "unknown option '--bogus'"},
-      {{"--size", "4x4", "--gain"}, "--gain: a value is missing"},
-      {{"--size", "4x4", "--tint", "0,0,768"}, "--tint: 768 is out of range (0..767)"},
-      {{"--size", "4x4", "--gain", "1,2"}, "expected R,G,B"},
-      {{"--size", "4x4", "--mode", "sepia"}, "unknown mode"},
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"--gain"}, "--gain: a value is missing"},
+      {{"--tint", "0,0,768"}, "--tint: 768 is out of range (0..767)"},
+      {{"--gain", "1,2"}, "expected R,G,B"},
+      {{"--mode", "sepia"}, "unknown mode"},
       {{"--size", "0x10"}, "out of range"},
       {{"--size", "10"}, "expected WxH"},
-      {{"--size", "4x4", "--preset", "1"}, "expected a letter"},
-      {{"--size", "4x4", "--frames", "-1"}, "out of range"},
-      {{"--size", "4x4", "--floor", "12a"}, "'12a' is not a whole number"},
-      {{"--size", "4x4", "--floor", "99999999999999999999"},
-       "99999999999999999999 is out of range"},
-      {{"--size", "4x4", "--ramp=1"}, "--ramp takes no value"},
-      {{"--size", "4x4", "--bank", (dir / "missing.pvl").string()}, "cannot open"},
-      {{"--size", "4x4", "--bank", shortBank}, "is 1000 bytes"},
-      {{"--size", "4x4", "--palette", fewInts}, "holds 3 values"},
-      {{"--size", "4x4", "--palette", badInt}, "'x' is not a whole number"},
-      {{"--size", "4x4", "--palette", binary}, "'\\x1b[2J\\x01\\xff\\xc2\\x9b' is not a whole"},
+      {{"--preset", "1"}, "expected a letter"},
+      {{"--frames", "-1"}, "out of range"},
+      {{"--floor", "12a"}, "'12a' is not a whole number"},
+      {{"--floor", "99999999999999999999"}, "99999999999999999999 is out of range"},
+      {{"--ramp=1"}, "--ramp takes no value"},
+      {{"--bank", (dir / "missing.pvl").string()}, "cannot open"},
+      {{"--bank", shortBank}, "is 1000 bytes"},
+      {{"--palette", fewInts}, "holds 3 values"},
+      {{"--palette", badInt}, "'x' is not a whole number"},
+      {{"--palette", binary}, "'\\x1b[2J\\x01\\xff\\xc2\\x9b' is not a whole"},
       {{"--mode", "lut"}, "--size WxH is required"},
   };
-  for (const auto& [args, message] : cases) {
+  for (auto [args, message] : cases) {
     std::string what = "nothing thrown";
+    if (args[0] != "--size" && message.find("--size") == std::string::npos)
+      args.insert(args.begin(), {"--size", "4x4"});
     try {
       apply(args);
     } catch (const FxUsageError& error) {
@@ -167,9 +159,8 @@ TEST_F(FrameFilter, WholeFramesAreWrittenAndShortInputReported) {
 }
 
 TEST(FrameFilterBinary, ExitStatusesOutputAndMessages) {
-  const fs::path in = fs::temp_directory_path() / "vz-fx-bin.in";
-  const fs::path errFile = fs::temp_directory_path() / "vz-fx-bin.err";
-  std::ofstream(in, std::ios::binary) << std::string(6, '\x0F');
+  const ScratchDir dir("vz-fx");
+  const std::string in = writeFile(dir / "in", std::string(6, '\x0F')), errFile = dir / "err";
 #if defined(__SANITIZE_ADDRESS__)
   const bool memoryCap = false;  // the sanitizer's own reservations do not fit under a cap
 #else
@@ -195,7 +186,7 @@ TEST(FrameFilterBinary, ExitStatusesOutputAndMessages) {
     SCOPED_TRACE(c.before + c.args);
     const std::string command = "{ " + c.before + VZ_FX_PATH + " " + c.args +
                                 (c.stdinFrom.empty() ? "" : " < " + c.stdinFrom) + "; } 2>" +
-                                errFile.string();
+                                errFile;
     FILE* pipe = popen(command.c_str(), "r");
     std::string out;
     char buffer[4096];
@@ -203,13 +194,10 @@ TEST(FrameFilterBinary, ExitStatusesOutputAndMessages) {
     const int status = pclose(pipe);
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status);
     EXPECT_EQ(out, c.out);
-    std::ifstream errIn(errFile);
-    const std::string err{std::istreambuf_iterator<char>(errIn), {}};
+    const std::string err = readFile(errFile);
     EXPECT_EQ(err.empty(), c.message.empty()) << err;
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
   }
-  fs::remove(in);
-  fs::remove(errFile);
 }
 
 }  // namespace

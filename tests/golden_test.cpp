@@ -7,58 +7,44 @@
 namespace vz::test {
 namespace {
 
-uint64_t fnv1a(const Frame& f, uint64_t h = 14695981039346656037ull) {
-  for (uint8_t b : f) h = (h ^ b) * 1099511628211ull;
-  return h;
-}
-
 // Smooth gradients with a sharp-edged square and some noise: every path of every mode runs.
-Frame syntheticFrame(int w, int h, int t) {
-  Frame f(static_cast<size_t>(w) * h * 3);
-  std::mt19937 gen(static_cast<uint32_t>(t));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = f.data() + (static_cast<size_t>(y) * w + x) * 3;
-      const bool square = x > w / 3 && x < w / 2 && y > h / 4 && y < h / 2;
-      p[0] = static_cast<uint8_t>(square ? 250 : (x * 255) / w);
-      p[1] = static_cast<uint8_t>((y * 255) / h + t * 7);
-      p[2] = static_cast<uint8_t>(((x + y) * 3) ^ (gen() & 15));
-    }
-  return f;
-}
-
+// Returns the FNV-1a hash of the three processed frames.
 uint64_t checksum(int mode, bool mirror, int w, int h) {
   static VideoEngine e;
   e = VideoEngine();
-  e.mode = static_cast<uint8_t>(mode);
-  e.mirror = mirror;
-  e.colorCycle = 1;
+  e.mode = static_cast<uint8_t>(mode), e.mirror = mirror, e.colorCycle = 1;
   e.gainRed = 20, e.gainGreen = 12, e.gainBlue = 30;
   e.outputRed = 40, e.outputGreen = 32, e.outputBlue = 24;
-  e.colorAmount = 70, e.floor = 10;
+  e.colorAmount = 70, e.floor = 10, e.lutMaskRed = 30;
   e.quantizeRed = 1, e.quantizeGreen = 2, e.quantizeBlue = 0;
   e.tintRed = 100, e.tintGreen = 300, e.tintBlue = 600;
   e.invertRed = 1, e.invertBlue = 1;
   e.lowPassRed = 8, e.lowPassGreen = 3, e.lowPassBlue = 5;
-  e.lutMaskRed = 30;
-  uint64_t h64 = 14695981039346656037ull;
+  uint64_t hash = 14695981039346656037ull;
   for (int t = 0; t < 3; ++t) {
-    Frame f = syntheticFrame(w, h, t);
+    Frame f(static_cast<size_t>(w) * h * 3);
+    std::mt19937 gen(static_cast<uint32_t>(t));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint8_t* p = f.data() + (static_cast<size_t>(y) * w + x) * 3;
+        const bool square = x > w / 3 && x < w / 2 && y > h / 4 && y < h / 2;
+        p[0] = static_cast<uint8_t>(square ? 250 : (x * 255) / w);
+        p[1] = static_cast<uint8_t>((y * 255) / h + t * 7);
+        p[2] = static_cast<uint8_t>(((x + y) * 3) ^ (gen() & 15));
+      }
     e.processFrame(f.data(), w, h);
     e.advanceAnimation();
-    h64 = fnv1a(f, h64);
+    for (uint8_t b : f) hash = (hash ^ b) * 1099511628211ull;
   }
-  return h64;
+  return hash;
 }
 
 TEST(Golden, EveryModeKeepsItsChecksum) {
-  struct Case {
+  const struct {
     int mode;
     bool mirror;
-    uint64_t expected385x289;
-    uint64_t expected640x360;
-  };
-  const Case cases[] = {
+    uint64_t expected385x289, expected640x360;
+  } cases[] = {
       {0, false, 0x43d727b1d824aea6ull, 0xb47e21a05c23fc88ull},
       {1, false, 0xfb1c5375584431e5ull, 0x2949c47d6bd180c3ull},
       {2, false, 0x6a8cf3d8b89334f7ull, 0x0445e85dc4302df2ull},
@@ -71,7 +57,7 @@ TEST(Golden, EveryModeKeepsItsChecksum) {
       {9, false, 0x0cf57bb03f29079bull, 0x87fa8d428b9726f0ull},
       {0, true, 0x6d4a71bfb635b184ull, 0x67d2bd297ca32419ull},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(checksum(c.mode, c.mirror, 385, 289), c.expected385x289) << "mode " << c.mode;
     EXPECT_EQ(checksum(c.mode, c.mirror, 640, 360), c.expected640x360) << "mode " << c.mode;
   }

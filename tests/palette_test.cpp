@@ -1,3 +1,4 @@
+// The palette editor: Range between two picked entries, and the generators.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,7 +13,9 @@ class Palette : public ::testing::Test {
  protected:
   static inline VideoEngine e;
   void SetUp() override { e = VideoEngine(); }
-  std::vector<int> reds() const { return {e.paletteRed, e.paletteRed + kPaletteSize}; }
+  std::vector<int> reds(int from = 0, int to = kPaletteSize) const {
+    return {e.paletteRed + from, e.paletteRed + to};
+  }
   void range(int first, int second) {
     armRange(e);
     pickPaletteEntry(e, first);
@@ -25,8 +28,7 @@ TEST_F(Palette, RangeInterpolatesInEitherClickOrderAndLeavesTheUpperEnd) {
   e.paletteGreen[2] = 100, e.paletteGreen[5] = 0;
   range(5, 2);
   EXPECT_EQ(e.rampState, 0);
-  EXPECT_EQ(std::vector<int>(e.paletteRed + 2, e.paletteRed + 6),
-            (std::vector<int>{0, 33, 66, 100}));
+  EXPECT_EQ(reds(2, 6), (std::vector<int>{0, 33, 66, 100}));
   EXPECT_EQ(std::vector<int>(e.paletteGreen + 2, e.paletteGreen + 6),
             (std::vector<int>{100, 67, 34, 0}));
   const std::vector<int> once = reds();
@@ -64,8 +66,7 @@ TEST_F(Palette, AdjacentOrEqualEndsAndStatesNoClickCanMakeEndIdle) {
   EXPECT_EQ(reds(), before);
   EXPECT_EQ(e.rampState, 0);
   for (int state : {2, 15, 32, 255, -1}) {  // act as idle: the pick copies the colour
-    e.rampState = state;
-    e.currentRed = 77 + state;
+    e.rampState = state, e.currentRed = 77 + state;
     pickPaletteEntry(e, 15);
     EXPECT_EQ(e.paletteRed[15] * 1000 + e.rampState, (77 + state) * 1000) << state;
   }
@@ -91,10 +92,9 @@ TEST_F(Palette, GeneratorsDrawFortyEightValuesWithinTheirBounds) {
   EXPECT_EQ(0, std::memcmp(e.paletteRed, fresh.paletteRed, sizeof e.paletteRed * 3));
   for (int run = 0; run < 50; ++run) {
     generateLimit(e, e.paletteRandom);
-    for (const int32_t* c : {e.paletteRed, e.paletteGreen, e.paletteBlue}) {
-      EXPECT_TRUE(c[0] >= 240 && c[0] <= 255) << c[0];
-      EXPECT_TRUE(c[15] <= 30 && c[15] % 2 == 0) << c[15];
-    }
+    for (const int32_t* c : {e.paletteRed, e.paletteGreen, e.paletteBlue})
+      EXPECT_TRUE(c[0] >= 240 && c[0] <= 255 && c[15] <= 30 && c[15] % 2 == 0)
+          << c[0] << " " << c[15];
   }
 }
 

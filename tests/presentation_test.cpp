@@ -26,9 +26,7 @@ struct RecordingTarget : FrameTarget {
 
 TEST(Presentation, SampleProcessesThenPresentsThenAnimates) {
   static VideoEngine e;
-  e.colorCycle = 1;
-  e.tintRed = 5;
-  e.mode = 1;
+  e.colorCycle = 1, e.tintRed = 5, e.mode = 1;
   setUnity(e);
   RecordingTarget target;
   target.engine = &e;
@@ -79,27 +77,25 @@ TEST(Presentation, MailboxHandsOverTheNewestFrameAndAnnouncesItOnce) {
 // The 32-bit stretch against the first 24-bit one, pixel for pixel, whole and in parts, over
 // growing, shrinking, odd and equal sizes; the reference itself picks by coordinates.
 TEST(Presentation, StretchMatchesTheReferenceAtAnyScaleAndInAnyPart) {
-  struct Case {
+  const struct {
     int srcW, srcH, dstW, dstH;
     NearestStretch::Area area;  // empty: the whole destination
-  } cases[] = {
-      {72, 48, 144, 96, {}},
-      {32, 24, 72, 48, {}},
-      {32, 24, 5, 3, {}},
-      {385, 289, 1024, 768, {}},
-      {7, 5, 7, 5, {}},
-      {1, 1, 9, 4, {}},
-      {720, 480, 1920, 1080, {}},
-      {1920, 1080, 1280, 720, {}},
-      {385, 289, 800, 600, {13, 7, 390, 501}},
-      {64, 48, 100, 90, {-5, 80, 200, 95}},
-      {640, 480, 640, 480, {639, 0, 640, 480}},
-      {385, 289, 770, 578, {3, 5, 700, 300}},
-      {385, 289, 770, 578, {}},
-      {99, 7, 99, 7, {5, 1, 90, 6}},
-  };
+  } cases[] = {{72, 48, 144, 96, {}},
+               {32, 24, 72, 48, {}},
+               {32, 24, 5, 3, {}},
+               {385, 289, 1024, 768, {}},
+               {7, 5, 7, 5, {}},
+               {1, 1, 9, 4, {}},
+               {720, 480, 1920, 1080, {}},
+               {1920, 1080, 1280, 720, {}},
+               {385, 289, 800, 600, {13, 7, 390, 501}},
+               {64, 48, 100, 90, {-5, 80, 200, 95}},
+               {640, 480, 640, 480, {639, 0, 640, 480}},
+               {385, 289, 770, 578, {3, 5, 700, 300}},
+               {385, 289, 770, 578, {}},
+               {99, 7, 99, 7, {5, 1, 90, 6}}};
   NearestStretch stretch;  // one object throughout: its column table follows the sizes
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message()
                  << c.srcW << "x" << c.srcH << " to " << c.dstW << "x" << c.dstH);
     const Frame src = randomFrame(c.srcW, c.srcH, static_cast<uint32_t>(c.dstW));
