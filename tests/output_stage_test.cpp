@@ -7,13 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "output/output_branches.h"
+#include "tests/child_process.h"
+#include "tests/scratch_dir.h"
+#include "tests/stuck_branch.h"
 
 namespace vz::test {
 namespace {
@@ -40,8 +41,7 @@ bool waitFor(Pred done, std::chrono::seconds limit = 10s) {
 }
 
 // Rows of the next sample of an appsink branch, top first, one byte per row (its first).
-std::vector<int> pullRows(OutputStage& stage, GstElement* sink) {
-  (void)stage;
+std::vector<int> pullRows(GstElement* sink) {
   GstSample* s = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 5 * GST_SECOND);
   if (s == nullptr) return {};
   GstVideoInfo info;
@@ -83,7 +83,7 @@ TEST_F(OutputStageTest, FramesArriveUprightAtTheFixedSizeWithBlackBars) {
   std::vector<int> rows;
   ASSERT_TRUE(waitFor([&] {
     stage.takeFrame(f.data(), 6, 4);
-    rows = pullRows(stage, appsink);
+    rows = pullRows(appsink);
     return rows.size() == 4 && rows[0] != 0;
   }));
   EXPECT_EQ(rows, (std::vector<int>{40, 80, 120, 160}));
@@ -92,7 +92,7 @@ TEST_F(OutputStageTest, FramesArriveUprightAtTheFixedSizeWithBlackBars) {
   std::vector<uint8_t> wide = frame(24, 4, [](int) { return uint8_t{200}; });
   ASSERT_TRUE(waitFor([&] {
     stage.takeFrame(wide.data(), 24, 4);
-    rows = pullRows(stage, appsink);
+    rows = pullRows(appsink);
     return rows.size() == 4 && rows[1] == 200;
   }));
   EXPECT_EQ(rows.front(), 0);
@@ -101,7 +101,7 @@ TEST_F(OutputStageTest, FramesArriveUprightAtTheFixedSizeWithBlackBars) {
   // The source goes away: black at the same steady rate.
   stage.sourceStopped();
   ASSERT_TRUE(waitFor([&] {
-    rows = pullRows(stage, appsink);
+    rows = pullRows(appsink);
     return rows == std::vector<int>(4, 0);
   }));
   const uint64_t before = stage.framesPushed();
@@ -109,39 +109,23 @@ TEST_F(OutputStageTest, FramesArriveUprightAtTheFixedSizeWithBlackBars) {
 }
 
 TEST_F(OutputStageTest, ABlockedConsumerDropsOnlyItsOwnFrames) {
-  std::atomic<bool> release{false};
-  std::atomic<int> handed{0};
   std::vector<uint8_t> f = frame(64, 48, [](int y) { return static_cast<uint8_t>(y); });
   stage.takeFrame(f.data(), 64, 48);
-  ASSERT_EQ(stage.addBranch("stuck", "fakesink name=sink sync=false signal-handoffs=true",
-                            [&](GstBin* bin) {
-                              GstElement* s = gst_bin_get_by_name(bin, "sink");
-                              g_signal_connect(
-                                  s, "handoff",
-                                  G_CALLBACK(+[](GstElement*, GstBuffer*, GstPad*, gpointer flag) {
-                                    while (!static_cast<std::atomic<bool>*>(flag)->load())
-                                      std::this_thread::sleep_for(5ms);
-                                  }),
-                                  &release);
-                              gst_object_unref(s);
-                            }),
-            "");
+  StuckBranch stuck(stage);
   addAppSink();
   // The feeding side goes on regardless; so does the other branch.
+  std::atomic<int> handed{0};
   std::thread feeder([&] {
-    while (!release.load()) {
+    for (; !stuck.released(); handed.fetch_add(1), std::this_thread::sleep_for(10ms))
       stage.takeFrame(f.data(), 64, 48);
-      handed.fetch_add(1);
-      std::this_thread::sleep_for(10ms);
-    }
   });
   int seen = 0;
   EXPECT_TRUE(waitFor([&] {
-    seen += !pullRows(stage, appsink).empty();
+    seen += !pullRows(appsink).empty();
     return stage.report("stuck").framesDropped >= 10 && seen >= 10;
   }));
   EXPECT_GE(handed.load(), 10);
-  release.store(true);
+  stuck.release();
   feeder.join();
   const BranchReport r = stage.removeBranch("stuck");
   EXPECT_TRUE(r.finalised);
@@ -151,19 +135,8 @@ TEST_F(OutputStageTest, ABlockedConsumerDropsOnlyItsOwnFrames) {
   EXPECT_FALSE(stage.running());
 }
 
-std::string discover(const std::string& path) {
-  FILE* p = popen(("gst-discoverer-1.0 -v '" + path + "' 2>&1").c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (p != nullptr && fgets(buf, sizeof buf, p)) out += buf;
-  if (p != nullptr) pclose(p);
-  return out;
-}
-
 TEST_F(OutputStageTest, RecordingsPlayInEveryContainer) {
-  const fs::path dir = fs::temp_directory_path() / "vz-record-formats";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const ScratchDir dir("vz-record-formats");
   std::vector<uint8_t> f = frame(160, 120, [](int y) { return static_cast<uint8_t>(y * 2); });
   const struct {
     const char* name;
@@ -189,34 +162,16 @@ TEST_F(OutputStageTest, RecordingsPlayInEveryContainer) {
     const BranchReport r = stage.removeBranch(kRecordBranch);
     EXPECT_TRUE(r.finalised);
     EXPECT_GT(r.framesWritten, 5u);
-    const std::string info = discover(fmt.format.path);
+    const std::string info = runCommand("gst-discoverer-1.0 -v '" + fmt.format.path + "'");
     EXPECT_NE(info.find(c.expect), std::string::npos) << info;
     EXPECT_NE(info.find("Width: 160"), std::string::npos) << info;
     EXPECT_NE(recordingSummary(fmt.format.path, r).find(" frames written, "), std::string::npos);
   }
-  fs::remove_all(dir);
 }
 
-TEST_F(OutputStageTest, AnUnwritablePathFailsAndTheOtherOutputsGoOn) {
-  addAppSink();
-  const RecordFormatResult fmt = resolveRecordFormat("/proc/no/such/place.mkv", "");
-  ASSERT_TRUE(fmt.ok);
-  const std::string error = startRecording(stage, fmt.format);
-  EXPECT_NE(error.find("/proc/no/such/place.mkv"), std::string::npos) << error;
-  EXPECT_FALSE(stage.hasBranch(kRecordBranch));
-  ASSERT_TRUE(stage.running());
-  const uint64_t before = stage.framesPushed();
-  EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
-  EXPECT_FALSE(pullRows(stage, appsink).empty());
-}
-
-}  // namespace
-}  // namespace vz::test
-
-namespace vz::test {
-namespace {
-
-TEST_F(OutputStageTest, AFullDiskEndsTheRecordingAloneWithItsReason) {
+// A recording that cannot start, and one on a full disk: each fails with its reason and
+// leaves the stage with the other outputs running.
+TEST_F(OutputStageTest, AFailingRecordingEndsAloneWithItsReason) {
   std::mutex m;
   std::string reported;
   stage.setErrorHandler([&](const std::string& id, const std::string& message) {
@@ -226,11 +181,22 @@ TEST_F(OutputStageTest, AFullDiskEndsTheRecordingAloneWithItsReason) {
   std::vector<uint8_t> f = frame(320, 240, [](int y) { return static_cast<uint8_t>(y); });
   stage.takeFrame(f.data(), 320, 240);
   addAppSink();
+  auto othersGoOn = [&] {
+    EXPECT_FALSE(stage.hasBranch(kRecordBranch));
+    ASSERT_TRUE(stage.running());
+    const uint64_t before = stage.framesPushed();
+    EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
+    EXPECT_FALSE(pullRows(appsink).empty());
+  };
+  RecordFormat format = resolveRecordFormat("/proc/no/such/place.mkv", "").format;
+  const std::string error = startRecording(stage, format);
+  EXPECT_NE(error.find("/proc/no/such/place.mkv"), std::string::npos) << error;
+  othersGoOn();
+
   // The device that is always full: it opens, and every write fails.
-  const RecordFormatResult fmt = resolveRecordFormat("/dev/full.mkv", "ffv1");
-  RecordFormat full = fmt.format;
-  full.path = "/dev/full";
-  ASSERT_EQ(startRecording(stage, full), "");
+  format = resolveRecordFormat("/dev/full.mkv", "ffv1").format;
+  format.path = "/dev/full";
+  ASSERT_EQ(startRecording(stage, format), "");
   ASSERT_TRUE(waitFor([&] {
     stage.takeFrame(f.data(), 320, 240);
     std::lock_guard lock(m);
@@ -241,13 +207,8 @@ TEST_F(OutputStageTest, AFullDiskEndsTheRecordingAloneWithItsReason) {
     EXPECT_NE(reported.find("record: "), std::string::npos) << reported;
     EXPECT_NE(reported.find("No space left"), std::string::npos) << reported;
   }
-  const BranchReport r = stage.removeBranch(kRecordBranch, std::chrono::seconds(2));
-  EXPECT_FALSE(stage.hasBranch(kRecordBranch));
-  (void)r;
-  // The trunk and the other branch go on.
-  const uint64_t before = stage.framesPushed();
-  EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
-  EXPECT_FALSE(pullRows(stage, appsink).empty());
+  stage.removeBranch(kRecordBranch, std::chrono::seconds(2));
+  othersGoOn();
 }
 
 }  // namespace
