@@ -1,7 +1,6 @@
 // The controllers' pure parts: MIDI bytes, OSC packets, mappings and their file, learning,
 // the command-line options and the coalescing queue.
 #include <gtest/gtest.h>
-#include <lo/lo.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +14,8 @@
 #include "control/midi_parser.h"
 #include "control/osc_parser.h"
 #include "res/control_ids.h"
+#include "tests/osc_packet.h"
+#include "tests/scratch_dir.h"
 
 namespace vz {
 namespace {
@@ -129,8 +130,7 @@ TEST(MidiMappings, FileLinesParseAndDamagedOnesAreReported) {
 }
 
 TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {
-  const auto dir = std::filesystem::temp_directory_path() / ("vz-map-" + std::to_string(getpid()));
-  std::filesystem::remove_all(dir);
+  const test::ScratchDir dir("vz-map");
   const std::string path = (dir / "videozarnix" / "midi-mappings").string();
   const std::vector<MidiMapping> mappings = {fullRangeMapping(2, 5, target("output/green")),
                                              {0, 9, &target("floor"), 10, 20, true}};
@@ -147,7 +147,6 @@ TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {
   std::filesystem::create_directories(dir / "blocked");  // a directory where the file goes
   EXPECT_FALSE(saveMappingsFile((dir / "blocked").string(), mappings, &error));
   EXPECT_FALSE(error.empty());
-  std::filesystem::remove_all(dir);
 }
 
 TEST(MidiMappings, PathFollowsTheConfigFolder) {
@@ -174,17 +173,9 @@ TEST(MidiLearn, BindsTheNextControlAndControllerInEitherOrder) {
   EXPECT_FALSE(learn.controllerChanged(1, 2));
 }
 
-// One OSC message as it travels.
 template <class... Args>
 Bytes osc(const char* path, const char* types, Args... args) {
-  lo_message m = lo_message_new();
-  lo_message_add(m, types, args...);
-  size_t size = 0;
-  void* data = lo_message_serialise(m, path, nullptr, &size);
-  Bytes out(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-  std::free(data);
-  lo_message_free(m);
-  return out;
+  return test::oscPacket(path, types, args...);
 }
 
 std::vector<std::optional<A>> actionsOf(const Bytes& packet) {
@@ -290,10 +281,8 @@ TEST(ControllerOptions, TakenFromTheCommandLine) {
       continue;
     }
     EXPECT_EQ(args, c.rest);
-    EXPECT_EQ(o.midi, c.out.midi);
-    EXPECT_EQ(o.oscPort, c.out.oscPort);
-    EXPECT_EQ(o.oscBind, c.out.oscBind);
-    EXPECT_EQ(o.verbose, c.out.verbose);
+    EXPECT_EQ(std::tie(o.midi, o.oscPort, o.oscBind, o.verbose),
+              std::tie(c.out.midi, c.out.oscPort, c.out.oscBind, c.out.verbose));
   }
 }
 

@@ -1,14 +1,9 @@
 // MIDI and OSC driving the real dialog: OSC through UDP on the loopback address, MIDI
 // through a private JACK server and an RtMidi port.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <jack/jack.h>
-#include <lo/lo.h>
 #include <rtmidi/RtMidi.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCommandLineParser>
@@ -30,9 +25,10 @@
 #include "control/osc_input.h"
 #include "engine/shared_value.h"
 #include "presets/preset_slot.h"
+#include "tests/child_process.h"
 #include "tests/dialog_fixture.h"
-
-extern char** environ;
+#include "tests/osc_packet.h"
+#include "tests/scratch_dir.h"
 
 namespace vz {
 namespace {
@@ -41,7 +37,7 @@ namespace fs = std::filesystem;
 
 class ControllerTest : public test::DialogFixture {
  protected:
-  fs::path dir = fs::temp_directory_path() / ("vz-controllers-" + std::to_string(getpid()));
+  test::ScratchDir dir{"vz-controllers"};
   std::string mappingsPath = (dir / "videozarnix" / "midi-mappings").string();
   std::vector<bool> recordings, boxAllowed;
   std::unique_ptr<ControllerBridge> bridge;
@@ -56,10 +52,7 @@ class ControllerTest : public test::DialogFixture {
         },
         mappingsPath);
   }
-  void TearDown() override {
-    bridge.reset();
-    fs::remove_all(dir);
-  }
+  void TearDown() override { bridge.reset(); }
   // A look in slot `slot` that differs from the live one.
   void storeLook(int slot, int gainRed, int mode) {
     const int32_t oldGain = engine().gainRed;
@@ -121,18 +114,7 @@ class OscSender {
   }
   template <class... Args>
   void send(const char* path, const char* types, Args... args) {
-    raw(packet(path, types, args...));
-  }
-  template <class... Args>
-  static std::vector<uint8_t> packet(const char* path, const char* types, Args... args) {
-    lo_message m = lo_message_new();
-    lo_message_add(m, types, args...);
-    size_t size = 0;
-    void* data = lo_message_serialise(m, path, nullptr, &size);
-    std::vector<uint8_t> out(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-    free(data);
-    lo_message_free(m);
-    return out;
+    raw(test::oscPacket(path, types, args...));
   }
 
  private:
@@ -185,9 +167,9 @@ TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
   startBridge({false, port, "127.0.0.1", false});
   ASSERT_NE(bridge->osc(), nullptr);
   OscSender osc(port);
-  const std::vector<uint8_t> good[] = {OscSender::packet("/videozarnix/gain/red", "i", 5),
-                                       OscSender::packet("/videozarnix/mode", "s", "lut"),
-                                       OscSender::packet("/videozarnix/preset", "i", 3)};
+  const std::vector<uint8_t> good[] = {test::oscPacket("/videozarnix/gain/red", "i", 5),
+                                       test::oscPacket("/videozarnix/mode", "s", "lut"),
+                                       test::oscPacket("/videozarnix/preset", "i", 3)};
   std::mt19937 rng(14);
   for (int i = 0; i < 10000; ++i) {
     std::vector<uint8_t> p;
@@ -215,7 +197,6 @@ TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
 TEST_F(ControllerTest, TakenOscPortLeavesTheProgramWithoutOsc) {
   int port = 0;
   const int fd = boundUdpSocket(port);
-  ASSERT_GT(port, 0);
   startBridge({false, port, "127.0.0.1", false});
   EXPECT_EQ(bridge->osc(), nullptr);
   close(fd);
@@ -287,34 +268,15 @@ TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
 // ---- MIDI ----
 
 // A JACK server of the test's own, stopped by its process id whatever happens.
-class JackServer {
- public:
-  JackServer() : name_("vz-test-" + std::to_string(getpid())) {
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"jackd", "--no-realtime", "-n", name_.c_str(), "-d",   "dummy",
-                          "-r",    "48000",         "-p", "1024",        nullptr};
-    if (posix_spawnp(&pid_, "jackd", &files, nullptr, const_cast<char**>(argv), environ) != 0)
-      pid_ = 0;
-    posix_spawn_file_actions_destroy(&files);
-    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-  }
-  ~JackServer() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    for (int i = 0; i < 50; ++i) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+struct JackServer {
+  std::string name = "vz-test-" + std::to_string(getpid());
+  test::Child jackd{
+      {"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "1024"}};
+  JackServer() { setenv("JACK_DEFAULT_SERVER", name.c_str(), 1); }
   bool waitUntilRunning() {
     jack_set_error_function([](const char*) {});  // "cannot connect" until it is up
     jack_set_info_function([](const char*) {});
-    for (int i = 0; pid_ > 0 && i < 100; ++i) {
+    for (int i = 0; jackd.started() && i < 100; ++i) {
       jack_status_t status{};
       if (jack_client_t* c = jack_client_open("vz-test-probe", JackNoStartServer, &status)) {
         jack_client_close(c);
@@ -324,10 +286,6 @@ class JackServer {
     }
     return false;
   }
-
- private:
-  std::string name_;
-  pid_t pid_ = 0;
 };
 
 TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
