@@ -30,71 +30,65 @@ int lutIndex(const VideoEngine& e, int y) {
   return 15 - ((y >> 4) & e.lutMaskRed);
 }
 
+// Mixes each channel with the mean by the colour amount.
+void saturate(const VideoEngine& e, int (&rgb)[3]) {
+  const int m = (rgb[0] + rgb[1] + rgb[2]) / 3;
+  for (int& v : rgb) v = (v * e.colorAmount + m * (100 - e.colorAmount)) / 100;
+}
+
 bool lowPassOn(const VideoEngine& e) {
   return e.lowPassRed != 0 && e.lowPassGreen != 0 && e.lowPassBlue != 0;
 }
 
 }  // namespace
 
+// Along each row, then down each column: every byte becomes the running sum so far divided
+// by n, and the sum then loses that output and gains the byte.
 void referenceLowPass(uint8_t* pixels, int width, int height, int channel, int n) {
-  for (int y = 0; y < height; ++y) {
-    int s = 0;
-    for (int x = 0; x < width; ++x) {
-      uint8_t& byte = pixels[(y * width + x) * 3 + channel];
-      const int a = byte, out = s / n;
-      byte = static_cast<uint8_t>(out);
-      s = s - out + a;
+  for (bool rows : {true, false})
+    for (int line = 0; line < (rows ? height : width); ++line) {
+      int s = 0;
+      for (int step = 0; step < (rows ? width : height); ++step) {
+        const int x = rows ? step : line, y = rows ? line : step;
+        uint8_t& byte = pixels[(y * width + x) * 3 + channel];
+        const int a = byte, out = s / n;
+        byte = static_cast<uint8_t>(out);
+        s = s - out + a;
+      }
     }
-  }
-  for (int x = 0; x < width; ++x) {
-    int s = 0;
-    for (int y = 0; y < height; ++y) {
-      uint8_t& byte = pixels[(y * width + x) * 3 + channel];
-      const int a = byte, out = s / n;
-      byte = static_cast<uint8_t>(out);
-      s = s - out + a;
-    }
-  }
 }
 
 void referenceProcessFrame(const VideoEngine& e, uint8_t* pixels, int W, int H) {
   const int count = W * H;
   auto px = [&](int i) { return Px{pixels + 3 * i}; };
   switch (e.mode) {
-    case 1:  // Overflow
-      if (lowPassOn(e)) {
-        referenceLowPass(pixels, W, H, 2, e.lowPassRed);
-        referenceLowPass(pixels, W, H, 1, e.lowPassGreen);
-        referenceLowPass(pixels, W, H, 0, e.lowPassBlue);
-      }
+    case 1: {  // Overflow; channels in red, green, blue order
+      const int lowPass[3] = {e.lowPassRed, e.lowPassGreen, e.lowPassBlue};
+      if (lowPassOn(e))
+        for (int c = 0; c < 3; ++c) referenceLowPass(pixels, W, H, 2 - c, lowPass[c]);
+      const int quantize[3] = {e.quantizeRed, e.quantizeGreen, e.quantizeBlue};
+      const int invert[3] = {e.invertRed, e.invertGreen, e.invertBlue};
+      const int gain[3] = {e.gainRed, e.gainGreen, e.gainBlue};
+      const int output[3] = {e.outputRed, e.outputGreen, e.outputBlue};
+      const int tR = e.tintRed, tG = e.tintGreen, tB = e.tintBlue;
       for (int i = 0; i < count; ++i) {
-        int r = px(i).r(), g = px(i).g(), b = px(i).b();
-        if (r < e.floor) r = 0;
-        if (g < e.floor) g = 0;
-        if (b < e.floor) b = 0;
-        r &= quantizeMask(e.quantizeRed);
-        g &= quantizeMask(e.quantizeGreen);
-        b &= quantizeMask(e.quantizeBlue);
-        if (e.invertRed == 1) r = 255 - r;
-        if (e.invertGreen == 1) g = 255 - g;
-        if (e.invertBlue == 1) b = 255 - b;
-        r = (r * e.gainRed / 12) & 255;
-        g = (g * e.gainGreen / 12) & 255;
-        b = (b * e.gainBlue / 12) & 255;
-        const int tR = e.tintRed, tG = e.tintGreen, tB = e.tintBlue;
-        int R = (r * e.hueRed[tR] + g * e.hueGreen[tG] + b * e.hueBlue[tB]) / 256;
-        int G = (r * e.hueGreen[tR] + g * e.hueRed[tG] + b * e.hueGreen[tB]) / 256;
-        int B = (r * e.hueBlue[tR] + g * e.hueBlue[tG] + b * e.hueRed[tB]) / 256;
-        R = std::min(R * e.outputRed / 32, 255);
-        G = std::min(G * e.outputGreen / 32, 255);
-        B = std::min(B * e.outputBlue / 32, 255);
-        const int m = (R + G + B) / 3;
-        R = (R * e.colorAmount + m * (100 - e.colorAmount)) / 100;
-        G = (G * e.colorAmount + m * (100 - e.colorAmount)) / 100;
-        B = (B * e.colorAmount + m * (100 - e.colorAmount)) / 100;
-        px(i).set(R, G, B);
+        int in[3] = {px(i).r(), px(i).g(), px(i).b()}, out[3];
+        for (int c = 0; c < 3; ++c) {
+          if (in[c] < e.floor) in[c] = 0;
+          in[c] &= quantizeMask(quantize[c]);
+          if (invert[c] == 1) in[c] = 255 - in[c];
+          in[c] = (in[c] * gain[c] / 12) & 255;
+        }
+        const int r = in[0], g = in[1], b = in[2];
+        out[0] = (r * e.hueRed[tR] + g * e.hueGreen[tG] + b * e.hueBlue[tB]) / 256;
+        out[1] = (r * e.hueGreen[tR] + g * e.hueRed[tG] + b * e.hueGreen[tB]) / 256;
+        out[2] = (r * e.hueBlue[tR] + g * e.hueBlue[tG] + b * e.hueRed[tB]) / 256;
+        for (int c = 0; c < 3; ++c) out[c] = std::min(out[c] * output[c] / 32, 255);
+        saturate(e, out);
+        px(i).set(out[0], out[1], out[2]);
       }
       break;
+    }
     case 2:  // BwInvert
       for (int i = 0; i < count; ++i) {
         int y = (px(i).r() + px(i).g() + px(i).b()) / 3;
@@ -122,12 +116,9 @@ void referenceProcessFrame(const VideoEngine& e, uint8_t* pixels, int W, int H) 
       if (lowPassOn(e)) referenceLowPass(pixels, W, H, 2, e.lowPassRed);
       for (int i = 0; i < count; ++i) {
         const int k = lutIndex(e, px(i).r());
-        int R = e.paletteRed[k], G = e.paletteGreen[k], B = e.paletteBlue[k];
-        const int m = (R + G + B) / 3;
-        R = (R * e.colorAmount + m * (100 - e.colorAmount)) / 100;
-        G = (G * e.colorAmount + m * (100 - e.colorAmount)) / 100;
-        B = (B * e.colorAmount + m * (100 - e.colorAmount)) / 100;
-        px(i).set(R, G, B);
+        int out[3] = {e.paletteRed[k], e.paletteGreen[k], e.paletteBlue[k]};
+        saturate(e, out);
+        px(i).set(out[0], out[1], out[2]);
       }
       break;
     case 6:  // Emboss
