@@ -9,7 +9,7 @@
 
 #include "engine/effect_mode.h"
 #include "engine/setting_names.h"
-#include "presets/bank_bytes.h"
+#include "presets/bank_file.h"
 #include "presets/preset_slot.h"
 #include "tools/fx_options.h"
 #include "tools/fx_stream.h"
@@ -95,11 +95,8 @@ Look randomLook(std::mt19937& gen, const std::filesystem::path& dir) {
           e->mirror = static_cast<uint8_t>(b.flag());
           storeSlot(*e, slot);
         }
-        uint8_t bytes[kBankBytes];
-        encodeBank(*e, bytes);
         const std::filesystem::path path = dir / ("bank" + std::to_string(gen()) + ".pvl");
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes), kBankBytes);
+        saveBankFile(path.string(), *e);
         b.single("bank", path.string(), path.string());
         b.look.properties.back().first = "bank-file";
         const std::string letter(1, static_cast<char>((b.below(2) ? 'a' : 'A') + b.below(26)));

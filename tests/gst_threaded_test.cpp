@@ -3,24 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <thread>
 
 #include "gst/zarnix_element.h"
-#include "presets/bank_bytes.h"
+#include "presets/bank_file.h"
 #include "presets/preset_slot.h"
 #include "tests/gst_test_support.h"
+#include "tests/scratch_dir.h"
 
 namespace vz::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 TEST(ZarnixThreads, PresetRecallsFromOtherThreadsGiveWholeLooksPerFrame) {
-  const fs::path dir = fs::temp_directory_path() / "vz-gst-threads";
-  fs::create_directories(dir);
+  const ScratchDir dir("vz-gst-threads");
   std::mt19937 gen(3);
   auto e = std::make_unique<VideoEngine>();
   const int modes[3] = {1, 5, 7};  // overflow and LUT 2 with the low-pass on, smear
@@ -32,10 +29,8 @@ TEST(ZarnixThreads, PresetRecallsFromOtherThreadsGiveWholeLooksPerFrame) {
     e->lutMaskRed = 15;
     storeSlot(*e, slot);
   }
-  uint8_t bytes[kBankBytes];
-  encodeBank(*e, bytes);
   const std::string bank = (dir / "bank.pvl").string();
-  std::ofstream(bank, std::ios::binary).write(reinterpret_cast<const char*>(bytes), kBankBytes);
+  saveBankFile(bank, *e);
 
   const int w = 11, h = 6;
   const Frame frame = randomFrame(w, h, 8);
@@ -77,7 +72,6 @@ TEST(ZarnixThreads, PresetRecallsFromOtherThreadsGiveWholeLooksPerFrame) {
   two.join();
   EXPECT_EQ(seen.size(), 3u);  // the recalls reached the frames
   gst_harness_teardown(harness);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ struct ScratchDir {
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
+  operator const std::filesystem::path&() const { return path; }
   std::filesystem::path operator/(const std::string& name) const { return path / name; }
   std::string string() const { return path.string(); }
 };
