@@ -47,21 +47,18 @@ class ControllerTest : public test::DialogFixture {
     bridge = std::make_unique<ControllerBridge>(
         *dialog, options,
         [this](bool on, bool mayShowBox) {
-          recordings.push_back(on);
-          boxAllowed.push_back(mayShowBox);
+          recordings.push_back(on), boxAllowed.push_back(mayShowBox);
         },
         mappingsPath);
   }
   void TearDown() override { bridge.reset(); }
   // A look in slot `slot` that differs from the live one.
   void storeLook(int slot, int gainRed, int mode) {
-    const int32_t oldGain = engine().gainRed;
-    const uint8_t oldMode = engine().mode;
-    engine().gainRed = gainRed;
-    engine().mode = static_cast<uint8_t>(mode);
-    storeSlot(engine(), slot);
-    engine().gainRed = oldGain;
-    engine().mode = oldMode;
+    VideoEngine& e = engine();
+    const auto live = std::pair(e.gainRed, e.mode);
+    e.gainRed = gainRed, e.mode = static_cast<uint8_t>(mode);
+    storeSlot(e, slot);
+    std::tie(e.gainRed, e.mode) = live;
   }
   int slider(int id) { return ops().sliderPos(id); }
   bool checked(int id) { return ops().isDlgButtonChecked(id); }
@@ -83,50 +80,35 @@ TEST_F(ControllerTest, RemoteTargetsMatchTheDialogsSliders) {
 
 // ---- OSC ----
 
-// A socket bound to a free loopback port, and that port.
-int boundUdpSocket(int& port) {
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  port = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 0 : -1;
-  socklen_t n = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  if (port == 0) port = ntohs(a.sin_port);
-  return fd;
-}
-int freeUdpPort() {
-  int port = 0;
-  close(boundUdpSocket(port));
-  return port;
-}
-
-class OscSender {
- public:
-  explicit OscSender(int port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
-    to_.sin_family = AF_INET;
-    to_.sin_port = htons(static_cast<uint16_t>(port));
-    to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+// A UDP socket on the loopback address: bound to a free port, or sending to one.
+struct Udp {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  explicit Udp(int port = 0) { a.sin_port = htons(static_cast<uint16_t>(port)); }
+  ~Udp() { close(fd); }
+  int bindFreePort() {
+    socklen_t n = sizeof a;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), n) != 0) return -1;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+    return ntohs(a.sin_port);
   }
-  ~OscSender() { close(fd_); }
-  void raw(const std::vector<uint8_t>& bytes) {
-    sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to_), sizeof to_);
+  void raw(const std::vector<uint8_t>& b) {
+    sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
   }
   template <class... Args>
   void send(const char* path, const char* types, Args... args) {
     raw(test::oscPacket(path, types, args...));
   }
-
- private:
-  int fd_;
-  sockaddr_in to_{};
 };
+int freeUdpPort() {
+  return Udp().bindFreePort();
+}
 
 TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
   const int port = freeUdpPort();
   startBridge({false, port, "127.0.0.1", true});
   ASSERT_NE(bridge->osc(), nullptr);
-  OscSender osc(port);
+  Udp osc(port);
   storeLook(2, 77, 3);
 
   osc.send("/videozarnix/fullscreen", "i", 1);
@@ -166,7 +148,7 @@ TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
   const int port = freeUdpPort();
   startBridge({false, port, "127.0.0.1", false});
   ASSERT_NE(bridge->osc(), nullptr);
-  OscSender osc(port);
+  Udp osc(port);
   const std::vector<uint8_t> good[] = {test::oscPacket("/videozarnix/gain/red", "i", 5),
                                        test::oscPacket("/videozarnix/mode", "s", "lut"),
                                        test::oscPacket("/videozarnix/preset", "i", 3)};
@@ -195,11 +177,9 @@ TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
 }
 
 TEST_F(ControllerTest, TakenOscPortLeavesTheProgramWithoutOsc) {
-  int port = 0;
-  const int fd = boundUdpSocket(port);
-  startBridge({false, port, "127.0.0.1", false});
+  Udp taken;
+  startBridge({false, taken.bindFreePort(), "127.0.0.1", false});
   EXPECT_EQ(bridge->osc(), nullptr);
-  close(fd);
 }
 
 TEST_F(ControllerTest, RequestsDuringAMessageBoxApplyButOpenNoSecondBox) {

@@ -1,12 +1,11 @@
 // Letter buttons, the Save toggle, the palette buttons and the bank commands, clicked on
 // the offscreen dialog with scripted file dialogs and message boxes.
 #include <QImage>
-#include <filesystem>
-#include <fstream>
 
 #include "presets/preset_commands.h"
 #include "presets/preset_slot.h"
 #include "tests/dialog_fixture.h"
+#include "tests/scratch_dir.h"
 
 namespace vz::test {
 namespace {
@@ -15,15 +14,7 @@ namespace fs = std::filesystem;
 
 class Presets : public DialogFixture {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    DialogFixture::SetUp();
-    dir = fs::temp_directory_path() /
-          ("vz-presets-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  ScratchDir dir{"vz-presets"};
   int letter(char c) { return kIdLetterA + (c - 'A'); }
 };
 
@@ -118,42 +109,23 @@ TEST_F(Presets, BankSaveAndLoadWithTheirTitlesAndMessages) {
 TEST_F(Presets, ClosingWithLooksNotInABankAsksToSaveThemFirst) {
   const std::string bank = (dir / "looks.pvl").string();
   const std::string unwritable = (dir / "none" / "x.pvl").string();
-  auto store = [&] {
-    click(kIdSaveToggle);
-    click(letter('C'));
-    click(kIdSaveToggle);
-  };
+  enum Before { Nothing, Stored, StoredThenSaved, StoredThenLoaded, StoredThenLoadFailed };
   const struct {
     const char* name;
-    std::function<void()> before;
+    Before before;
     std::deque<int> answers;
     std::deque<std::optional<std::string>> saveTo;
     bool asks, closes;
   } cases[] = {
-      {"nothing stored", [] {}, {}, {}, false, true},
-      {"Yes saves", store, {kIdYes}, {bank}, true, true},
-      {"Yes, the save fails", store, {kIdYes}, {unwritable}, true, false},
-      {"Yes, the save is cancelled", store, {kIdYes}, {std::nullopt}, true, false},
-      {"No", store, {kIdNo}, {}, true, true},
-      {"Cancel", store, {kIdCancel}, {}, true, false},
-      {"saved since",
-       [&] { store(), files.answers = {bank}, click(kIdSavePresets); },
-       {},
-       {},
-       false,
-       true},
-      {"loaded since",
-       [&] { store(), files.answers = {bank}, click(kIdLoadPresets); },
-       {},
-       {},
-       false,
-       true},
-      {"a load failed since",
-       [&] { store(), files.answers = {unwritable}, click(kIdLoadPresets); },
-       {kIdCancel},
-       {},
-       true,
-       false},
+      {"nothing stored", Nothing, {}, {}, false, true},
+      {"Yes saves", Stored, {kIdYes}, {bank}, true, true},
+      {"Yes, the save fails", Stored, {kIdYes}, {unwritable}, true, false},
+      {"Yes, the save is cancelled", Stored, {kIdYes}, {std::nullopt}, true, false},
+      {"No", Stored, {kIdNo}, {}, true, true},
+      {"Cancel", Stored, {kIdCancel}, {}, true, false},
+      {"saved since", StoredThenSaved, {}, {}, false, true},
+      {"loaded since", StoredThenLoaded, {}, {}, false, true},
+      {"a load failed since", StoredThenLoadFailed, {kIdCancel}, {}, true, false},
   };
   for (const auto& c : cases)
     for (const bool byEnter : {true, false}) {
@@ -163,7 +135,10 @@ TEST_F(Presets, ClosingWithLooksNotInABankAsksToSaveThemFirst) {
       files = {};
       DialogFixture::SetUp();
       std::ofstream(bank) << std::string(3840, 'x');
-      c.before();
+      if (c.before != Nothing) click(kIdSaveToggle), click(letter('C')), click(kIdSaveToggle);
+      files.answers = {c.before == StoredThenLoadFailed ? unwritable : bank};
+      if (c.before == StoredThenSaved) click(kIdSavePresets);
+      if (c.before >= StoredThenLoaded) click(kIdLoadPresets);
       fs::remove(bank);
       boxes.shown.clear();
       boxes.answers = c.answers;
