@@ -1,5 +1,5 @@
-// The controllers' pure parts: MIDI bytes, OSC packets, mappings and their file, learning,
-// the command-line options and the coalescing queue.
+// The controllers' pure parts: MIDI bytes, OSC packets, mappings and their file, learning
+// and the coalescing queue.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +9,6 @@
 
 #include "control/action_queue.h"
 #include "control/control_targets.h"
-#include "control/controller_options.h"
 #include "control/midi_mappings.h"
 #include "control/midi_parser.h"
 #include "control/osc_parser.h"
@@ -250,40 +249,6 @@ TEST(OscParser, BundlesAndMalformedPackets) {
   const Bytes cut(a.begin(), a.end() - 2);
   EXPECT_EQ(actionsOf(cut), std::vector<std::optional<A>>{std::nullopt});
   EXPECT_EQ(actionsOf({}), std::vector<std::optional<A>>{std::nullopt});
-}
-
-TEST(ControllerOptions, TakenFromTheCommandLine) {
-  const struct {
-    std::vector<std::string> args;
-    bool ok;
-    std::vector<std::string> rest;
-    ControllerOptions out;
-  } cases[] = {
-      {{"clip.mpg"}, true, {"clip.mpg"}, {}},
-      {{"--midi", "none", "--osc-port=9000", "x"}, true, {"x"}, {false, 9000, "", false}},
-      {{"--osc-port", "0", "--osc-bind", "127.0.0.1", "--verbose"},
-       true,
-       {},
-       {true, 0, "127.0.0.1", true}},
-      {{"--midi", "alsa"}, false, {}, {}},
-      {{"--osc-port", "65536"}, false, {}, {}},
-      {{"--osc-port", "12ab"}, false, {}, {}},
-      {{"--osc-bind"}, false, {}, {}},
-      {{"--verbose=1"}, false, {}, {}},
-  };
-  for (const auto& c : cases) {
-    auto args = c.args;
-    ControllerOptions o;
-    std::string error;
-    ASSERT_EQ(takeControllerOptions(args, o, &error), c.ok) << c.args[0];
-    if (!c.ok) {
-      EXPECT_FALSE(error.empty());
-      continue;
-    }
-    EXPECT_EQ(args, c.rest);
-    EXPECT_EQ(std::tie(o.midi, o.oscPort, o.oscBind, o.verbose),
-              std::tie(c.out.midi, c.out.oscPort, c.out.oscBind, c.out.verbose));
-  }
 }
 
 TEST(ActionQueue, LatestValuePerControlWinsAndOneWakeIsOutstanding) {

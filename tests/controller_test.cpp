@@ -228,21 +228,40 @@ TEST_F(ControllerTest, LearnFromTheMenuBindsAMovedSwitchAndEscapeCancels) {
   EXPECT_TRUE(loadMappingsFile(mappingsPath).empty());
 }
 
+// The options as the program reads them, through the shared option table; the values are
+// checked by the same rules as every other option.
 TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
-  QCommandLineParser parser;
-  addControllerOptions(parser);
-  ASSERT_TRUE(
-      parser.parse({"videozarnix", "--midi", "none", "--osc-port=9001", "--verbose", "clip.mpg"}));
-  ControllerOptions options;
-  QString error;
-  ASSERT_TRUE(readControllerOptions(parser, options, &error)) << error.toStdString();
-  EXPECT_FALSE(options.midi);
-  EXPECT_EQ(options.oscPort, 9001);
-  EXPECT_TRUE(options.verbose);
-  EXPECT_EQ(parser.positionalArguments(), QStringList{"clip.mpg"});
-  ASSERT_TRUE(parser.parse({"videozarnix", "--osc-port", "x"}));
-  EXPECT_FALSE(readControllerOptions(parser, options, &error));
-  EXPECT_FALSE(error.isEmpty());
+  const struct {
+    QStringList args;
+    bool ok;
+    ControllerOptions out;
+  } cases[] = {
+      {{"clip.mpg"}, true, {}},
+      {{"--midi", "none", "--osc-port=9001", "--verbose", "clip.mpg"},
+       true,
+       {false, 9001, "", true}},
+      {{"--osc-port", "0", "--osc-bind", "127.0.0.1", "--midi", "auto"},
+       true,
+       {true, 0, "127.0.0.1"}},
+      {{"--midi", "alsa"}, false, {}},
+      {{"--osc-port", "65536"}, false, {}},
+      {{"--osc-port", "12ab"}, false, {}},
+      {{"--osc-port", "x"}, false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QCommandLineParser parser;
+    addControllerOptions(parser);
+    ASSERT_TRUE(parser.parse(QStringList{"videozarnix"} + c.args));
+    ControllerOptions o;
+    QString error;
+    EXPECT_EQ(readControllerOptions(parser, o, &error), c.ok);
+    EXPECT_EQ(error.isEmpty(), c.ok);
+    if (!c.ok) continue;
+    EXPECT_EQ(std::tie(o.midi, o.oscPort, o.oscBind, o.verbose),
+              std::tie(c.out.midi, c.out.oscPort, c.out.oscBind, c.out.verbose));
+    EXPECT_EQ(parser.positionalArguments(), c.args.filter("clip"));
+  }
 }
 
 // ---- MIDI ----
