@@ -12,7 +12,6 @@
 #include <QSlider>
 #include <QTimer>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -32,8 +31,6 @@
 
 namespace vz {
 namespace {
-
-namespace fs = std::filesystem;
 
 class ControllerTest : public test::DialogFixture {
  protected:

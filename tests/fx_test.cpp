@@ -16,8 +16,6 @@
 namespace vz::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 class FrameFilter : public ::testing::Test {
  protected:
   static inline VideoEngine e;
