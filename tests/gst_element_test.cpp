@@ -27,22 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::atomic<int> objectWarnings{0};
-
 std::string repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
   return out;
-}
-
-// GObject's own warnings, e.g. a value out of range.
-GLogWriterOutput countWarnings(GLogLevelFlags level, const GLogField* fields, gsize n,
-                               gpointer data) {
-  if (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL)) {
-    objectWarnings.fetch_add(1);
-    return G_LOG_WRITER_HANDLED;
-  }
-  return g_log_writer_default(level, fields, n, data);
 }
 
 class Zarnix : public ::testing::Test {
@@ -320,11 +308,3 @@ TEST_F(Zarnix, GstLaunchMatchesTheFilterProgram) {
 
 }  // namespace
 }  // namespace vz::test
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  g_log_set_writer_func(vz::test::countWarnings, nullptr, nullptr);
-  gst_init(&argc, &argv);
-  vz::registerZarnixElement(nullptr);
-  return RUN_ALL_TESTS();
-}

@@ -9,12 +9,15 @@
 
 #include "engine/effect_mode.h"
 #include "engine/setting_names.h"
+#include "gst/zarnix_element.h"
 #include "presets/bank_file.h"
 #include "presets/preset_slot.h"
 #include "tools/fx_options.h"
 #include "tools/fx_stream.h"
 
 namespace vz::test {
+
+std::atomic<int> objectWarnings{0};
 
 namespace {
 
@@ -168,3 +171,18 @@ Frame pushFrames(GstHarness* h, const Frame& frames, int width, int height) {
 }
 
 }  // namespace vz::test
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  g_log_set_writer_func(
+      [](GLogLevelFlags level, const GLogField* fields, gsize n, gpointer data) {
+        if (!(level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL)))
+          return g_log_writer_default(level, fields, n, data);
+        vz::test::objectWarnings.fetch_add(1);
+        return G_LOG_WRITER_HANDLED;
+      },
+      nullptr, nullptr);
+  gst_init(&argc, &argv);
+  vz::registerZarnixElement(nullptr);
+  return RUN_ALL_TESTS();
+}

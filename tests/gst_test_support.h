@@ -5,6 +5,7 @@
 #include <gst/check/gstharness.h>
 #include <gst/gst.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -31,6 +32,10 @@ Frame runFilter(const Look& look, const Frame& frames, int width, int height);
 inline int paddedStride(int width) {
   return (width * 3 + 3) & ~3;
 }
+
+// GObject's own warnings and criticals (a value out of range, a bad call), counted rather
+// than printed by the tests' main, which also registers the element.
+extern std::atomic<int> objectWarnings;
 
 GstHarness* newZarnixHarness(int width, int height);
 void setProperties(GstElement* element, const Look& look);
