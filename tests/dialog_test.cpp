@@ -1,7 +1,9 @@
 // The main dialog on the offscreen platform: template, start-up, painting, source commands
 // and closing.
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QImage>
+#include <QRegularExpression>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -194,6 +196,51 @@ TEST_F(Dialog, MpegBeforeAnyFileExplainsThenASelectedFilePlays) {
   EXPECT_EQ(graph->calls.back(), "run");
   EXPECT_EQ(graph->calls[graph->calls.size() - 2], "startSource capture");
   EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+// Each filter of the real open dialog shows its files whatever the case of their names (the
+// file system matches case-sensitively); the MPEG one comes first.
+TEST_F(Dialog, SelectMpegOffersMpegFirstThenVideosPicturesAndAllFilesInAnyCase) {
+  QtFileDialogs realFiles(nullptr);
+  files.forwardTo = &realFiles;
+  QStringList shownFilters;
+  QTimer poll;  // until the dialog shows: read its filters, then cancel it
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      poll.stop();
+      shownFilters = d->nameFilters();
+      QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+    }
+  });
+  poll.start(50);
+  click(kIdSelectMpeg);
+  const struct {
+    const char* description;
+    std::vector<const char*> shown, hidden;
+  } kFilters[] = {
+      {"Mpeg {*.mpg}", {"a.mpg", "B.MPG"}, {"c.mp4", "mpg"}},
+      {"Video files",
+       {"a.mp4", "B.M4V", "c.Mkv", "d.WEBM", "e.mov", "f.AVI", "g.mpg", "h.MPEG", "i.m2v", "j.TS",
+        "k.mts", "l.OGV", "m.flv"},
+       {"a.png", "b.txt", "c.mp4.part"}},
+      {"Images", {"a.png", "B.JPG", "c.Jpeg"}, {"a.gif", "b.mp4"}},
+      {"All files (*)", {"notes.txt", "README"}, {}},
+  };
+  ASSERT_EQ(shownFilters.size(), std::ssize(kFilters));
+  const QRegularExpression parts(R"(^(.*) \(([^()]*)\)$)");
+  for (int i = 0; i < shownFilters.size(); ++i) {
+    const QRegularExpressionMatch filter = parts.match(shownFilters[i]);
+    ASSERT_TRUE(filter.hasMatch()) << shownFilters[i].toStdString();
+    EXPECT_EQ(filter.captured(1).toStdString(), kFilters[i].description);
+    auto shows = [&](const char* name) {
+      for (const QString& p : filter.captured(2).split(' '))
+        if (QRegularExpression::fromWildcard(p, Qt::CaseSensitive).match(name).hasMatch())
+          return true;
+      return false;
+    };
+    for (const char* name : kFilters[i].shown) EXPECT_TRUE(shows(name)) << i << " " << name;
+    for (const char* name : kFilters[i].hidden) EXPECT_FALSE(shows(name)) << i << " " << name;
+  }
 }
 
 TEST_F(Dialog, FocusStaysPutAcrossLetterButtonsBoxesAndFileDialogs) {
