@@ -25,15 +25,16 @@ std::string whyCannotPlay(const std::string& path, std::chrono::milliseconds tim
 
   std::string why;
   switch (result) {
-    case GST_DISCOVERER_OK: {
+    case GST_DISCOVERER_OK:
+    case GST_DISCOVERER_MISSING_PLUGINS: {
+      // A plugin missing for another stream (sound, subtitles) does not keep the picture off.
       GList* video = gst_discoverer_info_get_video_streams(info);
-      if (video == nullptr) why = path + " has no video or picture in it";
+      if (video == nullptr)
+        why = result == GST_DISCOVERER_OK ? path + " has no video or picture in it"
+                                          : path + ": no decoder installed for its format";
       gst_discoverer_stream_info_list_free(video);
       break;
     }
-    case GST_DISCOVERER_MISSING_PLUGINS:
-      why = path + ": no decoder installed for its format";
-      break;
     case GST_DISCOVERER_TIMEOUT:
       why = path + " did not open within " + std::to_string(timeout.count()) + " ms";
       break;

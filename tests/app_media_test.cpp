@@ -121,6 +121,7 @@ TEST_F(Program, ADroppedFilePlaysWhenItCanAndTheFirstOfSeveralIsTaken) {
   } kDrops[] = {
       {"clip", {clip("fmt_h264.mp4")}, false, true, false},
       {"garbage first", {clip("garbage.mpg"), clip("halves_mpeg1.mpg")}, false, false, false},
+      {"sound only", {clip("sound_only.wav")}, false, false, false},
       {"folder", {QUrl::fromLocalFile(VZ_TEST_CLIP_DIR)}, false, false, false},
       {"no local file", {QUrl("https://example.com/a.mpg")}, false, false, true},
       {"two, full screen", {clip("halves_mpeg1.mpg"), clip("fmt_h264.mp4")}, true, true, false},
