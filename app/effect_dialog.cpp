@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/app_icon.h"
+#include "app/file_drop.h"
 #include "app/preview_widget.h"
 #include "app/track_bar.h"
 #include "engine/shared_value.h"
@@ -111,6 +112,9 @@ EffectDialog::EffectDialog(GraphFactory makeGraph, MessageBoxes& boxes, FileDial
                                              previewControl->frameTarget());
   presets_ = std::make_unique<PresetSession>(engine, *ops_, boxes, files);
   bindControls();
+  new FileDropTarget(this, [this](const std::vector<std::string>& paths) {
+    source_->OnDropFiles(paths);
+  });  // a child of the dialog
   qApp->installEventFilter(this);
 }
 

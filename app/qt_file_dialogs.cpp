@@ -29,10 +29,12 @@ std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request, 
   dialog.setFileMode(!save && (request.flags & kOfnFileMustExist) ? QFileDialog::ExistingFile
                                                                   : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !(request.flags & kOfnOverwritePrompt));
-  // The filter shows as its description alone; the pattern behind it matches any case.
+  // A filter shows as its description alone; the patterns behind it match any case.
   dialog.setOption(QFileDialog::HideNameFilterDetails);
-  dialog.setNameFilter(
-      QString::fromStdString(request.description + " (" + anyCasePattern(request.pattern) + ")"));
+  QStringList filters;
+  for (const FileFilter& f : request.filters())
+    filters << QString::fromStdString(f.description + " (" + anyCasePattern(f.pattern) + ")");
+  dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().front();

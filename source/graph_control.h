@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "engine/frame_target.h"
 
 namespace vz {
@@ -13,6 +15,9 @@ class GraphControl {
   virtual void startSource(FrameTarget* window) = 0;
   virtual void run() = 0;
   virtual void releaseGraph() = 0;
+  // Why the file cannot be played ("" when it can), asked before a file replaces the running
+  // source where a bad one must leave that source playing.
+  virtual std::string whyCannotPlay(const std::string& /*path*/) { return {}; }
 };
 
 }  // namespace vz

@@ -2,6 +2,7 @@
 
 #include "source/graph_control.h"
 #include "source/media_graph.h"
+#include "source/media_probe.h"
 
 namespace vz {
 
@@ -15,6 +16,7 @@ class MediaGraphControl final : public GraphControl {
   void startSource(FrameTarget* window) override { graph_.startSource(window); }
   void run() override { graph_.run(); }
   void releaseGraph() override { graph_.releaseGraph(); }
+  std::string whyCannotPlay(const std::string& path) override { return vz::whyCannotPlay(path); }
   MediaGraph& graph() { return graph_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "source/source_commands.h"
 
+#include <cstdio>
+
 #include "res/control_ids.h"
 
 namespace vz {
@@ -47,9 +49,28 @@ void SourceCommands::OnMpg() {
 }
 
 void SourceCommands::OnSelectMpeg() {
-  const FileDialogRequest request{"Mpeg {*.mpg}", "*.mpg", kOfnFileMustExist | kOfnHideReadOnly,
-                                  "MPG"};
+  const FileDialogRequest request{
+      .description = "Mpeg {*.mpg}",
+      .pattern = "*.mpg",
+      .flags = kOfnFileMustExist | kOfnHideReadOnly,
+      .defaultExtension = "MPG",
+      .moreFilters = {{"Video files",
+                       "*.mp4 *.m4v *.mkv *.webm *.mov *.avi *.mpg *.mpeg *.m2v *.ts *.mts *.ogv "
+                       "*.flv"},
+                      {"Images", "*.png *.jpg *.jpeg"},
+                      {"All files (*)", "*"}}};
   if (std::optional<std::string> path = files_.getOpenFileName(request)) engine_.fileName = *path;
+}
+
+void SourceCommands::OnDropFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  const std::string& path = paths.front();
+  if (const std::string why = graph_.whyCannotPlay(path); !why.empty()) {
+    std::fprintf(stderr, "videozarnix: %s; the current source keeps playing\n", why.c_str());
+    return;
+  }
+  engine_.fileName = path;
+  switchSource(1, kIdMpegRadio);
 }
 
 void SourceCommands::OnAviToggle() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"
 #include "source/graph_control.h"
@@ -31,6 +34,9 @@ class SourceCommands {
   void OnMpg();         // hidden MPG (1003)
   void OnAviToggle();   // hidden AVI (1091): only records its state
   void OnClose();       // the dialog is closing: release the graph without a stop request
+  // Files dropped on the dialog: the first plays as Select MPEG then MPEG would, once it is
+  // known to play; otherwise the running source goes on and stderr says why.
+  void OnDropFiles(const std::vector<std::string>& paths);
 
  private:
   void switchSource(int sourceIsFile, int radioToCheck);

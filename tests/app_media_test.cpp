@@ -2,7 +2,9 @@
 // the real media graph, with a test camera and the test clips.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMimeData>
 #include <QTest>
 #include <chrono>
 
@@ -44,6 +46,20 @@ class Program : public ::testing::Test {
     return dialog->previewControl->hasShownFrame();
   }
   void click(int id) { QTest::mouseClick(dialog->control(id), Qt::LeftButton); }
+  // URLs dropped as a file manager drops them, on the dialog's window over the preview; the
+  // toolkit picks the receiver there. Returns whether the drop was taken.
+  bool dropOnPreview(const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint at = dialog->previewControl->geometry().center();
+    QWindow* window = dialog->windowHandle();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    QApplication::processEvents();  // the source switch follows the drop
+    return drop.isAccepted();
+  }
 };
 
 TEST_F(Program, AsksForTheCameraThenShowsItAndSwitchesToAFile) {
@@ -89,6 +105,52 @@ TEST_F(Program, WithoutACameraTheDialogStillOpensAndPlaysFiles) {
   QTest::keyClick(dialog->control(kIdGainRed), Qt::Key_Return);
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_EQ(media->graph().graph, nullptr);
+}
+
+TEST_F(Program, ADroppedFilePlaysWhenItCanAndTheFirstOfSeveralIsTaken) {
+  devices.add({{"FriendlyName", "Cam A"}}, testPattern(160, 120));
+  start();
+  ASSERT_TRUE(waitForPicture());
+  auto clip = [](const char* name) {
+    return QUrl::fromLocalFile(VZ_TEST_CLIP_DIR "/" + QString(name));
+  };
+  enum Outcome { Plays, StaysWithALine, Refused };
+  const struct {
+    QList<QUrl> urls;
+    Outcome outcome;
+    bool fullScreen = false;
+  } kDrops[] = {
+      {{clip("fmt_h264.mp4")}, Plays},
+      {{clip("garbage.mpg"), clip("halves_mpeg1.mpg")}, StaysWithALine},
+      {{clip("sound_only.wav")}, StaysWithALine},
+      {{QUrl::fromLocalFile(VZ_TEST_CLIP_DIR)}, StaysWithALine},
+      {{QUrl("https://example.com/a.mpg")}, Refused},
+      {{clip("halves_mpeg1.mpg"), clip("fmt_h264.mp4")}, Plays, true},
+  };
+  for (const auto& d : kDrops) {
+    SCOPED_TRACE(d.urls[0].toString().toStdString());
+    if (d.fullScreen) click(kIdFullScreen);
+    const std::string first = d.urls[0].toLocalFile().toStdString(),
+                      fileBefore = dialog->engine.fileName;
+    const GstElement* graphBefore = media->graph().graph;
+    const long framesBefore = media->graph().framesDelivered();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(dropOnPreview(d.urls), d.outcome != Refused);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    if (d.outcome == Plays) {
+      EXPECT_EQ(dialog->engine.fileName, first);
+      EXPECT_TRUE(qobject_cast<QAbstractButton*>(dialog->control(kIdMpegRadio))->isChecked());
+      EXPECT_TRUE(QTest::qWaitFor([&] { return media->graph().framesDelivered() > 0; }, 10000));
+      continue;
+    }
+    // The running source goes on: same graph, its frame count never restarted.
+    EXPECT_EQ(media->graph().graph, graphBefore);
+    EXPECT_EQ(dialog->engine.fileName, fileBefore);
+    EXPECT_GE(media->graph().framesDelivered(), framesBefore);
+    const bool oneLineWhy =
+        !err.empty() && err.find(first) != std::string::npos && err.find('\n') + 1 == err.size();
+    EXPECT_EQ(oneLineWhy, d.outcome == StaysWithALine) << err;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The main dialog on the offscreen platform: template, start-up, painting, source commands
 // and closing.
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QImage>
+#include <QRegularExpression>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -194,6 +196,45 @@ TEST_F(Dialog, MpegBeforeAnyFileExplainsThenASelectedFilePlays) {
   EXPECT_EQ(graph->calls.back(), "run");
   EXPECT_EQ(graph->calls[graph->calls.size() - 2], "startSource capture");
   EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+// Each filter of the real open dialog shows its files whatever the case of their names (the
+// file system matches case-sensitively); the MPEG one comes first.
+TEST_F(Dialog, SelectMpegOffersMpegFirstThenVideosPicturesAndAllFilesInAnyCase) {
+  QtFileDialogs realFiles(nullptr);
+  files.forwardTo = &realFiles;
+  QStringList filters;
+  QTimer poll;  // until the dialog shows: read its filters, then cancel it
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      poll.stop();
+      filters = d->nameFilters();
+      QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+    }
+  });
+  poll.start(50);
+  click(kIdSelectMpeg);
+  const char* const kFilters[][3] = {
+      // name, files it shows, files it hides
+      {"Mpeg {*.mpg}", "a.mpg B.MPG", "c.mp4 mpg"},
+      {"Video files",
+       "a.mp4 B.M4V c.Mkv d.WEBM e.mov f.AVI g.mpg h.MPEG i.m2v j.TS k.mts l.OGV m.flv",
+       "a.png c.mp4.part"},
+      {"Images", "a.png B.JPG c.Jpeg", "a.gif b.mp4"},
+      {"All files (*)", "notes.txt README", ""}};
+  ASSERT_EQ(filters.size(), std::ssize(kFilters));
+  for (int i = 0; i < filters.size(); ++i) {
+    const auto filter = QRegularExpression(R"(^(.*) \(([^()]*)\)$)").match(filters[i]);
+    EXPECT_EQ(filter.captured(1), kFilters[i][0]);
+    for (int shows : {1, 2})
+      for (const QString& name : QString(kFilters[i][shows]).split(' ', Qt::SkipEmptyParts)) {
+        bool matched = false;
+        for (const QString& pattern : filter.captured(2).split(' '))
+          matched |=
+              QRegularExpression::fromWildcard(pattern, Qt::CaseSensitive).match(name).hasMatch();
+        EXPECT_EQ(matched, shows == 1) << filters[i].toStdString() << ": " << name.toStdString();
+      }
+  }
 }
 
 TEST_F(Dialog, FocusStaysPutAcrossLetterButtonsBoxesAndFileDialogs) {

@@ -19,6 +19,8 @@ size=$(stat -c %s halves_mpeg1.mpg)
 head -c $((size / 2)) halves_mpeg1.mpg > truncated.mpg
 
 head -c 200000 /dev/urandom > garbage.mpg
+# Sound without a picture.
+ff -f lavfi -i "sine=frequency=440:duration=1" sound_only.wav
 cp halves_mpeg1.mpg "non_ascii_é_日本.mpg"
 
 # An MPEG-2 stream whose picture size changes mid-way (a new sequence header).

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vz {
 
@@ -10,12 +11,25 @@ inline constexpr unsigned kOfnOverwritePrompt = 0x0002;
 inline constexpr unsigned kOfnHideReadOnly = 0x0004;
 inline constexpr unsigned kOfnFileMustExist = 0x1000;
 
+struct FileFilter {
+  std::string description;  // e.g. "Mpeg {*.mpg}"
+  std::string pattern;      // e.g. "*.mpg" or "*.mp4 *.mkv", matched regardless of case
+  bool operator==(const FileFilter&) const = default;
+};
+
 struct FileDialogRequest {
-  std::string description;       // e.g. "Mpeg {*.mpg}"
-  std::string pattern;           // e.g. "*.mpg", matched regardless of case
-  unsigned flags = 0;            // kOfn... bits
-  std::string defaultExtension;  // appended to a name typed without one
-  int maxChars = 512;            // a longer path fails the dialog, as a full name buffer did
+  std::string description;              // of the first filter, the one selected at first
+  std::string pattern;                  // of the first filter
+  unsigned flags = 0;                   // kOfn... bits
+  std::string defaultExtension;         // appended to a name typed without one
+  int maxChars = 512;                   // a longer path fails the dialog, as a full name buffer did
+  std::vector<FileFilter> moreFilters;  // offered after the first, in this order
+
+  std::vector<FileFilter> filters() const {
+    std::vector<FileFilter> all{{description, pattern}};
+    all.insert(all.end(), moreFilters.begin(), moreFilters.end());
+    return all;
+  }
 };
 
 // The system's open and save dialogs, owned by the main dialog. Paths are the file system's
