@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/camera_command_line.h"
 #include "app/controller_command_line.h"
 #include "engine/video_engine.h"
 #include "presets/bank_file.h"
@@ -77,6 +78,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
       QStringLiteral("N|NAME"));
   parser.addOptions({help, bank, preset, record, recordCodec, virtualCamera, outputScreen});
   addControllerOptions(parser);
+  addCameraOptions(parser);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("An MPEG file to play instead of the camera."),
                                QStringLiteral("[FILE]"));
@@ -100,6 +102,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   StartOptions& o = c.options;
   if (QString error; !readControllerOptions(parser, o.controllers, &error))
     return usageError(text(error));
+  if (std::string error; !readCameraOptions(parser, o.cameras, &error)) return usageError(error);
   const QStringList positional = parser.positionalArguments();
   if (positional.size() > 1) return usageError("more than one FILE given");
   if (!positional.isEmpty()) o.file = text(positional.first());

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/camera_command_line.h"
 #include "control/controller_options.h"
 #include "output/record_format.h"
 
@@ -20,6 +21,7 @@ struct StartOptions {
   std::string virtualCamera;  // auto, pipewire or a device path; empty: none
   std::string outputScreen;   // a 0-based index or a screen name; empty: none
   ControllerOptions controllers;
+  CameraOptions cameras;
 };
 
 struct CommandLine {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "app/camera_list.h"
+#include "app/camera_menu.h"
 #include "app/command_line.h"
 #include "app/controller_bridge.h"
 #include "app/controller_menu.h"
@@ -57,6 +59,22 @@ int EffectApp::InitInstance(int argc, char** argv) {
       return 2;
     }
   }
+  const CameraOptions& cameras = command.options.cameras;
+  if (cameras.list || !cameras.key.empty()) {
+    gst_init(nullptr, nullptr);
+    MonitorDeviceList present;
+    if (cameras.list) {
+      const std::string listing = describeCameras(present);
+      if (listing.empty()) std::fprintf(stderr, "videozarnix: no camera found\n");
+      std::fputs(listing.c_str(), stdout);
+      return 0;
+    }
+    if (!cameraPresent(present, cameras.key)) {
+      std::fprintf(stderr, "videozarnix: no camera has the key %s (--list-cameras prints them)\n",
+                   cameras.key.c_str());
+      return 2;
+    }
+  }
   if (!command.options.virtualCamera.empty()) {
     const CameraTarget camera = resolveCameraTarget(command.options.virtualCamera);
     if (!camera.ok) {
@@ -93,6 +111,8 @@ int EffectApp::InitInstance(int argc, char** argv) {
         [&](VideoEngine& engine) {
           auto graph = std::make_unique<MediaGraphControl>(engine, boxes, devices);
           graph->graph().setFrameSink(&outputStage);
+          graph->graph().setCameraRequest(cameras.mode);
+          graph->graph().setCameraKey(cameras.key);
           media = graph.get();
           return graph;
         },
@@ -109,6 +129,10 @@ int EffectApp::InitInstance(int argc, char** argv) {
     ControllerBridge controllers(
         dialog, command.options.controllers,
         [&outputs](bool on, bool mayShowBox) { outputs.control.remoteRecord(on, mayShowBox); });
+    outputs.menu->setExtraItems([&](QMenu& menu) {
+      menu.addSeparator();
+      addCameraItems(menu, devices, media->graph(), dialog);
+    });
     outputs.menu->setExtraItems([&controllers](QMenu& menu) {
       menu.addSeparator();
       addControllerMenuActions(menu, controllers);

@@ -74,7 +74,7 @@ QMenu* PreviewMenu::build() {
       if (target) outputs_.toggleOutputWindow(target);
     });
   }
-  if (extraItems_) extraItems_(*menu);
+  for (const auto& add : extraItems_) add(*menu);
   return menu;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <vector>
 
 class QMenu;
 class QWidget;
@@ -20,13 +21,14 @@ class PreviewMenu final : public QObject {
 
   // The menu as it would open now; the caller owns it (tests trigger its actions).
   QMenu* build();
-  // Items of other features, added at the menu's end each time it is built.
-  void setExtraItems(std::function<void(QMenu&)> add) { extraItems_ = std::move(add); }
+  // Items of other features, added at the menu's end each time it is built; each call adds
+  // one more group after those given before.
+  void setExtraItems(std::function<void(QMenu&)> add) { extraItems_.push_back(std::move(add)); }
 
  private:
   QWidget* preview_;
   OutputControl& outputs_;
-  std::function<void(QMenu&)> extraItems_;
+  std::vector<std::function<void(QMenu&)>> extraItems_;
 };
 
 }  // namespace vz

@@ -90,6 +90,8 @@ HResult MediaGraph::run() {
     firstFrameWatch_.arm(
         kFirstFrameTimeout, [this] { return counter_.frames() > 0; },
         [this, grabber] { reportSilentCamera(grabber); });
+  } else if (engine_.sourceIsFile == 0 && !cameraKey_.empty()) {
+    showBlack(grabberFilter);  // the camera asked for is absent: no frozen picture
   }
   return result == GST_STATE_CHANGE_FAILURE ? kEFail : kSOk;
 }
@@ -230,6 +232,10 @@ GstCaps* MediaGraph::chooseCaptureCaps() {
 int MediaGraph::selectCaptureDevice() {
   engine_.deviceIndex = 0;
   std::vector<std::unique_ptr<CaptureDevice>> devices = devices_.videoInputDevices();
+  if (!cameraKey_.empty()) {
+    selectCameraByKey(devices);
+    return 1;
+  }
   for (auto& device : devices) {
     if (captureFilter != nullptr) break;
     std::string name;
@@ -257,6 +263,24 @@ int MediaGraph::selectCaptureDevice() {
   if (engine_.deviceChosen == 0) boxes_.show(kNoDeviceText, "Error", kMbOk);
   engine_.autoSelectDevice = 1;
   return 1;
+}
+
+// A camera named by its key was chosen already (command line, menu): no question. When it is
+// absent the preview goes black with one line, and nothing else is taken in its place.
+void MediaGraph::selectCameraByKey(std::vector<std::unique_ptr<CaptureDevice>>& devices) {
+  for (auto& device : devices) {
+    if (device->key() != cameraKey_) continue;
+    captureFilter = device->bindToObject();
+    if (captureFilter != nullptr) {
+      addFilter(graph, captureFilter, "Capture Filter");
+      deviceModes_ = device->modes();
+      if (!device->readProperty("FriendlyName", deviceName_)) deviceName_.clear();
+      engine_.deviceChosen = 1;
+      engine_.autoSelectDevice = 1;
+      return;
+    }
+  }
+  std::fprintf(stderr, "video: camera \"%s\" is not present; showing black\n", cameraKey_.c_str());
 }
 
 int MediaGraph::buildFileGraph() {

@@ -3,6 +3,8 @@
 #include <gst/gst.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/engine_callback.h"
 #include "engine/frame_target.h"
@@ -73,6 +75,10 @@ class MediaGraph {
   // The camera mode the command line asks for (nothing: the device's best mode). Applies
   // from the next capture build.
   void setCameraRequest(const ModeRequest& request) { cameraRequest_ = request; }
+  // The camera to take by its key (CaptureDevice::key) at the next capture builds, without
+  // the device question; empty: the question and the automatic pass.
+  void setCameraKey(std::string key) { cameraKey_ = std::move(key); }
+  const std::string& cameraKey() const { return cameraKey_; }
   // The mode the running camera was opened in (found false when its modes are unknown).
   const ModeChoice& cameraMode() const { return cameraMode_; }
   // Frames handed to the engine since the source last started.
@@ -109,6 +115,7 @@ class MediaGraph {
   void reportSilentCamera(GstElement* grabber);
   void showBlack(GstElement* grabber);
   void watchBus();
+  void selectCameraByKey(std::vector<std::unique_ptr<CaptureDevice>>& devices);
 
   VideoEngine& engine_;
   MessageBoxes& boxes_;
@@ -117,6 +124,7 @@ class MediaGraph {
   FrameCounter counter_{callback_};
   FirstFrameWatch firstFrameWatch_;
   ModeRequest cameraRequest_;
+  std::string cameraKey_;
   ModeChoice cameraMode_;
   GstCaps* deviceModes_ = nullptr;  // of the bound device, until the chain is built
   std::string deviceName_;

@@ -1,5 +1,6 @@
 // The program's command line: what starts, what is refused with exit 2, and the program
-// itself refusing before any window.
+// itself refusing before any window; its camera options against a camera published on a
+// private PipeWire.
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/private_pipewire.h"
+
 namespace vz::test {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 class CommandLineTest : public ::testing::Test {
  protected:
@@ -61,6 +65,11 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
       {{"--virtual-camera", "somewhere"}, "--virtual-camera"},
       {{"--preset", "A", "--preset", "B"}, "more than once"},
       {{"--osc-port", "notaport"}, ""},  // the controllers' options join the same rules
+      {{"--camera-size", "1280"}, "WIDTHxHEIGHT"},
+      {{"--camera-size", "0x720"}, "WIDTHxHEIGHT"},
+      {{"--camera-fps", "fast"}, "whole number"},
+      {{"--camera", ""}, "--camera needs"},
+      {{"--camera-fps", "30", "--camera-fps", "25"}, "more than once"},
   };
   for (const auto& c : cases) {
     const CommandLine r = parse(c.args);
@@ -88,6 +97,13 @@ TEST_F(CommandLineTest, ReadsEveryOption) {
   EXPECT_EQ(r.options.outputScreen, "1");
   EXPECT_EQ(r.options.controllers.oscPort, 0);
   EXPECT_FALSE(r.options.controllers.midi);
+  const CameraOptions cam =
+      parse({"--camera", "v4l2:cam", "--camera-size", "1280X720", "--camera-fps", "25"})
+          .options.cameras;
+  EXPECT_EQ(cam.key + std::to_string(cam.mode.width) + "x" + std::to_string(cam.mode.height) + "@" +
+                std::to_string(cam.mode.fps),
+            "v4l2:cam1280x720@25");
+  EXPECT_TRUE(parse({"--list-cameras"}).options.cameras.list && !cam.list);
 
   const CommandLine plain = parse({});
   ASSERT_TRUE(plain.run);
@@ -140,8 +156,55 @@ TEST_F(CommandLineTest, ProgramRefusesBeforeAnyWindow) {
   EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
   for (const char* option :
        {"--bank", "--preset", "--record ", "--record-codec", "--virtual-camera", "--output-screen",
-        "--midi", "--osc-port", "Usage: videozarnix"})
+        "--midi", "--osc-port", "--camera ", "--camera-size", "--camera-fps", "--list-cameras",
+        "Usage: videozarnix"})
     EXPECT_NE(out.find(option), std::string::npos) << option;
+}
+
+// The program without a display, started through launcher (empty: directly); its exit
+// status is judged, not GLib's process-lifetime allocations.
+std::string run(const std::string& launcher, const std::string& args, int* status) {
+  const std::string command =
+      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
+      "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " +
+      launcher + " " + VZ_PROGRAM_PATH + " " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (pipe != nullptr && fgets(buf, sizeof buf, pipe)) out += buf;
+  *status = pipe != nullptr ? WEXITSTATUS(pclose(pipe)) : -1;
+  return out;
+}
+
+TEST(CameraOptions, ListedOpenedByKeyInTheNearestModeAndAbsentKeyRefused) {
+  PrivatePipeWire pw;
+  ASSERT_TRUE(pw.ok()) << pw.error();
+  ASSERT_GT(pw.addCamera("vz-options-camera", "Options Camera", 320, 240), 0);
+  ASSERT_TRUE(PrivatePipeWire::waitListed("Options Camera", 10s));
+
+  int status = -1;
+  const std::string listing = run("", "--list-cameras", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(listing.find("key:  pipewire:vz-options-camera\nname: Options Camera\n"
+                         "mode: 320x240@30 YUY2\n"),
+            std::string::npos)
+      << listing;
+  EXPECT_EQ(run("", "--camera pipewire:nosuch", &status),
+            "videozarnix: no camera has the key pipewire:nosuch (--list-cameras prints them)\n");
+  EXPECT_EQ(status, 2);
+
+  // Offscreen, a device question would wait for ever: the mode line shows that the camera
+  // was taken by its key and that size and rate reached its mode choice. The program is
+  // stopped by its id once the line is there, or after 30 s (killed 3 s later if need be).
+  const std::string log = pw.runtimeDir() + "/program.log";
+  const std::string opened =
+      run("QT_QPA_PLATFORM=offscreen G_SLICE=always-malloc sh -c 'timeout -k 3 60 \"$0\" \"$@\" >" +
+              log + " 2>&1 & p=$!; for i in $(seq 300); do grep -q \"no such mode\" " + log +
+              " && break; sleep 0.1; done; kill $p; wait $p; cat " + log + "'",
+          "--camera pipewire:vz-options-camera --camera-size 160x120 --camera-fps 15", &status);
+  EXPECT_NE(opened.find("camera \"Options Camera\" has no such mode; using 320x240 at 30 fps"),
+            std::string::npos)
+      << opened;
 }
 
 }  // namespace

@@ -37,6 +37,12 @@ class TestDevice final : public CaptureDevice {
     GstElement* bin = gst_parse_bin_from_description(pipeline_.c_str(), TRUE, nullptr);
     return bin != nullptr ? GST_ELEMENT(gst_object_ref_sink(bin)) : nullptr;
   }
+  // A fake names its key as the property "Key".
+  std::string key() const override {
+    std::string k;
+    readProperty("Key", k);
+    return k;
+  }
 
  private:
   std::map<std::string, std::string> properties_;

@@ -12,11 +12,14 @@
 #include <chrono>
 #include <filesystem>
 
+#include "app/camera_menu.h"
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
 #include "app/preview_widget.h"
 #include "app/recording_badge.h"
+#include "res/control_ids.h"
 #include "source/media_graph_control.h"
+#include "source/sample_grabber.h"
 #include "tests/dialog_fakes.h"
 #include "tests/media_fakes.h"
 
@@ -40,6 +43,7 @@ class OutputMenu : public ::testing::Test {
   ScriptedFiles files;
   TestDeviceList devices;
   OutputStage stage;
+  MediaGraphControl* media = nullptr;
   std::unique_ptr<EffectDialog> dialog;
   std::unique_ptr<OutputSetup> outputs;
   // One folder per process: CTest runs these tests side by side, each tearing its own down.
@@ -53,6 +57,7 @@ class OutputMenu : public ::testing::Test {
         [this](VideoEngine& e) {
           auto g = std::make_unique<MediaGraphControl>(e, boxes, devices);
           g->graph().setFrameSink(&stage);
+          media = g.get();
           return g;
         },
         boxes, files);
@@ -158,6 +163,37 @@ TEST_F(OutputMenu, FailuresShowABoxAndTheVideoRunsOn) {
   }
   EXPECT_TRUE(dialog->previewControl->hasShownFrame());
   EXPECT_FALSE(checked(QStringLiteral("Record...")));
+}
+
+TEST_F(OutputMenu, CamerasListedWhenItOpensSwitchToTheChosenOne) {
+  devices.add({{"FriendlyName", "Cam"}, {"Key", "v4l2:b"}}, testPattern(176, 144));
+  devices.add({{"FriendlyName", "Side"}, {"Key", "v4l2:c"}}, testPattern(320, 240));
+  outputs->menu->setExtraItems(
+      [this](QMenu& m) { addCameraItems(m, devices, media->graph(), *dialog); });
+  auto shows = [&](int width) {
+    return waitUntil(
+        [&] { return sampleGrabberConnectedSize(media->graph().grabber).width == width; });
+  };
+  // From a (missing) file: choosing a camera brings VIDEO back, without a question.
+  dialog->engine.fileName = (dir / "missing.mpg").string();
+  dialog->OnMpegRadio();
+  for (const auto& [label, width] : {std::pair{"Cam (v4l2:b)", 176}, {"Side", 320}}) {
+    choose(QString::fromUtf8(label));
+    EXPECT_TRUE(checked(QString::fromUtf8(label))) << label;
+    EXPECT_TRUE(dialog->dialogOps().isDlgButtonChecked(kIdVideoRadio));
+    EXPECT_TRUE(shows(width)) << label;
+  }
+  // Read afresh at each opening; a camera gone since is not replaced by another. One
+  // without a key can only be picked at the question.
+  std::unique_ptr<QMenu> stale(outputs->menu->build());
+  devices.devices.pop_back();
+  const int bindsBefore = *devices.binds[0] + *devices.binds[1];
+  find(stale.get(), QStringLiteral("Side"))->trigger();
+  EXPECT_EQ(*devices.binds[0] + *devices.binds[1], bindsBefore);
+  std::unique_ptr<QMenu> menu(outputs->menu->build());
+  EXPECT_EQ(find(menu.get(), QStringLiteral("Side")), nullptr);
+  EXPECT_FALSE(find(menu.get(), QStringLiteral("Cam"))->isEnabled());
+  EXPECT_EQ(boxes.shown.size(), 1u);  // only the question at start
 }
 
 }  // namespace
