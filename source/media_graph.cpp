@@ -62,6 +62,11 @@ MediaGraph::~MediaGraph() {
   releaseGraph();
 }
 
+void MediaGraph::setLoopClips(bool on) {
+  loopClips_ = on;
+  if (clipLoop_) clipLoop_->setEnabled(on);
+}
+
 void MediaGraph::startSource(FrameTarget* window) {
   if (building_) return;
   initializeMediaLayer();
@@ -137,6 +142,8 @@ void MediaGraph::releaseGraph() {
   firstFrameWatch_.cancel();
   if (watch_) watch_->stop();
   watch_.reset();
+  if (clipLoop_) clipLoop_->detach();
+  clipLoop_.reset();
   sampleGrabberCloseGate(grabberFilter);
   // Elements are only freed in NULL state, so the close path stops the graph too.
   if (!stopped_ && graph != nullptr) stopped_ = stopGraph(graph, kStopTimeout);
@@ -295,10 +302,25 @@ int MediaGraph::buildFileGraph() {
     gst_object_unref(input);
   } else {
     connectFilterPair(graph, fileSourceFilter, grabberFilter);
+    loopClip();
   }
   connectFilterPair(graph, grabberFilter, nullRenderer);
   getConnectedMediaType();
   return 1;
+}
+
+void MediaGraph::loopClip() {
+  // The element that feeds the grabber: the end of the decoding chain.
+  GstPad* input = gst_element_get_static_pad(grabberFilter, "sink");
+  GstPad* feed = gst_pad_get_peer(input);
+  gst_object_unref(input);
+  if (feed == nullptr) return;
+  GstElement* converter = gst_pad_get_parent_element(feed);
+  gst_object_unref(feed);
+  if (converter == nullptr) return;
+  clipLoop_ = ClipLoop::attach(converter);
+  gst_object_unref(converter);
+  if (clipLoop_) clipLoop_->setEnabled(loopClips_);
 }
 
 }  // namespace vz
