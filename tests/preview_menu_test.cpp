@@ -42,6 +42,7 @@ class OutputMenu : public ::testing::Test {
   OutputStage stage;
   std::unique_ptr<EffectDialog> dialog;
   std::unique_ptr<OutputSetup> outputs;
+  MediaGraphControl* media = nullptr;
   // One folder per process: CTest runs these tests side by side, each tearing its own down.
   fs::path dir = fs::temp_directory_path() / ("vz-output-menu-" + std::to_string(getpid()));
 
@@ -53,6 +54,7 @@ class OutputMenu : public ::testing::Test {
         [this](VideoEngine& e) {
           auto g = std::make_unique<MediaGraphControl>(e, boxes, devices);
           g->graph().setFrameSink(&stage);
+          media = g.get();
           return g;
         },
         boxes, files);
@@ -158,6 +160,21 @@ TEST_F(OutputMenu, FailuresShowABoxAndTheVideoRunsOn) {
   }
   EXPECT_TRUE(dialog->previewControl->hasShownFrame());
   EXPECT_FALSE(checked(QStringLiteral("Record...")));
+}
+
+// Clips loop unless the check is taken off; the running source is not touched.
+TEST_F(OutputMenu, LoopClipsIsACheckOnTheGraph) {
+  MediaGraph& graph = media->graph();
+  outputs->menu->setLoopClips([&] { return graph.loopClips(); },
+                              [&](bool on) { graph.setLoopClips(on); });
+  const long frames = graph.framesDelivered();
+  EXPECT_TRUE(checked(QStringLiteral("Loop Clips")));
+  for (bool expected : {false, true}) {
+    choose(QStringLiteral("Loop Clips"));
+    EXPECT_EQ(graph.loopClips(), expected);
+    EXPECT_EQ(checked(QStringLiteral("Loop Clips")), expected);
+  }
+  EXPECT_TRUE(waitUntil([&] { return graph.framesDelivered() > frames; }));
 }
 
 }  // namespace
