@@ -7,15 +7,15 @@
 
 namespace vz {
 
-// Plays a clip again from its start when it ends, without the grabber or the sink noticing:
-// the end is caught on the converter that feeds the grabber and never passes it, a flushing
-// seek to the start runs upstream of it (its flush stops there too), and the restarted
-// frames are shifted in running time so that the first one is due one frame after the last
-// one. The sink keeps its state and the pipeline its clock, so the last frame stays until
-// the first new one replaces it.
+// Plays a clip again from its start when it ends, without anything after the decoding
+// chain noticing: the end is caught on the converter at the chain's end and never passes
+// it, a flushing seek to the start runs upstream of it (its flush stops there too), and the
+// restarted frames are shifted in running time so that the first one is due one frame after
+// the last one. The sink keeps its state and the pipeline its clock, so the last frame
+// stays until the first new one replaces it.
 class ClipLoop {
  public:
-  // converter: the element whose output feeds the grabber. Its pads' probes and a pending
+  // converter: the last element of the decoding chain. Its pads' probes and a pending
   // seek keep the loop alive; the loop keeps no reference to them.
   static std::shared_ptr<ClipLoop> attach(GstElement* converter);
   ClipLoop(const ClipLoop&) = delete;

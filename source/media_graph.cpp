@@ -301,17 +301,28 @@ int MediaGraph::buildFileGraph() {
     gst_object_unref(output);
     gst_object_unref(input);
   } else {
-    connectFilterPair(graph, fileSourceFilter, grabberFilter);
-    loopClip();
+    // A few decoded frames wait before the grabber, so that a clip's restart is decoded
+    // while they play out, and its first frame follows the last one without a hitch.
+    GstElement* ahead = gst_element_factory_make("queue", "Frames Ahead");
+    if (ahead != nullptr) {
+      g_object_set(ahead, "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64(0),
+                   nullptr);
+      gst_bin_add(GST_BIN(graph), ahead);
+      connectFilterPair(graph, fileSourceFilter, ahead);
+      gst_element_link(ahead, grabberFilter);
+    } else {
+      connectFilterPair(graph, fileSourceFilter, grabberFilter);
+    }
+    loopClip(ahead != nullptr ? ahead : grabberFilter);
   }
   connectFilterPair(graph, grabberFilter, nullRenderer);
   getConnectedMediaType();
   return 1;
 }
 
-void MediaGraph::loopClip() {
-  // The element that feeds the grabber: the end of the decoding chain.
-  GstPad* input = gst_element_get_static_pad(grabberFilter, "sink");
+void MediaGraph::loopClip(GstElement* fed) {
+  // The end of the decoding chain, which feeds fed.
+  GstPad* input = gst_element_get_static_pad(fed, "sink");
   GstPad* feed = gst_pad_get_peer(input);
   gst_object_unref(input);
   if (feed == nullptr) return;

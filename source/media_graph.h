@@ -116,7 +116,7 @@ class MediaGraph {
   void reportSilentCamera(GstElement* grabber);
   void showBlack(GstElement* grabber);
   void watchBus();
-  void loopClip();
+  void loopClip(GstElement* fed);
 
   VideoEngine& engine_;
   MessageBoxes& boxes_;

@@ -72,10 +72,10 @@ TEST_F(ClipLoopTest, ClipsRestartWithoutAGapOnTheClock) {
   for (const char* clip : {"loop_mpeg2.mpg", "loop_h264.mp4", "loop_vp8.mkv"}) {
     SCOPED_TRACE(clip);
     play(clip, true);
-    ASSERT_TRUE(recorder.waitFor([&] { return graph.clipLoops() >= 2; }, 20s));
-    ASSERT_TRUE(recorder.waitFrames(recorder.frames.load() + 3));
+    // Two passes and the start of a third.
+    ASSERT_TRUE(recorder.waitFor([&] { return due.times().size() >= 23; }, 20s));
+    EXPECT_GE(graph.clipLoops(), 2);
     const std::vector<GstClockTime> t = due.times();
-    ASSERT_GE(t.size(), 23u);  // two passes and the start of a third
     for (size_t i = 1; i < t.size(); ++i) {
       ASSERT_TRUE(GST_CLOCK_TIME_IS_VALID(t[i])) << "frame " << i;
       EXPECT_GT(t[i], t[i - 1]) << "frame " << i;
