@@ -45,7 +45,15 @@ GstPadProbeReturn ClipLoop::onInput(GstPad*, GstPadProbeInfo* info, gpointer dat
   ClipLoop& self = **static_cast<Held*>(data);
   if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) gst_event_copy_segment(event, &self.segment_);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return GST_PAD_PROBE_OK;
+    gst_event_copy_segment(event, &self.segment_);
+    if (self.replaying_.exchange(false, std::memory_order_relaxed)) {
+      // The whole graph flushed, the sink too: its running time starts again from zero.
+      self.offset_ = 0;
+      gst_pad_set_offset(self.output_, 0);
+      self.lastEnd_ = self.lastStart_ = GST_CLOCK_TIME_NONE;
+      self.framesThisPass_ = 0;
+    }
     return GST_PAD_PROBE_OK;
   }
   GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
@@ -91,25 +99,42 @@ GstPadProbeReturn ClipLoop::onOutputEvent(GstPad*, GstPadProbeInfo* info, gpoint
     default:
       return GST_PAD_PROBE_OK;
   }
-  if (self.held_.load(std::memory_order_relaxed) ||
-      !self.enabled_.load(std::memory_order_relaxed) ||
-      !self.alive_.load(std::memory_order_relaxed) || self.segment_.format != GST_FORMAT_TIME)
+  if (self.held_.load(std::memory_order_relaxed) || !self.alive_.load(std::memory_order_relaxed) ||
+      self.segment_.format != GST_FORMAT_TIME)
     return GST_PAD_PROBE_OK;
+  if (!self.enabled_.load(std::memory_order_relaxed)) {
+    self.ended_.store(true, std::memory_order_relaxed);
+    return GST_PAD_PROBE_OK;
+  }
   if (self.framesThisPass_ < 2) {
     // One frame again and again would only burn the CPU to show the same picture.
     self.holdLastFrame("it is shorter than two frames");
     return GST_PAD_PROBE_OK;
   }
-  // A seek may not run on the streaming thread it would stop.
   self.restarting_.store(true, std::memory_order_relaxed);
-  GstElement* converter = GST_PAD_PARENT(self.input_);
-  auto* call = new SeekCall{loop, GST_PAD(gst_object_ref(self.input_))};
+  self.seekLater(loop);
+  return GST_PAD_PROBE_DROP;
+}
+
+void ClipLoop::setEnabled(bool on) {
+  enabled_.store(on, std::memory_order_relaxed);
+  if (!on || !alive_.load(std::memory_order_relaxed) ||
+      !ended_.exchange(false, std::memory_order_relaxed))
+    return;
+  // The end reached the sink: this seek flushes the whole graph, as a seek of the pipeline.
+  replaying_.store(true, std::memory_order_relaxed);
+  seekLater(shared_from_this());
+}
+
+void ClipLoop::seekLater(std::shared_ptr<ClipLoop> self) {
+  // Never on the streaming thread the seek stops, nor on the GUI thread, which must not wait.
+  GstElement* converter = GST_PAD_PARENT(input_);
+  auto* call = new SeekCall{std::move(self), GST_PAD(gst_object_ref(input_))};
   gst_element_call_async(converter, &ClipLoop::seekToStart, call, [](gpointer data) {
     auto* call = static_cast<SeekCall*>(data);
     gst_object_unref(call->input);
     delete call;
   });
-  return GST_PAD_PROBE_DROP;
 }
 
 void ClipLoop::seekToStart(GstElement*, gpointer data) {

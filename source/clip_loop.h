@@ -13,7 +13,7 @@ namespace vz {
 // restarted frames are shifted in running time so that the first one is due one frame after
 // the last one. The sink keeps its state and the pipeline its clock, so the last frame
 // stays until the first new one replaces it.
-class ClipLoop {
+class ClipLoop : public std::enable_shared_from_this<ClipLoop> {
  public:
   // converter: the last element of the decoding chain. Its pads' probes and a pending
   // seek keep the loop alive; the loop keeps no reference to them.
@@ -21,8 +21,9 @@ class ClipLoop {
   ClipLoop(const ClipLoop&) = delete;
   ClipLoop& operator=(const ClipLoop&) = delete;
 
-  // Any thread: whether the next end loops (false: the last frame is held).
-  void setEnabled(bool on) { enabled_.store(on, std::memory_order_relaxed); }
+  // GUI thread: whether the next end loops (false: the last frame is held). A clip held at
+  // its end because looping was off plays again from its start.
+  void setEnabled(bool on);
   // GUI thread, when the graph goes: no seek starts after it.
   void detach() { alive_.store(false, std::memory_order_relaxed); }
   // Times the clip has restarted.
@@ -30,10 +31,10 @@ class ClipLoop {
 
  private:
   ClipLoop(GstPad* input, GstPad* output) : input_(input), output_(output) {}
-  static GstPadProbeReturn onOutputEvent(GstPad*, GstPadProbeInfo* info, gpointer self);
-  static GstPadProbeReturn onInput(GstPad*, GstPadProbeInfo* info, gpointer self);
-  static void seekToStart(GstElement* converter, gpointer self);
-  GstPadProbeReturn atEnd();
+  static GstPadProbeReturn onOutputEvent(GstPad*, GstPadProbeInfo* info, gpointer data);
+  static GstPadProbeReturn onInput(GstPad*, GstPadProbeInfo* info, gpointer data);
+  static void seekToStart(GstElement* converter, gpointer data);
+  void seekLater(std::shared_ptr<ClipLoop> self);
   void holdLastFrame(const char* why);
 
   GstPad* input_;   // the converter's sink pad: raw timestamps and segments
@@ -42,7 +43,9 @@ class ClipLoop {
   std::atomic<bool> alive_{true};
   std::atomic<bool> restarting_{false};  // from the caught end to the first new frame
   std::atomic<int> loops_{0};
-  std::atomic<bool> held_{false};  // the clip cannot loop: its end passes
+  std::atomic<bool> held_{false};       // the clip cannot loop: its end passes
+  std::atomic<bool> ended_{false};      // its end passed while looping was off
+  std::atomic<bool> replaying_{false};  // a restart after the end: running time starts afresh
   // Streaming thread only (the seek thread touches none of these).
   GstSegment segment_{};
   gint64 offset_ = 0;                           // added to the running time of the current pass

@@ -86,7 +86,8 @@ TEST_F(ClipLoopTest, ClipsRestartWithoutAGapOnTheClock) {
   }
 }
 
-// Looping off, or a clip of one frame: the last frame stays and nothing restarts.
+// Looping off, or a clip of one frame: the last frame stays and nothing restarts. Looping
+// turned on again plays the held clip from its start.
 TEST_F(ClipLoopTest, WithoutLoopingTheLastFrameIsHeld) {
   for (const auto& [clip, loop, frames] :
        {std::tuple{"loop_mpeg2.mpg", false, 10}, {"one_frame.mpg", true, 1}}) {
@@ -97,6 +98,9 @@ TEST_F(ClipLoopTest, WithoutLoopingTheLastFrameIsHeld) {
     std::this_thread::sleep_for(800ms);
     EXPECT_EQ(recorder.frames.load(), frames);
     EXPECT_EQ(graph.clipLoops(), 0);
+    if (loop) continue;
+    graph.setLoopClips(true);
+    EXPECT_TRUE(recorder.waitFrames(frames + 12));
   }
 }
 
