@@ -76,7 +76,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
       QStringLiteral("output-screen"),
       QStringLiteral("Show the processed video full screen on screen N (0-based) or NAME."),
       QStringLiteral("N|NAME"));
-  parser.addOptions({help, bank, preset, record, recordCodec, virtualCamera, outputScreen});
+  const QCommandLineOption noLoop(
+      QStringLiteral("no-loop"),
+      QStringLiteral("Hold a clip's last frame at its end instead of playing it again."));
+  parser.addOptions({help, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
   addControllerOptions(parser);
   addCameraOptions(parser);
   parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -97,6 +100,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
        {&bank, &preset, &record, &recordCodec, &virtualCamera, &outputScreen})
     if (parser.values(*single).size() > 1)
       return usageError("--" + text(single->names().first()) + " given more than once");
+  if (parser.optionNames().count(QStringLiteral("no-loop")) > 1)
+    return usageError("--no-loop given more than once");
 
   CommandLine c;
   StartOptions& o = c.options;
@@ -149,6 +154,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     o.outputScreen = text(parser.value(outputScreen));
     if (o.outputScreen.empty()) return usageError("--output-screen needs a screen number or name");
   }
+  o.loopClips = !parser.isSet(noLoop);
   c.run = true;
   return c;
 }

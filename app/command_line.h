@@ -20,6 +20,7 @@ struct StartOptions {
   std::string recordCodec;    // for --record and the menu's recordings; empty: the default
   std::string virtualCamera;  // auto, pipewire or a device path; empty: none
   std::string outputScreen;   // a 0-based index or a screen name; empty: none
+  bool loopClips = true;      // false (--no-loop): a clip holds its last frame at its end
   ControllerOptions controllers;
   CameraOptions cameras;
 };

@@ -122,6 +122,9 @@ int EffectApp::InitInstance(int argc, char** argv) {
       return OutputControl::Rate{r.numerator, r.denominator};
     });
     closeOnQuitSignals(&dialog);
+    media->graph().setLoopClips(command.options.loopClips);
+    outputs.menu->setLoopClips([&media] { return media->graph().loopClips(); },
+                               [&media](bool on) { media->graph().setLoopClips(on); });
     if (!file.empty()) {
       dialog.engine.fileName = file;
       dialog.startOnFile();

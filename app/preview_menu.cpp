@@ -74,6 +74,13 @@ QMenu* PreviewMenu::build() {
       if (target) outputs_.toggleOutputWindow(target);
     });
   }
+  if (loopIsOn_ && setLoop_) {
+    menu->addSeparator();
+    QAction* loop = menu->addAction(tr("Loop Clips"));
+    loop->setCheckable(true);
+    loop->setChecked(loopIsOn_());
+    connect(loop, &QAction::toggled, this, [this](bool on) { setLoop_(on); });
+  }
   for (const auto& add : extraItems_) add(*menu);
   return menu;
 }

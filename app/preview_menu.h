@@ -24,11 +24,18 @@ class PreviewMenu final : public QObject {
   // Items of other features, added at the menu's end each time it is built; each call adds
   // one more group after those given before.
   void setExtraItems(std::function<void(QMenu&)> add) { extraItems_.push_back(std::move(add)); }
+  // "Loop Clips": its check shows isOn(), choosing it calls set with the other state.
+  void setLoopClips(std::function<bool()> isOn, std::function<void(bool)> set) {
+    loopIsOn_ = std::move(isOn);
+    setLoop_ = std::move(set);
+  }
 
  private:
   QWidget* preview_;
   OutputControl& outputs_;
   std::vector<std::function<void(QMenu&)>> extraItems_;
+  std::function<bool()> loopIsOn_;
+  std::function<void(bool)> setLoop_;
 };
 
 }  // namespace vz

@@ -62,6 +62,11 @@ MediaGraph::~MediaGraph() {
   releaseGraph();
 }
 
+void MediaGraph::setLoopClips(bool on) {
+  loopClips_ = on;
+  if (clipLoop_) clipLoop_->setEnabled(on);
+}
+
 void MediaGraph::startSource(FrameTarget* window) {
   if (building_) return;
   initializeMediaLayer();
@@ -139,6 +144,8 @@ void MediaGraph::releaseGraph() {
   firstFrameWatch_.cancel();
   if (watch_) watch_->stop();
   watch_.reset();
+  if (clipLoop_) clipLoop_->detach();
+  clipLoop_.reset();
   sampleGrabberCloseGate(grabberFilter);
   // Elements are only freed in NULL state, so the close path stops the graph too.
   if (!stopped_ && graph != nullptr) stopped_ = stopGraph(graph, kStopTimeout);
@@ -318,11 +325,37 @@ int MediaGraph::buildFileGraph() {
     gst_object_unref(output);
     gst_object_unref(input);
   } else {
-    connectFilterPair(graph, fileSourceFilter, grabberFilter);
+    // A few decoded frames wait before the grabber, so that a clip's restart is decoded
+    // while they play out, and its first frame follows the last one without a hitch.
+    GstElement* ahead = gst_element_factory_make("queue", "Frames Ahead");
+    if (ahead != nullptr) {
+      g_object_set(ahead, "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64(0),
+                   nullptr);
+      gst_bin_add(GST_BIN(graph), ahead);
+      connectFilterPair(graph, fileSourceFilter, ahead);
+      gst_element_link(ahead, grabberFilter);
+    } else {
+      connectFilterPair(graph, fileSourceFilter, grabberFilter);
+    }
+    loopClip(ahead != nullptr ? ahead : grabberFilter);
   }
   connectFilterPair(graph, grabberFilter, nullRenderer);
   getConnectedMediaType();
   return 1;
+}
+
+void MediaGraph::loopClip(GstElement* fed) {
+  // The end of the decoding chain, which feeds fed.
+  GstPad* input = gst_element_get_static_pad(fed, "sink");
+  GstPad* feed = gst_pad_get_peer(input);
+  gst_object_unref(input);
+  if (feed == nullptr) return;
+  GstElement* converter = gst_pad_get_parent_element(feed);
+  gst_object_unref(feed);
+  if (converter == nullptr) return;
+  clipLoop_ = ClipLoop::attach(converter);
+  gst_object_unref(converter);
+  if (clipLoop_) clipLoop_->setEnabled(loopClips_);
 }
 
 }  // namespace vz

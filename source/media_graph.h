@@ -11,6 +11,7 @@
 #include "engine/video_engine.h"
 #include "source/camera_modes.h"
 #include "source/capture_devices.h"
+#include "source/clip_loop.h"
 #include "source/first_frame_watch.h"
 #include "source/graph_ops.h"
 #include "source/graph_result.h"
@@ -83,6 +84,12 @@ class MediaGraph {
   const ModeChoice& cameraMode() const { return cameraMode_; }
   // Frames handed to the engine since the source last started.
   long framesDelivered() const { return counter_.frames(); }
+  // Whether a clip plays again from its start when it ends (else its last frame stays);
+  // applies to the running clip from its next end.
+  void setLoopClips(bool on);
+  bool loopClips() const { return loopClips_; }
+  // Times the running clip has restarted.
+  int clipLoops() const { return clipLoop_ ? clipLoop_->loops() : 0; }
 
   // Each non-null field holds one reference, released once by releaseGraph.
   GstElement* captureFilter = nullptr;
@@ -116,6 +123,7 @@ class MediaGraph {
   void showBlack(GstElement* grabber);
   void watchBus();
   void selectCameraByKey(std::vector<std::unique_ptr<CaptureDevice>>& devices);
+  void loopClip(GstElement* fed);
 
   VideoEngine& engine_;
   MessageBoxes& boxes_;
@@ -129,6 +137,8 @@ class MediaGraph {
   GstCaps* deviceModes_ = nullptr;  // of the bound device, until the chain is built
   std::string deviceName_;
   bool capturing_ = false;  // the graph reads a bound device
+  bool loopClips_ = true;
+  std::shared_ptr<ClipLoop> clipLoop_;  // of the running clip
   std::shared_ptr<GraphWatch> watch_;
   bool stopped_ = true;    // the graph's state change to NULL has completed
   bool building_ = false;  // a message box of a build may run the GUI loop: no re-entry

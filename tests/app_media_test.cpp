@@ -153,5 +153,24 @@ TEST_F(Program, ADroppedFilePlaysWhenItCanAndTheFirstOfSeveralIsTaken) {
   }
 }
 
+// A clip that loops is not a source command: the full-screen preview keeps its place and size.
+TEST_F(Program, ALoopRestartLeavesTheFullScreenPreviewInPlace) {
+  start();
+  files.answers = {std::string(VZ_TEST_CLIP_DIR) + "/loop_mpeg2.mpg"};
+  click(kIdSelectMpeg);
+  click(kIdMpegRadio);
+  ASSERT_TRUE(waitForPicture());
+  dialog->OnFullScreen();
+  QTest::qWait(100);
+  const QRect placed = dialog->previewControl->geometry();
+  const int releases = dialog->graphReleases();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (media->graph().clipLoops() < 2 && std::chrono::steady_clock::now() < end) QTest::qWait(20);
+  EXPECT_GE(media->graph().clipLoops(), 2);
+  EXPECT_EQ(dialog->previewControl->geometry(), placed);
+  EXPECT_EQ(dialog->graphReleases(), releases);
+  EXPECT_NE(dialog->engine.fullScreen, 0);
+}
+
 }  // namespace
 }  // namespace vz::test

@@ -64,6 +64,8 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
       {{"--record-codec", "mpeg2"}, "unknown recording codec"},
       {{"--virtual-camera", "somewhere"}, "--virtual-camera"},
       {{"--preset", "A", "--preset", "B"}, "more than once"},
+      {{"--no-loop", "--no-loop"}, "more than once"},
+      {{"--no-loop=yes"}, "no-loop"},
       {{"--osc-port", "notaport"}, ""},  // the controllers' options join the same rules
       {{"--camera-size", "1280"}, "WIDTHxHEIGHT"},
       {{"--camera-size", "0x720"}, "WIDTHxHEIGHT"},
@@ -85,7 +87,7 @@ TEST_F(CommandLineTest, ReadsEveryOption) {
   const std::string rec = (dir / "set").string();
   const CommandLine r = parse({"--bank", bank, "--preset", "f", "--record", rec, "--record-codec",
                                "FFV1", "--virtual-camera", "pipewire", "--output-screen", "1",
-                               "--osc-port", "0", "--midi", "none", "clip.mpg"});
+                               "--osc-port", "0", "--midi", "none", "--no-loop", "clip.mpg"});
   ASSERT_TRUE(r.run) << r.message;
   EXPECT_EQ(r.options.file, "clip.mpg");
   EXPECT_EQ(r.options.bankFile, bank);
@@ -104,12 +106,14 @@ TEST_F(CommandLineTest, ReadsEveryOption) {
                 std::to_string(cam.mode.fps),
             "v4l2:cam1280x720@25");
   EXPECT_TRUE(parse({"--list-cameras"}).options.cameras.list && !cam.list);
+  EXPECT_FALSE(r.options.loopClips);
 
   const CommandLine plain = parse({});
   ASSERT_TRUE(plain.run);
   EXPECT_TRUE(plain.options.file.empty());
   EXPECT_EQ(plain.options.presetSlot, -1);
   EXPECT_FALSE(plain.options.record.has_value());
+  EXPECT_TRUE(plain.options.loopClips);
 }
 
 TEST_F(CommandLineTest, RecordFormatsFollowTheExtension) {

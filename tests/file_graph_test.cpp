@@ -74,6 +74,7 @@ TEST_F(FileGraphTest, UnplayableFilesShowBlackAndTheNextSourceWorks) {
 }
 
 TEST_F(FileGraphTest, TruncatedFilePlaysUpToTheCutThenStops) {
+  graph.setLoopClips(false);
   playFile(clipPath("truncated.mpg"));
   ASSERT_TRUE(recorder.waitFrames(3));
   waitUntilFramesStop();

@@ -48,3 +48,10 @@ enc -c:v mpeg4 -q:v 3 fmt_mpeg4.avi
 # DNxHD comes in broadcast sizes only (DNxHR is not mapped by our demuxer).
 ff -f lavfi -i "color=c=red:s=1920x1080:r=25:d=0.4,drawbox=x=0:y=540:w=1920:h=540:color=blue:t=fill" \
   -c:v dnxhd -b:v 36M -pix_fmt yuv422p fmt_dnxhd.mov
+
+# Short clips that loop: 10 frames at 25 fps, and one of a single frame.
+loop="color=c=red:s=320x240:r=25:d=0.4,drawbox=x=0:y=120:w=320:h=120:color=blue:t=fill"
+ff -f lavfi -i "$loop" -c:v mpeg2video -q:v 2 -f vob loop_mpeg2.mpg
+ff -f lavfi -i "$loop" -c:v libx264 -pix_fmt yuv420p loop_h264.mp4
+ff -f lavfi -i "$loop" -c:v libvpx -b:v 1M loop_vp8.mkv
+ff -f lavfi -i "${loop/d=0.4/d=0.04}" -c:v mpeg2video -q:v 2 -f vob one_frame.mpg

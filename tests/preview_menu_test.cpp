@@ -196,5 +196,20 @@ TEST_F(OutputMenu, CamerasListedWhenItOpensSwitchToTheChosenOne) {
   EXPECT_EQ(boxes.shown.size(), 1u);  // only the question at start
 }
 
+// Clips loop unless the check is taken off; the running source is not touched.
+TEST_F(OutputMenu, LoopClipsIsACheckOnTheGraph) {
+  MediaGraph& graph = media->graph();
+  outputs->menu->setLoopClips([&] { return graph.loopClips(); },
+                              [&](bool on) { graph.setLoopClips(on); });
+  const long frames = graph.framesDelivered();
+  EXPECT_TRUE(checked(QStringLiteral("Loop Clips")));
+  for (bool expected : {false, true}) {
+    choose(QStringLiteral("Loop Clips"));
+    EXPECT_EQ(graph.loopClips(), expected);
+    EXPECT_EQ(checked(QStringLiteral("Loop Clips")), expected);
+  }
+  EXPECT_TRUE(waitUntil([&] { return graph.framesDelivered() > frames; }));
+}
+
 }  // namespace
 }  // namespace vz::test
