@@ -186,7 +186,7 @@ TEST_F(ControllerTest, RequestsDuringAMessageBoxApplyButOpenNoSecondBox) {
   QTimer::singleShot(0, &box, [&] {
     bridge->queue().post({ControllerAction::Kind::Preset, 0, 7});
     bridge->queue().post({ControllerAction::Kind::Record, 0, 1});
-    QTest::qWaitFor([&] { return !recordings.empty(); }, 5000);
+    (void)QTest::qWaitFor([&] { return !recordings.empty(); }, 5000);
     box.done(0);
   });
   box.exec();
@@ -295,7 +295,7 @@ TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
   auto sendUntil = [&](std::vector<unsigned char> bytes, auto done) {
     for (int i = 0; i < 40 && !done(); ++i) {
       send(bytes);
-      QTest::qWaitFor(done, 250);
+      (void)QTest::qWaitFor(done, 250);
     }
     return done();
   };
