@@ -103,29 +103,29 @@ VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const 
   }
 }
 
-// Up to 16 * kGroups rows.
+// Up to 16 * kGroups rows, `span` bytes of each (from p), carrying on from the sums u (per
+// channel, or per group in a plane; lane r for row r of the group) and leaving them there.
 template <int Channels>
-VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t rowBytes, int rows, const DivideBy (&d)[3]) {
+VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, int rows,
+                      const DivideBy (&d)[3], uint16_t (&sums)[3][kStripRows]) {
   RowDivisors dv;
   __m256i u[3];
   for (int c = 0; c < 3; ++c) {
     dv.mul[c] = _mm256_set1_epi16(static_cast<short>(d[c].mul));
     dv.shift[c] = _mm_cvtsi32_si128(d[c].shift);
-    u[c] = _mm256_set1_epi16(static_cast<short>(d[c].bias));
+    u[c] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums[c]));
   }
   std::ptrdiff_t j = 0;
-  for (; j + kRowUnit <= rowBytes; j += kRowUnit) {
-    rowChunk<Channels, 0>(p + j, rowBytes, rows, dv, u);
-    rowChunk<Channels, 32>(p + j + 32, rowBytes, rows, dv, u);
-    rowChunk<Channels, 64>(p + j + 64, rowBytes, rows, dv, u);
+  for (; j + kRowUnit <= span; j += kRowUnit) {
+    rowChunk<Channels, 0>(p + j, stride, rows, dv, u);
+    rowChunk<Channels, 32>(p + j + 32, stride, rows, dv, u);
+    rowChunk<Channels, 64>(p + j + 64, stride, rows, dv, u);
   }
-  if (j == rowBytes) return;
+  for (int c = 0; c < 3; ++c) _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums[c]), u[c]);
   // The last bytes of each row, one at a time, carrying on from the vector sums.
-  alignas(32) uint16_t sums[3][kStripRows];
-  for (int c = 0; c < 3; ++c) _mm256_store_si256(reinterpret_cast<__m256i*>(sums[c]), u[c]);
   for (int r = 0; r < rows; ++r) {
-    uint8_t* row = p + r * rowBytes;
-    for (std::ptrdiff_t x = j; x < rowBytes; ++x) {
+    uint8_t* row = p + r * stride;
+    for (std::ptrdiff_t x = j; x < span; ++x) {
       const int c = Channels == 3 ? static_cast<int>(x % 3) : r / kStripRows;
       step(sums[c][r % kStripRows], row[x], d[c]);
     }
@@ -179,11 +179,22 @@ VZ_AVX2 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
   const int strip = kStripRows * (channels == 3 ? kGroups<3> : kGroups<1>);
   for (int y = 0; y < height; y += strip) {
     const int rows = std::min(strip, height - y);
+    uint16_t sums[3][kStripRows];
+    for (int c = 0; c < 3; ++c) std::fill_n(sums[c], kStripRows, d[c].bias);
     if (channels == 3)
-      rowStrip<3>(p + y * rowBytes, rowBytes, rows, d);
+      rowStrip<3>(p + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
     else
-      rowStrip<1>(p + y * rowBytes, rowBytes, rows, d);
+      rowStrip<1>(p + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
   }
+}
+
+VZ_AVX2 void lowPassRowSpanAvx2(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, int rows,
+                                const DivideBy (&d)[3], uint16_t (&sums)[3][16]) {
+  for (int c = 0; c < 3; ++c)
+    for (int r = 0; r < kStripRows; ++r) sums[c][r] = static_cast<uint16_t>(sums[c][r] + d[c].bias);
+  rowStrip<3>(p, stride, span, rows, d, sums);
+  for (int c = 0; c < 3; ++c)
+    for (int r = 0; r < kStripRows; ++r) sums[c][r] = static_cast<uint16_t>(sums[c][r] - d[c].bias);
 }
 
 // Strips narrow enough that their sums stay in the first-level cache; a multiple of 48
