@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/effect_mode.h"
 #include "engine/effects.h"
 #include "engine/low_pass.h"
 
@@ -15,8 +16,10 @@ namespace {
 
 std::atomic<FrameSplit> splitPolicy{FrameSplit::Auto};
 
-// From 1440p up; a 1080p frame costs the streaming thread a few milliseconds alone.
+// From 1440p up; a 1080p frame costs the streaming thread a few milliseconds alone, except
+// in filtered Overflow, the costliest mode, whose split hands over once per frame.
 constexpr std::ptrdiff_t kSplitPixels = 2560 * 1440;
+constexpr std::ptrdiff_t kSplitFilteredOverflowPixels = 1920 * 1080;
 
 // Near the middle of n, at a multiple of unit (the vector kernels' block) when there is room.
 int middle(int n, int unit) {
@@ -61,7 +64,7 @@ void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels
 
 }  // namespace
 
-bool splitsFrame(int width, int height) {
+bool splitsFrame(const FrameSettings& s, int width, int height) {
   switch (splitPolicy.load(std::memory_order_relaxed)) {
     case FrameSplit::Never:
       return false;
@@ -70,7 +73,10 @@ bool splitsFrame(int width, int height) {
     case FrameSplit::Auto:
       break;
   }
-  return static_cast<std::ptrdiff_t>(width) * height >= kSplitPixels;
+  const bool filteredOverflow = static_cast<EffectMode>(s.mode) == EffectMode::Overflow &&
+                                overflowFilters(s) && lowPassTakesAll(s.lowPass);
+  return static_cast<std::ptrdiff_t>(width) * height >=
+         (filteredOverflow ? kSplitFilteredOverflowPixels : kSplitPixels);
 }
 
 void setFrameSplit(FrameSplit policy) {
