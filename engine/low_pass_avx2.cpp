@@ -8,6 +8,9 @@ namespace vz {
 
 namespace {
 
+// Lambdas take no target from their enclosing function.
+#define VZ_AVX2_INLINE_LAMBDA __attribute__((target("avx2"), always_inline))
+
 // Rows walked together by the row pass: sixteen 16-bit sums fill one vector per channel.
 constexpr int kStripRows = 16;
 // Bytes of one unrolled step of the row pass: three 32-byte chunks, a whole number of pixels.
@@ -20,27 +23,30 @@ inline uint16_t step(uint16_t& u, uint8_t& byte, DivideBy d) {
   return out;
 }
 
-// Sixteen in-lane 16x16 byte transposes: row r of v becomes column r.
-VZ_AVX2_INLINE void transpose(__m256i (&v)[16]) {
-  __m256i a[16], b[16];
-  for (int i = 0; i < 8; ++i) {
-    a[2 * i] = _mm256_unpacklo_epi8(v[2 * i], v[2 * i + 1]);
-    a[2 * i + 1] = _mm256_unpackhi_epi8(v[2 * i], v[2 * i + 1]);
-  }
+// Sixteen in-lane 16x16 byte transposes: row r (from in(r)) becomes column r (to out(r, v)).
+// In two halves of two unpack stages each, every group of four working on four vectors, so
+// the sixteen intermediates go through memory once rather than spilling at random.
+template <class In, class Out>
+VZ_AVX2_INLINE void transpose(const In& in, const Out& out) {
+  __m256i b[16];
   for (int q = 0; q < 4; ++q) {
-    b[4 * q + 0] = _mm256_unpacklo_epi16(a[4 * q], a[4 * q + 2]);
-    b[4 * q + 1] = _mm256_unpackhi_epi16(a[4 * q], a[4 * q + 2]);
-    b[4 * q + 2] = _mm256_unpacklo_epi16(a[4 * q + 1], a[4 * q + 3]);
-    b[4 * q + 3] = _mm256_unpackhi_epi16(a[4 * q + 1], a[4 * q + 3]);
+    const __m256i x0 = in(4 * q), x1 = in(4 * q + 1), x2 = in(4 * q + 2), x3 = in(4 * q + 3);
+    const __m256i a0 = _mm256_unpacklo_epi8(x0, x1), a1 = _mm256_unpackhi_epi8(x0, x1);
+    const __m256i a2 = _mm256_unpacklo_epi8(x2, x3), a3 = _mm256_unpackhi_epi8(x2, x3);
+    b[4 * q + 0] = _mm256_unpacklo_epi16(a0, a2);
+    b[4 * q + 1] = _mm256_unpackhi_epi16(a0, a2);
+    b[4 * q + 2] = _mm256_unpacklo_epi16(a1, a3);
+    b[4 * q + 3] = _mm256_unpackhi_epi16(a1, a3);
   }
-  for (int o = 0; o < 2; ++o)
-    for (int k = 0; k < 4; ++k) {
-      a[8 * o + 2 * k] = _mm256_unpacklo_epi32(b[8 * o + k], b[8 * o + 4 + k]);
-      a[8 * o + 2 * k + 1] = _mm256_unpackhi_epi32(b[8 * o + k], b[8 * o + 4 + k]);
-    }
-  for (int i = 0; i < 8; ++i) {
-    v[2 * i] = _mm256_unpacklo_epi64(a[i], a[8 + i]);
-    v[2 * i + 1] = _mm256_unpackhi_epi64(a[i], a[8 + i]);
+  for (int k = 0; k < 4; ++k) {
+    const __m256i lo0 = _mm256_unpacklo_epi32(b[k], b[4 + k]);
+    const __m256i hi0 = _mm256_unpackhi_epi32(b[k], b[4 + k]);
+    const __m256i lo1 = _mm256_unpacklo_epi32(b[8 + k], b[12 + k]);
+    const __m256i hi1 = _mm256_unpackhi_epi32(b[8 + k], b[12 + k]);
+    out(4 * k + 0, _mm256_unpacklo_epi64(lo0, lo1));
+    out(4 * k + 1, _mm256_unpackhi_epi64(lo0, lo1));
+    out(4 * k + 2, _mm256_unpacklo_epi64(hi0, hi1));
+    out(4 * k + 3, _mm256_unpackhi_epi64(hi0, hi1));
   }
 }
 
@@ -63,43 +69,46 @@ template <int Channels, int Offset>
 VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const RowDivisors& d,
                              __m256i (&u)[3]) {
   constexpr int kG = kGroups<Channels>;
-  alignas(32) uint8_t cols[kG][32][16];
+  alignas(32) uint8_t cols[kG][16][32];   // columns b and 16 + b in each row
+  alignas(32) uint16_t outs[kG][32][16];  // the recurrence's outputs, still in 16 bits
   for (int g = 0; g < kG; ++g) {
     const int n = rows - 16 * g;
-    uint8_t* q = p + 16 * g * stride;
-    __m256i v[16];
-    for (int r = 0; r < 16; ++r)
-      v[r] = r < n ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + r * stride))
-                   : _mm256_setzero_si256();
-    transpose(v);
-    for (int b = 0; b < 16; ++b) {
-      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][b]), _mm256_castsi256_si128(v[b]));
-      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][16 + b]),
-                      _mm256_extracti128_si256(v[b], 1));
-    }
+    const uint8_t* q = p + 16 * g * stride;
+    transpose(
+        [&](int r) VZ_AVX2_INLINE_LAMBDA {
+          return r < n ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + r * stride))
+                       : _mm256_setzero_si256();
+        },
+        [&](int b, __m256i v) VZ_AVX2_INLINE_LAMBDA {
+          _mm256_store_si256(reinterpret_cast<__m256i*>(cols[g][b]), v);
+        });
   }
 #pragma GCC unroll 32
   for (int k = 0; k < 32; ++k) {
 #pragma GCC unroll 3
     for (int g = 0; g < kG; ++g) {
       const int c = Channels == 3 ? (Offset + k) % 3 : g;
-      uint8_t* col = cols[g][k];
-      const __m256i in = _mm256_cvtepu8_epi16(_mm_load_si128(reinterpret_cast<__m128i*>(col)));
+      const __m256i in = _mm256_cvtepu8_epi16(
+          _mm_load_si128(reinterpret_cast<const __m128i*>(&cols[g][k % 16][k / 16 * 16])));
       const __m256i out = _mm256_srl_epi16(_mm256_mulhi_epu16(u[c], d.mul[c]), d.shift[c]);
       u[c] = _mm256_sub_epi16(_mm256_add_epi16(u[c], in), out);  // the add is off the chain
-      _mm_store_si128(
-          reinterpret_cast<__m128i*>(col),
-          _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(outs[g][k]), out);
     }
   }
   for (int g = 0; g < kG; ++g) {
     const int n = rows - 16 * g;
     uint8_t* q = p + 16 * g * stride;
-    __m256i v[16];
-    for (int b = 0; b < 16; ++b) v[b] = avx2::detail::loadPair(cols[g][b], cols[g][16 + b]);
-    transpose(v);
-    for (int r = 0; r < n && r < 16; ++r)
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + r * stride), v[r]);
+    transpose(
+        [&](int b) VZ_AVX2_INLINE_LAMBDA {
+          // Columns b and 16 + b as bytes, rows 0..15 in order in each lane.
+          const __m256i packed = _mm256_packus_epi16(
+              _mm256_load_si256(reinterpret_cast<const __m256i*>(outs[g][b])),
+              _mm256_load_si256(reinterpret_cast<const __m256i*>(outs[g][16 + b])));
+          return _mm256_permute4x64_epi64(packed, 0xD8);
+        },
+        [&](int r, __m256i v) VZ_AVX2_INLINE_LAMBDA {
+          if (r < n) _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + r * stride), v);
+        });
   }
 }
 
