@@ -144,7 +144,8 @@ VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, in
 template <bool UniformShift>
 VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height, int n,
                                 uint16_t* sums, const DivideBy (&d)[3]) {
-  constexpr int kGroup = 48;  // three vectors of 16 lanes: the channel pattern repeats
+  constexpr int kGroup = 96;  // six vectors of 16 lanes: the channel pattern twice
+  constexpr int kDeep = 16;   // rows walked down each group while its sums stay in registers
   __m256i mul[3], post[3], keep[3];
   for (int g = 0; g < 3; ++g) {
     alignas(32) uint16_t m[16], q[16], z[16];
@@ -160,24 +161,34 @@ VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height,
   }
   const __m128i shift = _mm_cvtsi32_si128(d[0].shift);
   const int whole = n - n % kGroup;
-  for (int y = 0; y < height; ++y, p += rowBytes) {
+  for (int y0 = 0; y0 < height; y0 += kDeep) {
+    const int deep = std::min(kDeep, height - y0);
+    uint8_t* top = p + y0 * rowBytes;
     for (int j = 0; j < whole; j += kGroup) {
-      for (int g = 0; g < 3; ++g) {
-        uint8_t* q = p + j + 16 * g;
-        __m256i* s = reinterpret_cast<__m256i*>(sums + j + 16 * g);
-        const __m256i in = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<__m128i*>(q)));
-        const __m256i u = _mm256_loadu_si256(s);
-        const __m256i t = _mm256_mulhi_epu16(u, mul[g]);
-        const __m256i out = UniformShift ? _mm256_srl_epi16(t, shift)
-                                         : _mm256_or_si256(_mm256_mulhi_epu16(t, post[g]),
-                                                           _mm256_and_si256(t, keep[g]));
-        _mm256_storeu_si256(s, _mm256_sub_epi16(_mm256_add_epi16(u, in), out));
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(q),
-            _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+      __m256i u[6];
+      for (int v = 0; v < 6; ++v)
+        u[v] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + j + 16 * v));
+      uint8_t* row = top + j;
+      for (int y = 0; y < deep; ++y, row += rowBytes) {
+        for (int v = 0; v < 6; ++v) {
+          uint8_t* q = row + 16 * v;
+          const __m256i in = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<__m128i*>(q)));
+          const __m256i t = _mm256_mulhi_epu16(u[v], mul[v % 3]);
+          const __m256i out = UniformShift ? _mm256_srl_epi16(t, shift)
+                                           : _mm256_or_si256(_mm256_mulhi_epu16(t, post[v % 3]),
+                                                             _mm256_and_si256(t, keep[v % 3]));
+          u[v] = _mm256_sub_epi16(_mm256_add_epi16(u[v], in), out);
+          _mm_storeu_si128(
+              reinterpret_cast<__m128i*>(q),
+              _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+        }
       }
+      for (int v = 0; v < 6; ++v)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + j + 16 * v), u[v]);
     }
-    for (int j = whole; j < n; ++j) step(sums[j], p[j], d[j % 3]);
+    uint8_t* row = top;
+    for (int y = 0; y < deep; ++y, row += rowBytes)
+      for (int j = whole; j < n; ++j) step(sums[j], row[j], d[j % 3]);
   }
 }
 
@@ -206,8 +217,8 @@ VZ_AVX2 void lowPassRowSpanAvx2(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_
     for (int r = 0; r < kStripRows; ++r) sums[c][r] = static_cast<uint16_t>(sums[c][r] - d[c].bias);
 }
 
-// Strips narrow enough that their sums stay in the first-level cache; a multiple of 48
-// bytes, so each strip starts on channel 0.
+// Strips narrow enough that their sums stay in the first-level cache; a multiple of 96
+// bytes, so each strip starts on channel 0 and a whole group.
 constexpr int kColumnStrip = 48 * 32;
 
 VZ_AVX2 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes,
