@@ -44,6 +44,7 @@ void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels
   worker.runBoth([&](int part) {
     const int from = part == 0 ? 0 : x1, to = part == 0 ? x1 : width;
     LowPassColumns columns(s.lowPass, from, to);
+    const OverflowPixels arithmetic(s);
     for (int k = 0, y = 0; y < height; ++k, y += kLowPassBand) {
       const int rows = std::min(kLowPassBand, height - y);
       uint8_t* band = pixels + y * rowBytes;
@@ -57,7 +58,7 @@ void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels
         lowPassRowSpan(band, rowBytes, x1, width, rows, s.lowPass, handed[k].sums);
       }
       columns.band(band, rowBytes, rows);
-      for (int r = 0; r < rows; ++r) overflowPixelRun(s, band + r * rowBytes + 3 * from, to - from);
+      for (int r = 0; r < rows; ++r) arithmetic.run(band + r * rowBytes + 3 * from, to - from);
     }
   });
 }
