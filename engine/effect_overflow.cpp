@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 #include "engine/cpu_dispatch.h"
 #include "engine/effects.h"
@@ -54,6 +55,10 @@ void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t coun
   }
 }
 
+bool within(int32_t v, int32_t limit) {
+  return v >= -limit && v <= limit;
+}
+
 }  // namespace
 
 // The steps before the mix and the output scale are functions of one value each (a byte,
@@ -61,10 +66,15 @@ void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t coun
 // so the portable path looks them up, from tables built once for the frame or part.
 OverflowPixels::OverflowPixels(const FrameSettings& s)
     : s_(s), avx2_(useAvx2() && overflowFitsAvx2(s)) {
-  bool bytes = true;
-  for (const auto& row : s.mix)
-    for (int32_t v : row) bytes = bytes && v >= 0 && v <= 255;
-  tables_ = !avx2_ && bytes;
+  // Filling a table must not form a product the pixels themselves might never reach, so
+  // gains and scales large enough to overflow take the plain code.
+  bool fits = true;
+  for (int c = 0; c < 3; ++c) {
+    for (int32_t v : s.mix[c]) fits = fits && v >= 0 && v <= 255;
+    fits = fits && within(s.gain[c], INT32_MAX / 255) &&
+           within(s.output[c], INT32_MAX / (kMixValues - 1));
+  }
+  tables_ = !avx2_ && fits;
   if (!tables_) return;
   for (int c = 0; c < 3; ++c) {
     for (int x = 0; x < 256; ++x) {

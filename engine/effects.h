@@ -34,7 +34,7 @@ class OverflowPixels {
   void run(uint8_t* pixels, std::ptrdiff_t count) const;
 
  private:
-  static constexpr int kMixValues = 763;  // (3 * 255 * 255) >> 8 + 1
+  static constexpr int kMixValues = 763;  // 1 + ((3 * 255 * 255) >> 8)
   const FrameSettings& s_;
   bool avx2_, tables_;
   uint8_t level_[3][256];
