@@ -167,7 +167,9 @@ BENCHMARK(BM_Memcpy)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-void BM_XorPass(benchmark::State& state) {
+// Aligned so that its small loop keeps one placement from build to build: moved across a
+// 32-byte boundary, the same loop ran at half the speed.
+__attribute__((aligned(64))) void BM_XorPass(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   std::vector<uint8_t> frame = randomFrame(w, h);
   for (auto _ : state) {

@@ -11,8 +11,8 @@ using namespace avx2;
 
 struct OverflowVectors {
   __m256i floor, quantize[3], invert[3], gain[3];
-  __m256i mixRG[3], mixB[3];  // per output channel: (red, green) word pairs, then blue
-  __m256i output[3], limit[3];
+  __m256i mixRG[3], mixB[3];   // per output channel: (red, green) word pairs, then blue
+  __m256i output[3];           // o << 5
   __m256i amount, rest, pair;  // pair: (amount, rest) words, for the 32-bit form
 };
 
@@ -40,11 +40,10 @@ VZ_AVX2_INLINE __m256i mix(__m256i rgLo, __m256i rgHi, __m256i bLo, __m256i bHi,
   return _mm256_packs_epi32(_mm256_srli_epi32(lo, 8), _mm256_srli_epi32(hi, 8));
 }
 
-// min((v * o) >> 5, 255): v is first held to the least value that reaches 255 (limit =
-// ceil(8160 / o)), so the product stays below 8160 + o and fits 16 bits.
-VZ_AVX2_INLINE __m256i scale(__m256i v, __m256i o, __m256i limit) {
-  return _mm256_min_epu16(_mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(v, limit), o), 5),
-                          words(255));
+// min((v * o) >> 5, 255) as the high half of (v << 6) * (o << 5), which is (v * o) << 11:
+// exact for v below 1024 and o below 2048 (v is at most 762, o at most 255). oShifted: o << 5.
+VZ_AVX2_INLINE __m256i scale(__m256i v, __m256i oShifted) {
+  return _mm256_min_epu16(_mm256_mulhi_epu16(_mm256_slli_epi16(v, 6), oShifted), words(255));
 }
 
 VZ_AVX2_INLINE __m256i divide100(__m256i v) {
@@ -87,7 +86,7 @@ VZ_AVX2 std::ptrdiff_t run(const OverflowVectors& k, uint8_t* pixels, std::ptrdi
       const __m256i bHi = _mm256_unpackhi_epi16(b[h], _mm256_setzero_si256());
       __m256i v[3];
       for (int c = 0; c < 3; ++c)
-        v[c] = scale(mix(rgLo, rgHi, bLo, bHi, k.mixRG[c], k.mixB[c]), k.output[c], k.limit[c]);
+        v[c] = scale(mix(rgLo, rgHi, bLo, bHi, k.mixRG[c], k.mixB[c]), k.output[c]);
       const __m256i m = divide3(_mm256_add_epi16(_mm256_add_epi16(v[0], v[1]), v[2]));
       for (int c = 0; c < 3; ++c) out[c][h] = saturate<Negative>(v[c], m, k);
     }
@@ -125,8 +124,7 @@ VZ_AVX2 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixel
     k.gain[c] = words(s.gain[c]);
     k.mixRG[c] = _mm256_set1_epi32(s.mix[c][kRed] | (s.mix[c][kGreen] << 16));
     k.mixB[c] = _mm256_set1_epi32(s.mix[c][kBlue]);
-    k.output[c] = words(s.output[c]);
-    k.limit[c] = words(s.output[c] == 0 ? 0 : (255 * 32 + s.output[c] - 1) / s.output[c]);
+    k.output[c] = words(s.output[c] << 5);
   }
   const int amount = s.colorAmount, rest = 100 - s.colorAmount;
   k.amount = words(amount);

@@ -47,14 +47,31 @@ VZ_AVX2_INLINE __m256i reversePart(const Block& b) {
 
 }  // namespace
 
+// Plane v of pixels x..x+31 moved on by one pixel: pixel x - 1 (the last of `before`, the
+// planes of pixels x-32..x-1) first.
+VZ_AVX2_INLINE __m256i oneBack(__m256i v, __m256i before) {
+  return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(before, v, 0x21), 15);
+}
+
 VZ_AVX2 int embossRowAvx2(uint8_t* row, int width) {
   // Right to left, each block reading its left neighbours (one pixel back) before it writes,
-  // so every comparison sees original bytes. Pixels 0 and 1 stay with the portable code.
+  // so every comparison sees original bytes: the block to the left is loaded before this one
+  // is stored, and gives the next step its own pixels. Pixels 0 and 1 stay with the portable
+  // code.
   int x = width - 32;
+  if (x < 2) return x + 32;
+  Planes here = toPlanes(loadBlock(row + 3 * x));
   for (; x >= 2; x -= 32) {
     uint8_t* p = row + 3 * x;
-    const Planes here = toPlanes(loadBlock(p));
-    const Planes left = toPlanes(loadBlock(p - 3));
+    Planes left;
+    Planes before{};
+    if (x >= 32) {
+      before = toPlanes(loadBlock(p - 96));
+      left.g = oneBack(here.g, before.g);
+      left.r = oneBack(here.r, before.r);
+    } else {
+      left = toPlanes(loadBlock(p - 3));
+    }
     __m256i d[2];
     for (int h = 0; h < 2; ++h) {
       const __m256i s = h ? _mm256_add_epi16(widenHi(here.g), widenHi(here.r))
@@ -67,6 +84,7 @@ VZ_AVX2 int embossRowAvx2(uint8_t* row, int width) {
       d[h] = _mm256_add_epi16(clamped, _mm256_set1_epi16(128));
     }
     storeBlock(p, fromGrey(narrow(d[0], d[1])));
+    here = before;
   }
   return x + 32;
 }

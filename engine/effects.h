@@ -27,6 +27,19 @@ inline bool overflowFilters(const FrameSettings& s) {
   return s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0;
 }
 void overflowPixelRun(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count);
+// The same with its set-up done once, for a frame or one thread's part of it.
+class OverflowPixels {
+ public:
+  explicit OverflowPixels(const FrameSettings& s);
+  void run(uint8_t* pixels, std::ptrdiff_t count) const;
+
+ private:
+  static constexpr int kMixValues = 763;  // 1 + ((3 * 255 * 255) >> 8)
+  const FrameSettings& s_;
+  bool avx2_, tables_;
+  uint8_t level_[3][256];
+  int32_t scale_[3][kMixValues];
+};
 
 // Smear over `runs` runs starting at `first` (each run one pixel shorter than the previous
 // start, so run j reads the first bytes of run j + 1). tail, when given, holds the 12 bytes

@@ -24,12 +24,13 @@ bool validDivisor(int32_t n) {
 }
 
 // Row pass over `rows` rows at once for instruction-level parallelism: each row's walk is a
-// serial chain, so several independent chains keep the multiplier busy.
+// serial chain, so several independent chains keep the multiplier busy. Carries on from the
+// sums s (zero at a row's start) and leaves them there.
 template <int Rows, int Lanes>
-inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const uint32_t* mul) {
+inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const uint32_t* mul,
+                         uint32_t (&s)[Rows][Lanes]) {
   uint32_t m[Lanes];
   for (int c = 0; c < Lanes; ++c) m[c] = mul[c];
-  uint32_t s[Rows][Lanes] = {};
   for (int x = 0; x < width; ++x) {
     uint8_t* q = p + static_cast<std::ptrdiff_t>(x) * Lanes;
     for (int r = 0; r < Rows; ++r) {
@@ -44,6 +45,12 @@ inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const u
   }
 }
 
+template <int Rows, int Lanes>
+inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const uint32_t* mul) {
+  uint32_t s[Rows][Lanes] = {};
+  rowPassBlock<Rows, Lanes>(p, rowBytes, width, mul, s);
+}
+
 template <int Lanes>
 void rowPass(uint8_t* p, int width, int height, const uint32_t* mul) {
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * Lanes;
@@ -52,6 +59,18 @@ void rowPass(uint8_t* p, int width, int height, const uint32_t* mul) {
   for (; y + kRows <= height; y += kRows)
     rowPassBlock<kRows, Lanes>(p + y * rowBytes, rowBytes, width, mul);
   for (; y < height; ++y) rowPassBlock<1, Lanes>(p + y * rowBytes, rowBytes, width, mul);
+}
+
+// rowPass over `width` pixels of rows y..y+Rows-1 from p, carrying sums[channel][row].
+template <int Rows>
+void rowSpanBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, int y, const uint32_t* mul,
+                  uint16_t (&sums)[3][kLowPassBand]) {
+  uint32_t s[Rows][3];
+  for (int r = 0; r < Rows; ++r)
+    for (int c = 0; c < 3; ++c) s[r][c] = sums[c][y + r];
+  rowPassBlock<Rows, 3>(p + y * rowBytes, rowBytes, width, mul, s);
+  for (int r = 0; r < Rows; ++r)
+    for (int c = 0; c < 3; ++c) sums[c][y + r] = static_cast<uint16_t>(s[r][c]);
 }
 
 // Column pass walked row-major over a strip of columns at once: every byte lane of the
@@ -136,6 +155,24 @@ void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3])
   }
   const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
   rowPass<3>(pixels, width, rows, m3);
+}
+
+void lowPassRowSpan(uint8_t* bandStart, std::ptrdiff_t rowBytes, int firstColumn, int endColumn,
+                    int rows, const int32_t divisor[3], uint16_t (&sums)[3][kLowPassBand]) {
+  if (endColumn <= firstColumn || rows <= 0) return;
+  uint8_t* p = bandStart + static_cast<std::ptrdiff_t>(firstColumn) * 3;
+  static_assert(kLowPassBand == 16, "a band is one strip of the vector row pass");
+  if (useAvx2()) {
+    const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
+    lowPassRowSpanAvx2(p, rowBytes, static_cast<std::ptrdiff_t>(endColumn - firstColumn) * 3, rows,
+                       d, sums);
+    return;
+  }
+  const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
+  const int width = endColumn - firstColumn;
+  int y = 0;
+  for (; y + 4 <= rows; y += 4) rowSpanBlock<4>(p, rowBytes, width, y, m3, sums);
+  for (; y < rows; ++y) rowSpanBlock<1>(p, rowBytes, width, y, m3, sums);
 }
 
 LowPassColumns::LowPassColumns(const int32_t divisor[3], int firstColumn, int endColumn)

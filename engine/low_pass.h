@@ -28,6 +28,12 @@ void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
 bool lowPassTakesAll(const int32_t divisor[3]);
 inline constexpr int kLowPassBand = 16;  // rows: the vector row pass's strip
 void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]);
+// The row pass over the pixel columns [firstColumn, endColumn) of `rows` rows (at most
+// kLowPassBand) of a band, carrying each row's running sums in sums[channel][row] (zero at
+// column 0): the sums one part leaves at its last column start the next part, so two threads
+// can share rows. The same bytes as lowPassRows on whole rows.
+void lowPassRowSpan(uint8_t* bandStart, std::ptrdiff_t rowBytes, int firstColumn, int endColumn,
+                    int rows, const int32_t divisor[3], uint16_t (&sums)[3][kLowPassBand]);
 // The column pass over the pixel columns [firstColumn, endColumn), band after band.
 class LowPassColumns {
  public:

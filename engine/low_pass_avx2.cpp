@@ -8,6 +8,9 @@ namespace vz {
 
 namespace {
 
+// Lambdas take no target from their enclosing function.
+#define VZ_AVX2_INLINE_LAMBDA __attribute__((target("avx2"), always_inline))
+
 // Rows walked together by the row pass: sixteen 16-bit sums fill one vector per channel.
 constexpr int kStripRows = 16;
 // Bytes of one unrolled step of the row pass: three 32-byte chunks, a whole number of pixels.
@@ -20,27 +23,30 @@ inline uint16_t step(uint16_t& u, uint8_t& byte, DivideBy d) {
   return out;
 }
 
-// Sixteen in-lane 16x16 byte transposes: row r of v becomes column r.
-VZ_AVX2_INLINE void transpose(__m256i (&v)[16]) {
-  __m256i a[16], b[16];
-  for (int i = 0; i < 8; ++i) {
-    a[2 * i] = _mm256_unpacklo_epi8(v[2 * i], v[2 * i + 1]);
-    a[2 * i + 1] = _mm256_unpackhi_epi8(v[2 * i], v[2 * i + 1]);
-  }
+// Sixteen in-lane 16x16 byte transposes: row r (from in(r)) becomes column r (to out(r, v)).
+// In two halves of two unpack stages each, every group of four working on four vectors, so
+// the sixteen intermediates go through memory once rather than spilling at random.
+template <class In, class Out>
+VZ_AVX2_INLINE void transpose(const In& in, const Out& out) {
+  __m256i b[16];
   for (int q = 0; q < 4; ++q) {
-    b[4 * q + 0] = _mm256_unpacklo_epi16(a[4 * q], a[4 * q + 2]);
-    b[4 * q + 1] = _mm256_unpackhi_epi16(a[4 * q], a[4 * q + 2]);
-    b[4 * q + 2] = _mm256_unpacklo_epi16(a[4 * q + 1], a[4 * q + 3]);
-    b[4 * q + 3] = _mm256_unpackhi_epi16(a[4 * q + 1], a[4 * q + 3]);
+    const __m256i x0 = in(4 * q), x1 = in(4 * q + 1), x2 = in(4 * q + 2), x3 = in(4 * q + 3);
+    const __m256i a0 = _mm256_unpacklo_epi8(x0, x1), a1 = _mm256_unpackhi_epi8(x0, x1);
+    const __m256i a2 = _mm256_unpacklo_epi8(x2, x3), a3 = _mm256_unpackhi_epi8(x2, x3);
+    b[4 * q + 0] = _mm256_unpacklo_epi16(a0, a2);
+    b[4 * q + 1] = _mm256_unpackhi_epi16(a0, a2);
+    b[4 * q + 2] = _mm256_unpacklo_epi16(a1, a3);
+    b[4 * q + 3] = _mm256_unpackhi_epi16(a1, a3);
   }
-  for (int o = 0; o < 2; ++o)
-    for (int k = 0; k < 4; ++k) {
-      a[8 * o + 2 * k] = _mm256_unpacklo_epi32(b[8 * o + k], b[8 * o + 4 + k]);
-      a[8 * o + 2 * k + 1] = _mm256_unpackhi_epi32(b[8 * o + k], b[8 * o + 4 + k]);
-    }
-  for (int i = 0; i < 8; ++i) {
-    v[2 * i] = _mm256_unpacklo_epi64(a[i], a[8 + i]);
-    v[2 * i + 1] = _mm256_unpackhi_epi64(a[i], a[8 + i]);
+  for (int k = 0; k < 4; ++k) {
+    const __m256i lo0 = _mm256_unpacklo_epi32(b[k], b[4 + k]);
+    const __m256i hi0 = _mm256_unpackhi_epi32(b[k], b[4 + k]);
+    const __m256i lo1 = _mm256_unpacklo_epi32(b[8 + k], b[12 + k]);
+    const __m256i hi1 = _mm256_unpackhi_epi32(b[8 + k], b[12 + k]);
+    out(4 * k + 0, _mm256_unpacklo_epi64(lo0, lo1));
+    out(4 * k + 1, _mm256_unpackhi_epi64(lo0, lo1));
+    out(4 * k + 2, _mm256_unpacklo_epi64(hi0, hi1));
+    out(4 * k + 3, _mm256_unpackhi_epi64(hi0, hi1));
   }
 }
 
@@ -63,69 +69,72 @@ template <int Channels, int Offset>
 VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const RowDivisors& d,
                              __m256i (&u)[3]) {
   constexpr int kG = kGroups<Channels>;
-  alignas(32) uint8_t cols[kG][32][16];
+  alignas(32) uint8_t cols[kG][16][32];   // columns b and 16 + b in each row
+  alignas(32) uint16_t outs[kG][32][16];  // the recurrence's outputs, still in 16 bits
   for (int g = 0; g < kG; ++g) {
     const int n = rows - 16 * g;
-    uint8_t* q = p + 16 * g * stride;
-    __m256i v[16];
-    for (int r = 0; r < 16; ++r)
-      v[r] = r < n ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + r * stride))
-                   : _mm256_setzero_si256();
-    transpose(v);
-    for (int b = 0; b < 16; ++b) {
-      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][b]), _mm256_castsi256_si128(v[b]));
-      _mm_store_si128(reinterpret_cast<__m128i*>(cols[g][16 + b]),
-                      _mm256_extracti128_si256(v[b], 1));
-    }
+    const uint8_t* q = p + 16 * g * stride;
+    transpose(
+        [&](int r) VZ_AVX2_INLINE_LAMBDA {
+          return r < n ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + r * stride))
+                       : _mm256_setzero_si256();
+        },
+        [&](int b, __m256i v) VZ_AVX2_INLINE_LAMBDA {
+          _mm256_store_si256(reinterpret_cast<__m256i*>(cols[g][b]), v);
+        });
   }
 #pragma GCC unroll 32
   for (int k = 0; k < 32; ++k) {
 #pragma GCC unroll 3
     for (int g = 0; g < kG; ++g) {
       const int c = Channels == 3 ? (Offset + k) % 3 : g;
-      uint8_t* col = cols[g][k];
-      const __m256i in = _mm256_cvtepu8_epi16(_mm_load_si128(reinterpret_cast<__m128i*>(col)));
+      const __m256i in = _mm256_cvtepu8_epi16(
+          _mm_load_si128(reinterpret_cast<const __m128i*>(&cols[g][k % 16][k / 16 * 16])));
       const __m256i out = _mm256_srl_epi16(_mm256_mulhi_epu16(u[c], d.mul[c]), d.shift[c]);
       u[c] = _mm256_sub_epi16(_mm256_add_epi16(u[c], in), out);  // the add is off the chain
-      _mm_store_si128(
-          reinterpret_cast<__m128i*>(col),
-          _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(outs[g][k]), out);
     }
   }
   for (int g = 0; g < kG; ++g) {
     const int n = rows - 16 * g;
     uint8_t* q = p + 16 * g * stride;
-    __m256i v[16];
-    for (int b = 0; b < 16; ++b) v[b] = avx2::detail::loadPair(cols[g][b], cols[g][16 + b]);
-    transpose(v);
-    for (int r = 0; r < n && r < 16; ++r)
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + r * stride), v[r]);
+    transpose(
+        [&](int b) VZ_AVX2_INLINE_LAMBDA {
+          // Columns b and 16 + b as bytes, rows 0..15 in order in each lane.
+          const __m256i packed = _mm256_packus_epi16(
+              _mm256_load_si256(reinterpret_cast<const __m256i*>(outs[g][b])),
+              _mm256_load_si256(reinterpret_cast<const __m256i*>(outs[g][16 + b])));
+          return _mm256_permute4x64_epi64(packed, 0xD8);
+        },
+        [&](int r, __m256i v) VZ_AVX2_INLINE_LAMBDA {
+          if (r < n) _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + r * stride), v);
+        });
   }
 }
 
-// Up to 16 * kGroups rows.
+// Up to 16 * kGroups rows, `span` bytes of each (from p), carrying on from the sums u (per
+// channel, or per group in a plane; lane r for row r of the group) and leaving them there.
 template <int Channels>
-VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t rowBytes, int rows, const DivideBy (&d)[3]) {
+VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, int rows,
+                      const DivideBy (&d)[3], uint16_t (&sums)[3][kStripRows]) {
   RowDivisors dv;
   __m256i u[3];
   for (int c = 0; c < 3; ++c) {
     dv.mul[c] = _mm256_set1_epi16(static_cast<short>(d[c].mul));
     dv.shift[c] = _mm_cvtsi32_si128(d[c].shift);
-    u[c] = _mm256_set1_epi16(static_cast<short>(d[c].bias));
+    u[c] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums[c]));
   }
   std::ptrdiff_t j = 0;
-  for (; j + kRowUnit <= rowBytes; j += kRowUnit) {
-    rowChunk<Channels, 0>(p + j, rowBytes, rows, dv, u);
-    rowChunk<Channels, 32>(p + j + 32, rowBytes, rows, dv, u);
-    rowChunk<Channels, 64>(p + j + 64, rowBytes, rows, dv, u);
+  for (; j + kRowUnit <= span; j += kRowUnit) {
+    rowChunk<Channels, 0>(p + j, stride, rows, dv, u);
+    rowChunk<Channels, 32>(p + j + 32, stride, rows, dv, u);
+    rowChunk<Channels, 64>(p + j + 64, stride, rows, dv, u);
   }
-  if (j == rowBytes) return;
+  for (int c = 0; c < 3; ++c) _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums[c]), u[c]);
   // The last bytes of each row, one at a time, carrying on from the vector sums.
-  alignas(32) uint16_t sums[3][kStripRows];
-  for (int c = 0; c < 3; ++c) _mm256_store_si256(reinterpret_cast<__m256i*>(sums[c]), u[c]);
   for (int r = 0; r < rows; ++r) {
-    uint8_t* row = p + r * rowBytes;
-    for (std::ptrdiff_t x = j; x < rowBytes; ++x) {
+    uint8_t* row = p + r * stride;
+    for (std::ptrdiff_t x = j; x < span; ++x) {
       const int c = Channels == 3 ? static_cast<int>(x % 3) : r / kStripRows;
       step(sums[c][r % kStripRows], row[x], d[c]);
     }
@@ -135,7 +144,8 @@ VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t rowBytes, int rows, const Divid
 template <bool UniformShift>
 VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height, int n,
                                 uint16_t* sums, const DivideBy (&d)[3]) {
-  constexpr int kGroup = 48;  // three vectors of 16 lanes: the channel pattern repeats
+  constexpr int kGroup = 96;  // six vectors of 16 lanes: the channel pattern twice
+  constexpr int kDeep = 16;   // rows walked down each group while its sums stay in registers
   __m256i mul[3], post[3], keep[3];
   for (int g = 0; g < 3; ++g) {
     alignas(32) uint16_t m[16], q[16], z[16];
@@ -151,24 +161,34 @@ VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height,
   }
   const __m128i shift = _mm_cvtsi32_si128(d[0].shift);
   const int whole = n - n % kGroup;
-  for (int y = 0; y < height; ++y, p += rowBytes) {
+  for (int y0 = 0; y0 < height; y0 += kDeep) {
+    const int deep = std::min(kDeep, height - y0);
+    uint8_t* top = p + y0 * rowBytes;
     for (int j = 0; j < whole; j += kGroup) {
-      for (int g = 0; g < 3; ++g) {
-        uint8_t* q = p + j + 16 * g;
-        __m256i* s = reinterpret_cast<__m256i*>(sums + j + 16 * g);
-        const __m256i in = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<__m128i*>(q)));
-        const __m256i u = _mm256_loadu_si256(s);
-        const __m256i t = _mm256_mulhi_epu16(u, mul[g]);
-        const __m256i out = UniformShift ? _mm256_srl_epi16(t, shift)
-                                         : _mm256_or_si256(_mm256_mulhi_epu16(t, post[g]),
-                                                           _mm256_and_si256(t, keep[g]));
-        _mm256_storeu_si256(s, _mm256_sub_epi16(_mm256_add_epi16(u, in), out));
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(q),
-            _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+      __m256i u[6];
+      for (int v = 0; v < 6; ++v)
+        u[v] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + j + 16 * v));
+      uint8_t* row = top + j;
+      for (int y = 0; y < deep; ++y, row += rowBytes) {
+        for (int v = 0; v < 6; ++v) {
+          uint8_t* q = row + 16 * v;
+          const __m256i in = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<__m128i*>(q)));
+          const __m256i t = _mm256_mulhi_epu16(u[v], mul[v % 3]);
+          const __m256i out = UniformShift ? _mm256_srl_epi16(t, shift)
+                                           : _mm256_or_si256(_mm256_mulhi_epu16(t, post[v % 3]),
+                                                             _mm256_and_si256(t, keep[v % 3]));
+          u[v] = _mm256_sub_epi16(_mm256_add_epi16(u[v], in), out);
+          _mm_storeu_si128(
+              reinterpret_cast<__m128i*>(q),
+              _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1)));
+        }
       }
+      for (int v = 0; v < 6; ++v)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + j + 16 * v), u[v]);
     }
-    for (int j = whole; j < n; ++j) step(sums[j], p[j], d[j % 3]);
+    uint8_t* row = top;
+    for (int y = 0; y < deep; ++y, row += rowBytes)
+      for (int j = whole; j < n; ++j) step(sums[j], row[j], d[j % 3]);
   }
 }
 
@@ -179,15 +199,26 @@ VZ_AVX2 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
   const int strip = kStripRows * (channels == 3 ? kGroups<3> : kGroups<1>);
   for (int y = 0; y < height; y += strip) {
     const int rows = std::min(strip, height - y);
+    uint16_t sums[3][kStripRows];
+    for (int c = 0; c < 3; ++c) std::fill_n(sums[c], kStripRows, d[c].bias);
     if (channels == 3)
-      rowStrip<3>(p + y * rowBytes, rowBytes, rows, d);
+      rowStrip<3>(p + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
     else
-      rowStrip<1>(p + y * rowBytes, rowBytes, rows, d);
+      rowStrip<1>(p + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
   }
 }
 
-// Strips narrow enough that their sums stay in the first-level cache; a multiple of 48
-// bytes, so each strip starts on channel 0.
+VZ_AVX2 void lowPassRowSpanAvx2(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, int rows,
+                                const DivideBy (&d)[3], uint16_t (&sums)[3][16]) {
+  for (int c = 0; c < 3; ++c)
+    for (int r = 0; r < kStripRows; ++r) sums[c][r] = static_cast<uint16_t>(sums[c][r] + d[c].bias);
+  rowStrip<3>(p, stride, span, rows, d, sums);
+  for (int c = 0; c < 3; ++c)
+    for (int r = 0; r < kStripRows; ++r) sums[c][r] = static_cast<uint16_t>(sums[c][r] - d[c].bias);
+}
+
+// Strips narrow enough that their sums stay in the first-level cache; a multiple of 96
+// bytes, so each strip starts on channel 0 and a whole group.
 constexpr int kColumnStrip = 48 * 32;
 
 VZ_AVX2 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes,

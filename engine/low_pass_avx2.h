@@ -12,6 +12,10 @@ namespace vz {
 // channels: 3 for packed pixels (three sums per row), 1 for a plane (one sum per row).
 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height, const DivideBy (&d)[3],
                      int channels);
+// The row pass over `span` bytes (whole pixels) of up to 16 rows, from sums[channel][row]
+// (running sums, zero at a row's start) and leaving them there.
+void lowPassRowSpanAvx2(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, int rows,
+                        const DivideBy (&d)[3], uint16_t (&sums)[3][16]);
 // The column pass over the first `bytes` bytes of each row (a multiple of 3 for pixels).
 void lowPassColumnsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, std::ptrdiff_t bytes, int height,
                         const DivideBy (&d)[3]);

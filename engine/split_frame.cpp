@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
+#include "engine/effect_mode.h"
 #include "engine/effects.h"
 #include "engine/low_pass.h"
 
@@ -14,8 +16,10 @@ namespace {
 
 std::atomic<FrameSplit> splitPolicy{FrameSplit::Auto};
 
-// From 1440p up; a 1080p frame costs the streaming thread a few milliseconds alone.
+// From 1440p up; a 1080p frame costs the streaming thread a few milliseconds alone, except
+// in filtered Overflow, the costliest mode, whose split hands over once per frame.
 constexpr std::ptrdiff_t kSplitPixels = 2560 * 1440;
+constexpr std::ptrdiff_t kSplitFilteredOverflowPixels = 1920 * 1080;
 
 // Near the middle of n, at a multiple of unit (the vector kernels' block) when there is room.
 int middle(int n, int unit) {
@@ -23,35 +27,45 @@ int middle(int n, int unit) {
   return m > 0 ? m : n / 2;
 }
 
-// Overflow in two passes over the frame. The row pass runs along whole rows, so the parts
-// take it by rows; the column pass carries its sums down the whole frame, so the parts take
-// it (and the arithmetic after it, band by band while in cache) by columns. Two hand-overs
-// per frame: waiting for each other band by band costs more than it saves on a busy machine.
+// Overflow in one trip through memory, band by band as on one thread, the parts taking the
+// left and right columns. The column pass and the arithmetic need only their own columns;
+// the row pass of the right part carries on from the sums the left part leaves at its last
+// column, handed over band by band. Only the worker waits (the left part runs ahead on the
+// streaming thread), and the bands stay in each core's cache through all three steps.
 void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels, int width,
                     int height) {
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
-  const int y1 = middle(height, kLowPassBand), x1 = middle(width, 16);
-  worker.runBoth([&](int part) {
-    if (part == 0)
-      lowPassRows(pixels, width, y1, s.lowPass);
-    else
-      lowPassRows(pixels + y1 * rowBytes, width, height - y1, s.lowPass);
-  });
+  const int x1 = middle(width, 32);  // whole 96-byte steps of the vector row pass
+  struct RowSums {
+    uint16_t sums[3][kLowPassBand];
+  };
+  std::vector<RowSums> handed((height + kLowPassBand - 1) / kLowPassBand);
+  std::atomic<int> bandsHanded{0};
   worker.runBoth([&](int part) {
     const int from = part == 0 ? 0 : x1, to = part == 0 ? x1 : width;
     LowPassColumns columns(s.lowPass, from, to);
-    for (int y = 0; y < height; y += kLowPassBand) {
+    const OverflowPixels arithmetic(s);
+    for (int k = 0, y = 0; y < height; ++k, y += kLowPassBand) {
       const int rows = std::min(kLowPassBand, height - y);
       uint8_t* band = pixels + y * rowBytes;
+      if (part == 0) {
+        lowPassRowSpan(band, rowBytes, 0, x1, rows, s.lowPass, handed[k].sums);
+        bandsHanded.store(k + 1, std::memory_order_release);
+        bandsHanded.notify_one();
+      } else {
+        for (int seen; (seen = bandsHanded.load(std::memory_order_acquire)) <= k;)
+          bandsHanded.wait(seen, std::memory_order_acquire);
+        lowPassRowSpan(band, rowBytes, x1, width, rows, s.lowPass, handed[k].sums);
+      }
       columns.band(band, rowBytes, rows);
-      for (int r = 0; r < rows; ++r) overflowPixelRun(s, band + r * rowBytes + 3 * from, to - from);
+      for (int r = 0; r < rows; ++r) arithmetic.run(band + r * rowBytes + 3 * from, to - from);
     }
   });
 }
 
 }  // namespace
 
-bool splitsFrame(int width, int height) {
+bool splitsFrame(const FrameSettings& s, int width, int height) {
   switch (splitPolicy.load(std::memory_order_relaxed)) {
     case FrameSplit::Never:
       return false;
@@ -60,7 +74,10 @@ bool splitsFrame(int width, int height) {
     case FrameSplit::Auto:
       break;
   }
-  return static_cast<std::ptrdiff_t>(width) * height >= kSplitPixels;
+  const bool filteredOverflow = static_cast<EffectMode>(s.mode) == EffectMode::Overflow &&
+                                overflowFilters(s) && lowPassTakesAll(s.lowPass);
+  return static_cast<std::ptrdiff_t>(width) * height >=
+         (filteredOverflow ? kSplitFilteredOverflowPixels : kSplitPixels);
 }
 
 void setFrameSplit(FrameSplit policy) {

@@ -7,9 +7,9 @@
 
 namespace vz {
 
-// Whether processFrame shares a frame of this size with the engine's worker: only large
+// Whether processFrame shares a frame with the engine's worker: only large
 // frames, where the halves outweigh the hand-over.
-bool splitsFrame(int width, int height);
+bool splitsFrame(const FrameSettings& s, int width, int height);
 
 // Test and benchmark hook: Auto splits large frames only, Always every frame that has two
 // rows (and columns) to share, Never none.

@@ -91,7 +91,7 @@ EffectKernel kernelFor(uint8_t mode) {
 void VideoEngine::processFrame(uint8_t* pixels, int width, int height) const {
   if (pixels == nullptr || width <= 0 || height <= 0) return;
   const FrameSettings s = takeSnapshot(*this);
-  if (splitsFrame(width, height) && frameWorker.tryAcquire()) {
+  if (splitsFrame(s, width, height) && frameWorker.tryAcquire()) {
     const bool done = processSplit(s, frameWorker, pixels, width, height);
     frameWorker.release();
     if (done) return;
