@@ -106,6 +106,11 @@ GstPadProbeReturn ClipLoop::onOutputEvent(GstPad*, GstPadProbeInfo* info, gpoint
     self.ended_.store(true, std::memory_order_relaxed);
     return GST_PAD_PROBE_OK;
   }
+  if (self.restarting_.exchange(false, std::memory_order_relaxed)) {
+    // The restart brought no frame: seeking again would only spin.
+    self.holdLastFrame("no frame came after its start");
+    return GST_PAD_PROBE_OK;
+  }
   if (self.framesThisPass_ < 2) {
     // One frame again and again would only burn the CPU to show the same picture.
     self.holdLastFrame("it is shorter than two frames");

@@ -85,7 +85,7 @@ class MediaGraph {
   // Frames handed to the engine since the source last started.
   long framesDelivered() const { return counter_.frames(); }
   // Whether a clip plays again from its start when it ends (else its last frame stays);
-  // applies to the running clip from its next end.
+  // applies to the running clip from its next end, and replays a clip held at its end.
   void setLoopClips(bool on);
   bool loopClips() const { return loopClips_; }
   // Times the running clip has restarted.
