@@ -156,29 +156,22 @@ TEST_F(DeviceSelectionTest, CameraInUseGoesBlackOnUnplugAndComesBackByItsKey) {
   EXPECT_EQ(graph.cameraKey(), "k:b");
   ASSERT_TRUE(recorder.waitFrames(3));
 
-  testing::internal::CaptureStderr();
   devices.unplug(1);
   const long atLoss = recorder.frames.load();
   std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "video: camera \"Cam B\" is gone; showing black until it comes back\n");
   EXPECT_EQ(recorder.frames.load(), atLoss);  // the black picture was the last
-  EXPECT_EQ(recorder.lastWidth.load(), 176);
   for (int c = 0; c < 3; ++c)
     EXPECT_EQ(recorder.firstRow[c].load() + recorder.lastRow[c].load(), 0);
-  EXPECT_EQ(graph.graph, nullptr);
 
   devices.plug({{"FriendlyName", "Cam C"}, {"Key", "k:c"}}, testPattern(320, 240));
   devices.plug({{"FriendlyName", "Cam B"}, {"Key", "k:b"}}, grey);
   EXPECT_EQ(*devices.binds[1], 0);  // Cam C: not the camera in use
   EXPECT_EQ(*devices.binds[2], 1);  // Cam B resumed, though now at another position
   ASSERT_TRUE(recorder.waitFrames(atLoss + 3));
+  GstElement* running = graph.graph;
   devices.unplug(0);
   devices.unplug(0);
-  EXPECT_EQ(*devices.binds[0], 1);  // still the one graph
-  recorder.frames = 0;
-  ASSERT_TRUE(recorder.waitFrames(3));
-  EXPECT_EQ(recorder.lastWidth.load(), 176);
+  EXPECT_EQ(graph.graph, running);
   EXPECT_EQ(boxes.shown.size(), 2u);
 
   // A later source command, and a key set from outside, take the camera by key too.
