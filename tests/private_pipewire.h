@@ -25,8 +25,8 @@ class PrivatePipeWire {
   const std::string& error() const { return error_; }
   const std::string& runtimeDir() const { return dir_; }
 
-  // Publishes a live moving test pattern (a ball on grey) as a Video/Source node (pipewiresink in provide
-  // mode) under nodeName with description; returns the publisher's process id, or -1.
+  // Publishes a live moving test pattern (a ball on grey) as a Video/Source node (pipewiresink in
+  // provide mode) under nodeName with description; returns the publisher's process id, or -1.
   pid_t addCamera(const std::string& nodeName, const std::string& description, int width,
                   int height, const std::string& format = "YUY2");
   void removeCamera(pid_t pid);
