@@ -24,17 +24,33 @@ class CaptureDevice {
   virtual std::string key() const { return {}; }
 };
 
+// Told on the GUI thread of each camera that appears or goes, by its key (CaptureDevice::key).
+class DeviceListener {
+ public:
+  virtual ~DeviceListener() = default;
+  virtual void deviceAdded(const std::string& key) = 0;
+  virtual void deviceRemoved(const std::string& key) = 0;
+};
+
 // The video capture devices present now, in a stable order.
 class DeviceList {
  public:
   virtual ~DeviceList() = default;
   virtual std::vector<std::unique_ptr<CaptureDevice>> videoInputDevices() = 0;
+  // A list that cannot watch its devices tells nobody anything.
+  virtual void addListener(DeviceListener*) {}
+  virtual void removeListener(DeviceListener*) {}
 };
 
-// The system's cameras and capture cards, through GStreamer's device monitor.
+// The system's cameras and capture cards, through the process's one GStreamer device monitor:
+// it runs from first use to the end of the process, so its list is always current, and its
+// notices reach the listeners through the default GLib main context, which the GUI thread's
+// event loop runs. Providers are one per process: another monitor would take their messages.
 class MonitorDeviceList final : public DeviceList {
  public:
   std::vector<std::unique_ptr<CaptureDevice>> videoInputDevices() override;
+  void addListener(DeviceListener* listener) override;
+  void removeListener(DeviceListener* listener) override;
 };
 
 // The device question never offers the program's own virtual camera: the PipeWire node of

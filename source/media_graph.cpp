@@ -55,9 +55,12 @@ void initializeMediaLayer() {
 }  // namespace
 
 MediaGraph::MediaGraph(VideoEngine& engine, MessageBoxes& boxes, DeviceList& devices)
-    : engine_(engine), boxes_(boxes), devices_(devices), callback_(engine) {}
+    : engine_(engine), boxes_(boxes), devices_(devices), callback_(engine) {
+  devices_.addListener(this);
+}
 
 MediaGraph::~MediaGraph() {
+  devices_.removeListener(this);
   building_ = false;
   releaseGraph();
 }
@@ -69,6 +72,11 @@ void MediaGraph::setLoopClips(bool on) {
 
 void MediaGraph::startSource(FrameTarget* window) {
   if (building_) return;
+  awaiting_ = Awaiting::Nothing;
+  build(window);
+}
+
+void MediaGraph::build(FrameTarget* window) {
   initializeMediaLayer();
   // A graph still standing would lose its objects to the new build: release it first.
   if (graph != nullptr) releaseGraph();
@@ -83,6 +91,7 @@ void MediaGraph::startSource(FrameTarget* window) {
   building_ = false;
   targetWindow = window;
   callback_.setTarget(window);
+  if (engine_.sourceIsFile == 0) settleCapture();
 }
 
 HResult MediaGraph::run() {
@@ -95,9 +104,8 @@ HResult MediaGraph::run() {
     firstFrameWatch_.arm(
         kFirstFrameTimeout, [this] { return counter_.frames() > 0; },
         [this, grabber] { reportSilentCamera(grabber); });
-  } else if (engine_.sourceIsFile == 0 && !cameraKey_.empty()) {
-    showBlack(grabberFilter);  // the camera asked for is absent: no frozen picture
   }
+  replayNotices();
   return result == GST_STATE_CHANGE_FAILURE ? kEFail : kSOk;
 }
 
@@ -121,7 +129,10 @@ void MediaGraph::showBlack(GstElement* grabber) {
 
 void MediaGraph::watchBus() {
   GstElement* grabber = grabberFilter;  // stays until releaseGraph, which stops the watch
-  watch_ = std::make_shared<GraphWatch>([this, grabber] { showBlack(grabber); });
+  watch_ = std::make_shared<GraphWatch>([this, grabber] {
+    graphFailed_.store(true, std::memory_order_relaxed);
+    showBlack(grabber);
+  });
   logBusToStderr(mediaEvent, watch_);
 }
 
@@ -141,6 +152,12 @@ void MediaGraph::stopAndRelease() {
 
 void MediaGraph::releaseGraph() {
   if (building_) return;
+  awaiting_ = Awaiting::Nothing;
+  notices_.clear();
+  releaseObjects();
+}
+
+void MediaGraph::releaseObjects() {
   firstFrameWatch_.cancel();
   if (watch_) watch_->stop();
   watch_.reset();
@@ -168,6 +185,8 @@ void MediaGraph::releaseGraph() {
   if (deviceModes_ != nullptr) gst_caps_unref(deviceModes_);
   deviceModes_ = nullptr;
   capturing_ = false;
+  boundKey_.clear();
+  graphFailed_.store(false, std::memory_order_relaxed);
   stopped_ = true;
 }
 
@@ -238,56 +257,57 @@ GstCaps* MediaGraph::chooseCaptureCaps() {
 
 int MediaGraph::selectCaptureDevice() {
   engine_.deviceIndex = 0;
-  std::vector<std::unique_ptr<CaptureDevice>> devices = devices_.videoInputDevices();
-  if (!cameraKey_.empty()) {
-    selectCameraByKey(devices);
+  // A camera known by its key is taken wherever it stands now, without a question.
+  if (const std::string& key = !resumeKey_.empty() ? resumeKey_ : cameraKey_; !key.empty()) {
+    bindByKey(key);
+    engine_.autoSelectDevice = 1;
     return 1;
   }
-  for (auto& device : devices) {
-    if (captureFilter != nullptr) break;
-    std::string name;
-    if (!device->readProperty("Description", name)) {
-      if (!device->readProperty("FriendlyName", name)) continue;
-      if (engine_.autoSelectDevice == 0) {
-        if (boxes_.show(cutUtf8(name, kDeviceNameBytes), kDeviceCaption, kMbYesNo) != kIdYes) {
-          engine_.devicesDeclined += 1;
-          continue;
+  const bool asking = engine_.autoSelectDevice == 0;
+  // The question offers the devices present when it is asked: after each No the list is
+  // read again, so a camera plugged in meanwhile is offered too, and none twice.
+  std::set<std::string> offered = declined_;
+  for (bool again = true; again && captureFilter == nullptr;) {
+    again = false;
+    for (auto& device : devices_.videoInputDevices()) {
+      if (captureFilter != nullptr) break;
+      std::string name;
+      if (!device->readProperty("Description", name)) {
+        if (!device->readProperty("FriendlyName", name)) continue;
+        if (asking) {
+          const std::string identity = identityOf(*device);
+          if (!offered.insert(identity).second) continue;
+          if (boxes_.show(cutUtf8(name, kDeviceNameBytes), kDeviceCaption, kMbYesNo) != kIdYes) {
+            engine_.devicesDeclined += 1;
+            declined_.insert(identity);
+            again = true;
+            continue;
+          }
+          engine_.deviceChosen = 1;
+          cameraKey_ = device->key();
+        } else {
+          const bool skip = engine_.deviceIndex < engine_.devicesDeclined;
+          engine_.deviceIndex += 1;
+          if (skip) continue;
         }
-        engine_.deviceChosen = 1;
-      } else {
-        const bool skip = engine_.deviceIndex < engine_.devicesDeclined;
-        engine_.deviceIndex += 1;
-        if (skip) continue;
       }
+      bindDevice(*device);
     }
-    captureFilter = device->bindToObject();
-    if (captureFilter != nullptr) {
-      addFilter(graph, captureFilter, "Capture Filter");
-      deviceModes_ = device->modes();
-      if (!device->readProperty("FriendlyName", deviceName_)) deviceName_.clear();
-    }
+    again = again && asking;
   }
   if (engine_.deviceChosen == 0) boxes_.show(kNoDeviceText, "Error", kMbOk);
   engine_.autoSelectDevice = 1;
   return 1;
 }
 
-// A camera named by its key was chosen already (command line, menu): no question. When it is
-// absent the preview goes black with one line, and nothing else is taken in its place.
-void MediaGraph::selectCameraByKey(std::vector<std::unique_ptr<CaptureDevice>>& devices) {
-  for (auto& device : devices) {
-    if (device->key() != cameraKey_) continue;
-    captureFilter = device->bindToObject();
-    if (captureFilter != nullptr) {
-      addFilter(graph, captureFilter, "Capture Filter");
-      deviceModes_ = device->modes();
-      if (!device->readProperty("FriendlyName", deviceName_)) deviceName_.clear();
-      engine_.deviceChosen = 1;
-      engine_.autoSelectDevice = 1;
-      return;
-    }
-  }
-  std::fprintf(stderr, "video: camera \"%s\" is not present; showing black\n", cameraKey_.c_str());
+bool MediaGraph::bindDevice(CaptureDevice& device) {
+  captureFilter = device.bindToObject();
+  if (captureFilter == nullptr) return false;
+  addFilter(graph, captureFilter, "Capture Filter");
+  deviceModes_ = device.modes();
+  if (!device.readProperty("FriendlyName", deviceName_)) deviceName_.clear();
+  boundKey_ = device.key();
+  return true;
 }
 
 int MediaGraph::buildFileGraph() {

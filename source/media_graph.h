@@ -3,7 +3,9 @@
 #include <gst/gst.h>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_callback.h"
@@ -48,10 +50,12 @@ class FrameCounter final : public SampleGrabberCallback {
 
 // The one media graph, owned beside the engine and torn down before it. Every operation
 // runs on the GUI thread; frames reach the engine's callback on the streaming thread.
-class MediaGraph {
+// It follows the device list: a camera in use that goes leaves a black picture, and when a
+// device of the same key comes back the capture graph is built again by itself.
+class MediaGraph final : private DeviceListener {
  public:
   MediaGraph(VideoEngine& engine, MessageBoxes& boxes, DeviceList& devices);
-  ~MediaGraph();
+  ~MediaGraph() override;
   MediaGraph(const MediaGraph&) = delete;
   MediaGraph& operator=(const MediaGraph&) = delete;
 
@@ -76,12 +80,12 @@ class MediaGraph {
   // The camera mode the command line asks for (nothing: the device's best mode). Applies
   // from the next capture build.
   void setCameraRequest(const ModeRequest& request) { cameraRequest_ = request; }
-  // The camera to take by its key (CaptureDevice::key) at the next capture builds, without
-  // the device question; empty: the question and the automatic pass.
-  void setCameraKey(std::string key) { cameraKey_ = std::move(key); }
-  const std::string& cameraKey() const { return cameraKey_; }
   // The mode the running camera was opened in (found false when its modes are unknown).
   const ModeChoice& cameraMode() const { return cameraMode_; }
+  // The camera to take without a question, by its key (empty: the device question decides).
+  // A Yes at the question sets it; it applies from the next capture build.
+  void setCameraKey(std::string key) { cameraKey_ = std::move(key); }
+  const std::string& cameraKey() const { return cameraKey_; }
   // Frames handed to the engine since the source last started.
   long framesDelivered() const { return counter_.frames(); }
   // Whether a clip plays again from its start when it ends (else its last frame stays);
@@ -122,8 +126,22 @@ class MediaGraph {
   void reportSilentCamera(GstElement* grabber);
   void showBlack(GstElement* grabber);
   void watchBus();
-  void selectCameraByKey(std::vector<std::unique_ptr<CaptureDevice>>& devices);
   void loopClip(GstElement* fed);
+  void build(FrameTarget* window);
+  bool bindDevice(CaptureDevice& device);
+  void bindByKey(const std::string& key);
+  void settleCapture();
+  void presentBlack(int width, int height);
+  void releaseObjects();
+  // Device notices (DeviceListener), and what they lead to.
+  void deviceAdded(const std::string& key) override;
+  void deviceRemoved(const std::string& key) override;
+  void loseCamera();
+  void restartCapture(bool ask);
+  bool offersNewCamera();
+  // What tells the cameras apart at the question: the key, else the name.
+  static std::string identityOf(const CaptureDevice& device);
+  void replayNotices();
 
   VideoEngine& engine_;
   MessageBoxes& boxes_;
@@ -132,7 +150,6 @@ class MediaGraph {
   FrameCounter counter_{callback_};
   FirstFrameWatch firstFrameWatch_;
   ModeRequest cameraRequest_;
-  std::string cameraKey_;
   ModeChoice cameraMode_;
   GstCaps* deviceModes_ = nullptr;  // of the bound device, until the chain is built
   std::string deviceName_;
@@ -142,6 +159,17 @@ class MediaGraph {
   std::shared_ptr<GraphWatch> watch_;
   bool stopped_ = true;    // the graph's state change to NULL has completed
   bool building_ = false;  // a message box of a build may run the GUI loop: no re-entry
+
+  // What a capture graph without a camera waits for.
+  enum class Awaiting { Nothing, KeyedCamera, AnyCamera };
+  std::string cameraKey_;
+  std::string boundKey_;   // of the device the capture graph reads (empty: none, or no key)
+  std::string resumeKey_;  // the device a resume binds, while it builds
+  Awaiting awaiting_ = Awaiting::Nothing;
+  std::string awaitedKey_;
+  std::set<std::string> declined_;  // the cameras answered No, by key (else by name)
+  std::vector<std::pair<bool, std::string>> notices_;  // added?, key: came during a build
+  std::atomic<bool> graphFailed_{false};  // the bus reported an error (already on stderr)
 };
 
 }  // namespace vz

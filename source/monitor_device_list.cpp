@@ -92,13 +92,73 @@ std::string ownLoopbackDevice() {
   return ownLoopback;
 }
 
+namespace {
+
+// The monitor is started once and never stopped: stopping the PipeWire provider of the
+// GStreamer we ship on destroys its registry twice (a double free), and the provider is one
+// per process anyway. Its notices run on the GUI thread, as do the listeners' changes.
+struct RunningMonitor {
+  GstDeviceMonitor* monitor = nullptr;
+  std::vector<DeviceListener*> listeners;
+};
+
+gboolean onBusMessage(GstBus*, GstMessage* message, gpointer data) {
+  auto* running = static_cast<RunningMonitor*>(data);
+  GstDevice* device = nullptr;
+  const bool added = GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED;
+  if (added)
+    gst_message_parse_device_added(message, &device);
+  else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_REMOVED)
+    gst_message_parse_device_removed(message, &device);
+  if (device == nullptr) return G_SOURCE_CONTINUE;
+  const bool own = isOwnVirtualCamera(device);
+  const std::string key = MonitoredDevice(device).key();
+  if (own) return G_SOURCE_CONTINUE;
+  const std::vector<DeviceListener*> listeners = running->listeners;
+  for (DeviceListener* listener : listeners) {
+    // A listener may have gone while another one ran the GUI loop (a device question).
+    if (std::find(running->listeners.begin(), running->listeners.end(), listener) ==
+        running->listeners.end())
+      continue;
+    if (added)
+      listener->deviceAdded(key);
+    else
+      listener->deviceRemoved(key);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+RunningMonitor& runningMonitor() {
+  static RunningMonitor* running = [] {
+    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    auto* r = new RunningMonitor;
+    r->monitor = gst_device_monitor_new();
+    gst_device_monitor_add_filter(r->monitor, "Video/Source", nullptr);
+    GstBus* bus = gst_device_monitor_get_bus(r->monitor);
+    gst_bus_add_watch(bus, onBusMessage, r);
+    gst_object_unref(bus);
+    // Without any provider that can watch, each listing probes afresh and nobody is told.
+    gst_device_monitor_start(r->monitor);
+    return r;
+  }();
+  return *running;
+}
+
+}  // namespace
+
+void MonitorDeviceList::addListener(DeviceListener* listener) {
+  runningMonitor().listeners.push_back(listener);
+}
+
+void MonitorDeviceList::removeListener(DeviceListener* listener) {
+  std::erase(runningMonitor().listeners, listener);
+}
+
 std::vector<std::unique_ptr<CaptureDevice>> MonitorDeviceList::videoInputDevices() {
   std::vector<std::unique_ptr<MonitoredDevice>> found;
-  GstDeviceMonitor* monitor = gst_device_monitor_new();
-  gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
   // The monitor hides providers that another one stands in front of (show-all stays off),
-  // so each camera is listed once.
-  GList* devices = gst_device_monitor_get_devices(monitor);
+  // so each camera is listed once. While it runs, the list is the providers' current one.
+  GList* devices = gst_device_monitor_get_devices(runningMonitor().monitor);
   for (GList* l = devices; l != nullptr; l = l->next) {
     if (isOwnVirtualCamera(GST_DEVICE(l->data))) {
       gst_object_unref(l->data);
@@ -107,7 +167,6 @@ std::vector<std::unique_ptr<CaptureDevice>> MonitorDeviceList::videoInputDevices
     found.push_back(std::make_unique<MonitoredDevice>(GST_DEVICE(l->data)));
   }
   g_list_free(devices);
-  gst_object_unref(monitor);
 
   std::vector<std::pair<std::string, std::unique_ptr<MonitoredDevice>>> keyed;
   for (auto& d : found) keyed.emplace_back(d->sortKey(), std::move(d));

@@ -146,5 +146,70 @@ TEST_F(DeviceSelectionTest, SilentCameraIsReportedOnceAndShownBlack) {
   EXPECT_EQ(graph.cameraMode().mode.width, 160);
 }
 
+// Cameras known by key: the one accepted is followed through unplugs; others never disturb it.
+TEST_F(DeviceSelectionTest, CameraInUseGoesBlackOnUnplugAndComesBackByItsKey) {
+  devices.add({{"FriendlyName", "Cam A"}, {"Key", "k:a"}}, testPattern(160, 120));
+  const std::string grey = testPattern(176, 144, "background-color=0xff808080");
+  devices.add({{"FriendlyName", "Cam B"}, {"Key", "k:b"}}, grey);
+  boxes.answers = {kIdNo, kIdYes};
+  switchTo(0);
+  EXPECT_EQ(graph.cameraKey(), "k:b");
+  ASSERT_TRUE(recorder.waitFrames(3));
+
+  devices.unplug(1);
+  const long atLoss = recorder.frames.load();
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(recorder.frames.load(), atLoss);  // the black picture was the last
+  for (int c = 0; c < 3; ++c)
+    EXPECT_EQ(recorder.firstRow[c].load() + recorder.lastRow[c].load(), 0);
+
+  devices.plug({{"FriendlyName", "Cam C"}, {"Key", "k:c"}}, testPattern(320, 240));
+  devices.plug({{"FriendlyName", "Cam B"}, {"Key", "k:b"}}, grey);
+  EXPECT_EQ(*devices.binds[1], 0);  // Cam C: not the camera in use
+  EXPECT_EQ(*devices.binds[2], 1);  // Cam B resumed, though now at another position
+  ASSERT_TRUE(recorder.waitFrames(atLoss + 3));
+  GstElement* running = graph.graph;
+  devices.unplug(0);
+  devices.unplug(0);
+  EXPECT_EQ(graph.graph, running);
+  EXPECT_EQ(boxes.shown.size(), 2u);
+
+  // A later source command, and a key set from outside, take the camera by key too.
+  devices.add({{"FriendlyName", "Cam D"}, {"Key", "k:d"}}, testPattern(320, 240));
+  graph.setCameraKey("k:d");
+  switchTo(0);
+  EXPECT_EQ(*devices.binds[1], 1);
+  EXPECT_EQ(boxes.shown.size(), 2u);
+}
+
+// No camera bound: one that appears (even while a question is open) is offered, as at the
+// VIDEO command; one declined before is not offered again.
+TEST_F(DeviceSelectionTest, CameraAppearingWhereThereWasNoneIsOffered) {
+  devices.add({{"FriendlyName", "Cam A"}, {"Key", "k:a"}}, testPattern(160, 120));
+  struct PlugWhileAsking : MessageBoxes {
+    TestDeviceList* devices;
+    int show(const std::string&, const std::string&, unsigned style) override {
+      if (style == kMbYesNo && devices->devices.size() == 1)
+        devices->plug({{"FriendlyName", "Cam B"}, {"Key", "k:b"}}, testPattern(176, 144));
+      return style == kMbYesNo ? kIdNo : kIdOk;
+    }
+  } plugger;
+  plugger.devices = &devices;
+  boxes.forwardTo = &plugger;
+  switchTo(0);
+  ASSERT_EQ(boxes.shown.size(), 3u);  // A, then B plugged meanwhile, then the error
+  EXPECT_EQ(boxes.shown[1].text, "Cam B");
+  boxes.forwardTo = nullptr;
+  devices.unplug(0);
+  devices.plug({{"FriendlyName", "Cam A"}, {"Key", "k:a"}}, testPattern(160, 120));
+  EXPECT_EQ(boxes.shown.size(), 3u);
+  devices.plug({{"FriendlyName", "Cam C"}, {"Key", "k:c"}}, testPattern(320, 240));
+  ASSERT_EQ(boxes.shown.size(), 4u);
+  EXPECT_EQ(boxes.shown[3].text, "Cam C");
+  EXPECT_EQ(graph.cameraKey(), "k:c");
+  ASSERT_TRUE(recorder.waitFrames(3));
+  EXPECT_EQ(recorder.lastWidth.load(), 320);
+}
+
 }  // namespace
 }  // namespace vz::test

@@ -37,7 +37,6 @@ class TestDevice final : public CaptureDevice {
     GstElement* bin = gst_parse_bin_from_description(pipeline_.c_str(), TRUE, nullptr);
     return bin != nullptr ? GST_ELEMENT(gst_object_ref_sink(bin)) : nullptr;
   }
-  // A fake names its key as the property "Key".
   std::string key() const override {
     std::string k;
     readProperty("Key", k);
@@ -79,6 +78,21 @@ class TestDeviceList final : public DeviceList {
           std::make_unique<TestDevice>(devices[i].properties, devices[i].pipeline, binds[i]));
     return out;
   }
+  // Plugging: the device list changes first, then the listeners hear of it, as from a monitor.
+  void addListener(DeviceListener* listener) override { listeners.push_back(listener); }
+  void removeListener(DeviceListener* listener) override { std::erase(listeners, listener); }
+  void plug(std::map<std::string, std::string> properties, std::string pipeline) {
+    const std::string key = properties["Key"];
+    add(std::move(properties), std::move(pipeline));
+    for (DeviceListener* l : listeners) l->deviceAdded(key);
+  }
+  void unplug(size_t index) {
+    const std::string key = devices[index].properties["Key"];
+    devices.erase(devices.begin() + static_cast<long>(index));
+    binds.erase(binds.begin() + static_cast<long>(index));
+    for (DeviceListener* l : listeners) l->deviceRemoved(key);
+  }
+  std::vector<DeviceListener*> listeners;
 };
 
 // Counts the frames the engine presents and keeps what the tests look at, without ever

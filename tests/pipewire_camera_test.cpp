@@ -2,14 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "app/effect_dialog.h"
+#include "app/preview_widget.h"
+#include "res/control_ids.h"
 #include "source/media_graph_control.h"
 #include "source/sample_grabber.h"
 #include "tests/dialog_fakes.h"
@@ -53,15 +58,22 @@ class HangGuard {
   std::thread thread_;
 };
 
+// One private PipeWire for the suite: the program's device monitor, once started, stays with the
+// daemon it found for the rest of the process.
 class PipeWireCamera : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() { shared = std::make_unique<PrivatePipeWire>(); }
+  static void TearDownTestSuite() { shared.reset(); }
   void SetUp() override {
     ASSERT_TRUE(pw.ok()) << pw.error();
     camera = pw.addCamera(kCameraNode, kCameraName, 320, 240);
     ASSERT_GT(camera, 0);
     ASSERT_TRUE(PrivatePipeWire::waitListed(kCameraName, 10s));
   }
-  void TearDown() override { closeDialog(); }
+  void TearDown() override {
+    closeDialog();
+    pw.removeCamera(camera);
+  }
 
   // Opens the dialog as the program does; false when it took longer than a few seconds.
   bool openDialog() {
@@ -97,6 +109,24 @@ class PipeWireCamera : public ::testing::Test {
     }
     return false;
   }
+  bool waitUntil(const std::function<bool()>& pred, std::chrono::seconds deadline) {
+    const auto end = Clock::now() + deadline;
+    while (!pred()) {
+      if (Clock::now() > end) return false;
+      QTest::qWait(50);
+    }
+    return true;
+  }
+  bool cameraLost() { return media->graph().graph == nullptr; }
+  // Black at each point of a coarse grid over the preview as drawn now.
+  bool previewIsBlack() {
+    const QImage shown = dialog->previewControl->grab().toImage();
+    for (int y = 1; y < 8; ++y)
+      for (int x = 1; x < 8; ++x)
+        if ((shown.pixel(shown.width() * x / 8, shown.height() * y / 8) & 0xFFFFFF) != 0)
+          return false;
+    return true;
+  }
   // A camera publisher that hung with its last reader is replaced under the same name.
   void replaceCamera() {
     closeDialog();
@@ -105,7 +135,8 @@ class PipeWireCamera : public ::testing::Test {
     PrivatePipeWire::waitListed(kCameraName, 10s);
   }
 
-  PrivatePipeWire pw;
+  static inline std::unique_ptr<PrivatePipeWire> shared;
+  PrivatePipeWire& pw = *shared;
   pid_t camera = -1;
   ScriptedBoxes boxes;
   ScriptedFiles files;
@@ -132,6 +163,58 @@ TEST_F(PipeWireCamera, QuestionNamesItYesShowsTheDialogAndItsFramesReachTheEngin
   EXPECT_EQ(listed[0]->key(), "pipewire:" + kCameraNode);
   EXPECT_EQ(media->graph().cameraMode().mode.width, 320);
   EXPECT_FALSE(media->graph().cameraMode().mode.compressed);
+}
+
+// Unplugged, the camera leaves black and one line; back under its node name it plays again by
+// itself, where the preview was. A second camera coming and going changes nothing.
+TEST_F(PipeWireCamera, UnpluggedCameraGoesBlackAndComesBackByItself) {
+  ASSERT_TRUE(withOneRetry(
+      [&] {
+        openDialog();
+        return framesArrive(10s);
+      },
+      [&] { replaceCamera(); }));
+  dialog->dialogOps().placeControl(kIdPreview, 8, 16, 360, 240, Stacking::Bottom);
+  const QRect place = dialog->control(kIdPreview)->geometry();
+  const size_t questions = boxes.shown.size();
+  ASSERT_FALSE(previewIsBlack());
+
+  testing::internal::CaptureStderr();
+  pw.removeCamera(camera);
+  const bool lost = waitUntil([&] { return cameraLost(); }, 10s);
+  QTest::qWait(300);
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(lost);
+  EXPECT_EQ(err,
+            "video: camera \"" + kCameraName + "\" is gone; showing black until it comes back\n");
+  EXPECT_TRUE(previewIsBlack());
+
+  const pid_t second = pw.addCamera("vz-test-camera-2", "Second Camera", 160, 120);
+  ASSERT_TRUE(PrivatePipeWire::waitListed("Second Camera", 10s));
+  QTest::qWait(300);
+  EXPECT_TRUE(cameraLost());  // not the camera in use: nothing is built for it
+  EXPECT_EQ(boxes.shown.size(), questions);
+
+  const bool resumed = withOneRetry(
+      [&] {
+        camera = pw.addCamera(kCameraNode, kCameraName, 320, 240);
+        return framesArrive(10s);
+      },
+      [&] {
+        pw.removeCamera(camera);
+        waitUntil([&] { return cameraLost(); }, 10s);
+      });
+  ASSERT_TRUE(resumed);
+  EXPECT_EQ(boxes.shown.size(), questions);
+  EXPECT_EQ(dialog->control(kIdPreview)->geometry(), place);
+  EXPECT_FALSE(previewIsBlack());
+
+  GstElement* running = media->graph().graph;
+  const long before = media->graph().framesDelivered();
+  pw.removeCamera(second);
+  QTest::qWait(500);
+  EXPECT_EQ(media->graph().graph, running);
+  EXPECT_GT(media->graph().framesDelivered(), before);
 }
 
 }  // namespace

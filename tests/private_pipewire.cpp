@@ -120,8 +120,9 @@ pid_t PrivatePipeWire::addCamera(const std::string& nodeName, const std::string&
                                  int width, int height, const std::string& format) {
   const std::string caps = "video/x-raw,format=" + format + ",width=" + std::to_string(width) +
                            ",height=" + std::to_string(height) + ",framerate=30/1";
-  return spawn({"gst-launch-1.0", "-q", "videotestsrc", "is-live=true", "pattern=ball", "!", caps,
-                "!", "pipewiresink", "mode=provide",
+  return spawn({"gst-launch-1.0", "-q", "videotestsrc", "is-live=true", "pattern=ball",
+                // A grey ground: black in the picture then means the camera's loss.
+                "background-color=0xff808080", "!", caps, "!", "pipewiresink", "mode=provide",
                 // Quoted whole, and the description within: gst-launch joins its arguments.
                 "stream-properties=\"props,media.class=Video/Source,node.name=" + nodeName +
                     ",node.description=\\\"" + description + "\\\"\""},
@@ -146,18 +147,22 @@ void PrivatePipeWire::stopAll() {
 }
 
 std::vector<std::string> PrivatePipeWire::listedCameras() {
-  if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+  // Asked in a process of its own: a second monitor in this one would take the device
+  // providers' buses (one per process) from the program's monitor and silence it.
   std::vector<std::string> names;
-  GstDeviceMonitor* monitor = gst_device_monitor_new();
-  gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
-  GList* devices = gst_device_monitor_get_devices(monitor);
-  for (GList* l = devices; l != nullptr; l = l->next) {
-    gchar* name = gst_device_get_display_name(GST_DEVICE(l->data));
-    names.emplace_back(name != nullptr ? name : "");
-    g_free(name);
+  FILE* out = popen("timeout 10 gst-device-monitor-1.0 Video/Source 2>/dev/null", "r");
+  if (out == nullptr) return names;
+  char line[512];
+  const std::string tag = "name  : ";
+  while (std::fgets(line, sizeof line, out) != nullptr) {
+    std::string text(line);
+    const size_t at = text.find(tag);
+    if (at == std::string::npos) continue;
+    text = text.substr(at + tag.size());
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    names.push_back(text);
   }
-  g_list_free_full(devices, gst_object_unref);
-  gst_object_unref(monitor);
+  pclose(out);
   return names;
 }
 

@@ -25,15 +25,16 @@ class PrivatePipeWire {
   const std::string& error() const { return error_; }
   const std::string& runtimeDir() const { return dir_; }
 
-  // Publishes a live moving test pattern as a Video/Source node (pipewiresink in provide
-  // mode) under nodeName with description; returns the publisher's process id, or -1.
+  // Publishes a live moving test pattern (a ball on grey) as a Video/Source node (pipewiresink in
+  // provide mode) under nodeName with description; returns the publisher's process id, or -1.
   pid_t addCamera(const std::string& nodeName, const std::string& description, int width,
                   int height, const std::string& format = "YUY2");
   void removeCamera(pid_t pid);
   // Stops every process started here, newest first; safe from any thread, and again.
   void stopAll();
 
-  // The display names of the Video/Source devices GStreamer's device monitor lists now.
+  // The display names of the Video/Source devices GStreamer's device monitor lists now (asked
+  // in a child process, within a deadline).
   static std::vector<std::string> listedCameras();
   // Polls (without a main loop) until the monitor lists a camera named name.
   static bool waitListed(const std::string& name, std::chrono::milliseconds timeout);
