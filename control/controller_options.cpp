@@ -46,38 +46,4 @@ bool applyControllerOption(std::string_view name, std::string_view value, Contro
   return true;
 }
 
-bool takeControllerOptions(std::vector<std::string>& args, ControllerOptions& o,
-                           std::string* error) {
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const ControllerOptionSpec* option = nullptr;
-    std::string value;
-    bool inlineValue = false;
-    for (const ControllerOptionSpec& s : kControllerOptionSpecs) {
-      const std::string flag = std::string("--") + s.name;
-      if (arg == flag) option = &s;
-      if (arg.rfind(flag + "=", 0) == 0) {
-        option = &s;
-        inlineValue = true;
-        value = arg.substr(flag.size() + 1);
-      }
-    }
-    if (option == nullptr) {
-      rest.push_back(arg);
-      continue;
-    }
-    const bool takesValue = option->valueName[0] != '\0';
-    if (takesValue && !inlineValue) {
-      if (i + 1 == args.size()) return fail(error, arg + ": a value is missing");
-      value = args[++i];
-    } else if (!takesValue && inlineValue) {
-      return fail(error, std::string("--") + option->name + " takes no value");
-    }
-    if (!applyControllerOption(option->name, value, o, error)) return false;
-  }
-  args = std::move(rest);
-  return true;
-}
-
 }  // namespace vz

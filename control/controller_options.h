@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vz {
 
@@ -26,10 +25,5 @@ extern const ControllerOptionSpec kControllerOptionSpecs[4];
 // `error` when the value is wrong.
 bool applyControllerOption(std::string_view name, std::string_view value,
                            ControllerOptions& options, std::string* error);
-
-// Takes the controller options ("--name value" or "--name=value") out of `args`, leaving
-// the others in order. False with the reason in `error` on a bad value.
-bool takeControllerOptions(std::vector<std::string>& args, ControllerOptions& options,
-                           std::string* error);
 
 }  // namespace vz
