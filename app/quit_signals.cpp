@@ -33,6 +33,10 @@ void closeOnQuitSignals(QWidget* window) {
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal, unless the user asked to outlive it (nohup ignores the signal).
+  struct sigaction hangUp {};
+  if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace vz

@@ -1,8 +1,5 @@
 #include "gst/frame_rows.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "engine/effects.h"
 #include "engine/frame_settings.h"
 #include "engine/row_order.h"
@@ -15,12 +12,6 @@ namespace {
 void applyLook(const FrameSettings& s, uint8_t* pixels, int width, int height) {
   if (const EffectKernel kernel = kernelFor(s.mode)) kernel(s, pixels, width, height);
   if (s.mirror != 0) mirrorRows(pixels, width, height);
-}
-
-void flipRows(uint8_t* pixels, std::ptrdiff_t rowBytes, int height) {
-  for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
-    std::swap_ranges(pixels + top * rowBytes, pixels + (top + 1) * rowBytes,
-                     pixels + bottom * rowBytes);
 }
 
 }  // namespace
@@ -37,16 +28,16 @@ void processTopDownFrame(VideoEngine& engine, uint8_t* top, int width, int heigh
       for (int y = 0; y < height; ++y) applyLook(s, top + y * stride, width, 1);
     }
   } else if (stride == rowBytes) {
-    flipRows(top, rowBytes, height);
+    flipRowsInPlace(top, static_cast<int>(rowBytes), height);
     applyLook(s, top, width, height);
-    flipRows(top, rowBytes, height);
+    flipRowsInPlace(top, static_cast<int>(rowBytes), height);
   } else {
     work.resize(static_cast<size_t>(rowBytes) * height);
-    for (int y = 0; y < height; ++y)
-      std::memcpy(work.data() + (height - 1 - y) * rowBytes, top + y * stride, rowBytes);
+    packRowsBottomUp(top, static_cast<int>(stride), work.data(), static_cast<int>(rowBytes),
+                     height);
     applyLook(s, work.data(), width, height);
-    for (int y = 0; y < height; ++y)
-      std::memcpy(top + y * stride, work.data() + (height - 1 - y) * rowBytes, rowBytes);
+    unpackRowsBottomUp(work.data(), static_cast<int>(rowBytes), top, static_cast<int>(stride),
+                       height);
   }
   engine.advanceAnimation();
 }

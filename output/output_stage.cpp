@@ -346,7 +346,11 @@ void OutputStage::pushFrame(GstBuffer* frame, bool keepForRepeats) {
 }
 
 GstBusSyncReply OutputStage::onBusMessage(GstBus*, GstMessage* message, gpointer data) {
-  if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return GST_BUS_DROP;
+  // A dropped message is the handler's to free; each one holds its element alive.
+  if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) {
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+  }
   auto* self = static_cast<OutputStage*>(data);
   const std::string text = errorText(message);
   std::string id;
@@ -367,6 +371,7 @@ GstBusSyncReply OutputStage::onBusMessage(GstBus*, GstMessage* message, gpointer
     }
   }
   if (report && self->onError_) self->onError_(id, text);
+  gst_message_unref(message);
   return GST_BUS_DROP;
 }
 

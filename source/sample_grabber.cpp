@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <vector>
 
 #include "engine/frame_times.h"
+#include "engine/row_order.h"
 
 namespace vz {
 namespace {
@@ -209,28 +209,6 @@ GrabberRate sampleGrabberFrameRate(GstElement* grabber) {
   const GrabberState* st = VZ_SAMPLE_GRABBER(grabber)->state;
   return {st->rateNumerator.load(std::memory_order_relaxed),
           st->rateDenominator.load(std::memory_order_relaxed)};
-}
-
-void packRowsBottomUp(const uint8_t* src, int stride, uint8_t* dst, int rowBytes, int height) {
-  for (int y = 0; y < height; ++y)
-    std::memcpy(dst + static_cast<size_t>(height - 1 - y) * rowBytes,
-                src + static_cast<size_t>(y) * stride, rowBytes);
-}
-
-void flipRowsInPlace(uint8_t* pixels, int rowBytes, int height) {
-  // Swap through a small row buffer so the frame is read and written once.
-  constexpr size_t kChunk = 4096;
-  uint8_t tmp[kChunk];
-  for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-    uint8_t* a = pixels + static_cast<size_t>(top) * rowBytes;
-    uint8_t* b = pixels + static_cast<size_t>(bottom) * rowBytes;
-    for (size_t off = 0; off < static_cast<size_t>(rowBytes); off += kChunk) {
-      const size_t n = std::min(kChunk, static_cast<size_t>(rowBytes) - off);
-      std::memcpy(tmp, a + off, n);
-      std::memcpy(a + off, b + off, n);
-      std::memcpy(b + off, tmp, n);
-    }
-  }
 }
 
 }  // namespace vz

@@ -45,10 +45,4 @@ struct GrabberRate {
 };
 GrabberRate sampleGrabberFrameRate(GstElement* grabber);
 
-// Bottom-up packed copy of a frame whose rows are stride bytes apart (top row first):
-// what the engine wants, in one pass. dst holds width * 3 * height bytes.
-void packRowsBottomUp(const uint8_t* src, int stride, uint8_t* dst, int rowBytes, int height);
-// Reverses the row order of a packed frame in place.
-void flipRowsInPlace(uint8_t* pixels, int rowBytes, int height);
-
 }  // namespace vz

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <vector>
 
-#include "source/sample_grabber.h"
+#include "engine/row_order.h"
 #include "source/text_convert.h"
 
 namespace vz {
@@ -32,7 +32,7 @@ std::vector<uint8_t> numberedRows(int rowBytes, int stride, int height) {
   return f;
 }
 
-TEST(RowOrderTest, PaddedRowsArePackedBottomRowFirst) {
+TEST(RowOrderTest, PaddedRowsArePackedBottomRowFirstAndBack) {
   const int rowBytes = 9, stride = 12, height = 5;  // width 3: three filler bytes a row
   const auto src = numberedRows(rowBytes, stride, height);
   std::vector<uint8_t> dst(static_cast<size_t>(rowBytes) * height);
@@ -40,6 +40,9 @@ TEST(RowOrderTest, PaddedRowsArePackedBottomRowFirst) {
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < rowBytes; ++x)
       EXPECT_EQ(dst[static_cast<size_t>(y) * rowBytes + x], uint8_t((height - 1 - y) * 16 + x));
+  std::vector<uint8_t> back(src.size(), 0xEE);  // the way back leaves the filler alone
+  unpackRowsBottomUp(dst.data(), rowBytes, back.data(), stride, height);
+  EXPECT_EQ(back, src);
 }
 
 TEST(RowOrderTest, PackedRowsFlipInPlaceForOddEvenAndWideFrames) {
