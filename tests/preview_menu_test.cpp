@@ -8,88 +8,33 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QTest>
-#include <chrono>
 #include <filesystem>
 
 #include "app/camera_menu.h"
-#include "app/effect_dialog.h"
-#include "app/output_setup.h"
-#include "app/preview_widget.h"
 #include "app/recording_badge.h"
 #include "res/control_ids.h"
-#include "source/media_graph_control.h"
 #include "source/sample_grabber.h"
-#include "tests/dialog_fakes.h"
-#include "tests/media_fakes.h"
+#include "tests/output_dialog_fixture.h"
 
 namespace vz::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-QAction* find(QMenu* menu, const QString& text) {
-  for (QAction* a : menu->actions()) {
-    if (a->text() == text) return a;
-    if (a->menu() != nullptr)
-      if (QAction* inner = find(a->menu(), text)) return inner;
-  }
-  return nullptr;
-}
-
-class OutputMenu : public ::testing::Test {
+class OutputMenu : public OutputDialogFixture {
  protected:
-  ScriptedBoxes boxes;
-  ScriptedFiles files;
-  TestDeviceList devices;
-  OutputStage stage;
-  MediaGraphControl* media = nullptr;
-  std::unique_ptr<EffectDialog> dialog;
-  std::unique_ptr<OutputSetup> outputs;
   // One folder per process: CTest runs these tests side by side, each tearing its own down.
   fs::path dir = fs::temp_directory_path() / ("vz-output-menu-" + std::to_string(getpid()));
 
   void SetUp() override {
     fs::remove_all(dir);
     fs::create_directories(dir);
-    devices.add({{"FriendlyName", "Cam"}}, testPattern(160, 120));
-    dialog = std::make_unique<EffectDialog>(
-        [this](VideoEngine& e) {
-          auto g = std::make_unique<MediaGraphControl>(e, boxes, devices);
-          g->graph().setFrameSink(&stage);
-          media = g.get();
-          return g;
-        },
-        boxes, files);
-    outputs = std::make_unique<OutputSetup>(*dialog, stage, boxes, files, [] {
-      return OutputControl::Rate{30, 1};
-    });
-    dialog->OnInitDialog();
-    dialog->show();
+    startDialog();
     QApplication::setActiveWindow(dialog.get());
-    waitUntil([&] { return dialog->previewControl->hasShownFrame(); });
   }
   void TearDown() override {
-    outputs.reset();
-    dialog.reset();
+    OutputDialogFixture::TearDown();
     fs::remove_all(dir);
-  }
-  template <class Pred>
-  bool waitUntil(Pred pred) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!pred() && std::chrono::steady_clock::now() < end) QTest::qWait(20);
-    return pred();
-  }
-  void choose(const QString& text) {
-    std::unique_ptr<QMenu> menu(outputs->menu->build());
-    QAction* a = find(menu.get(), text);
-    ASSERT_NE(a, nullptr) << text.toStdString();
-    ASSERT_TRUE(a->isEnabled()) << text.toStdString();
-    a->trigger();
-  }
-  bool checked(const QString& text) {
-    std::unique_ptr<QMenu> menu(outputs->menu->build());
-    return find(menu.get(), text)->isChecked();
   }
 };
 
