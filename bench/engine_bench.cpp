@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_look.h"
 #include "engine/cpu_dispatch.h"
 #include "engine/effect_mode.h"
 #include "engine/low_pass.h"
@@ -28,15 +29,7 @@ vz::VideoEngine& engineFor(EffectMode mode, bool mirror) {
   static vz::VideoEngine e;
   e.mode = static_cast<uint8_t>(mode);
   e.mirror = mirror ? 1 : 0;
-  e.gainRed = 20, e.gainGreen = 12, e.gainBlue = 30;
-  e.outputRed = e.outputGreen = e.outputBlue = 40;
-  e.colorAmount = 70;
-  e.floor = 10;
-  e.quantizeRed = 1, e.quantizeGreen = 2, e.quantizeBlue = 0;
-  e.tintRed = 100, e.tintGreen = 300, e.tintBlue = 600;
-  e.invertRed = 1, e.invertGreen = 0, e.invertBlue = 1;
-  e.lowPassRed = e.lowPassGreen = e.lowPassBlue = 8;
-  e.lutMaskRed = 15;
+  vz::bench::setBenchLook(e);
   return e;
 }
 
