@@ -16,7 +16,7 @@
 #include "palette/palette_editor.h"
 #include "panel/control_bindings.h"
 #include "panel/screen_input.h"
-#include "presets/preset_commands.h"
+#include "panel/preset_commands.h"
 #include "res/control_ids.h"
 
 namespace vz {
