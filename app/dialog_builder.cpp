@@ -10,6 +10,7 @@
 
 #include "app/group_frame.h"
 #include "app/track_bar.h"
+#include "engine/setting_names.h"
 #include "res/control_ids.h"
 
 namespace vz {
@@ -65,10 +66,12 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
     }
     case ControlKind::RadioButton:
       return new QRadioButton(caption, parent);
-    case ControlKind::SliderH:
-      return new TrackBar(Qt::Horizontal, parent);
-    case ControlKind::SliderV:
-      return new TrackBar(Qt::Vertical, parent);
+    case ControlKind::Slider: {
+      // The settings table says which way a slider runs; the scroll handlers read it too.
+      const NamedSetting* setting = settingForControl(row.id);
+      const bool vertical = setting != nullptr && setting->control.vertical;
+      return new TrackBar(vertical ? Qt::Vertical : Qt::Horizontal, parent);
+    }
   }
   return nullptr;
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ namespace vz {
 
 namespace {
 
+// A step that may end the program: an exit status, or nothing to go on.
+using Exit = std::optional<int>;
+
 bool haveDisplay() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   if (platform != nullptr && *platform != '\0') return true;
@@ -42,110 +46,143 @@ bool haveDisplay() {
   return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-}  // namespace
-
-int EffectApp::InitInstance(int argc, char** argv) {
+CommandLine readCommandLine(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const CommandLine command = parseCommandLine(arguments);
-  if (!command.run) {
-    std::fprintf(command.exitCode == 0 ? stdout : stderr, "%s\n", command.message.c_str());
-    return command.exitCode;
-  }
-  const std::string& file = command.options.file;
-  if (!file.empty()) {
-    if (const std::string problem = whyNotPlayable(file); !problem.empty()) {
-      std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
-      return 2;
-    }
-  }
-  const CameraOptions& cameras = command.options.cameras;
-  if (cameras.list || !cameras.key.empty()) {
-    gst_init(nullptr, nullptr);
-    MonitorDeviceList present;
-    if (cameras.list) {
-      const std::string listing = describeCameras(present);
-      if (listing.empty()) std::fprintf(stderr, "videozarnix: no camera found\n");
-      std::fputs(listing.c_str(), stdout);
-      return 0;
-    }
-    if (!cameraPresent(present, cameras.key)) {
-      std::fprintf(stderr, "videozarnix: no camera has the key %s (--list-cameras prints them)\n",
-                   cameras.key.c_str());
-      return 2;
-    }
-  }
-  if (!command.options.virtualCamera.empty()) {
-    const CameraTarget camera = resolveCameraTarget(command.options.virtualCamera);
-    if (!camera.ok) {
-      std::fprintf(stderr, "videozarnix: %s\n", camera.error.c_str());
-      return 2;
-    }
-  }
-  if (!haveDisplay()) {
-    std::fprintf(stderr,
-                 "videozarnix: no display found (DISPLAY is not set); run it on a desktop, or "
-                 "under xvfb-run\n");
+  return parseCommandLine(arguments);
+}
+
+Exit checkFile(const StartOptions& options) {
+  if (options.file.empty()) return std::nullopt;
+  if (const std::string problem = whyNotPlayable(options.file); !problem.empty()) {
+    std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
     return 2;
   }
+  return std::nullopt;
+}
 
+// --list-cameras prints and ends the run; --camera KEY must name a camera present now.
+Exit checkCameras(const CameraOptions& cameras) {
+  if (!cameras.list && cameras.key.empty()) return std::nullopt;
   gst_init(nullptr, nullptr);
-  QApplication app(argc, argv);
+  MonitorDeviceList present;
+  if (cameras.list) {
+    const std::string listing = describeCameras(present);
+    if (listing.empty()) std::fprintf(stderr, "videozarnix: no camera found\n");
+    std::fputs(listing.c_str(), stdout);
+    return 0;
+  }
+  if (!cameraPresent(present, cameras.key)) {
+    std::fprintf(stderr, "videozarnix: no camera has the key %s (--list-cameras prints them)\n",
+                 cameras.key.c_str());
+    return 2;
+  }
+  return std::nullopt;
+}
+
+Exit checkVirtualCamera(const StartOptions& options) {
+  if (options.virtualCamera.empty()) return std::nullopt;
+  const CameraTarget camera = resolveCameraTarget(options.virtualCamera);
+  if (camera.ok) return std::nullopt;
+  std::fprintf(stderr, "videozarnix: %s\n", camera.error.c_str());
+  return 2;
+}
+
+Exit checkDisplay() {
+  if (haveDisplay()) return std::nullopt;
+  std::fprintf(stderr,
+               "videozarnix: no display found (DISPLAY is not set); run it on a desktop, or "
+               "under xvfb-run\n");
+  return 2;
+}
+
+// Everything that can fail before the toolkit starts, in the order a user meets it.
+Exit checkBeforeToolkit(const StartOptions& options) {
+  if (const Exit exit = checkFile(options)) return exit;
+  if (const Exit exit = checkCameras(options.cameras)) return exit;
+  if (const Exit exit = checkVirtualCamera(options)) return exit;
+  return checkDisplay();
+}
+
+void nameApplication() {
   QFont::insertSubstitution(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"));
   QApplication::setApplicationName(QStringLiteral("Video Zarnix"));
   QApplication::setDesktopFileName(QStringLiteral("videozarnix"));
+}
 
-  if (!command.options.outputScreen.empty() &&
-      findScreen(command.options.outputScreen) == nullptr) {
-    std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n",
-                 command.options.outputScreen.c_str(), int(QGuiApplication::screens().size()));
-    return 2;
-  }
+// Screens are known only once the toolkit runs.
+Exit checkOutputScreen(const StartOptions& options) {
+  if (options.outputScreen.empty() || findScreen(options.outputScreen) != nullptr)
+    return std::nullopt;
+  std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n", options.outputScreen.c_str(),
+               int(QGuiApplication::screens().size()));
+  return 2;
+}
+
+// The dialog with its media graph, outputs and controllers, until the dialog ends. Made in
+// this order so that the graph is released before the engine goes, and the engine before
+// the toolkit.
+void runDialog(const StartOptions& options) {
   QtMessageBoxes boxes;
   QtFileDialogs files(nullptr);
   MonitorDeviceList devices;
   OutputStage outputStage;  // made before the graphs that feed it, gone after them
-  {
-    MediaGraphControl* media = nullptr;
-    EffectDialog dialog(
-        [&](VideoEngine& engine) {
-          auto graph = std::make_unique<MediaGraphControl>(engine, boxes, devices);
-          graph->graph().setFrameSink(&outputStage);
-          graph->graph().setCameraRequest(cameras.mode);
-          graph->graph().setCameraKey(cameras.key);
-          media = graph.get();
-          return graph;
-        },
-        boxes, files);
-    OutputSetup outputs(dialog, outputStage, boxes, files, [&media] {
-      const GrabberRate r = media->graph().frameRate();
-      return OutputControl::Rate{r.numerator, r.denominator};
-    });
-    closeOnQuitSignals(&dialog);
-    media->graph().setLoopClips(command.options.loopClips);
-    outputs.menu->setLoopClips([&media] { return media->graph().loopClips(); },
-                               [&media](bool on) { media->graph().setLoopClips(on); });
-    if (!file.empty()) {
-      dialog.engine.fileName = file;
-      dialog.startOnFile();
-    }
-    ControllerBridge controllers(
-        dialog, command.options.controllers,
-        [&outputs](bool on, bool mayShowBox) { outputs.control.remoteRecord(on, mayShowBox); });
-    outputs.menu->setExtraItems([&](QMenu& menu) {
-      menu.addSeparator();
-      addCameraItems(menu, devices, media->graph(), dialog);
-    });
-    outputs.menu->setExtraItems([&controllers](QMenu& menu) {
-      menu.addSeparator();
-      addControllerMenuActions(menu, controllers);
-    });
-    QTimer::singleShot(0, &dialog, [&] {
-      applyStartOptions(dialog, command.options);
-      outputs.applyStartOptions(command.options);
-    });
-    dialog.DoModal();
-  }  // the graph is released before the engine goes, and the engine before the toolkit
+  MediaGraphControl* media = nullptr;
+  EffectDialog dialog(
+      [&](VideoEngine& engine) {
+        auto graph = std::make_unique<MediaGraphControl>(engine, boxes, devices);
+        graph->graph().setFrameSink(&outputStage);
+        graph->graph().setCameraRequest(options.cameras.mode);
+        graph->graph().setCameraKey(options.cameras.key);
+        media = graph.get();
+        return graph;
+      },
+      boxes, files);
+  OutputSetup outputs(dialog, outputStage, boxes, files, [&media] {
+    const GrabberRate r = media->graph().frameRate();
+    return OutputControl::Rate{r.numerator, r.denominator};
+  });
+  closeOnQuitSignals(&dialog);
+  media->graph().setLoopClips(options.loopClips);
+  outputs.menu->setLoopClips([&media] { return media->graph().loopClips(); },
+                             [&media](bool on) { media->graph().setLoopClips(on); });
+  if (!options.file.empty()) {
+    dialog.engine.fileName = options.file;
+    dialog.startOnFile();
+  }
+  ControllerBridge controllers(dialog, options.controllers, [&outputs](bool on, bool mayShowBox) {
+    outputs.control.remoteRecord(on, mayShowBox);
+  });
+  outputs.menu->setExtraItems([&](QMenu& menu) {
+    menu.addSeparator();
+    addCameraItems(menu, devices, media->graph(), dialog);
+  });
+  outputs.menu->setExtraItems([&controllers](QMenu& menu) {
+    menu.addSeparator();
+    addControllerMenuActions(menu, controllers);
+  });
+  QTimer::singleShot(0, &dialog, [&] {
+    applyStartOptions(dialog, options);
+    outputs.applyStartOptions(options);
+  });
+  dialog.DoModal();
+}
+
+}  // namespace
+
+int EffectApp::InitInstance(int argc, char** argv) {
+  const CommandLine command = readCommandLine(argc, argv);
+  if (!command.run) {
+    std::fprintf(command.exitCode == 0 ? stdout : stderr, "%s\n", command.message.c_str());
+    return command.exitCode;
+  }
+  if (const Exit exit = checkBeforeToolkit(command.options)) return *exit;
+
+  gst_init(nullptr, nullptr);
+  QApplication app(argc, argv);
+  nameApplication();
+  if (const Exit exit = checkOutputScreen(command.options)) return *exit;
+  runDialog(command.options);
   return 0;
 }
 

@@ -12,11 +12,12 @@
 #include "app/file_drop.h"
 #include "app/preview_widget.h"
 #include "app/track_bar.h"
+#include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "palette/palette_editor.h"
 #include "panel/control_bindings.h"
+#include "panel/preset_commands.h"
 #include "panel/screen_input.h"
-#include "presets/preset_commands.h"
 #include "res/control_ids.h"
 
 namespace vz {
@@ -181,14 +182,10 @@ void EffectDialog::OnInitDialog() {
   d.setSliderLineSize(kIdTintRed, 1);
   d.setSliderPageSize(kIdTintRed, 1);
   for (int id : {kIdGainRed, kIdGainGreen, kIdGainBlue}) d.setSliderPageSize(id, 1);
-  d.setSliderRange(kIdTintRed, 0, 767);
-  for (int id : {kIdGainRed, kIdGainGreen, kIdGainBlue}) d.setSliderRange(id, 0, 255);
-  for (int id : {kIdFloor, kIdLowPassRed, kIdLowPassGreen, kIdLowPassBlue})
-    d.setSliderRange(id, 1, 255);
-  for (int id : {kIdQuantizeRed, kIdQuantizeGreen, kIdQuantizeBlue}) d.setSliderRange(id, 0, 7);
-  for (int id : {kIdOutputRed, kIdOutputGreen, kIdOutputBlue}) d.setSliderRange(id, 0, 255);
-  for (int id : {kIdTintGreen, kIdTintBlue}) d.setSliderRange(id, 0, 767);
-  d.setSliderRange(kIdColor, 0, 100);
+  for (const NamedSetting& s : kNamedSettings)
+    if (s.control.kind == SettingControl::Kind::Slider)
+      for (int c = 0; c < s.channels; ++c)
+        d.setSliderRange(s.control.ids[c], s.control.sliderMin, s.control.sliderMax);
 
   if (startOnFile_) {
     OnMpegRadio();

@@ -8,7 +8,7 @@
 #include "app/dialog_builder.h"
 #include "app/qt_dialog_ops.h"
 #include "engine/video_engine.h"
-#include "presets/preset_session.h"
+#include "panel/preset_session.h"
 #include "source/graph_control.h"
 #include "source/source_commands.h"
 #include "ui/file_dialogs.h"

@@ -1,20 +1,76 @@
-# Arrows between folders run one way: app/ is the shell at the top, so no lower layer may
-# include anything from it. Checked at configure time so a wrong include fails the build.
+# Arrows between folders run one way. This table lists, for each folder, the other folders
+# its code may include; any other include between folders fails configure, so the table is
+# the map. tests/ and bench/ sit outside the layers and may include anything.
+set(VZ_LAYERS
+  "res     :"
+  "ui      :"
+  "engine  : res"
+  "presets : engine"
+  "palette : engine"
+  "present : engine"
+  "output  : engine"
+  "gst     : engine presets"
+  "tools   : engine presets palette"
+  "panel   : engine presets res ui"
+  "source  : engine res ui"
+  "control : engine panel res ui"
+  "app     : engine presets palette present output panel source control res ui"
+  "tests   : *"
+  "bench   : *"
+)
+
 function(vz_check_layers)
-  set(lower engine source panel palette presets res tools ui output control gst present)
+  set(folders "")
+  foreach(row IN LISTS VZ_LAYERS)
+    string(REGEX MATCH "^([a-z]+)[ ]*:(.*)$" _ "${row}")
+    set(dir "${CMAKE_MATCH_1}")
+    string(STRIP "${CMAKE_MATCH_2}" targets)
+    string(REPLACE " " ";" targets "${targets}")
+    list(FILTER targets EXCLUDE REGEX "^$")
+    set(allowed_${dir} ${targets})
+    list(APPEND folders ${dir})
+  endforeach()
+
   set(offenders "")
-  foreach(dir IN LISTS lower)
+  # A new folder joins the map before it builds.
+  file(GLOB children LIST_DIRECTORIES true "${PROJECT_SOURCE_DIR}/*")
+  foreach(child IN LISTS children)
+    get_filename_component(name "${child}" NAME)
+    if(EXISTS "${child}/CMakeLists.txt" AND NOT name MATCHES "^\\." AND NOT name IN_LIST folders)
+      list(APPEND offenders "${name}/ has no row in the table")
+    endif()
+  endforeach()
+  foreach(dir IN LISTS folders)
+    if("*" IN_LIST allowed_${dir})
+      continue()
+    endif()
     file(GLOB_RECURSE files "${PROJECT_SOURCE_DIR}/${dir}/*.h" "${PROJECT_SOURCE_DIR}/${dir}/*.cpp")
     foreach(f IN LISTS files)
-      file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<](\\.\\./)*app/")
-      if(hits)
+      file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+      foreach(line IN LISTS lines)
+        # Only quoted includes name our folders: <gst/gst.h> is the framework, not gst/.
+        if(NOT line MATCHES "\"(\\.\\./)*([A-Za-z0-9_-]+)/[^\"]*\"")
+          continue()
+        endif()
+        set(to "${CMAKE_MATCH_2}")
+        if(to STREQUAL dir OR to IN_LIST allowed_${dir})
+          continue()
+        endif()
+        if(NOT to IN_LIST folders AND NOT IS_DIRECTORY "${PROJECT_SOURCE_DIR}/${to}")
+          continue()  # a path below the including file's own folder, or a library's
+        endif()
         file(RELATIVE_PATH rel "${PROJECT_SOURCE_DIR}" "${f}")
-        list(APPEND offenders "${rel}")
-      endif()
+        string(STRIP "${line}" line)
+        list(JOIN allowed_${dir} " " may)
+        if(may STREQUAL "")
+          set(may "nothing outside itself")
+        endif()
+        list(APPEND offenders "${rel}: ${line}  (${dir}/ may include ${may})")
+      endforeach()
     endforeach()
   endforeach()
   if(offenders)
     list(JOIN offenders "\n  " text)
-    message(FATAL_ERROR "These files include app/, which sits above them:\n  ${text}")
+    message(FATAL_ERROR "Includes against the layer table in cmake/LayerCheck.cmake:\n  ${text}")
   endif()
 endfunction()

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "res/control_ids.h"
-
 namespace vz {
 
 namespace {
@@ -16,34 +14,16 @@ using K = ControlTarget::Kind;
 
 std::vector<ControlTarget> buildTargets() {
   static std::deque<std::string> names;  // storage for the composed names, never moved
-  struct Row {
-    const char* setting;
-    K kind;
-    int ids[3];
-    int sliderMin, sliderMax, reverseFrom;
-    bool vertical;
-  };
-  // Slider ranges as the dialog's initialisation sets them.
-  const Row rows[] = {
-      {"gain", K::Slider, {kIdGainRed, kIdGainGreen, kIdGainBlue}, 0, 255, 0, false},
-      {"tint", K::Slider, {kIdTintRed, kIdTintGreen, kIdTintBlue}, 0, kHueSize - 1, 0, false},
-      {"floor", K::Slider, {kIdFloor}, 1, 255, 255, true},
-      {"lowpass", K::Slider, {kIdLowPassRed, kIdLowPassGreen, kIdLowPassBlue}, 1, 255, 0, false},
-      {"quantize", K::Slider, {kIdQuantizeRed, kIdQuantizeGreen, kIdQuantizeBlue}, 0, 7, 0, false},
-      {"output", K::Slider, {kIdOutputRed, kIdOutputGreen, kIdOutputBlue}, 0, 255, 0, false},
-      {"color", K::Slider, {kIdColor}, 0, 100, 100, true},
-      {"invert", K::Switch, {kIdInvertRed, kIdInvertGreen, kIdInvertBlue}, 0, 1, 0, false},
-      {"mirror", K::Switch, {kIdMirror}, 0, 1, 0, false},
-      {"cycle", K::Switch, {kIdColorCycle}, 0, 1, 0, false},
-  };
   std::vector<ControlTarget> out;
-  for (const Row& r : rows) {
-    const NamedSetting* s = findSetting(r.setting);
-    for (int c = 0; c < s->channels; ++c) {
-      names.push_back(s->channels == 1 ? std::string(r.setting)
-                                       : std::string(r.setting) + "/" + kChannelNames[c]);
-      out.push_back({names.back().c_str(), r.kind, r.ids[c], r.sliderMin, r.sliderMax,
-                     r.reverseFrom, r.vertical, s, c});
+  for (const NamedSetting& s : kNamedSettings) {
+    const SettingControl& c = s.control;
+    if (c.kind == SettingControl::Kind::None) continue;
+    const K kind = c.kind == SettingControl::Kind::Slider ? K::Slider : K::Switch;
+    for (int ch = 0; ch < s.channels; ++ch) {
+      names.push_back(s.channels == 1 ? std::string(s.name)
+                                      : std::string(s.name) + "/" + kChannelNames[ch]);
+      out.push_back(
+          {names.back().c_str(), kind, c.ids[ch], c.sliderMin, c.sliderMax, c.reverseFrom, &s, ch});
     }
   }
   out.push_back({"mode", K::Mode, 0, 0, 9});

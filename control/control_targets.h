@@ -8,16 +8,15 @@
 
 namespace vz {
 
-// A control that remote messages reach by name: its dialog id, and how slider positions
-// give engine values (identity, or `reverseFrom - position` for Floor and Color).
+// A control that remote messages reach by name: one channel of a settings row's dialog
+// control (its id, and how slider positions give engine values), or the mode.
 struct ControlTarget {
   enum class Kind { Slider, Switch, Mode };
   const char* name;  // "gain/red", "floor", "mirror", "mode"
   Kind kind;
   int id;  // 0 for the mode
   int sliderMin = 0, sliderMax = 0;
-  int reverseFrom = 0;  // 0: engine value = position
-  bool vertical = false;
+  int reverseFrom = 0;                    // 0: engine value = position
   const NamedSetting* setting = nullptr;  // nullptr for the mode
   int channel = 0;
 };

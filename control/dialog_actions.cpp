@@ -34,7 +34,8 @@ void DialogActions::moveSlider(int id, int position) {
   const ControlTarget* t = controlTargetById(id);
   if (t == nullptr || t->kind != ControlTarget::Kind::Slider) return;
   dialog_.setSliderPos(id, position);
-  t->vertical ? onVerticalScroll(engine_, dialog_) : onHorizontalScroll(engine_, dialog_);
+  t->setting->control.vertical ? onVerticalScroll(engine_, dialog_)
+                               : onHorizontalScroll(engine_, dialog_);
 }
 
 void DialogActions::setSwitch(int id, bool on) {

@@ -32,8 +32,6 @@ struct FrameWorker::Thread {
 
 FrameWorker::FrameWorker() = default;
 
-FrameWorker::FrameWorker(const FrameWorker&) : FrameWorker() {}
-
 FrameWorker::~FrameWorker() {
   if (!thread_ || !thread_->thread.joinable()) return;
   {

@@ -7,14 +7,14 @@ namespace vz {
 
 // The engine's second thread for large frames: the streaming thread hands it one part of a
 // pass, does the other part itself and waits for it (never for the GUI thread). Not part of
-// the engine's value: a copy gets a worker of its own, started only when first needed.
+// the engine's value (see OwnFrameWorker). A worker owns its thread: it is never copied.
 class FrameWorker {
  public:
   using Part = void (*)(const void* context, int part);
 
   FrameWorker();
-  FrameWorker(const FrameWorker&);
-  FrameWorker& operator=(const FrameWorker&) { return *this; }
+  FrameWorker(const FrameWorker&) = delete;
+  FrameWorker& operator=(const FrameWorker&) = delete;
   ~FrameWorker();
 
   // One frame at a time holds the worker; a second streaming thread that finds it taken,
@@ -35,6 +35,16 @@ class FrameWorker {
   struct Thread;
   std::atomic<bool> busy_{false};
   std::unique_ptr<Thread> thread_;  // created under the lease, on first use
+};
+
+// The engine's worker, which is not part of the engine's value: a copy of the engine gets a
+// fresh worker of its own (started only when first needed), and an assignment leaves each
+// engine with the worker it had.
+class OwnFrameWorker : public FrameWorker {
+ public:
+  OwnFrameWorker() = default;
+  OwnFrameWorker(const OwnFrameWorker&) : FrameWorker() {}
+  OwnFrameWorker& operator=(const OwnFrameWorker&) { return *this; }
 };
 
 }  // namespace vz

@@ -16,6 +16,16 @@ int findModeName(std::string_view name) {
   return -1;
 }
 
+const NamedSetting* settingForControl(int id, int* channel) {
+  for (const NamedSetting& s : kNamedSettings)
+    for (int c = 0; c < s.channels; ++c)
+      if (s.control.kind != SettingControl::Kind::None && s.control.ids[c] == id) {
+        if (channel != nullptr) *channel = c;
+        return &s;
+      }
+  return nullptr;
+}
+
 void storeSetting(VideoEngine& e, const SettingField& field, int value) {
   if (field.wide != nullptr) storeRelaxed(e.*field.wide, value);
   if (field.byte != nullptr) storeRelaxed(e.*field.byte, value);

@@ -17,41 +17,22 @@ inline constexpr int kSlotCount = 30;
 inline constexpr int kPresetInts = kSlotInts * kSlotCount;  // 3840
 
 // The one engine: every live setting, the hue wheel, the palette, the colour-cycle state
-// and the preset store. The handlers write the fields directly; fields that the streaming
-// thread also touches are read and written through loadRelaxed/storeRelaxed.
-// The media graph objects live beside it in the source layer.
+// and the preset store, grouped by who may touch them. The handlers write the fields
+// directly. The media graph objects live beside it in the source layer.
 struct VideoEngine {
   VideoEngine();
 
-  std::string fileName;  // MPEG file path, the file system's bytes; empty: none chosen
-  int32_t sourceIsFile;
+  // ---- The look, shared with the streaming thread: either thread reads and writes these
+  // only through loadRelaxed/storeRelaxed; the streaming thread snapshots them per frame.
   uint8_t mode;  // an EffectMode value, or any other byte from a bank
   uint8_t invertRed;
   uint8_t invertGreen;
   uint8_t invertBlue;
   uint8_t mirror;
-  int32_t deviceChosen;
-  int32_t devicesDeclined;
-  int32_t autoSelectDevice;
-  int32_t deviceIndex;
-  int32_t fullScreen;
-  int32_t currentRed;
-  int32_t currentGreen;
-  int32_t currentBlue;
-  int32_t hueRed[kHueSize];
-  int32_t hueGreen[kHueSize];
-  int32_t hueBlue[kHueSize];
-  int32_t cycleStepRed[kPaletteSize];
-  int32_t cycleStepGreen[kPaletteSize];
-  int32_t cycleStepBlue[kPaletteSize];
-  int32_t saveArmed;
   int32_t colorCycle;
-  int32_t aviFlag;
-  int32_t rampState;
-  int32_t paletteRed[kPaletteSize];
+  int32_t paletteRed[kPaletteSize];  // the colour cycling rewrites these on the streaming thread
   int32_t paletteGreen[kPaletteSize];
   int32_t paletteBlue[kPaletteSize];
-
   // The settings block: twenty ints, contiguous and in this order (presets copy it as one run).
   int32_t tintRed;
   int32_t gainRed;
@@ -74,12 +55,39 @@ struct VideoEngine {
   int32_t tintBlue;
   int32_t colorAmount;
 
+  // ---- The preset store: thirty slots of 128 ints (a bank). Never the streaming thread.
   int32_t presetStore[kPresetInts];
 
-  // Palette generators draw on the GUI thread; colour cycling on the streaming thread,
-  // whose sequence starts again with every new graph (a new streaming thread).
-  Rand15 paletteRandom;
+  // ---- The palette editor's state, stored with a look in a slot. Never the streaming thread.
+  int32_t currentRed;  // the colour the picker shows and the palette buttons take
+  int32_t currentGreen;
+  int32_t currentBlue;
+  int32_t rampState;  // the Range blend's two clicks (palette/palette_editor.h)
+
+  // ---- The session, GUI thread only: what to play, the camera choice, the window's state.
+  std::string fileName;  // MPEG file path, the file system's bytes; empty: none chosen
+  int32_t sourceIsFile;
+  int32_t aviFlag;
+  int32_t deviceChosen;
+  int32_t devicesDeclined;
+  int32_t autoSelectDevice;
+  int32_t deviceIndex;
+  int32_t fullScreen;
+  int32_t saveArmed;  // the next letter stores rather than recalls
+
+  // ---- Constant tables: filled by the constructor, read-only after it (any thread).
+  int32_t hueRed[kHueSize];  // the hue wheel: red to green to blue and back
+  int32_t hueGreen[kHueSize];
+  int32_t hueBlue[kHueSize];
+
+  // ---- The animation: the colour cycling's steps and generator belong to the streaming
+  // thread (advanceAnimation), whose sequence starts again with every new graph; the palette
+  // generators draw on the GUI thread.
+  int32_t cycleStepRed[kPaletteSize];
+  int32_t cycleStepGreen[kPaletteSize];
+  int32_t cycleStepBlue[kPaletteSize];
   Rand15 cycleRandom;
+  Rand15 paletteRandom;
 
   // Rewrites a frame of width x height packed 3-byte pixels (blue, green, red) in place:
   // the mode, then the mirror. Streaming thread.
@@ -87,8 +95,8 @@ struct VideoEngine {
   // One colour-cycle step when colorCycle is 1. Streaming thread, after the frame is shown.
   void advanceAnimation();
 
-  // Takes half of a large frame; a copy of the engine gets its own.
-  mutable FrameWorker frameWorker;
+  // Takes half of a large frame for the streaming thread; not part of the engine's value.
+  mutable OwnFrameWorker frameWorker;
 };
 
 inline constexpr int kSettingsBlockInts = 20;

@@ -86,26 +86,6 @@ int readSetting(const VideoEngine& e, const SettingField& field) {
   return field.wide ? e.*field.wide : e.*field.byte;
 }
 
-// Property descriptions for the settings that the filter and the remote controls name.
-const char* blurbFor(const std::string& name) {
-  static const std::pair<const char*, const char*> kBlurbs[] = {
-      {"gain", "Gain, 12 = unity"},
-      {"tint", "Hue-wheel position of the tint"},
-      {"floor", "Channel values below it become 0"},
-      {"lowpass", "Low-pass divisor (any 0 turns the filter off)"},
-      {"quantize", "Low bits cleared (8 or more clears the channel)"},
-      {"lutmask", "Palette level mask (15, 30, 60, 120 from the dialog)"},
-      {"output", "Output scale, 32 = unity"},
-      {"color", "Colour amount in percent"},
-      {"invert", "Invert switch (1 inverts; the single-channel modes read red)"},
-      {"mirror", "Non-zero mirrors every row"},
-      {"cycle", "Colour cycling after every frame"},
-  };
-  for (const auto& [setting, blurb] : kBlurbs)
-    if (name == setting) return blurb;
-  return "";
-}
-
 // Indexed by property id - 1.
 std::vector<Property>& properties() {
   static std::vector<Property> list;
@@ -130,7 +110,7 @@ void installProperties(GObjectClass* klass) {
   for (const NamedSetting& n : kNamedSettings) {
     for (int c = 0; c < n.channels; ++c) {
       // Names and descriptions live as long as the class: they are interned.
-      std::string name = n.name, nick = name, blurb = blurbFor(n.name);
+      std::string name = n.name, nick = name, blurb = n.description;
       nick[0] = static_cast<char>(nick[0] - 'a' + 'A');
       if (n.channels == 3) {
         name = name + "-" + kChannelNames[c];

@@ -1,5 +1,6 @@
 #include "panel/control_bindings.h"
 
+#include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "res/control_ids.h"
 
@@ -7,57 +8,33 @@ namespace vz {
 
 namespace {
 
-struct SliderSetting {
+// The Quantize sliders also set the palette level masks.
+struct MaskSlider {
   int id;
   int32_t VideoEngine::*field;
 };
-
-// Horizontal sliders in the order they are read.
-constexpr SliderSetting kHorizontal[] = {
-    {kIdTintGreen, &VideoEngine::tintGreen},
-    {kIdTintBlue, &VideoEngine::tintBlue},
-    {kIdTintRed, &VideoEngine::tintRed},
-    {kIdGainRed, &VideoEngine::gainRed},
-    {kIdGainGreen, &VideoEngine::gainGreen},
-    {kIdGainBlue, &VideoEngine::gainBlue},
-    {kIdLowPassRed, &VideoEngine::lowPassRed},
-    {kIdLowPassGreen, &VideoEngine::lowPassGreen},
-    {kIdLowPassBlue, &VideoEngine::lowPassBlue},
-    {kIdQuantizeRed, &VideoEngine::quantizeRed},
-    {kIdQuantizeGreen, &VideoEngine::quantizeGreen},
-    {kIdQuantizeBlue, &VideoEngine::quantizeBlue},
-};
-constexpr SliderSetting kMasks[] = {
+constexpr MaskSlider kMasks[] = {
     {kIdQuantizeRed, &VideoEngine::lutMaskRed},
     {kIdQuantizeGreen, &VideoEngine::lutMaskGreen},
     {kIdQuantizeBlue, &VideoEngine::lutMaskBlue},
 };
-constexpr SliderSetting kOutputs[] = {
-    {kIdOutputRed, &VideoEngine::outputRed},
-    {kIdOutputGreen, &VideoEngine::outputGreen},
-    {kIdOutputBlue, &VideoEngine::outputBlue},
-};
 
-// Sliders in the order a refresh sets them, with the setting they show.
-constexpr SliderSetting kRefreshed[] = {
-    {kIdTintRed, &VideoEngine::tintRed},
-    {kIdGainRed, &VideoEngine::gainRed},
-    {kIdGainGreen, &VideoEngine::gainGreen},
-    {kIdGainBlue, &VideoEngine::gainBlue},
-    {kIdFloor, &VideoEngine::floor},
-    {kIdLowPassRed, &VideoEngine::lowPassRed},
-    {kIdLowPassGreen, &VideoEngine::lowPassGreen},
-    {kIdLowPassBlue, &VideoEngine::lowPassBlue},
-    {kIdQuantizeRed, &VideoEngine::quantizeRed},
-    {kIdQuantizeGreen, &VideoEngine::quantizeGreen},
-    {kIdQuantizeBlue, &VideoEngine::quantizeBlue},
-    {kIdOutputRed, &VideoEngine::outputRed},
-    {kIdOutputGreen, &VideoEngine::outputGreen},
-    {kIdOutputBlue, &VideoEngine::outputBlue},
-    {kIdTintGreen, &VideoEngine::tintGreen},
-    {kIdTintBlue, &VideoEngine::tintBlue},
-    {kIdColor, &VideoEngine::colorAmount},
-};
+enum class Sliders { All, Horizontal, Vertical };
+
+// Calls f(id, field, reverseFrom) for each slider of the settings table that `which` names.
+template <class F>
+void forEachSlider(Sliders which, F f) {
+  for (const NamedSetting& s : kNamedSettings) {
+    const SettingControl& c = s.control;
+    if (c.kind != SettingControl::Kind::Slider) continue;
+    if (which != Sliders::All && c.vertical != (which == Sliders::Vertical)) continue;
+    for (int ch = 0; ch < s.channels; ++ch) f(c.ids[ch], s.fields[ch].wide, c.reverseFrom);
+  }
+}
+
+int engineValueAt(int position, int reverseFrom) {
+  return reverseFrom != 0 ? reverseFrom - position : position;
+}
 
 // The effect controls, in the order mask bit 1 shows or hides them.
 constexpr int kEffectControls[] = {
@@ -74,15 +51,16 @@ void showAll(DialogOps& dialog, std::initializer_list<int> ids) {
 }  // namespace
 
 void onHorizontalScroll(VideoEngine& e, const DialogOps& dialog) {
-  for (const SliderSetting& s : kHorizontal) storeRelaxed(e.*s.field, dialog.sliderPos(s.id));
-  for (const SliderSetting& s : kMasks)
-    storeRelaxed(e.*s.field, 15 << (dialog.sliderPos(s.id) >> 1));
-  for (const SliderSetting& s : kOutputs) storeRelaxed(e.*s.field, dialog.sliderPos(s.id));
+  forEachSlider(Sliders::Horizontal, [&](int id, int32_t VideoEngine::*field, int reverseFrom) {
+    storeRelaxed(e.*field, engineValueAt(dialog.sliderPos(id), reverseFrom));
+  });
+  for (const MaskSlider& s : kMasks) storeRelaxed(e.*s.field, 15 << (dialog.sliderPos(s.id) >> 1));
 }
 
 void onVerticalScroll(VideoEngine& e, const DialogOps& dialog) {
-  storeRelaxed(e.floor, 255 - dialog.sliderPos(kIdFloor));
-  storeRelaxed(e.colorAmount, 100 - dialog.sliderPos(kIdColor));
+  forEachSlider(Sliders::Vertical, [&](int id, int32_t VideoEngine::*field, int reverseFrom) {
+    storeRelaxed(e.*field, engineValueAt(dialog.sliderPos(id), reverseFrom));
+  });
 }
 
 void toggleFlag(uint8_t& flag) {
@@ -123,12 +101,10 @@ void onModeRadio(VideoEngine& e, DialogOps& dialog, int radioId) {
 }
 
 void refreshControls(const VideoEngine& e, DialogOps& dialog) {
-  for (const SliderSetting& s : kRefreshed) {
-    int value = loadRelaxed(e.*s.field);
-    if (s.id == kIdFloor) value = 255 - value;
-    if (s.id == kIdColor) value = 100 - value;
-    dialog.setSliderPos(s.id, value);
-  }
+  // The reversal maps engine values back to positions as it maps positions to values.
+  forEachSlider(Sliders::All, [&](int id, int32_t VideoEngine::*field, int reverseFrom) {
+    dialog.setSliderPos(id, engineValueAt(loadRelaxed(e.*field), reverseFrom));
+  });
   // A flag byte from a bank may hold 2..255: any non-zero byte shows as checked.
   dialog.checkDlgButton(kIdInvertRed, loadRelaxed(e.invertRed) != 0);
   dialog.checkDlgButton(kIdInvertGreen, loadRelaxed(e.invertGreen) != 0);

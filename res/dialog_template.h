@@ -16,8 +16,7 @@ enum class ControlKind : uint8_t {
   PushButton,
   CheckBox,     // automatic check box
   RadioButton,  // automatic radio button
-  SliderH,
-  SliderV,
+  Slider,       // which way it runs is the settings table's (engine/setting_names.h)
 };
 
 // Style bits of a row.

@@ -20,7 +20,7 @@ void MediaGraph::bindByKey(const std::string& key) {
       return;
     }
   }
-  std::fprintf(stderr, "video: camera %s is not present; waiting for it\n", key.c_str());
+  std::fprintf(stderr, "videozarnix: camera %s is not present; waiting for it\n", key.c_str());
 }
 
 void MediaGraph::settleCapture() {
@@ -71,7 +71,7 @@ void MediaGraph::deviceRemoved(const std::string& key) {
 void MediaGraph::loseCamera() {
   // A graph that failed has said why on stderr already.
   if (!graphFailed_.load(std::memory_order_relaxed))
-    std::fprintf(stderr, "video: camera \"%s\" is gone; showing black until it comes back\n",
+    std::fprintf(stderr, "videozarnix: camera \"%s\" is gone; showing black until it comes back\n",
                  deviceName_.c_str());
   const GrabberSize size = sampleGrabberConnectedSize(grabberFilter);
   awaitedKey_ = boundKey_;

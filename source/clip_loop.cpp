@@ -164,7 +164,7 @@ void ClipLoop::seekToStart(GstElement*, gpointer data) {
 
 void ClipLoop::holdLastFrame(const char* why) {
   if (held_.exchange(true, std::memory_order_relaxed)) return;
-  std::fprintf(stderr, "video: the clip does not loop (%s); holding its last frame\n", why);
+  std::fprintf(stderr, "videozarnix: the clip does not loop (%s); holding its last frame\n", why);
 }
 
 }  // namespace vz

@@ -269,7 +269,8 @@ void logBusToStderr(GstBus* bus, std::shared_ptr<GraphWatch> watch) {
           kind = "warning";
         }
         if (kind != nullptr) {
-          std::fprintf(stderr, "video %s from %s: %s\n", kind, GST_OBJECT_NAME(message->src),
+          std::fprintf(stderr, "videozarnix: video %s from %s: %s\n", kind,
+                       GST_OBJECT_NAME(message->src),
                        error != nullptr ? error->message : "(no text)");
           g_clear_error(&error);
           g_free(debug);

@@ -110,7 +110,8 @@ HResult MediaGraph::run() {
 }
 
 void MediaGraph::reportSilentCamera(GstElement* grabber) {
-  std::fprintf(stderr, "video: camera \"%s\" delivered no picture within %d s; showing black\n",
+  std::fprintf(stderr,
+               "videozarnix: camera \"%s\" delivered no picture within %d s; showing black\n",
                deviceName_.c_str(), static_cast<int>(kFirstFrameTimeout.count() / 1000));
   showBlack(grabber);
 }
@@ -250,8 +251,8 @@ GstCaps* MediaGraph::chooseCaptureCaps() {
   gst_caps_unref(caps);
   if (!cameraMode_.found) return nullptr;
   if (!cameraMode_.exact)
-    std::fprintf(stderr, "video: camera \"%s\" has no such mode; using %s\n", deviceName_.c_str(),
-                 describeMode(cameraMode_.mode).c_str());
+    std::fprintf(stderr, "videozarnix: camera \"%s\" has no such mode; using %s\n",
+                 deviceName_.c_str(), describeMode(cameraMode_.mode).c_str());
   return capsForMode(cameraMode_.mode);
 }
 

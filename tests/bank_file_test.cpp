@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "presets/preset_commands.h"
+#include "panel/preset_commands.h"
 #include "presets/preset_slot.h"
 #include "tests/scratch_dir.h"
 #include "tests/test_frames.h"

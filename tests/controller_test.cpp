@@ -9,7 +9,6 @@
 #include <QCommandLineParser>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSlider>
 #include <QTimer>
 #include <chrono>
 #include <fstream>
@@ -60,20 +59,6 @@ class ControllerTest : public test::DialogFixture {
   int slider(int id) { return ops().sliderPos(id); }
   bool checked(int id) { return ops().isDlgButtonChecked(id); }
 };
-
-TEST_F(ControllerTest, RemoteTargetsMatchTheDialogsSliders) {
-  int count = 0;
-  const ControlTarget* targets = controlTargets(&count);
-  for (int i = 0; i < count; ++i) {
-    const ControlTarget& t = targets[i];
-    if (t.kind != ControlTarget::Kind::Slider) continue;
-    ops().setSliderPos(t.id, -100000);
-    EXPECT_EQ(slider(t.id), t.sliderMin) << t.name;
-    ops().setSliderPos(t.id, 100000);
-    EXPECT_EQ(slider(t.id), t.sliderMax) << t.name;
-    EXPECT_EQ(qobject_cast<QSlider*>(w(t.id))->orientation() == Qt::Vertical, t.vertical) << t.name;
-  }
-}
 
 // ---- OSC ----
 

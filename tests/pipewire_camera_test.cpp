@@ -186,7 +186,7 @@ TEST_F(PipeWireCamera, UnpluggedCameraGoesBlackAndComesBackByItself) {
   const std::string err = testing::internal::GetCapturedStderr();
   ASSERT_TRUE(lost);
   EXPECT_EQ(err,
-            "video: camera \"" + kCameraName + "\" is gone; showing black until it comes back\n");
+            "videozarnix: camera \"" + kCameraName + "\" is gone; showing black until it comes back\n");
   EXPECT_TRUE(previewIsBlack());
 
   const pid_t second = pw.addCamera("vz-test-camera-2", "Second Camera", 160, 120);

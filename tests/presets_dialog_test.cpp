@@ -2,7 +2,7 @@
 // the offscreen dialog with scripted file dialogs and message boxes.
 #include <QImage>
 
-#include "presets/preset_commands.h"
+#include "panel/preset_commands.h"
 #include "presets/preset_slot.h"
 #include "tests/dialog_fixture.h"
 #include "tests/scratch_dir.h"

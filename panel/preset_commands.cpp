@@ -1,4 +1,4 @@
-#include "presets/preset_commands.h"
+#include "panel/preset_commands.h"
 
 #include "panel/control_bindings.h"
 #include "panel/screen_input.h"

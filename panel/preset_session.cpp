@@ -1,6 +1,6 @@
-#include "presets/preset_session.h"
+#include "panel/preset_session.h"
 
-#include "presets/preset_commands.h"
+#include "panel/preset_commands.h"
 
 namespace vz {
 
