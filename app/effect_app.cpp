@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QMenu>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -45,6 +46,9 @@ bool haveDisplay() {
 }  // namespace
 
 int EffectApp::InitInstance(int argc, char** argv) {
+  // A file-size limit (ulimit -f) then fails the write that reaches it, and that recording
+  // ends as on a full disk, instead of the signal ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const CommandLine command = parseCommandLine(arguments);
@@ -91,6 +95,7 @@ int EffectApp::InitInstance(int argc, char** argv) {
 
   gst_init(nullptr, nullptr);
   QApplication app(argc, argv);
+  installQuitSignals();  // before any box: a start-up question must not swallow a signal
   QFont::insertSubstitution(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"));
   QApplication::setApplicationName(QStringLiteral("Video Zarnix"));
   QApplication::setDesktopFileName(QStringLiteral("videozarnix"));
