@@ -26,6 +26,7 @@
 #include "app/qt_message_boxes.h"
 #include "app/quit_signals.h"
 #include "app/start_options.h"
+#include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
 #include "source/media_file_check.h"
@@ -59,7 +60,7 @@ int EffectApp::InitInstance(int argc, char** argv) {
   const std::string& file = command.options.file;
   if (!file.empty()) {
     if (const std::string problem = whyNotPlayable(file); !problem.empty()) {
-      std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
+      std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(problem).c_str());
       return 2;
     }
   }
@@ -75,14 +76,14 @@ int EffectApp::InitInstance(int argc, char** argv) {
     }
     if (!cameraPresent(present, cameras.key)) {
       std::fprintf(stderr, "videozarnix: no camera has the key %s (--list-cameras prints them)\n",
-                   cameras.key.c_str());
+                   terminalSafe(cameras.key).c_str());
       return 2;
     }
   }
   if (!command.options.virtualCamera.empty()) {
     const CameraTarget camera = resolveCameraTarget(command.options.virtualCamera);
     if (!camera.ok) {
-      std::fprintf(stderr, "videozarnix: %s\n", camera.error.c_str());
+      std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(camera.error).c_str());
       return 2;
     }
   }
@@ -103,7 +104,8 @@ int EffectApp::InitInstance(int argc, char** argv) {
   if (!command.options.outputScreen.empty() &&
       findScreen(command.options.outputScreen) == nullptr) {
     std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n",
-                 command.options.outputScreen.c_str(), int(QGuiApplication::screens().size()));
+                 terminalSafe(command.options.outputScreen).c_str(),
+                 int(QGuiApplication::screens().size()));
     return 2;
   }
   QtMessageBoxes boxes;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/output_window.h"
+#include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "output/output_branches.h"
 #include "source/capture_devices.h"
@@ -81,7 +82,7 @@ void OutputControl::tell(const std::string& text, const std::string& caption) {
   std::string line = text;
   for (char& ch : line)
     if (ch == '\n') ch = ' ';
-  std::fprintf(stderr, "videozarnix: %s\n", line.c_str());
+  std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(line).c_str());
 }
 
 void OutputControl::remoteRecord(bool on, bool mayShowBox) {

@@ -175,7 +175,8 @@ class RtMidiInput final : public MidiInput {
                      "videozarnix: MIDI lost: the JACK server went away (MIDI comes back when "
                      "it does)\n");
       }
-      if (!online_.load(std::memory_order_relaxed) && jackServerRunning() && open())
+      if (!online_.load(std::memory_order_relaxed) && api_ == RtMidi::UNIX_JACK &&
+          jackServerRunning() && open())
         std::fprintf(stderr, "videozarnix: MIDI back: the JACK server is there again\n");
       if (online_.load(std::memory_order_relaxed)) refresh();
       lock.lock();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/terminal_safe.h"
 #include "source/sample_grabber.h"
 #include "source/text_convert.h"
 
@@ -111,7 +112,8 @@ HResult MediaGraph::run() {
 
 void MediaGraph::reportSilentCamera(GstElement* grabber) {
   std::fprintf(stderr, "video: camera \"%s\" delivered no picture within %d s; showing black\n",
-               deviceName_.c_str(), static_cast<int>(kFirstFrameTimeout.count() / 1000));
+               terminalSafe(deviceName_).c_str(),
+               static_cast<int>(kFirstFrameTimeout.count() / 1000));
   showBlack(grabber);
 }
 
@@ -250,8 +252,8 @@ GstCaps* MediaGraph::chooseCaptureCaps() {
   gst_caps_unref(caps);
   if (!cameraMode_.found) return nullptr;
   if (!cameraMode_.exact)
-    std::fprintf(stderr, "video: camera \"%s\" has no such mode; using %s\n", deviceName_.c_str(),
-                 describeMode(cameraMode_.mode).c_str());
+    std::fprintf(stderr, "video: camera \"%s\" has no such mode; using %s\n",
+                 terminalSafe(deviceName_).c_str(), describeMode(cameraMode_.mode).c_str());
   return capsForMode(cameraMode_.mode);
 }
 
