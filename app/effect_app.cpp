@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QMenu>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -26,6 +27,7 @@
 #include "app/qt_message_boxes.h"
 #include "app/quit_signals.h"
 #include "app/start_options.h"
+#include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
 #include "source/media_file_check.h"
@@ -55,7 +57,7 @@ CommandLine readCommandLine(int argc, char** argv) {
 Exit checkFile(const StartOptions& options) {
   if (options.file.empty()) return std::nullopt;
   if (const std::string problem = whyNotPlayable(options.file); !problem.empty()) {
-    std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
+    std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(problem).c_str());
     return 2;
   }
   return std::nullopt;
@@ -74,7 +76,7 @@ Exit checkCameras(const CameraOptions& cameras) {
   }
   if (!cameraPresent(present, cameras.key)) {
     std::fprintf(stderr, "videozarnix: no camera has the key %s (--list-cameras prints them)\n",
-                 cameras.key.c_str());
+                 terminalSafe(cameras.key).c_str());
     return 2;
   }
   return std::nullopt;
@@ -84,7 +86,7 @@ Exit checkVirtualCamera(const StartOptions& options) {
   if (options.virtualCamera.empty()) return std::nullopt;
   const CameraTarget camera = resolveCameraTarget(options.virtualCamera);
   if (camera.ok) return std::nullopt;
-  std::fprintf(stderr, "videozarnix: %s\n", camera.error.c_str());
+  std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(camera.error).c_str());
   return 2;
 }
 
@@ -114,8 +116,8 @@ void nameApplication() {
 Exit checkOutputScreen(const StartOptions& options) {
   if (options.outputScreen.empty() || findScreen(options.outputScreen) != nullptr)
     return std::nullopt;
-  std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n", options.outputScreen.c_str(),
-               int(QGuiApplication::screens().size()));
+  std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n",
+               terminalSafe(options.outputScreen).c_str(), int(QGuiApplication::screens().size()));
   return 2;
 }
 
@@ -171,6 +173,9 @@ void runDialog(const StartOptions& options) {
 }  // namespace
 
 int EffectApp::InitInstance(int argc, char** argv) {
+  // A file-size limit (ulimit -f) then fails the write that reaches it, and that recording
+  // ends as on a full disk, instead of the signal ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   const CommandLine command = readCommandLine(argc, argv);
   if (!command.run) {
     std::fprintf(command.exitCode == 0 ? stdout : stderr, "%s\n", command.message.c_str());
@@ -180,6 +185,7 @@ int EffectApp::InitInstance(int argc, char** argv) {
 
   gst_init(nullptr, nullptr);
   QApplication app(argc, argv);
+  installQuitSignals();  // before any box: a start-up question must not swallow a signal
   nameApplication();
   if (const Exit exit = checkOutputScreen(command.options)) return *exit;
   runDialog(command.options);

@@ -7,10 +7,12 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <cstdio>
 
 #include "app/app_icon.h"
 #include "app/file_drop.h"
 #include "app/preview_widget.h"
+#include "app/quit_signals.h"
 #include "app/track_bar.h"
 #include "engine/setting_names.h"
 #include "engine/shared_value.h"
@@ -318,7 +320,13 @@ void EffectDialog::OnClose() {
 }
 
 void EffectDialog::closeEvent(QCloseEvent* event) {
-  if (!presets_->OnClosing()) {
+  // A quit signal cannot wait for an answer.
+  if (quitRequested()) {
+    if (presets_->unsaved())
+      std::fprintf(stderr,
+                   "videozarnix: quit by signal: looks stored since the bank was last "
+                   "saved are not kept\n");
+  } else if (!presets_->OnClosing()) {
     event->ignore();  // the user chose to stay, or the looks could not be saved
     return;
   }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/output_window.h"
+#include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "output/output_branches.h"
 #include "source/capture_devices.h"
@@ -42,7 +43,7 @@ void OutputControl::prepareStage() {
   stage_.setSourceRate(r.numerator, r.denominator);
 }
 
-bool OutputControl::startRecording(const std::string& path) {
+bool OutputControl::startRecording(const std::string& path, bool numbered) {
   if (recording()) return true;
   const RecordFormatResult f = resolveRecordFormat(path, recordCodec_);
   if (!f.ok) {
@@ -52,13 +53,23 @@ bool OutputControl::startRecording(const std::string& path) {
   // The folder of a dated recording may not exist yet.
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(f.format.path).parent_path(), ec);
+  RecordFormat format = f.format;
+  std::string problem;
+  format.path = createRecordingFile(f.format.path, numbered, &problem);
+  if (format.path.empty()) {
+    tell("Cannot record into " + f.format.path + ":\n" + problem, "Record");
+    return false;
+  }
   prepareStage();
-  const std::string error = vz::startRecording(stage_, f.format);
+  const std::string error = vz::startRecording(stage_, format);
   if (!error.empty()) {
+    // The file is ours, created a moment ago: nothing was recorded into it.
+    if (std::filesystem::file_size(format.path, ec) == 0 && !ec)
+      std::filesystem::remove(format.path, ec);
     tell(error, "Record");
     return false;
   }
-  recordingPath_ = f.format.path;
+  recordingPath_ = format.path;
   emit recordingChanged(true);
   return true;
 }
@@ -71,7 +82,7 @@ void OutputControl::tell(const std::string& text, const std::string& caption) {
   std::string line = text;
   for (char& ch : line)
     if (ch == '\n') ch = ' ';
-  std::fprintf(stderr, "videozarnix: %s\n", line.c_str());
+  std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(line).c_str());
 }
 
 void OutputControl::remoteRecord(bool on, bool mayShowBox) {
@@ -81,17 +92,16 @@ void OutputControl::remoteRecord(bool on, bool mayShowBox) {
   }
   if (recording()) return;
   quiet_ = !mayShowBox;
-  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))));
+  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))), true);
   quiet_ = false;
 }
 
 void OutputControl::recordAs() {
-  const std::optional<std::string> path =
-      files_.getSaveFileName({"Video {*.mkv, *.mp4, *.webm}", "*.mkv *.mp4 *.webm",
-                              kOfnOverwritePrompt | kOfnHideReadOnly, "mkv"});
+  const std::optional<std::string> path = files_.getSaveFileName(
+      {"Video {*.mkv, *.mp4, *.webm}", "*.mkv *.mp4 *.webm", kOfnHideReadOnly, "mkv"});
   if (!path) return;
   if (recording()) stopRecording();
-  // The user confirmed overwriting in the file dialog; the muxer writes the file anew.
+  // An existing file may be an earlier take: it is refused with a box, never replaced.
   startRecording(*path);
 }
 
@@ -100,7 +110,7 @@ void OutputControl::toggleRecording() {
     stopRecording();
     return;
   }
-  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))));
+  startRecording(defaultRecordingPath(static_cast<long long>(std::time(nullptr))), true);
 }
 
 void OutputControl::stopRecording() {

@@ -36,11 +36,14 @@ class OutputControl final : public QObject {
   void setRecordCodec(const std::string& name) { recordCodec_ = name; }
   const std::string& recordCodec() const { return recordCodec_; }
 
-  // Starts recording into path; a failure shows its box. True when recording.
-  bool startRecording(const std::string& path);
-  // "Record...": asks for a file (overwriting only when confirmed there).
+  // Starts recording into path, a new file (an existing one is never overwritten; with
+  // numbered, a taken name gets the next free one); a failure shows its box. True when
+  // recording.
+  bool startRecording(const std::string& path, bool numbered = false);
+  // "Record...": asks for a new file.
   void recordAs();
-  // F9: stops a recording, or starts one into the default folder under a dated name.
+  // F9: stops a recording, or starts one into the default folder under a dated name (the
+  // next free one when a take of the same second has it).
   void toggleRecording();
   // A controller's request: on starts as F9 does; failures go to stderr, not a box, when no
   // box may be shown now.

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "app/keyboard_focus.h"
+#include "app/quit_signals.h"
 
 namespace vz {
 
@@ -22,6 +23,7 @@ std::string anyCasePattern(const std::string& pattern) {
 }
 
 std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request, bool save) {
+  if (quitRequested()) return std::nullopt;  // the program is ending: cancelled
   const KeyboardKeeper keeper;  // the keyboard goes back where it was when the dialog closes
   QFileDialog dialog(owner_);
   dialog.setWindowModality(Qt::ApplicationModal);

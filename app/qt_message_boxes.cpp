@@ -3,10 +3,21 @@
 #include <QMessageBox>
 
 #include "app/keyboard_focus.h"
+#include "app/quit_signals.h"
 
 namespace vz {
 
 int QtMessageBoxes::show(const std::string& text, const std::string& caption, unsigned style) {
+  if (quitRequested()) {  // the program is ending: answered as Escape would
+    switch (style & 0xF) {
+      case kMbYesNo:
+        return kIdNo;
+      case kMbYesNoCancel:
+        return kIdCancel;
+      default:
+        return kIdOk;
+    }
+  }
   QMessageBox box;
   box.setWindowModality(Qt::ApplicationModal);
   box.setWindowTitle(QString::fromStdString(caption));

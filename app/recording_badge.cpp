@@ -39,11 +39,15 @@ void RecordingBadge::refresh() {
 void RecordingBadge::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
+  // A dark plate under it: red on red or magenta video could not be read.
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0, 0, 0, 200));
+  p.drawRoundedRect(QRectF(rect()), 5, 5);
   p.setBrush(QColor(220, 0, 0));
   p.setPen(Qt::NoPen);
-  p.drawEllipse(QRectF(2, 6, 12, 12));
+  p.drawEllipse(QRectF(6, 6, 12, 12));
   p.setPen(QColor(255, 40, 40));
-  p.drawText(rect().adjusted(20, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
+  p.drawText(rect().adjusted(24, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 
 }  // namespace vz

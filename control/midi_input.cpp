@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -87,9 +88,7 @@ class RtMidiInput final : public MidiInput {
   RtMidiInput(RtMidi::Api api, Sink sink) : api_(api), sink_(std::move(sink)) {}
 
   bool openVirtual() {
-    virtual_ = openInput(api_, &sink_, -1);
-    if (!virtual_) return false;
-    virtual_->in->setErrorCallback(onRtMidiError, &listFailed_);
+    if (!open()) return false;
     poller_ = std::thread([this] { pollPorts(); });
     return true;
   }
@@ -101,11 +100,11 @@ class RtMidiInput final : public MidiInput {
     }
     wake_.notify_all();
     if (poller_.joinable()) poller_.join();
-    sources_.clear();  // each closes its port and stops its thread
-    virtual_.reset();
+    close();
   }
 
   int connectedSources() const override { return connected_.load(std::memory_order_relaxed); }
+  bool online() const override { return online_.load(std::memory_order_relaxed); }
 
  private:
   static bool wanted(const std::string& name) {
@@ -128,11 +127,58 @@ class RtMidiInput final : public MidiInput {
     connected_.store(static_cast<int>(sources_.size()), std::memory_order_relaxed);
   }
 
+  // The virtual port, and on JACK a client of our own that hears the server go (RtMidi's
+  // ports do not: they would stay dead for the rest of the run).
+  bool open() {
+    if (api_ == RtMidi::UNIX_JACK) {
+      serverGone_.store(false, std::memory_order_relaxed);
+      jack_status_t status{};
+      watch_ = jack_client_open("Video Zarnix watch", JackNoStartServer, &status);
+      if (watch_ == nullptr) return false;
+      jack_on_shutdown(watch_, onJackShutdown, this);
+      if (jack_activate(watch_) != 0) {
+        close();
+        return false;
+      }
+    }
+    virtual_ = openInput(api_, &sink_, -1);
+    if (!virtual_) {
+      close();
+      return false;
+    }
+    virtual_->in->setErrorCallback(onRtMidiError, &listFailed_);
+    online_.store(true, std::memory_order_relaxed);
+    return true;
+  }
+
+  void close() {
+    online_.store(false, std::memory_order_relaxed);
+    sources_.clear();  // each closes its port and stops its thread
+    virtual_.reset();
+    if (watch_ != nullptr) jack_client_close(watch_);
+    watch_ = nullptr;
+    connected_.store(0, std::memory_order_relaxed);
+  }
+
+  // A JACK thread, as the server goes: nothing but a flag here.
+  static void onJackShutdown(void* self) {
+    static_cast<RtMidiInput*>(self)->serverGone_.store(true, std::memory_order_relaxed);
+  }
+
   void pollPorts() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
       lock.unlock();
-      refresh();
+      if (online_.load(std::memory_order_relaxed) && serverGone_.load(std::memory_order_relaxed)) {
+        close();
+        std::fprintf(stderr,
+                     "videozarnix: MIDI lost: the JACK server went away (MIDI comes back when "
+                     "it does)\n");
+      }
+      if (!online_.load(std::memory_order_relaxed) && api_ == RtMidi::UNIX_JACK &&
+          jackServerRunning() && open())
+        std::fprintf(stderr, "videozarnix: MIDI back: the JACK server is there again\n");
+      if (online_.load(std::memory_order_relaxed)) refresh();
       lock.lock();
       wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; });
     }
@@ -140,7 +186,10 @@ class RtMidiInput final : public MidiInput {
 
   RtMidi::Api api_;
   Sink sink_;
-  std::unique_ptr<Connection> virtual_;
+  std::unique_ptr<Connection> virtual_;  // poller thread, once it runs
+  jack_client_t* watch_ = nullptr;       // likewise
+  std::atomic<bool> serverGone_{false};
+  std::atomic<bool> online_{false};
   std::map<std::string, std::unique_ptr<Connection>> sources_;  // poller thread only
   std::atomic<bool> listFailed_{false};
   std::atomic<int> connected_{0};

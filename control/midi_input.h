@@ -22,6 +22,9 @@ class MidiInput {
 
   // Source ports connected at the moment (for diagnostics and tests).
   virtual int connectedSources() const = 0;
+  // The port is there: false from the JACK server's going (one line on stderr) until it is
+  // back and the port open again (another line), which the input sees to by itself.
+  virtual bool online() const = 0;
 };
 
 }  // namespace vz

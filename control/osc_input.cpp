@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/terminal_safe.h"
 #include "control/osc_parser.h"
 
 namespace vz {
@@ -60,13 +61,6 @@ int bindUdp(const std::string& address, int port, std::string* error) {
   return fd;
 }
 
-// Addresses come from the network: no control characters reach the terminal.
-std::string printable(std::string text) {
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  return text;
-}
-
 class UdpOscInput final : public OscInput {
  public:
   UdpOscInput(int fd, bool verbose, Sink sink)
@@ -105,7 +99,8 @@ class UdpOscInput final : public OscInput {
         if (r.action)
           sink_(*r.action);
         else if (verbose_)
-          std::fprintf(stderr, "videozarnix: OSC ignored: %s\n", printable(r.problem).c_str());
+          // Addresses come from the network: no escape sequence of theirs reaches the terminal.
+          std::fprintf(stderr, "videozarnix: OSC ignored: %s\n", terminalSafe(r.problem).c_str());
       }
     }
   }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/terminal_safe.h"
 #include "output/camera_target.h"
 
 namespace vz {
@@ -50,11 +51,12 @@ std::string startRecording(OutputStage& stage, const RecordFormat& f) {
 std::string recordingSummary(const std::string& path, const BranchReport& r) {
   const int tenths = static_cast<int>(r.seconds * 10 + 0.5);
   char line[1024];
-  std::snprintf(
-      line, sizeof line,
-      "videozarnix: recorded %s: %d:%02d.%d, %llu frames written, %llu dropped%s", path.c_str(),
-      tenths / 600, tenths / 10 % 60, tenths % 10, static_cast<unsigned long long>(r.framesWritten),
-      static_cast<unsigned long long>(r.framesDropped), r.finalised ? "" : " (not finalised)");
+  std::snprintf(line, sizeof line,
+                "videozarnix: recorded %s: %d:%02d.%d, %llu frames written, %llu dropped%s",
+                terminalSafe(path).c_str(), tenths / 600, tenths / 10 % 60, tenths % 10,
+                static_cast<unsigned long long>(r.framesWritten),
+                static_cast<unsigned long long>(r.framesDropped),
+                r.finalised ? "" : " (not finalised)");
   return line;
 }
 

@@ -1,8 +1,13 @@
 #include "output/record_format.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -106,6 +111,28 @@ std::string defaultRecordingPath(long long epochSeconds) {
   char name[64];
   std::strftime(name, sizeof name, "videozarnix-%Y%m%d-%H%M%S.mkv", &local);
   return folder + "/" + name;
+}
+
+std::string createRecordingFile(const std::string& path, bool numbered, std::string* error) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string stem = hasExtension ? path.substr(0, dot) : path;
+  const std::string extension = hasExtension ? path.substr(dot) : std::string();
+  for (int n = 1; n <= 9999; ++n) {
+    const std::string candidate = n == 1 ? path : stem + "-" + std::to_string(n) + extension;
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      return candidate;
+    }
+    if (errno != EEXIST || !numbered) {
+      *error = errno == EEXIST ? "will not overwrite an existing file" : std::strerror(errno);
+      return {};
+    }
+  }
+  *error = "no free name left beside it";
+  return {};
 }
 
 }  // namespace vz

@@ -32,4 +32,9 @@ const char* codecName(VideoCodec codec);
 // time (seconds since the epoch).
 std::string defaultRecordingPath(long long epochSeconds);
 
+// Creates the (empty) file of a new take exclusively, so that no take is ever overwritten: an
+// existing path fails, unless numbered, when the next free name after it is created instead
+// (NAME-2.mkv, NAME-3.mkv, ...). The path created, or empty with the reason in error.
+std::string createRecordingFile(const std::string& path, bool numbered, std::string* error);
+
 }  // namespace vz

@@ -22,6 +22,8 @@ class PresetSession {
   // The program is about to close: true when it may. With unsaved looks it asks first: Yes
   // saves the bank (closing only once it is saved), No closes, Cancel keeps the program.
   bool OnClosing();
+  // A look was stored into a slot since the bank was last saved or loaded.
+  bool unsaved() const { return unsaved_; }
 
  private:
   VideoEngine& engine_;

@@ -16,10 +16,14 @@ void enterFullScreen(VideoEngine& e, DialogOps& dialog) {
 }
 
 void leaveFullScreen(VideoEngine& e, DialogOps& dialog) {
+  const bool wasFullScreen = e.fullScreen != 0;
   dialog.setWindowFramed(true);
   dialog.placeWindow(0, 0, 1024, 740);
   dialog.placeControl(kIdPreview, 0, 0, 720, 480, Stacking::Top);
   e.fullScreen = 0;
+  // Letter keys in full screen recall without touching the hidden controls; shown stale,
+  // the next move would write the old look's values back over the recalled one.
+  if (wasFullScreen) refreshControls(e, dialog);
 }
 
 void recallPreset(VideoEngine& e, DialogOps& dialog, int slot) {

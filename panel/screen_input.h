@@ -7,7 +7,8 @@ namespace vz {
 
 // Bare dialog over the whole primary screen, the preview on top filling it.
 void enterFullScreen(VideoEngine& engine, DialogOps& dialog);
-// Framed dialog, 1024 x 740 at 0, 0, the preview back at 720 x 480 on top.
+// Framed dialog, 1024 x 740 at 0, 0, the preview back at 720 x 480 on top; coming from full
+// screen, the controls show the live look again.
 void leaveFullScreen(VideoEngine& engine, DialogOps& dialog);
 
 // A recall as the letter keys and letter buttons make it: the slot's fields, then the

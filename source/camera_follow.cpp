@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/terminal_safe.h"
 #include "source/media_graph.h"
 
 namespace vz {
@@ -20,7 +21,8 @@ void MediaGraph::bindByKey(const std::string& key) {
       return;
     }
   }
-  std::fprintf(stderr, "videozarnix: camera %s is not present; waiting for it\n", key.c_str());
+  std::fprintf(stderr, "videozarnix: camera %s is not present; waiting for it\n",
+               terminalSafe(key).c_str());
 }
 
 void MediaGraph::settleCapture() {
@@ -72,7 +74,7 @@ void MediaGraph::loseCamera() {
   // A graph that failed has said why on stderr already.
   if (!graphFailed_.load(std::memory_order_relaxed))
     std::fprintf(stderr, "videozarnix: camera \"%s\" is gone; showing black until it comes back\n",
-                 deviceName_.c_str());
+                 terminalSafe(deviceName_).c_str());
   const GrabberSize size = sampleGrabberConnectedSize(grabberFilter);
   awaitedKey_ = boundKey_;
   // Released rather than left waiting: nothing of it runs until the camera is back.

@@ -53,6 +53,7 @@ GstPadProbeReturn ClipLoop::onInput(GstPad*, GstPadProbeInfo* info, gpointer dat
       gst_pad_set_offset(self.output_, 0);
       self.lastEnd_ = self.lastStart_ = GST_CLOCK_TIME_NONE;
       self.framesThisPass_ = 0;
+      self.replayStart_ = true;
     }
     return GST_PAD_PROBE_OK;
   }
@@ -70,6 +71,18 @@ GstPadProbeReturn ClipLoop::onInput(GstPad*, GstPadProbeInfo* info, gpointer dat
     self.lastStart_ = GST_CLOCK_TIME_NONE;
     self.restarting_.store(false, std::memory_order_relaxed);
     self.loops_.fetch_add(1, std::memory_order_relaxed);
+  }
+  if (self.replayStart_) {
+    // The first frame after a replay is due one frame after the new start, as after a loop.
+    // Due at once (or at the clip's own first timestamp), it passed the grabber at the
+    // sink's preroll and the second one followed as soon as the pipeline played: the start
+    // showed for no time at all, or froze for as long as that timestamp.
+    self.replayStart_ = false;
+    GstClockTime interval = GST_BUFFER_DURATION(buffer);
+    if (!GST_CLOCK_TIME_IS_VALID(interval)) interval = self.interval_;
+    if (!GST_CLOCK_TIME_IS_VALID(interval)) interval = 0;
+    self.offset_ = static_cast<gint64>(interval) - static_cast<gint64>(raw);
+    gst_pad_set_offset(self.output_, self.offset_);
   }
   const GstClockTime start = raw + self.offset_;
   if (GST_CLOCK_TIME_IS_VALID(self.lastStart_) && start > self.lastStart_)

@@ -53,6 +53,7 @@ class ClipLoop : public std::enable_shared_from_this<ClipLoop> {
   GstClockTime lastStart_ = GST_CLOCK_TIME_NONE;
   GstClockTime interval_ = GST_CLOCK_TIME_NONE;  // between the last two frames
   int framesThisPass_ = 0;
+  bool replayStart_ = false;  // the next frame is the first after a replay
 };
 
 }  // namespace vz

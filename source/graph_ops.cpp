@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/terminal_safe.h"
+
 namespace vz {
 namespace {
 
@@ -271,7 +273,7 @@ void logBusToStderr(GstBus* bus, std::shared_ptr<GraphWatch> watch) {
         if (kind != nullptr) {
           std::fprintf(stderr, "videozarnix: video %s from %s: %s\n", kind,
                        GST_OBJECT_NAME(message->src),
-                       error != nullptr ? error->message : "(no text)");
+                       terminalSafe(error != nullptr ? error->message : "(no text)").c_str());
           g_clear_error(&error);
           g_free(debug);
         }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/terminal_safe.h"
 #include "source/sample_grabber.h"
 #include "source/text_convert.h"
 
@@ -110,9 +111,9 @@ HResult MediaGraph::run() {
 }
 
 void MediaGraph::reportSilentCamera(GstElement* grabber) {
-  std::fprintf(stderr,
-               "videozarnix: camera \"%s\" delivered no picture within %d s; showing black\n",
-               deviceName_.c_str(), static_cast<int>(kFirstFrameTimeout.count() / 1000));
+  std::fprintf(
+      stderr, "videozarnix: camera \"%s\" delivered no picture within %d s; showing black\n",
+      terminalSafe(deviceName_).c_str(), static_cast<int>(kFirstFrameTimeout.count() / 1000));
   showBlack(grabber);
 }
 
@@ -252,7 +253,7 @@ GstCaps* MediaGraph::chooseCaptureCaps() {
   if (!cameraMode_.found) return nullptr;
   if (!cameraMode_.exact)
     std::fprintf(stderr, "videozarnix: camera \"%s\" has no such mode; using %s\n",
-                 deviceName_.c_str(), describeMode(cameraMode_.mode).c_str());
+                 terminalSafe(deviceName_).c_str(), describeMode(cameraMode_.mode).c_str());
   return capsForMode(cameraMode_.mode);
 }
 

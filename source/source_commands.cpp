@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/terminal_safe.h"
 #include "res/control_ids.h"
 
 namespace vz {
@@ -66,7 +67,8 @@ void SourceCommands::OnDropFiles(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
   const std::string& path = paths.front();
   if (const std::string why = graph_.whyCannotPlay(path); !why.empty()) {
-    std::fprintf(stderr, "videozarnix: %s; the current source keeps playing\n", why.c_str());
+    std::fprintf(stderr, "videozarnix: %s; the current source keeps playing\n",
+                 terminalSafe(why).c_str());
     return;
   }
   engine_.fileName = path;

@@ -19,6 +19,7 @@ class DueTimes {
     {
       std::lock_guard lock(mutex_);
       times_.clear();
+      positions_.clear();
     }
     GstPad* pad = gst_element_get_static_pad(grabber, "sink");
     gst_pad_add_probe(
@@ -30,6 +31,11 @@ class DueTimes {
     std::lock_guard lock(mutex_);
     return times_;
   }
+  // Where in the clip each frame stands (its stream time).
+  std::vector<GstClockTime> positions() {
+    std::lock_guard lock(mutex_);
+    return positions_;
+  }
 
  private:
   static GstPadProbeReturn onData(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -38,6 +44,7 @@ class DueTimes {
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
       const GstClockTime pts = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
       self.times_.push_back(gst_segment_to_running_time(&self.segment_, GST_FORMAT_TIME, pts));
+      self.positions_.push_back(gst_segment_to_stream_time(&self.segment_, GST_FORMAT_TIME, pts));
     } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_SEGMENT) {
       gst_event_copy_segment(GST_PAD_PROBE_INFO_EVENT(info), &self.segment_);
     }
@@ -47,6 +54,7 @@ class DueTimes {
   std::mutex mutex_;
   GstSegment segment_{};
   std::vector<GstClockTime> times_;
+  std::vector<GstClockTime> positions_;
 };
 
 class ClipLoopTest : public MediaTest {
@@ -89,8 +97,9 @@ TEST_F(ClipLoopTest, ClipsRestartWithoutAGapOnTheClock) {
 // Looping off, or a clip of one frame: the last frame stays and nothing restarts. Looping
 // turned on again plays the held clip from its start.
 TEST_F(ClipLoopTest, WithoutLoopingTheLastFrameIsHeld) {
-  for (const auto& [clip, loop, frames] :
-       {std::tuple{"loop_mpeg2.mpg", false, 10}, {"one_frame.mpg", true, 1}}) {
+  for (const auto& [clip, loop, frames] : {std::tuple{"loop_mpeg2.mpg", false, 10},
+                                           {"loop_h264.mp4", false, 10},
+                                           {"one_frame.mpg", true, 1}}) {
     SCOPED_TRACE(clip);
     recorder.frames = 0;
     play(clip, loop);
@@ -101,6 +110,13 @@ TEST_F(ClipLoopTest, WithoutLoopingTheLastFrameIsHeld) {
     if (loop) continue;
     graph.setLoopClips(true);
     EXPECT_TRUE(recorder.waitFrames(frames + 12));
+    // From its start, and the first frame shows for a whole frame: it is due one frame after
+    // the restart, as after a loop. (Due at once, the second one replaced it on arrival.)
+    const std::vector<GstClockTime> at = due.positions(), t = due.times();
+    ASSERT_GT(at.size(), static_cast<size_t>(frames + 1));
+    EXPECT_EQ(at[frames], at[0]);
+    EXPECT_EQ(at[frames + 1], at[1]);
+    EXPECT_NEAR(static_cast<double>(t[frames]), static_cast<double>(kInterval), GST_MSECOND);
   }
 }
 

@@ -10,8 +10,10 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -124,6 +126,27 @@ TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
   EXPECT_TRUE(checked(kIdInvertBlue));
   EXPECT_EQ(recordings, (std::vector<bool>{true, true}));
   EXPECT_EQ(boxAllowed, (std::vector<bool>{true, true}));
+}
+
+// --verbose names what it ignores; the address came from the network, so its escape
+// sequences (C0, C1 as UTF-8, raw high bytes) are shown, not sent to the terminal.
+TEST_F(ControllerTest, IgnoredOscAddressesReachTheTerminalEscaped) {
+  const int port = freeUdpPort();
+  startBridge({false, port, "127.0.0.1", true});
+  ASSERT_NE(bridge->osc(), nullptr);
+  Udp osc(port);
+  testing::internal::CaptureStderr();
+  osc.send(
+      "/videozarnix/\xc2\x9b"
+      "2J\x1b]0;x\x07\n\xff",
+      "i", 1);
+  osc.send("/videozarnix/gain/red", "i", 9);  // taken after the first on the same thread
+  const bool taken = QTest::qWaitFor([&] { return loadRelaxed(engine().gainRed) == 9; }, 5000);
+  const std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(taken);
+  EXPECT_NE(said.find("/videozarnix/\\xC2\\x9B2J\\x1B]0;x\\x07\\x0A\\xFF"), std::string::npos)
+      << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
 TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
@@ -251,13 +274,24 @@ TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
 // A JACK server of the test's own, stopped by its process id whatever happens.
 struct JackServer {
   std::string name = "vz-test-" + std::to_string(getpid());
-  test::Child jackd{
-      {"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "1024"}};
-  JackServer() { setenv("JACK_DEFAULT_SERVER", name.c_str(), 1); }
+  std::optional<test::Child> jackd;
+  JackServer() {
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    start();
+  }
+  void start() {
+    jackd.emplace(std::vector<std::string>{"jackd", "--no-realtime", "-n", name, "-d", "dummy",
+                                           "-r", "48000", "-p", "1024"});
+  }
+  // Gone as a crash takes it: no goodbye to its clients.
+  void kill() {
+    jackd->stop(SIGKILL);
+    jackd.reset();
+  }
   bool waitUntilRunning() {
     jack_set_error_function([](const char*) {});  // "cannot connect" until it is up
     jack_set_info_function([](const char*) {});
-    for (int i = 0; jackd.started() && i < 100; ++i) {
+    for (int i = 0; jackd && jackd->started() && i < 100; ++i) {
       jack_status_t status{};
       if (jack_client_t* c = jack_client_open("vz-test-probe", JackNoStartServer, &status)) {
         jack_client_close(c);
@@ -320,6 +354,61 @@ TEST_F(ControllerTest, MidiRecallsLearnsAndKeepsItsMappingsAcrossRestarts) {
   EXPECT_EQ(loadRelaxed(engine().tintBlue), 100);
   send({0xB1, 20, 0});
   ASSERT_TRUE(QTest::qWaitFor([&] { return slider(kIdGainBlue) == 0; }, 5000));
+  bridge.reset();  // before the server goes
+}
+
+// The JACK server killed under a connected controller and started again: one line each way,
+// and the controller plays again without anyone touching the program.
+TEST_F(ControllerTest, MidiComesBackWithItsJackServer) {
+  JackServer jack;
+  ASSERT_TRUE(jack.waitUntilRunning());
+  std::unique_ptr<RtMidiOut> keys;
+  auto plugKeys = [&] {
+    keys = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "vz test keys");
+    keys->openVirtualPort("out");
+  };
+  // Repeated until taken: JACK activates a new connection on a later cycle.
+  auto recall = [&](int slot, int gainRed) {
+    for (int i = 0; i < 40 && slider(kIdGainRed) != gainRed; ++i) {
+      std::vector<unsigned char> bytes{0xC0, static_cast<unsigned char>(slot)};
+      keys->sendMessage(&bytes);
+      (void)QTest::qWaitFor([&] { return slider(kIdGainRed) == gainRed; }, 250);
+    }
+    return slider(kIdGainRed) == gainRed;
+  };
+  storeLook(4, 90, 1);
+  plugKeys();
+  startBridge({true, 0, "", false});
+  ASSERT_NE(bridge->midi(), nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bridge->midi()->connectedSources() >= 1; }, 10000));
+  ASSERT_TRUE(recall(4, 90));
+
+  testing::internal::CaptureStderr();
+  keys.reset();
+  jack.kill();
+  const bool lost = QTest::qWaitFor([&] { return !bridge->midi()->online(); }, 10000);
+  jack.start();
+  const bool restarted = jack.waitUntilRunning();
+  const bool back = QTest::qWaitFor([&] { return bridge->midi()->online(); }, 20000);
+  bool playing = false;
+  if (back) {
+    plugKeys();
+    playing = QTest::qWaitFor([&] { return bridge->midi()->connectedSources() >= 1; }, 10000) &&
+              recall(0, 0);
+  }
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(lost) << said;
+  ASSERT_TRUE(restarted);
+  EXPECT_TRUE(back) << said;
+  EXPECT_TRUE(playing) << said;
+  auto count = [&](const std::string& what) {
+    int n = 0;
+    for (size_t at = said.find(what); at != std::string::npos; at = said.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("videozarnix: MIDI lost"), 1) << said;
+  EXPECT_EQ(count("videozarnix: MIDI back"), 1) << said;
+  keys.reset();
   bridge.reset();  // before the server goes
 }
 

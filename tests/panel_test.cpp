@@ -170,12 +170,20 @@ TEST_F(Panel, FullScreenFillsTheScreenAndEscapeBringsTheWindowBack) {
   EXPECT_EQ(w(kIdPreview)->geometry(), QRect(QPoint(0, 0), screen));
   EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
 
-  storeLook(0, [](VideoEngine& look) { look.gainRed = 40, look.mode = 2; });
-  key(kIdMirror, Qt::Key_A);  // recalls, leaves the controls
+  storeLook(0, [](VideoEngine& look) { look.gainRed = 40, look.mode = 2, look.mirror = 1; });
+  key(kIdMirror, Qt::Key_A);  // recalls, leaves the controls while they are out of sight
   EXPECT_EQ(engine().gainRed, 40);
   EXPECT_EQ(ops().sliderPos(kIdGainRed), 0);
 
+  // Back in the framed dialog the controls show the recalled look, so the next move writes
+  // it back unchanged rather than the look before.
   key(kIdMirror, Qt::Key_Escape);
+  EXPECT_EQ(ops().sliderPos(kIdGainRed), 40);
+  EXPECT_TRUE(button(kIdModeFirst + 2)->isChecked());
+  EXPECT_TRUE(button(kIdMirror)->isChecked());
+  key(kIdGainGreen, Qt::Key_Right);
+  EXPECT_EQ(engine().gainRed, 40);
+  EXPECT_EQ(engine().mode, 2);
   EXPECT_EQ(engine().fullScreen, 0);
   EXPECT_FALSE(dialog->windowFlags() & Qt::FramelessWindowHint);
   EXPECT_EQ(w(kIdPreview)->geometry(), QRect(0, 0, 720, 480));

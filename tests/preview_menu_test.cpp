@@ -7,14 +7,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QMenu>
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
 
 #include "app/camera_menu.h"
 #include "app/recording_badge.h"
 #include "res/control_ids.h"
 #include "source/sample_grabber.h"
 #include "tests/output_dialog_fixture.h"
+#include "tests/scratch_dir.h"
 
 namespace vz::test {
 namespace {
@@ -55,10 +62,20 @@ TEST_F(OutputMenu, RecordFromTheMenuShowsTheBadgeAndStops) {
   choose(QStringLiteral("Record..."));
   ASSERT_TRUE(outputs->control.recording());
   EXPECT_TRUE(files.wasSave.back());
-  EXPECT_TRUE(files.requests.back().flags & kOfnOverwritePrompt);
+  EXPECT_FALSE(files.requests.back().flags & kOfnOverwritePrompt);  // refused after, not asked
   EXPECT_TRUE(checked(QStringLiteral("Record...")));
   EXPECT_TRUE(waitUntil([&] { return outputs->badge->isVisible(); }));
   EXPECT_TRUE(outputs->badge->text().startsWith(QStringLiteral("REC 0:0")));
+  // Readable over red and magenta video: it stands on a dark plate.
+  for (const QColor video : {QColor(Qt::red), QColor(Qt::magenta)}) {
+    QImage shown(outputs->badge->size(), QImage::Format_RGB32);
+    shown.fill(video);
+    outputs->badge->render(&shown, {}, {}, QWidget::DrawChildren);
+    int dark = 0;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) dark += qGray(shown.pixel(x, y)) < 60;
+    EXPECT_GT(dark, shown.width() * shown.height() / 2) << video.name().toStdString();
+  }
 
   // Full screen hides the badge; the framed dialog shows it again.
   dialog->OnFullScreen();
@@ -93,10 +110,13 @@ TEST_F(OutputMenu, FailuresShowABoxAndTheVideoRunsOn) {
   const struct {
     std::string path, codec, fragment;
   } cases[] = {
-      {"/proc/nowhere/x.mkv", "", "Could not open file"},
+      {"/proc/nowhere/x.mkv", "", "No such file"},
       {(dir / "a.mp4").string(), "ffv1", "cannot hold ffv1"},
+      {(dir / "earlier-take.mkv").string(), "", "will not overwrite an existing file"},
   };
+  std::ofstream(dir / "earlier-take.mkv") << "take";
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
     outputs->control.setRecordCodec(c.codec);
     files.answers = {c.path};
     choose(QStringLiteral("Record..."));
@@ -108,6 +128,51 @@ TEST_F(OutputMenu, FailuresShowABoxAndTheVideoRunsOn) {
   }
   EXPECT_TRUE(dialog->previewControl->hasShownFrame());
   EXPECT_FALSE(checked(QStringLiteral("Record...")));
+  EXPECT_EQ(readFile(dir / "earlier-take.mkv"), "take");
+  EXPECT_FALSE(fs::exists(dir / "a.mp4"));  // a refused take leaves nothing behind
+}
+
+TEST_F(OutputMenu, TheStopLineIsOneLineWhateverTheName) {
+  const std::string path = (dir / "two\nlines\x1b]0;title\x07.mkv").string();
+  files.answers = {path};
+  choose(QStringLiteral("Record..."));
+  ASSERT_TRUE(outputs->control.recording());
+  testing::internal::CaptureStderr();
+  outputs->control.stopRecording();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find("two\\x0Alines\\x1B]0;title\\x07.mkv"), std::string::npos) << said;
+  EXPECT_TRUE(fs::exists(path));
+}
+
+// Takes started within one second (F9, the menu, a controller) all keep their files: the
+// dated name a take of the same second holds goes to the next free one.
+TEST_F(OutputMenu, TakesOfTheSameSecondNeverOverwriteEachOther) {
+  const fs::path videos = dir / "videos";
+  setenv("XDG_VIDEOS_DIR", videos.c_str(), 1);
+  fs::create_directories(videos);
+  // Earlier takes hold the names of now and the next seconds, and their -2 too.
+  const long long now = static_cast<long long>(std::time(nullptr));
+  std::vector<std::string> earlier;
+  for (long long t = now; t < now + 5; ++t) {
+    const std::string dated = defaultRecordingPath(t);
+    earlier.push_back(dated);
+    earlier.push_back(dated.substr(0, dated.size() - 4) + "-2.mkv");
+  }
+  for (const std::string& p : earlier) std::ofstream(p) << "take";
+  std::set<std::string> takes;
+  for (int i = 0; i < 3; ++i) {
+    i == 1 ? outputs->control.remoteRecord(true, false) : QTest::keyClick(dialog.get(), Qt::Key_F9);
+    ASSERT_TRUE(outputs->control.recording());
+    takes.insert(outputs->control.recordingPath());
+    outputs->control.stopRecording();
+  }
+  ASSERT_EQ(takes.size(), 3u);
+  for (const std::string& p : takes) {
+    EXPECT_TRUE(std::regex_search(p, std::regex("-[345]\\.mkv$"))) << p;  // the next free ones
+    EXPECT_TRUE(fs::exists(p)) << p;
+  }
+  for (const std::string& p : earlier) EXPECT_EQ(readFile(p), "take") << p;
 }
 
 TEST_F(OutputMenu, CamerasListedWhenItOpensSwitchToTheChosenOne) {
