@@ -1,7 +1,7 @@
 # Arrows between folders run one way: app/ is the shell at the top, so no lower layer may
 # include anything from it. Checked at configure time so a wrong include fails the build.
 function(vz_check_layers)
-  set(lower engine source panel palette presets res tools ui output control gst present)
+  set(lower engine files source panel palette presets res tools ui output control gst present)
   set(offenders "")
   foreach(dir IN LISTS lower)
     file(GLOB_RECURSE files "${PROJECT_SOURCE_DIR}/${dir}/*.h" "${PROJECT_SOURCE_DIR}/${dir}/*.cpp")
