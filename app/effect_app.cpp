@@ -27,8 +27,8 @@
 #include "app/start_options.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
-#include "source/media_file_check.h"
 #include "source/media_graph_control.h"
+#include "source/media_probe.h"
 
 namespace vz {
 
@@ -54,7 +54,8 @@ int EffectApp::InitInstance(int argc, char** argv) {
   }
   const std::string& file = command.options.file;
   if (!file.empty()) {
-    if (const std::string problem = whyNotPlayable(file); !problem.empty()) {
+    // The check a dropped file gets: a file that cannot be played never opens the window.
+    if (const std::string problem = whyCannotPlay(file); !problem.empty()) {
       std::fprintf(stderr, "videozarnix: %s\n", problem.c_str());
       return 2;
     }
