@@ -14,7 +14,7 @@ namespace vz {
 std::string whyNotVideoOutput(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0)
-    return "cannot use " + path + " as a virtual camera: " + std::strerror(errno);
+    return "not a video device: " + path + " (" + std::strerror(errno) + ")";
   if (!S_ISCHR(info.st_mode)) return "not a video device: " + path;
   // Asking a device what it is neither starts nor blocks it.
   const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);

@@ -266,7 +266,7 @@ TEST_F(CommandLineTest, AVirtualCameraDeviceMustBeAVideoOutputDevice) {
       {"/dev/null", "/dev/null is not a V4L2 video device (a v4l2loopback device is needed)"},
       {existing, "not a video device: " + existing},
       {pipe, "not a video device: " + pipe},
-      {"/dev/nonexistent-video", "cannot use /dev/nonexistent-video as a virtual camera: No such"},
+      {"/dev/nonexistent-video", "not a video device: /dev/nonexistent-video (No such file"},
   };
   for (const auto& [device, message] : cases) {
     const CameraTarget t = resolveCameraTarget(device);
