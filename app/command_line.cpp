@@ -13,6 +13,7 @@
 #include "app/camera_command_line.h"
 #include "app/controller_command_line.h"
 #include "engine/video_engine.h"
+#include "output/record_target.h"
 #include "presets/bank_file.h"
 
 namespace vz {
@@ -29,17 +30,12 @@ CommandLine usageError(const std::string& line) {
   return c;
 }
 
-// A missing or short bank fails here, before any window, rather than in a box later.
+// A missing bank, or a file that is none, fails here, before any window, rather than in a
+// box later.
 std::string checkBank(const std::string& path) {
   auto scratch = std::make_unique<VideoEngine>();
-  switch (loadBankFile(path, *scratch)) {
-    case BankIo::Ok:
-      return {};
-    case BankIo::CannotOpen:
-      return "cannot open bank file: " + path;
-    default:
-      return "not a complete bank file (3840 bytes): " + path;
-  }
+  std::string why;
+  return bankProblem(loadBankFile(path, *scratch, &why), path, why);
 }
 
 }  // namespace
@@ -110,7 +106,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   if (std::string error; !readCameraOptions(parser, o.cameras, &error)) return usageError(error);
   const QStringList positional = parser.positionalArguments();
   if (positional.size() > 1) return usageError("more than one FILE given");
-  if (!positional.isEmpty()) o.file = text(positional.first());
+  if (!positional.isEmpty()) {
+    // An empty name is a mistake (an unset variable), not a wish for the camera.
+    if (positional.first().isEmpty())
+      return usageError("the FILE given is empty: name a video file, or give none for the camera");
+    o.file = text(positional.first());
+  }
 
   if (parser.isSet(bank)) {
     o.bankFile = text(parser.value(bank));
@@ -132,15 +133,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   if (parser.isSet(record)) {
     const RecordFormatResult r = resolveRecordFormat(text(parser.value(record)), o.recordCodec);
     if (!r.ok) return usageError(r.error);
-    std::error_code ec;
-    if (std::filesystem::symlink_status(r.format.path, ec).type() !=
-        std::filesystem::file_type::not_found)
-      return usageError("will not overwrite an existing file: " + r.format.path);
-    // A folder that is missing or not writable is found now, not after the window opens.
-    const int fd = ::open(r.format.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return usageError("cannot write " + r.format.path + ": " + std::strerror(errno));
-    ::close(fd);
-    ::unlink(r.format.path.c_str());
+    if (const std::string why = whyCannotRecordInto(text(parser.value(record)), r.format.path);
+        !why.empty())
+      return usageError(why);
     o.record = r.format;
   }
   if (parser.isSet(virtualCamera)) {

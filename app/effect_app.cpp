@@ -30,8 +30,8 @@
 #include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
-#include "source/media_file_check.h"
 #include "source/media_graph_control.h"
+#include "source/media_probe.h"
 
 namespace vz {
 
@@ -56,7 +56,8 @@ CommandLine readCommandLine(int argc, char** argv) {
 
 Exit checkFile(const StartOptions& options) {
   if (options.file.empty()) return std::nullopt;
-  if (const std::string problem = whyNotPlayable(options.file); !problem.empty()) {
+  // The check a dropped file gets: a file that cannot be played never opens the window.
+  if (const std::string problem = whyCannotPlay(options.file); !problem.empty()) {
     std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(problem).c_str());
     return 2;
   }

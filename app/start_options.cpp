@@ -14,10 +14,11 @@ void applyStartOptions(EffectDialog& dialog, const StartOptions& o) {
   DialogOps& ops = dialog.dialogOps();
   if (!o.bankFile.empty()) {
     // Checked at parse time; a file that changed since is reported, never half-loaded.
-    if (loadBankFile(o.bankFile, engine) == BankIo::Ok)
+    std::string why;
+    if (const BankIo r = loadBankFile(o.bankFile, engine, &why); r == BankIo::Ok)
       ops.setWindowText("BANK:  " + o.bankFile);
     else
-      std::fprintf(stderr, "videozarnix: could not load bank file: %s\n", o.bankFile.c_str());
+      std::fprintf(stderr, "videozarnix: %s\n", bankProblem(r, o.bankFile, why).c_str());
   }
   if (o.presetSlot >= 0) {
     recallPreset(engine, ops, o.presetSlot);

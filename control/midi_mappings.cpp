@@ -10,10 +10,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "files/user_file.h"
+
 namespace vz {
+
+namespace {
+constexpr size_t kMappingsFileLimit = 1 << 20;  // far beyond 16 channels x 128 controllers
+}  // namespace
 
 MidiMapping fullRangeMapping(int channel, int controller, const ControlTarget& t) {
   return {channel, controller, &t, lowestValue(t), highestValue(t), false};
@@ -143,12 +148,16 @@ std::string midiMappingsPath() {
 }
 
 std::vector<MidiMapping> loadMappingsFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
+  // Read at start-up on the GUI thread: a pipe put in its place must not hold the program.
+  const UserFile file = readUserFile(path, kMappingsFileLimit);
+  if (file.status == UserFileStatus::Missing) return {};
+  if (file.status != UserFileStatus::Ok) {
+    std::fprintf(stderr, "videozarnix: %s is not a MIDI mappings file that can be read (%s)\n",
+                 path.c_str(), file.why.c_str());
+    return {};
+  }
   std::vector<std::string> problems;
-  auto mappings = parseMappings(text.str(), &problems);
+  auto mappings = parseMappings(file.data, &problems);
   for (const std::string& p : problems)
     std::fprintf(stderr, "videozarnix: %s: %s (skipped)\n", path.c_str(), p.c_str());
   return mappings;

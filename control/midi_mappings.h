@@ -46,7 +46,8 @@ std::string formatMappings(const std::vector<MidiMapping>& mappings);
 // $XDG_CONFIG_HOME/videozarnix/midi-mappings, else ~/.config/videozarnix/midi-mappings;
 // empty when neither is known.
 std::string midiMappingsPath();
-// A missing file is no mappings; damage goes to stderr, line by line.
+// A missing file is no mappings; damage goes to stderr, line by line, and so does a name that
+// is no regular file (a pipe is never opened, so it cannot hold the caller).
 std::vector<MidiMapping> loadMappingsFile(const std::string& path);
 // Writes a new file beside the old one and renames it over: a crash leaves one or the
 // other, never half of one. False with a reason in `error`.

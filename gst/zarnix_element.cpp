@@ -95,6 +95,10 @@ std::vector<Property>& properties() {
 constexpr auto kFlags =
     static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_CONTROLLABLE |
                              GST_PARAM_MUTABLE_PLAYING);
+// Text is no value a control source can produce: the palette, the bank file and the preset
+// change while playing but are not controllable.
+constexpr auto kTextFlags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                                     GST_PARAM_MUTABLE_PLAYING);
 
 void install(GObjectClass* klass, GParamSpec* pspec, Property property) {
   properties().push_back(property);
@@ -133,18 +137,18 @@ void installProperties(GObjectClass* klass) {
           g_param_spec_string("palette", "Palette",
                               "48 whitespace-separated ints: 16 red, 16 green, 16 blue entries, "
                               "each -1000000..1000000",
-                              g_intern_string(formatPalette(defaults).c_str()), kFlags),
+                              g_intern_string(formatPalette(defaults).c_str()), kTextFlags),
           {Kind::Palette});
   install(klass,
           g_param_spec_string("bank-file", "Bank file",
                               "A 3840-byte bank file: loading it fills the preset store", nullptr,
-                              kFlags),
+                              kTextFlags),
           {Kind::BankFile});
   install(klass,
           g_param_spec_string("preset", "Preset",
                               "A letter A..Z (either case): recalls that slot from the preset "
                               "store; setting it again recalls again",
-                              nullptr, kFlags),
+                              nullptr, kTextFlags),
           {Kind::Preset});
 }
 
@@ -163,17 +167,12 @@ void warnRefused(GObject* object, const char* property, const std::string& why) 
 }
 
 void setBankFile(GObject* object, ZarnixState& st, const char* path) {
-  if (path == nullptr || *path == '\0') return warnRefused(object, "bank-file", "no file named");
+  if (path == nullptr || *path == '\0')
+    return warnRefused(object, "bank-file", "an empty file name");
   auto loaded = std::make_unique<VideoEngine>();
-  switch (loadBankFile(path, *loaded)) {
-    case BankIo::Ok:
-      break;
-    case BankIo::CannotOpen:
-      return warnRefused(object, "bank-file", std::string("cannot open '") + path + "'");
-    default:
-      return warnRefused(object, "bank-file",
-                         std::string("'") + path + "' is not a whole 3840-byte bank file");
-  }
+  std::string why;
+  if (const BankIo r = loadBankFile(path, *loaded, &why); r != BankIo::Ok)
+    return warnRefused(object, "bank-file", bankProblem(r, path, why));
   struct Bank {
     uint8_t bytes[kBankBytes];
   };
@@ -188,7 +187,7 @@ void setPreset(GObject* object, ZarnixState& st, const char* text) {
   const auto slot = text ? slotForLetter(text) : std::nullopt;
   if (!slot)
     return warnRefused(object, "preset",
-                       std::string("expected a letter A..Z, got '") + (text ? text : "") + "'");
+                       std::string("'") + (text ? text : "") + "' is not a letter A..Z");
   applyChange(st, [s = *slot](VideoEngine& e) { recallSlotFields(e, s); });
   std::lock_guard lock(st.controlLock);
   st.preset = text;
@@ -197,7 +196,7 @@ void setPreset(GObject* object, ZarnixState& st, const char* text) {
 void setPalette(GObject* object, ZarnixState& st, const char* text) {
   std::string error;
   const auto values = parsePaletteText(text ? text : "", error);
-  if (!values) return warnRefused(object, "palette", "it " + error);
+  if (!values) return warnRefused(object, "palette", error);
   applyChange(st, [v = *values](VideoEngine& e) { storePalette(e, v); });
 }
 

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "output/video_output_device.h"
+
 namespace vz {
 
 bool pipeWireAnswers() {
@@ -64,13 +66,8 @@ CameraTarget resolveCameraTarget(const std::string& requested) {
       t.error = "no virtual camera back end: neither a PipeWire daemon nor a v4l2loopback device";
     return t;
   }
-  struct stat st {};
-  if (::stat(requested.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-    t.error = "not a video device: " + requested;
-    return t;
-  }
-  if (::access(requested.c_str(), W_OK) != 0) {
-    t.error = "cannot write the video device " + requested + ": " + std::strerror(errno);
+  if (std::string why = whyNotVideoOutput(requested); !why.empty()) {
+    t.error = std::move(why);
     return t;
   }
   t.ok = true;

@@ -14,7 +14,7 @@ FileDialogRequest bankRequest(unsigned flags) {
 }
 
 // Reports a failure; true when the command completed.
-bool report(BankIo result, const std::string& path, MessageBoxes& boxes) {
+bool report(BankIo result, const std::string& path, const std::string& why, MessageBoxes& boxes) {
   switch (result) {
     case BankIo::Ok:
       return true;
@@ -26,6 +26,9 @@ bool report(BankIo result, const std::string& path, MessageBoxes& boxes) {
       return false;
     case BankIo::CannotWrite:
       boxes.show("Could not write...", "Error", kMbIconError);
+      return false;
+    case BankIo::NotABank:  // a pipe, device or folder, or a file of another length
+      boxes.show("Not a bank file: " + why, path, kMbTaskModal | kMbIconWarning);
       return false;
   }
   return false;
@@ -54,14 +57,18 @@ void toggleSaveArmed(VideoEngine& engine) {
 
 bool savePresets(VideoEngine& engine, DialogOps& dialog, MessageBoxes& boxes, FileDialogs& files) {
   const std::optional<std::string> path = files.getSaveFileName(bankRequest(kOfnOverwritePrompt));
-  if (!path || !report(saveBankFile(*path, engine), *path, boxes)) return false;
+  if (!path) return false;
+  std::string why;
+  if (!report(saveBankFile(*path, engine, &why), *path, why, boxes)) return false;
   completed(engine, dialog, *path);
   return true;
 }
 
 bool loadPresets(VideoEngine& engine, DialogOps& dialog, MessageBoxes& boxes, FileDialogs& files) {
   const std::optional<std::string> path = files.getOpenFileName(bankRequest(kOfnFileMustExist));
-  if (!path || !report(loadBankFile(*path, engine), *path, boxes)) return false;
+  if (!path) return false;
+  std::string why;
+  if (!report(loadBankFile(*path, engine, &why), *path, why, boxes)) return false;
   completed(engine, dialog, *path);
   return true;
 }

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
+#include "files/user_file.h"
 #include "presets/bank_bytes.h"
 
 namespace vz {
@@ -67,25 +69,33 @@ BankIo writeInPlace(Fd& fd, const uint8_t (&bytes)[kBankBytes]) {
   return BankIo::Ok;
 }
 
+BankIo fail(BankIo result, std::string* why, std::string reason) {
+  if (why != nullptr) *why = std::move(reason);
+  return result;
+}
+
 }  // namespace
 
-BankIo saveBankFile(const std::string& path, const VideoEngine& engine) {
+BankIo saveBankFile(const std::string& path, const VideoEngine& engine, std::string* why) {
   uint8_t bytes[kBankBytes];
   encodeBank(engine, bytes);
   const fs::path target = targetOf(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return BankIo::CannotOpen;
-  // A file this user may not write is never replaced, though its folder would allow it.
-  Fd out(exists ? ::open(target.c_str(), O_WRONLY | O_CLOEXEC) : -1);
-  if (exists && out.get() < 0) return BankIo::CannotOpen;
+  if (exists && !S_ISREG(existing.st_mode))
+    return fail(BankIo::NotABank, why, fileKindName(existing.st_mode));
+  // A file this user may not write is never replaced, though its folder would allow it. The
+  // open does not wait, should the name have become a pipe since the look.
+  Fd out(exists ? openRegularFileForWriting(target) : -1);
+  if (exists && out.get() < 0) return fail(BankIo::CannotOpen, why, std::strerror(errno));
 
   fs::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
   // Short, so that it fits beside a target whose name is already as long as names get.
   std::string temp = (dir / ".vzbank.XXXXXX").string();
   Fd fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) return exists ? writeInPlace(out, bytes) : BankIo::CannotOpen;
+  if (fd.get() < 0)
+    return exists ? writeInPlace(out, bytes) : fail(BankIo::CannotOpen, why, std::strerror(errno));
   mode_t mode = existing.st_mode & 07777;
   if (!exists) {
     const mode_t mask = ::umask(0);
@@ -104,19 +114,46 @@ BankIo saveBankFile(const std::string& path, const VideoEngine& engine) {
   return written ? BankIo::Ok : BankIo::CannotWrite;
 }
 
-BankIo loadBankFile(const std::string& path, VideoEngine& engine) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return BankIo::CannotOpen;
-  uint8_t bytes[kBankBytes];
-  size_t got = 0;
-  while (got < kBankBytes) {
-    const ssize_t n = ::read(fd.get(), bytes + got, kBankBytes - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return BankIo::CannotRead;  // an error, or the file ends early
-    got += static_cast<size_t>(n);
+BankIo loadBankFile(const std::string& path, VideoEngine& engine, std::string* why) {
+  const UserFile file = readUserFile(path, kBankBytes);
+  const std::string bankSize = "; a bank is " + std::to_string(kBankBytes) + " bytes";
+  switch (file.status) {
+    case UserFileStatus::Ok:
+      break;
+    case UserFileStatus::Missing:
+    case UserFileStatus::CannotOpen:
+      return fail(BankIo::CannotOpen, why, file.why);
+    case UserFileStatus::NotAFile:
+      return fail(BankIo::NotABank, why, file.why);
+    case UserFileStatus::TooLong:
+      return fail(BankIo::NotABank, why,
+                  "more than " + std::to_string(kBankBytes) + " bytes long" + bankSize);
+    case UserFileStatus::CannotRead:
+      return fail(BankIo::CannotRead, why, file.why);
   }
+  // Only a whole bank is one: a longer file is some other file that happens to be large.
+  if (file.data.size() != kBankBytes)
+    return fail(BankIo::NotABank, why, std::to_string(file.data.size()) + " bytes long" + bankSize);
+  uint8_t bytes[kBankBytes];
+  std::memcpy(bytes, file.data.data(), kBankBytes);
   decodeBank(engine, bytes);
   return BankIo::Ok;
+}
+
+std::string bankProblem(BankIo result, const std::string& path, const std::string& why) {
+  switch (result) {
+    case BankIo::Ok:
+      return {};
+    case BankIo::CannotOpen:
+      return "cannot open bank file " + path + (why.empty() ? "" : ": " + why);
+    case BankIo::CannotRead:
+      return "cannot read " + path + (why.empty() ? "" : ": " + why);
+    case BankIo::CannotWrite:
+      return "cannot write " + path + (why.empty() ? "" : ": " + why);
+    case BankIo::NotABank:
+      return path + " is not a bank file" + (why.empty() ? "" : " (" + why + ")");
+  }
+  return {};
 }
 
 }  // namespace vz

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <sstream>
+#include <string>
 
 #include "engine/shared_value.h"
 
@@ -20,23 +21,28 @@ std::optional<PaletteValues> parsePaletteText(std::string_view text, std::string
     const std::string_view word = text.substr(pos, end - pos);
     pos = end;
     if (count == kPaletteTextValues) {
-      error = "holds more than 48 values";
+      error = "more than 48 values given, 48 are needed (16 red, 16 green, 16 blue)";
       return std::nullopt;
     }
+    // Which of the 48 values, and which entry of which channel that is.
+    static constexpr const char* kChannels[] = {"red", "green", "blue"};
+    const std::string which = "value " + std::to_string(count + 1) + " (" +
+                              kChannels[count / kPaletteSize] + " entry " +
+                              std::to_string(count % kPaletteSize) + "), ";
     int64_t v = 0;
     const auto [ptr, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
     if (ec != std::errc() || ptr != word.data() + word.size()) {
-      error.assign(1, '\'').append(word).append("' is not a whole number");
+      error = which + "'" + std::string(word) + "', is not a whole number";
       return std::nullopt;
     }
     if (v < -kPaletteTextLimit || v > kPaletteTextLimit) {
-      error.assign(word).append(" is out of range (-1000000..1000000)");
+      error = which + std::string(word) + ", is out of range (-1000000..1000000)";
       return std::nullopt;
     }
     values[count++] = static_cast<int32_t>(v);
   }
   if (count != kPaletteTextValues) {
-    error = "holds " + std::to_string(count) + " values, 48 are needed (16 red, 16 green, 16 blue)";
+    error = std::to_string(count) + " values given, 48 are needed (16 red, 16 green, 16 blue)";
     return std::nullopt;
   }
   return values;

@@ -15,7 +15,8 @@ inline constexpr int kPaletteTextValues = 3 * kPaletteSize;
 inline constexpr int32_t kPaletteTextLimit = 1000000;  // values lie in -limit..limit
 using PaletteValues = std::array<int32_t, kPaletteTextValues>;
 
-// The values, or nothing with the reason in `error` ("holds 3 values, 48 are needed ...").
+// The values, or nothing with the reason in `error`, naming the value at fault
+// ("value 2 (red entry 1), 'x', is not a whole number", "3 values given, 48 are needed ...").
 std::optional<PaletteValues> parsePaletteText(std::string_view text, std::string& error);
 std::string formatPalette(const VideoEngine& engine);
 void storePalette(VideoEngine& engine, const PaletteValues& values);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/terminal_safe.h"
+#include "source/media_file_check.h"
 #include "source/sample_grabber.h"
 #include "source/text_convert.h"
 
@@ -336,8 +337,14 @@ int MediaGraph::buildFileGraph() {
   fileSource = GST_ELEMENT(gst_object_ref(fileSourceFilter));
   addFilter(graph, fileSourceFilter, "File Source");
 
-  // Load: an empty name leaves the source without a file; it then fails to start.
-  const std::string& path = engine_.fileName;
+  // Load: an empty name leaves the source without a file; it then fails to start. So does a
+  // name that is no regular file (chosen through Select MPEG, or become one since): opening a
+  // pipe would hold this thread for good.
+  std::string path = engine_.fileName;
+  if (const std::string why = path.empty() ? "" : whyNotPlayable(path); !why.empty()) {
+    std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(why).c_str());
+    path.clear();
+  }
   if (!path.empty()) g_object_set(fileSource, "location", path.c_str(), nullptr);
 
   if (!path.empty() && isStillImage(path)) {

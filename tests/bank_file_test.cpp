@@ -12,10 +12,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
+#include <vector>
 
 #include "panel/preset_commands.h"
 #include "presets/preset_slot.h"
 #include "tests/scratch_dir.h"
+#include "tests/special_files.h"
 #include "tests/test_frames.h"
 
 namespace vz::test {
@@ -91,18 +94,50 @@ TEST_F(BankFile, SaveThenLoadRestoresEverySlotWithinTheByteRange) {
     EXPECT_EQ(loaded.presetStore[i], e.presetStore[i] & 0xFF) << i;
 }
 
-TEST_F(BankFile, ShortFilesChangeNothingAndLongOnesLoadTheirFirstBytes) {
+// A bank is exactly 3840 bytes: shorter or longer files, and names that are no regular files,
+// are refused as no bank (what they are named), change nothing and never wait: a named pipe
+// is not opened at all.
+TEST_F(BankFile, OnlyA3840ByteRegularFileIsABankAndNothingElseIsOpened) {
   loaded.presetStore[5] = 123;
-  const std::pair<std::string, BankIo> cases[] = {
-      {writeFile(dir / "short.pvl", std::string(1000, '\x01')), BankIo::CannotRead},
-      {writeFile(dir / "empty.pvl", ""), BankIo::CannotRead},
-      {dir.string(), BankIo::CannotRead},  // a folder reads nothing
-      {(dir / "missing.pvl").string(), BankIo::CannotOpen}};
-  for (const auto& [path, result] : cases) EXPECT_EQ(loadBankFile(path, loaded), result) << path;
+  const fs::path huge = dir / "huge.pvl";
+  writeFile(huge, "");
+  fs::resize_file(huge, 200u << 20);  // sparse: a 200 MB file that takes no room
+  std::vector<std::tuple<std::string, BankIo, std::string>> cases = {
+      {writeFile(dir / "short.pvl", std::string(1000, '\x01')), BankIo::NotABank,
+       "1000 bytes long; a bank is 3840 bytes"},
+      {writeFile(dir / "empty.pvl", ""), BankIo::NotABank, "0 bytes long"},
+      {writeFile(dir / "long.pvl", std::string(3841, '\x02')), BankIo::NotABank,
+       "more than 3840 bytes long; a bank is 3840 bytes"},
+      {huge.string(), BankIo::NotABank, "more than 3840 bytes long"},
+      {(dir / "missing.pvl").string(), BankIo::CannotOpen, "no such file"}};
+  for (const auto& [path, kind] : makeSpecialFiles(dir.path))
+    cases.emplace_back(path, BankIo::NotABank, kind);
+  for (const auto& [path, result, reason] : cases) {
+    std::string why;
+    EXPECT_EQ(loadBankFile(path, loaded, &why), result) << path;
+    EXPECT_EQ(why.find(reason), 0u) << path << ": " << why;
+    EXPECT_NE(bankProblem(result, path, why)
+                  .find(path + (result == BankIo::NotABank ? " is not a bank file (" + why + ")"
+                                                           : ": " + why)),
+              std::string::npos);
+  }
   EXPECT_EQ(loaded.presetStore[5], 123);
-  EXPECT_EQ(loadBankFile(writeFile(dir / "long.pvl", std::string(3840, '\x02') + "tail"), loaded),
+  EXPECT_EQ(loadBankFile(writeFile(dir / "bank.pvl", std::string(3840, '\x02')), loaded),
             BankIo::Ok);
   EXPECT_EQ(loaded.presetStore[3839], 2);
+}
+
+// Saving onto a name that is no regular file leaves it as it is and never waits on it.
+TEST_F(BankFile, SavingOntoAPipeDeviceSocketOrFolderIsRefusedWithoutWaiting) {
+  for (const auto& [path, kind] : makeSpecialFiles(dir.path)) {
+    std::string why;
+    EXPECT_EQ(saveBankFile(path, e, &why), BankIo::NotABank) << path;
+    EXPECT_EQ(why, kind);
+    EXPECT_EQ(bankProblem(BankIo::NotABank, path, why),
+              path + " is not a bank file (" + kind + ")");
+  }
+  EXPECT_TRUE(fs::is_fifo(dir / "pipe.pvl"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 4);  // no temporary left
 }
 
 // Only the window title matters to a save; the other operations are never called.

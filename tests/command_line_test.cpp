@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "output/camera_target.h"
 #include "tests/private_pipewire.h"
 
 namespace vz::test {
@@ -73,6 +75,49 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
       {{"--camera", ""}, "--camera needs"},
       {{"--camera-fps", "30", "--camera-fps", "25"}, "more than once"},
   };
+  // What is named must be what it is used as: a bank a regular file of 3840 bytes, a
+  // recording a new regular file in an existing folder, a FILE a name.
+  const std::string pipe = (dir / "pipe").string(), longBank = (dir / "long.pvl").string();
+  ::mkfifo(pipe.c_str(), 0600);
+  ::mkfifo((pipe + ".mkv").c_str(), 0600);
+  std::ofstream(longBank, std::ios::binary) << std::string(3841, '\0');
+  const std::string longName = (dir / (std::string(256, 'n') + ".mkv")).string();
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } exact[] = {
+      {{"--bank", longBank},
+       "videozarnix: " + longBank +
+           " is not a bank file (more than 3840 bytes long; a bank is 3840 bytes)"},
+      {{"--bank", pipe}, "videozarnix: " + pipe + " is not a bank file (a named pipe)"},
+      {{"--bank", dir.string()}, "videozarnix: " + dir.string() + " is not a bank file (a folder)"},
+      {{"--record", longName},
+       "videozarnix: cannot record into " + longName + ": File name too long"},
+      {{"--record", dir.string()},
+       "videozarnix: cannot record into " + dir.string() + ": it is a folder; name a new file"},
+      {{"--record", pipe},
+       "videozarnix: cannot record into " + pipe + ": it is a named pipe; name a new file"},
+      {{"--record", pipe + ".mkv"},
+       "videozarnix: cannot record into " + pipe + ".mkv: it is a named pipe; name a new file"},
+      {{"--record", "/dev/full"},
+       "videozarnix: cannot record into /dev/full: it is a device; name a new file"},
+      {{"--record", "/dev/vz-take.mkv"},
+       "videozarnix: cannot record into /dev/vz-take.mkv: /dev holds the system's devices and "
+       "state, not recordings"},
+      {{"--record", existing + "/a.mkv"},
+       "videozarnix: cannot record into " + existing + "/a.mkv: Not a directory"},
+      {{""},
+       "videozarnix: the FILE given is empty: name a video file, or give none for the camera"},
+  };
+  for (const auto& c : exact) {
+    const CommandLine r = parse(c.args);
+    EXPECT_FALSE(r.run);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.message, c.message);
+  }
+  EXPECT_FALSE(fs::exists("/dev/vz-take.mkv"));
+  EXPECT_FALSE(fs::exists(pipe + ".mkv.mkv"));
+
   for (const auto& c : cases) {
     const CommandLine r = parse(c.args);
     SCOPED_TRACE(c.args.front());
@@ -209,6 +254,30 @@ TEST(CameraOptions, ListedOpenedByKeyInTheNearestModeAndAbsentKeyRefused) {
   EXPECT_NE(opened.find("camera \"Options Camera\" has no such mode; using 320x240 at 30 fps"),
             std::string::npos)
       << opened;
+}
+
+// A virtual camera device must be a V4L2 device that takes video output: anything else is
+// refused at start-up with one line and status 2, not later in a box.
+TEST_F(CommandLineTest, AVirtualCameraDeviceMustBeAVideoOutputDevice) {
+  const std::string pipe = (dir / "pipe").string();
+  ::mkfifo(pipe.c_str(), 0600);
+  const std::pair<std::string, std::string> cases[] = {
+      {"/dev/zero", "/dev/zero is not a V4L2 video device (a v4l2loopback device is needed)"},
+      {"/dev/null", "/dev/null is not a V4L2 video device (a v4l2loopback device is needed)"},
+      {existing, "not a video device: " + existing},
+      {pipe, "not a video device: " + pipe},
+      {"/dev/nonexistent-video", "not a video device: /dev/nonexistent-video (No such file"},
+  };
+  for (const auto& [device, message] : cases) {
+    const CameraTarget t = resolveCameraTarget(device);
+    EXPECT_FALSE(t.ok) << device;
+    EXPECT_EQ(t.error.rfind(message, 0), 0u) << t.error;
+  }
+  int status = -1;
+  EXPECT_EQ(run("", "--virtual-camera /dev/zero", &status),
+            "videozarnix: /dev/zero is not a V4L2 video device (a v4l2loopback device is "
+            "needed)\n");
+  EXPECT_EQ(status, 2);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "res/control_ids.h"
 #include "tests/osc_packet.h"
 #include "tests/scratch_dir.h"
+#include "tests/special_files.h"
 
 namespace vz {
 namespace {
@@ -146,6 +147,15 @@ TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {
   std::filesystem::create_directories(dir / "blocked");  // a directory where the file goes
   EXPECT_FALSE(saveMappingsFile((dir / "blocked").string(), mappings, &error));
   EXPECT_FALSE(error.empty());
+  // Read on the GUI thread at start-up: a pipe, device, socket or folder in its place is no
+  // mappings, and never waited on.
+  for (const auto& [name, kind] : test::makeSpecialFiles(dir.path)) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(loadMappingsFile(name).empty()) << name;
+    EXPECT_EQ(
+        ::testing::internal::GetCapturedStderr(),
+        "videozarnix: " + name + " is not a MIDI mappings file that can be read (" + kind + ")\n");
+  }
 }
 
 TEST(MidiMappings, PathFollowsTheConfigFolder) {

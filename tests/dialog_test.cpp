@@ -258,14 +258,14 @@ TEST_F(Dialog, FocusStaysPutAcrossLetterButtonsBoxesAndFileDialogs) {
       [&] { realClick(kIdLetterA); }, [&] { focusIsOn(kIdLetterA); },
       [&] { realClick(kIdMpegRadio); },  // "File not selected"
       [&] { focusIsOn(kIdMpegRadio); },
-      [&] { realClick(kIdLoadPresets); },  // "Error": the bank is short
+      [&] { realClick(kIdLoadPresets); },  // "Not a bank file": the bank is short
       [&] { focusIsOn(kIdLoadPresets); }, cancelledFileDialog, [&] { focusIsOn(kIdSelectMpeg); },
       [&] { typeKey(Qt::Key_Return); },  // Select MPEG again, not OK
   });
   std::remove(shortBank.c_str());
   ASSERT_EQ(boxes.shown.size(), 2u);
   EXPECT_EQ(boxes.shown[0].caption, "File not selected");
-  EXPECT_EQ(boxes.shown[1].caption, "Error");
+  EXPECT_EQ(boxes.shown[1].caption, shortBank);
   EXPECT_EQ(files.requests.size(), 3u);
   EXPECT_TRUE(engine().fileName.empty());
   EXPECT_EQ(result, QDialog::Rejected);

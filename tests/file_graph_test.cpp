@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -57,10 +60,13 @@ TEST_F(FileGraphTest, ClipsArrivePackedBottomRowFirstAtTheirFrameRate) {
   expectColour(recorder.lastRow, 255, 255, 0, "red, negated");
 }
 
-// An unplayable file shows black (stand-in frames), never a stale or partial picture.
+// An unplayable file shows black (stand-in frames), never a stale or partial picture; a
+// named pipe is never opened, so it cannot hold the thread that builds the graph.
 TEST_F(FileGraphTest, UnplayableFilesShowBlackAndTheNextSourceWorks) {
+  const std::string pipe = testing::TempDir() + "vz-graph-pipe-" + std::to_string(::getpid());
+  ::mkfifo(pipe.c_str(), 0600);
   for (const std::string& path :
-       {std::string(), clipPath("no_such_file.mpg"), clipPath("garbage.mpg")}) {
+       {std::string(), clipPath("no_such_file.mpg"), clipPath("garbage.mpg"), pipe}) {
     SCOPED_TRACE(path);
     recorder.frames = 0;
     playFile(path);
@@ -71,6 +77,7 @@ TEST_F(FileGraphTest, UnplayableFilesShowBlackAndTheNextSourceWorks) {
     playFile(clipPath("halves_mpeg2.mpg"));
     EXPECT_TRUE(recorder.waitFrames(3));
   }
+  ::unlink(pipe.c_str());
 }
 
 TEST_F(FileGraphTest, TruncatedFilePlaysUpToTheCutThenStops) {

@@ -9,6 +9,7 @@
 #include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
 #include "tests/scratch_dir.h"
+#include "tests/special_files.h"
 #include "tests/test_frames.h"
 #include "tools/fx_options.h"
 #include "tools/fx_stream.h"
@@ -33,7 +34,7 @@ TEST_F(FrameFilter, OptionsApplyInTheOrderGiven) {
   storeSlot(source, 5);  // F
   uint8_t bank[kBankBytes];
   encodeBank(source, bank);
-  const std::string path = writeFile("looks.pvl", std::string(bank, bank + kBankBytes) + "extra");
+  const std::string path = writeFile("looks.pvl", std::string(bank, bank + kBankBytes));
   std::string ints;
   for (int i = 0; i < 48; ++i) ints += std::to_string(i * 1000 - 20000) + (i % 7 ? " " : "\n");
 
@@ -69,7 +70,8 @@ TEST_F(FrameFilter, BadUsageIsOneClearErrorThatEchoesNoRawBytes) {
   const std::string badInt = writeFile("bad.txt", std::string(47 * 2, ' ') + "x");
   const std::string binary = writeFile("bin.txt", "1 2 \x1b[2J\x01\xff\xc2\x9b");
   // Options after a --size 4x4 unless they give a size of their own.
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+  const std::string longBank = writeFile("long.pvl", std::string(3841, 'x'));
+  std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--bogus"}, "unknown option '--bogus'"},
       {{"--gain"}, "--gain: a value is missing"},
       {{"--tint", "0,0,768"}, "--tint: 768 is out of range (0..767)"},
@@ -84,11 +86,18 @@ TEST_F(FrameFilter, BadUsageIsOneClearErrorThatEchoesNoRawBytes) {
       {{"--ramp=1"}, "--ramp takes no value"},
       {{"--bank", (dir / "missing.pvl").string()}, "cannot open"},
       {{"--bank", shortBank}, "is 1000 bytes"},
+      {{"--bank", longBank}, "is not a bank file (more than 3840 bytes long)"},
       {{"--palette", fewInts}, "holds 3 values"},
       {{"--palette", badInt}, "'x' is not a whole number"},
       {{"--palette", binary}, "'\\x1b[2J\\x01\\xff\\xc2\\x9b' is not a whole"},
       {{"--mode", "lut"}, "--size WxH is required"},
   };
+  // Never opened, so a named pipe cannot hold the filter up.
+  for (const auto& [path, kind] : makeSpecialFiles(dir.path)) {
+    cases.push_back({{"--bank", path}, "--bank: '" + path + "' is not a bank file (" + kind + ")"});
+    cases.push_back(
+        {{"--palette", path}, "--palette: '" + path + "' is not a palette file (" + kind + ")"});
+  }
   for (auto [args, message] : cases) {
     std::string what = "nothing thrown";
     if (args[0] != "--size" && message.find("--size") == std::string::npos)

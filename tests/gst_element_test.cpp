@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "engine/effect_mode.h"
 #include "engine/frame_settings.h"
@@ -21,6 +22,7 @@
 #include "presets/preset_slot.h"
 #include "tests/gst_test_support.h"
 #include "tests/scratch_dir.h"
+#include "tests/special_files.h"
 
 namespace vz::test {
 namespace {
@@ -97,28 +99,51 @@ TEST_F(Zarnix, PassesBuffersThroughUntouchedWhenTheLookChangesNothing) {
 
 TEST_F(Zarnix, RefusesBadValuesWithAWarningAndKeepsItsLook) {
   const std::string shortBank = writeFile(dir / "short.pvl", std::string(kBankBytes - 1, '\1'));
-  const struct {
+  const std::string longBank = writeFile(dir / "long.pvl", std::string(kBankBytes + 1, '\1'));
+  const std::string missing = (dir / "missing.pvl").string();
+  struct Case {
     const char* property;
     std::string value;
-    bool busWarning;  // else GObject's own range warning
-  } cases[] = {
-      {"bank-file", (dir / "missing.pvl").string(), true},
-      {"bank-file", shortBank, true},
-      {"bank-file", "", true},
-      {"preset", "", true},
-      {"preset", "AB", true},
-      {"preset", "1", true},
-      {"preset", "\xc3\xa9", true},
-      {"palette", "1 2 3", true},
-      {"palette", "x" + repeat(" 1", 47), true},
-      {"palette", repeat("1 ", 49), true},
-      {"palette", "2000000" + repeat(" 0", 47), true},
-      {"gain-red", "256", false},
-      {"tint-blue", "768", false},
-      {"lowpass-green", "-1", false},
-      {"mirror", "256", false},
-      {"invert-red", "300", false},
+    bool busWarning;      // else GObject's own range warning
+    std::string message;  // the warning's text: which value of which property, and why
   };
+  std::vector<Case> cases = {
+      {"bank-file", missing, true,
+       "Property 'bank-file' refused: cannot open bank file " + missing + ": no such file"},
+      {"bank-file", shortBank, true,
+       "Property 'bank-file' refused: " + shortBank +
+           " is not a bank file (3839 bytes long; a bank is 3840 bytes)"},
+      {"bank-file", longBank, true,
+       "Property 'bank-file' refused: " + longBank +
+           " is not a bank file (more than 3840 bytes long; a bank is 3840 bytes)"},
+      {"bank-file", "", true, "Property 'bank-file' refused: an empty file name"},
+      {"preset", "", true, "Property 'preset' refused: '' is not a letter A..Z"},
+      {"preset", "AB", true, "Property 'preset' refused: 'AB' is not a letter A..Z"},
+      {"preset", "1", true, ""},
+      {"preset", "\xc3\xa9", true, ""},
+      {"palette", "1 2 3", true,
+       "Property 'palette' refused: 3 values given, 48 are needed (16 red, 16 green, 16 blue)"},
+      {"palette", "x" + repeat(" 1", 47), true,
+       "Property 'palette' refused: value 1 (red entry 0), 'x', is not a whole number"},
+      {"palette", repeat("1 ", 20) + "1.5" + repeat(" 1", 27), true,
+       "Property 'palette' refused: value 21 (green entry 4), '1.5', is not a whole number"},
+      {"palette", repeat("1 ", 49), true,
+       "Property 'palette' refused: more than 48 values given, 48 are needed (16 red, 16 "
+       "green, 16 blue)"},
+      {"palette", repeat("0 ", 47) + "2000000", true,
+       "Property 'palette' refused: value 48 (blue entry 15), 2000000, is out of range "
+       "(-1000000..1000000)"},
+      {"gain-red", "256", false, ""},
+      {"tint-blue", "768", false, ""},
+      {"lowpass-green", "-1", false, ""},
+      {"mirror", "256", false, ""},
+      {"invert-red", "300", false, ""},
+  };
+  // Never opened, so a named pipe cannot hold the caller up.
+  for (const auto& [path, kind] : makeSpecialFiles(dir.path))
+    cases.push_back(
+        {"bank-file", path, true,
+         "Property 'bank-file' refused: " + path + " is not a bank file (" + kind + ")"});
   std::mt19937 gen(7);
   const Look look = randomLook(gen, dir);
   const Frame frames = randomFrame(7, 5, 3);
@@ -133,6 +158,12 @@ TEST_F(Zarnix, RefusesBadValuesWithAWarningAndKeepsItsLook) {
     gst_util_set_object_arg(G_OBJECT(h->element), c.property, c.value.c_str());
     GstMessage* warning = gst_bus_pop_filtered(bus, GST_MESSAGE_WARNING);
     EXPECT_EQ(warning != nullptr, c.busWarning) << c.property << "=" << c.value;
+    if (warning && !c.message.empty()) {
+      GError* error = nullptr;
+      gst_message_parse_warning(warning, &error, nullptr);
+      EXPECT_EQ(error->message, c.message);
+      g_error_free(error);
+    }
     if (warning) gst_message_unref(warning);
     EXPECT_EQ(objectWarnings.load() > warningsBefore, !c.busWarning) << c.property;
     gchar* paletteAfter = nullptr;
@@ -173,6 +204,34 @@ TEST_F(Zarnix, ReadsBackWhatWasSetAndUnchangedForHighModeBytes) {
   EXPECT_STREQ(preset, "c");
   EXPECT_EQ(file, bank);
   g_free(palette), g_free(preset), g_free(file);
+  gst_object_unref(z);
+}
+
+// What is flagged controllable binds to a control source; the palette, bank file and preset
+// are text, which no control source gives, and say so.
+TEST_F(Zarnix, EveryPropertyFlaggedControllableBindsAndTheTextOnesAreNotFlagged) {
+  GstElement* z = gst_element_factory_make("zarnix", nullptr);
+  guint count = 0;
+  GParamSpec** pspecs = g_object_class_list_properties(G_OBJECT_GET_CLASS(z), &count);
+  const int warningsBefore = objectWarnings.load();
+  int bound = 0;
+  for (guint i = 0; i < count; ++i) {
+    GParamSpec* p = pspecs[i];
+    if (p->owner_type != G_OBJECT_TYPE(z)) continue;
+    const bool text = G_IS_PARAM_SPEC_STRING(p);
+    EXPECT_EQ((p->flags & GST_PARAM_CONTROLLABLE) != 0, !text) << p->name;
+    EXPECT_NE(p->flags & GST_PARAM_MUTABLE_PLAYING, 0u) << p->name;
+    if (text) continue;
+    GstControlSource* source = gst_trigger_control_source_new();
+    EXPECT_TRUE(gst_object_add_control_binding(
+        GST_OBJECT(z), gst_direct_control_binding_new_absolute(GST_OBJECT(z), p->name, source)))
+        << p->name;
+    gst_object_unref(source);
+    ++bound;
+  }
+  EXPECT_EQ(bound, 3 + 20 + 3);
+  EXPECT_EQ(objectWarnings.load(), warningsBefore);  // no critical on the way
+  g_free(pspecs);
   gst_object_unref(z);
 }
 
@@ -271,7 +330,8 @@ TEST_F(Zarnix, InspectListsEveryPropertyWithItsDescription) {
     }
     const std::string block = text.substr(at, end - at);
     EXPECT_NE(block.find(g_param_spec_get_blurb(p)), std::string::npos) << p->name;
-    EXPECT_NE(block.find("controllable"), std::string::npos) << p->name;
+    EXPECT_EQ(block.find("controllable") != std::string::npos, !G_IS_PARAM_SPEC_STRING(p))
+        << p->name;
     EXPECT_NE(block.find("PLAYING"), std::string::npos) << p->name;
     EXPECT_NE(block.find(G_IS_PARAM_SPEC_INT(p) ? "Range: " : "Default: "), std::string::npos);
     if (G_IS_PARAM_SPEC_ENUM(p)) {

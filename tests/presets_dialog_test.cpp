@@ -6,6 +6,7 @@
 #include "presets/preset_slot.h"
 #include "tests/dialog_fixture.h"
 #include "tests/scratch_dir.h"
+#include "tests/special_files.h"
 
 namespace vz::test {
 namespace {
@@ -89,9 +90,9 @@ TEST_F(Presets, BankSaveAndLoadWithTheirTitlesAndMessages) {
   files.answers = {shortFile};
   click(kIdLoadPresets);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "Could not read...");
-  EXPECT_EQ(boxes.shown[0].caption, "Error");
-  EXPECT_EQ(boxes.shown[0].style, 0x10u);
+  EXPECT_EQ(boxes.shown[0].text, "Not a bank file: 1000 bytes long; a bank is 3840 bytes");
+  EXPECT_EQ(boxes.shown[0].caption, shortFile);
+  EXPECT_EQ(boxes.shown[0].style, 0x2030u);
   EXPECT_EQ(engine().presetStore[0], 0);
   EXPECT_EQ(dialog->windowTitle(), "before");
 
@@ -104,6 +105,21 @@ TEST_F(Presets, BankSaveAndLoadWithTheirTitlesAndMessages) {
   EXPECT_EQ(boxes.shown[1].caption, missing);
   EXPECT_EQ(boxes.shown[1].style, 0x2030u);
   EXPECT_EQ(boxes.shown[2].text, "Can not open...");
+
+  // A named pipe, a device, a socket or a folder: neither command waits on it, both name it.
+  for (const auto& [name, kind] : makeSpecialFiles(dir.path)) {
+    boxes.shown.clear();
+    files.answers = {name, name};
+    click(kIdLoadPresets);
+    click(kIdSavePresets);
+    ASSERT_EQ(boxes.shown.size(), 2u) << name;
+    for (const auto& box : boxes.shown) {
+      EXPECT_EQ(box.text, "Not a bank file: " + kind);
+      EXPECT_EQ(box.caption, name);
+    }
+    EXPECT_EQ(dialog->windowTitle(), "before");
+  }
+  EXPECT_TRUE(fs::is_fifo(dir / "pipe.pvl"));
 }
 
 TEST_F(Presets, ClosingWithLooksNotInABankAsksToSaveThemFirst) {

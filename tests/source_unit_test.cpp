@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -58,8 +59,9 @@ TEST(RowOrderTest, PackedRowsFlipInPlaceForOddEvenAndWideFrames) {
   }
 }
 
-// The file named on the command line: anything but a regular file is named as what it is,
-// with exit status 2, before the program looks for a display.
+// The file named on the command line gets the check a dropped file gets: anything but a
+// regular file is named as what it is, and a file nothing can play (random bytes, sound only)
+// is refused, each in one line with exit status 2, before the program looks for a display.
 TEST(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("vz-args-" + std::to_string(::getpid()));
@@ -68,10 +70,16 @@ TEST(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
   std::ofstream(dir / "clip.mpg") << "not really";
   const std::pair<fs::path, std::string> cases[] = {
       {dir, dir.string() + " is a folder"},
-      {dir / "pipe", "pipe is a named pipe, which cannot be played"},
+      {dir / "pipe", (dir / "pipe").string() + " is a named pipe, which cannot be played"},
       {"/dev/null", "/dev/null is a device or socket, not a video file"},
       {dir / "missing.mpg", "no such file: " + (dir / "missing.mpg").string()},
-      {dir / "clip.mpg", "no display found"},  // the file itself passed
+      {dir / "clip.mpg",
+       (dir / "clip.mpg").string() + " is not a video or picture file that can be read"},
+      {VZ_TEST_CLIP_DIR "/garbage.mpg",
+       VZ_TEST_CLIP_DIR "/garbage.mpg is not a video or picture file"},
+      {VZ_TEST_CLIP_DIR "/sound_only.wav",
+       VZ_TEST_CLIP_DIR "/sound_only.wav has no video or picture in it"},
+      {VZ_TEST_CLIP_DIR "/halves_mpeg1.mpg", "no display found"},  // the file itself passed
   };
   for (const auto& [path, message] : cases) {
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
@@ -82,7 +90,8 @@ TEST(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
     for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     const int status = ::pclose(pipe);
     EXPECT_EQ(WEXITSTATUS(status), 2) << path;
-    EXPECT_NE(out.find(message), std::string::npos) << out;
+    EXPECT_EQ(out.rfind("videozarnix: " + message, 0), 0u) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
   }
   fs::remove_all(dir);
 }

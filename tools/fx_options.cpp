@@ -3,12 +3,12 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <fstream>
 #include <functional>
 #include <sstream>
 
 #include "engine/setting_names.h"
 #include "engine/shared_value.h"
+#include "files/user_file.h"
 #include "palette/palette_editor.h"
 #include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
@@ -77,14 +77,24 @@ std::array<int32_t, 3> parseTriple(const std::string& option, const std::string&
   return out;
 }
 
-std::string readFile(const std::string& option, const std::string& path, size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) fail(option + ": cannot open '" + path + "'");
-  std::string data(limit, '\0');
-  in.read(data.data(), static_cast<std::streamsize>(limit));
-  if (in.bad()) fail(option + ": cannot read '" + path + "'");
-  data.resize(static_cast<size_t>(in.gcount()));
-  return data;
+// The whole file, at most limit bytes; what names no regular file is never opened, so a
+// named pipe cannot hold the filter up.
+std::string readFile(const std::string& option, const std::string& path, size_t limit,
+                     const std::string& kind) {
+  UserFile file = readUserFile(path, limit);
+  switch (file.status) {
+    case UserFileStatus::Ok:
+      return std::move(file.data);
+    case UserFileStatus::Missing:
+    case UserFileStatus::CannotOpen:
+      fail(option + ": cannot open '" + path + "': " + file.why);
+    case UserFileStatus::CannotRead:
+      fail(option + ": cannot read '" + path + "': " + file.why);
+    case UserFileStatus::NotAFile:
+    case UserFileStatus::TooLong:
+      break;
+  }
+  fail(option + ": '" + path + "' is not " + kind + " (" + file.why + ")");
 }
 
 uint8_t parseMode(const std::string& text) {
@@ -95,7 +105,7 @@ uint8_t parseMode(const std::string& text) {
 }
 
 void loadPalette(VideoEngine& e, const std::string& path) {
-  std::istringstream words(readFile("--palette", path, 1 << 20));
+  std::istringstream words(readFile("--palette", path, 1 << 20, "a palette file"));
   std::vector<int32_t> values;
   std::string word;
   while (words >> word) {
@@ -113,8 +123,8 @@ void loadPalette(VideoEngine& e, const std::string& path) {
 }
 
 void loadBank(VideoEngine& e, const std::string& path) {
-  const std::string data = readFile("--bank", path, kBankBytes);
-  if (data.size() < kBankBytes)
+  const std::string data = readFile("--bank", path, kBankBytes, "a bank file");
+  if (data.size() != kBankBytes)
     fail("--bank: '" + path + "' is " + std::to_string(data.size()) + " bytes, a bank is " +
          std::to_string(kBankBytes));
   uint8_t bytes[kBankBytes];
@@ -259,10 +269,11 @@ blue, green, red, top row first, no padding (ffmpeg's rawvideo with -pix_fmt bgr
 Each frame goes through the live program's own effect code, then the colour cycling
 takes one step, exactly as it does live.
 
-Example:
-  ffmpeg -i in.mp4 -f rawvideo -pix_fmt bgr24 - |
+Example (a 30 fps clip; raw frames carry no rate, so give it to both ends):
+  ffmpeg -i in.mp4 -vf scale=1280:720 -r 30 -f rawvideo -pix_fmt bgr24 - |
     videozarnix-fx --size 1280x720 --bank looks.pvl --preset F |
-    ffmpeg -f rawvideo -pix_fmt bgr24 -s 1280x720 -i - out.mp4
+    ffmpeg -f rawvideo -pix_fmt bgr24 -s 1280x720 -framerate 30 -i - -i in.mp4 \
+      -map 0:v -map 1:a? -c:a copy -pix_fmt yuv420p out.mp4
 
 Options apply in the order given; values are engine values, not slider positions.
   --size WxH          frame size (required), 1..16384 each

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace vz {
+
+// Why a recording cannot go to path ("" when it can). given is the name as the user wrote
+// it, path the file to write (given with ".mkv" added where it had no extension). The
+// target must be a new regular file in an existing folder outside /dev, /proc and /sys: an
+// existing file is never overwritten, and a folder, device or pipe named as the target is
+// refused rather than gaining a file beside it. The system's own reason is given where it
+// refuses (a name too long, a folder it may not write).
+std::string whyCannotRecordInto(const std::string& given, const std::string& path);
+
+}  // namespace vz
