@@ -19,11 +19,11 @@
 #include "app/controller_menu.h"
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
-#include "app/output_window.h"
 #include "app/preview_menu.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
 #include "app/quit_signals.h"
+#include "app/screen_choice.h"
 #include "app/start_options.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
@@ -95,11 +95,12 @@ int EffectApp::InitInstance(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Video Zarnix"));
   QApplication::setDesktopFileName(QStringLiteral("videozarnix"));
 
-  if (!command.options.outputScreen.empty() &&
-      findScreen(command.options.outputScreen) == nullptr) {
-    std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n",
-                 command.options.outputScreen.c_str(), int(QGuiApplication::screens().size()));
-    return 2;
+  if (!command.options.outputScreen.empty()) {
+    const ScreenChoice chosen = findScreen(command.options.outputScreen);
+    if (chosen.screen == nullptr) {
+      std::fprintf(stderr, "videozarnix: --output-screen: %s\n", chosen.error.c_str());
+      return 2;
+    }
   }
   QtMessageBoxes boxes;
   QtFileDialogs files(nullptr);

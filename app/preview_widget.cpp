@@ -11,10 +11,15 @@ namespace vz {
 PreviewWidget::PreviewWidget(QWidget* parent)
     : QWidget(parent), mailbox_([this] {
         // Streaming thread: queue one repaint; the GUI thread takes the frame when it paints.
-        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &PreviewWidget::onFrame, Qt::QueuedConnection);
       }) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAutoFillBackground(false);
+}
+
+void PreviewWidget::onFrame() {
+  emit frameArrived();
+  update();
 }
 
 void PreviewWidget::paintEvent(QPaintEvent* event) {
@@ -23,7 +28,7 @@ void PreviewWidget::paintEvent(QPaintEvent* event) {
   painter_.paint(painter, rect(), event->region(), frame);
   if (kFrameTimesOn && frame.callbackStart != lastTraced_) {
     lastTraced_ = frame.callbackStart;
-    reportFramePainted(frame.callbackStart);
+    reportFramePainted(frame.callbackStart, "preview");
   }
 }
 
