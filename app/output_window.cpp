@@ -43,8 +43,8 @@ void OutputWindow::paintEvent(QPaintEvent* event) {
   QRect picture = rect();
   if (frame.pixels != nullptr) {
     const QSize fitted = QSize(frame.width, frame.height).scaled(size(), Qt::KeepAspectRatio);
-    picture = QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
-                    fitted);
+    picture =
+        QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
   }
   // The bars are black; the picture only where it was exposed.
   for (const QRect& bar : event->region() - picture) p.fillRect(bar, Qt::black);

@@ -4,9 +4,10 @@
 
 namespace vz {
 
-// An opt-in trace for the live benchmark: with VZ_FRAME_TIMES naming a file, every frame
+// An opt-in trace for the live benchmarks: with VZ_FRAME_TIMES naming a file, every frame
 // a window paints adds a line "<paint end> <age> <window>", times in microseconds, its age
-// counted from the start of its grabber callback. Off (the default), it costs a test of one constant.
+// counted from the start of its grabber callback. Off (the default), it costs a test of one
+// constant.
 extern const bool kFrameTimesOn;
 
 void markFrameCallbackStartNow();

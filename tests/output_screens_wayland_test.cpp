@@ -34,8 +34,7 @@ TEST(OutputScreensWayland, FullScreenOnTheOutputChosenByName) {
             "[output]\nname=X2\nmode=1920x1080\n");
   // No idle time: its lock screen would blank both outputs.
   Child weston({"weston", "--backend=x11-backend.so", "--use-pixman", "--output-count=2",
-                "--idle-time=0", "-c",
-                (dir / "weston.ini").string(), "--socket=vz-wayland",
+                "--idle-time=0", "-c", (dir / "weston.ini").string(), "--socket=vz-wayland",
                 "--log=" + (dir / "weston.log").string()},
                (dir / "weston.out").string(),
                {{"XDG_RUNTIME_DIR", dir.string()}, {"DISPLAY", x.display()}});
@@ -43,8 +42,9 @@ TEST(OutputScreensWayland, FullScreenOnTheOutputChosenByName) {
   std::string x2;
   for (int i = 0; i < 100 && x2.empty(); ++i) {
     usleep(100000);
-    x2 = x.run("for w in $(xdotool search --class Weston); do [ \"$(xdotool getwindowname $w)\" = "
-               "'Weston Compositor - X2' ] && echo $w; done");
+    x2 = x.run(
+        "for w in $(xdotool search --class Weston); do [ \"$(xdotool getwindowname $w)\" = "
+        "'Weston Compositor - X2' ] && echo $w; done");
   }
   ASSERT_FALSE(x2.empty()) << readFile(dir / "weston.log");
   x2.pop_back();

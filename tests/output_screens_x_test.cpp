@@ -30,10 +30,9 @@ class OutputScreensX : public ::testing::Test {
     Environment env = programEnvironment(dir);
     env.push_back({"QT_QPA_PLATFORM", "xcb"});
     env.push_back({"DISPLAY", x.display() + ".0"});
-    return std::make_unique<Child>(
-        std::vector<std::string>{VZ_PROGRAM_PATH, "--output-screen", screen,
-                                 clipPath("halves_mpeg1.mpg")},
-        (dir / "program.log").string(), env);
+    return std::make_unique<Child>(std::vector<std::string>{VZ_PROGRAM_PATH, "--output-screen",
+                                                            screen, clipPath("halves_mpeg1.mpg")},
+                                   (dir / "program.log").string(), env);
   }
   // Polls screenshots of that rectangle until it shows the clip letterboxed (20 s at most).
   bool waitForPicture(const PrivateXvfb& x, int screen, int left, int width, int height) {

@@ -32,9 +32,7 @@ class PrivateXvfb {
     for (int i = 0; i < 100 && !ok(); ++i) usleep(100000);
   }
 
-  bool ok() const {
-    return std::filesystem::exists("/tmp/.X11-unix/X" + display_.substr(1));
-  }
+  bool ok() const { return std::filesystem::exists("/tmp/.X11-unix/X" + display_.substr(1)); }
   const std::string& display() const { return display_; }
   // A command run as a client of this server.
   std::string run(const std::string& command) const {
@@ -67,8 +65,12 @@ struct Shot {
   bool empty() const { return rgb.empty(); }
   const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
   bool red(int x, int y) const { return at(x, y)[0] > 180 && at(x, y)[1] < 70 && at(x, y)[2] < 70; }
-  bool blue(int x, int y) const { return at(x, y)[2] > 180 && at(x, y)[0] < 70 && at(x, y)[1] < 70; }
-  bool black(int x, int y) const { return at(x, y)[0] < 16 && at(x, y)[1] < 16 && at(x, y)[2] < 16; }
+  bool blue(int x, int y) const {
+    return at(x, y)[2] > 180 && at(x, y)[0] < 70 && at(x, y)[1] < 70;
+  }
+  bool black(int x, int y) const {
+    return at(x, y)[0] < 16 && at(x, y)[1] < 16 && at(x, y)[2] < 16;
+  }
 };
 
 // The halves clip (red over blue, 322x240) letterboxed on a screen of that size: red and
