@@ -22,7 +22,11 @@ OutputWindow::OutputWindow(QScreen* screen, PreviewWidget& frames,
   setAutoFillBackground(false);
   setWindowTitle(QStringLiteral("Video Zarnix Output"));
   setCursor(Qt::BlankCursor);
-  connect(&frames, &PreviewWidget::frameArrived, this, qOverload<>(&QWidget::update));
+  // Painted at once, before the preview's own repaint is even asked for: a frame reaches
+  // this screen no later than the preview.
+  connect(&frames, &PreviewWidget::frameArrived, this, [this] {
+    if (isVisible()) repaint();
+  });
   // A screen that goes away takes the window with it.
   connect(qApp, &QGuiApplication::screenRemoved, this, [this](QScreen* gone) {
     if (gone == screen_) close();
@@ -39,7 +43,7 @@ void OutputWindow::showOnScreen() {
 
 void OutputWindow::paintEvent(QPaintEvent* event) {
   QPainter p(this);
-  const FrameMailbox::View frame = frames_ ? frames_->latestFrame() : FrameMailbox::View{};
+  const FrameMailbox::View frame = frames_ ? frames_->shownFrame() : FrameMailbox::View{};
   QRect picture = rect();
   if (frame.pixels != nullptr) {
     const QSize fitted = QSize(frame.width, frame.height).scaled(size(), Qt::KeepAspectRatio);

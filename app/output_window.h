@@ -13,9 +13,9 @@ namespace vz {
 class PreviewWidget;
 
 // A borderless full-screen window on one screen showing only the processed video, scaled to
-// fit with its aspect kept (black bars). It paints the very frames the preview paints, from
-// the preview's mailbox and with the preview's painter, straight into its backing store,
-// repainting whenever the preview is told a frame came (and before the preview does).
+// fit with its aspect kept (black bars). It follows the preview: paints each frame the
+// preview takes, with the preview's painter, straight into its backing store, at once when
+// the frame comes and before the preview paints it.
 // Letter keys go to onLetter ('A'..'Z'); Escape closes it; so does its screen going away.
 class OutputWindow final : public QWidget {
   Q_OBJECT

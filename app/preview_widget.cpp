@@ -1,5 +1,6 @@
 #include "app/preview_widget.h"
 
+#include <QMetaMethod>
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
@@ -17,18 +18,27 @@ PreviewWidget::PreviewWidget(QWidget* parent)
   setAutoFillBackground(false);
 }
 
+bool PreviewWidget::hasFollowers() const {
+  return isSignalConnected(QMetaMethod::fromSignal(&PreviewWidget::frameArrived));
+}
+
 void PreviewWidget::onFrame() {
-  emit frameArrived();
+  if (hasFollowers()) {
+    frame_ = mailbox_.latest();
+    emit frameArrived();
+  }
   update();
 }
 
 void PreviewWidget::paintEvent(QPaintEvent* event) {
+  // Alone, the preview takes the newest frame as it paints; followed, it paints the one
+  // taken on arrival, which its followers have painted already.
+  if (!hasFollowers()) frame_ = mailbox_.latest();
   QPainter painter(this);
-  const FrameMailbox::View frame = mailbox_.latest();
-  painter_.paint(painter, rect(), event->region(), frame);
-  if (kFrameTimesOn && frame.callbackStart != lastTraced_) {
-    lastTraced_ = frame.callbackStart;
-    reportFramePainted(frame.callbackStart, "preview");
+  painter_.paint(painter, rect(), event->region(), frame_);
+  if (kFrameTimesOn && frame_.callbackStart != lastTraced_) {
+    lastTraced_ = frame_.callbackStart;
+    reportFramePainted(frame_.callbackStart, "preview");
   }
 }
 
