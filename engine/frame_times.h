@@ -19,6 +19,6 @@ inline void markFrameCallbackStart() {
 // The mark of the frame this thread is handling now.
 int64_t frameCallbackStart();
 // GUI thread, when a frame's paint has ended; window: one word naming what painted it.
-void reportFramePainted(int64_t callbackStart, const char* window);
+void reportFramePainted(int64_t callbackStart, const char* window = "preview");
 
 }  // namespace vz

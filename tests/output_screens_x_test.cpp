@@ -59,6 +59,14 @@ class OutputScreensX : public ::testing::Test {
 TEST_F(OutputScreensX, OnTheSecondOfTwoXScreensByIndex) {
   PrivateXvfb x({"1280x1024x24", "1920x1080x24"}, dir / "xvfb.log");
   ASSERT_TRUE(x.ok()) << readFile(dir / "xvfb.log");
+  // Both X screens are named "screen": by name, neither is taken, and the message tells
+  // them apart.
+  EXPECT_EQ(x.run("{ ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb timeout 60 " +
+                  std::string(VZ_PROGRAM_PATH) + " --output-screen screen " +
+                  clipPath("halves_mpeg1.mpg") + " 2>&1; echo \"status $?\"; } | grep -v QStand"),
+            "videozarnix: --output-screen: more than one screen is named screen; give its "
+            "number; the screens are 0: screen 1280x1024, 1: screen 1920x1080\nstatus 2\n");
+
   auto program = startProgram(x, "1");
   EXPECT_TRUE(waitForPicture(x, 1, 0, 1920, 1080)) << readFile(dir / "program.log");
   EXPECT_EQ(outputWindowPlace(x), "0,0 1920x1080 1\n");
