@@ -21,11 +21,11 @@
 #include "app/controller_menu.h"
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
-#include "app/output_window.h"
 #include "app/preview_menu.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
 #include "app/quit_signals.h"
+#include "app/screen_choice.h"
 #include "app/start_options.h"
 #include "base/terminal_safe.h"
 #include "output/camera_target.h"
@@ -115,10 +115,10 @@ void nameApplication() {
 
 // Screens are known only once the toolkit runs.
 Exit checkOutputScreen(const StartOptions& options) {
-  if (options.outputScreen.empty() || findScreen(options.outputScreen) != nullptr)
-    return std::nullopt;
-  std::fprintf(stderr, "videozarnix: no screen %s (there are %d)\n",
-               terminalSafe(options.outputScreen).c_str(), int(QGuiApplication::screens().size()));
+  if (options.outputScreen.empty()) return std::nullopt;
+  const ScreenChoice chosen = findScreen(options.outputScreen);
+  if (chosen.screen != nullptr) return std::nullopt;
+  std::fprintf(stderr, "videozarnix: --output-screen: %s\n", terminalSafe(chosen.error).c_str());
   return 2;
 }
 

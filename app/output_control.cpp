@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/output_window.h"
+#include "app/preview_widget.h"
 #include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "output/output_branches.h"
@@ -131,23 +132,25 @@ OutputWindow* OutputControl::outputWindow() const {
   return static_cast<OutputWindow*>(window_.data());
 }
 
+void OutputControl::setWindowFrames(PreviewWidget* preview) {
+  windowFrames_ = preview;
+}
+
 void OutputControl::toggleOutputWindow(QScreen* screen) {
   const bool same = window_ && outputWindow()->shownOn() == screen;
   closeOutputWindow();
   if (same || screen == nullptr) return;
-  prepareStage();
-  auto* window = new OutputWindow(screen, stage_, [this](char letter) {
-    if (onLetter_) onLetter_(letter);
-  });
-  if (!window->error().empty()) {
-    const std::string error = window->error();
-    delete window;
-    boxes_.show("Cannot open the output window:\n" + error, "Output Window", kMbIconError);
+  if (!windowFrames_) {
+    boxes_.show("Cannot open the output window: there is no picture to show.", "Output Window",
+                kMbIconError);
     return;
   }
+  auto* window = new OutputWindow(screen, *windowFrames_, [this](char letter) {
+    if (onLetter_) onLetter_(letter);
+  });
   window->setAttribute(Qt::WA_DeleteOnClose);
   window_ = window;
-  window->showFullScreen();
+  window->showOnScreen();
 }
 
 void OutputControl::closeOutputWindow() {

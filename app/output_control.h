@@ -16,6 +16,7 @@ class QScreen;
 namespace vz {
 
 class OutputWindow;
+class PreviewWidget;
 
 // The outputs as the user commands them (menu, F9, start-up options): recording now, the
 // virtual camera and output window later. GUI thread; failures go to message boxes, a
@@ -59,7 +60,9 @@ class OutputControl final : public QObject {
   void toggleVirtualCamera();
   bool cameraOn() const;
 
-  // The output window: opens on screen, or closes when it already shows there.
+  // The output window: opens on screen, or closes when it already shows there. It shows
+  // the frames the preview shows (set before it opens).
+  void setWindowFrames(PreviewWidget* preview);
   void toggleOutputWindow(QScreen* screen);
   void closeOutputWindow();
   OutputWindow* outputWindow() const;
@@ -89,6 +92,7 @@ class OutputControl final : public QObject {
   std::string recordCodec_;
   std::string recordingPath_;
   QPointer<QWidget> window_;  // the OutputWindow while it shows
+  QPointer<PreviewWidget> windowFrames_;
   std::function<void(char)> onLetter_;
 };
 

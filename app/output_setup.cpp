@@ -3,12 +3,13 @@
 #include <QShortcut>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 
 #include "app/effect_dialog.h"
-#include "app/output_window.h"
 #include "app/preview_menu.h"
 #include "app/preview_widget.h"
 #include "app/recording_badge.h"
+#include "app/screen_choice.h"
 #include "engine/shared_value.h"
 #include "panel/control_bindings.h"
 #include "panel/screen_input.h"
@@ -18,6 +19,7 @@ namespace vz {
 OutputSetup::OutputSetup(EffectDialog& dialog, OutputStage& stage, MessageBoxes& boxes,
                          FileDialogs& files, std::function<OutputControl::Rate()> sourceRate)
     : control(stage, boxes, files, std::move(sourceRate)) {
+  control.setWindowFrames(dialog.previewControl);
   menu = new PreviewMenu(dialog.previewControl, control);
   badge = new RecordingBadge(dialog.previewControl, control,
                              [&dialog] { return dialog.engine.fullScreen != 0; });
@@ -47,7 +49,14 @@ void OutputSetup::applyStartOptions(const StartOptions& o) {
     if (!control.stageHasFrame() && std::chrono::steady_clock::now() < deadline) return;
     wait->deleteLater();
     if (!camera.empty()) control.startVirtualCamera(camera);
-    if (!screen.empty()) control.toggleOutputWindow(findScreen(screen));
+    if (!screen.empty()) {
+      // Checked at start-up; a screen gone since is said, not silently skipped.
+      const ScreenChoice chosen = findScreen(screen);
+      if (chosen.screen != nullptr)
+        control.toggleOutputWindow(chosen.screen);
+      else
+        std::fprintf(stderr, "videozarnix: no output window: %s\n", chosen.error.c_str());
+    }
     if (!path.empty()) control.startRecording(path);
   });
   wait->start(20);

@@ -1,34 +1,32 @@
 #pragma once
 
-#include <gst/gst.h>
-
+#include <QPointer>
 #include <QWidget>
-#include <atomic>
 #include <functional>
+
+#include "present/frame_painter.h"
 
 class QScreen;
 
 namespace vz {
 
-class OutputStage;
+class PreviewWidget;
 
 // A borderless full-screen window on one screen showing only the processed video, scaled to
-// fit with its aspect kept (black bars). Fed by a branch of the output stage of its own:
-// the branch's thread leaves the newest frame in a slot and asks for one repaint.
+// fit with its aspect kept (black bars). It follows the preview: paints each frame the
+// preview takes, with the preview's painter, straight into its backing store, at once when
+// the frame comes and before the preview paints it.
 // Letter keys go to onLetter ('A'..'Z'); Escape closes it; so does its screen going away.
 class OutputWindow final : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr const char* kBranch = "window";
+  OutputWindow(QScreen* screen, PreviewWidget& frames, std::function<void(char)> onLetter);
 
-  OutputWindow(QScreen* screen, OutputStage& stage, std::function<void(char)> onLetter);
-  ~OutputWindow() override;
-
-  // Empty when the window shows, else why it could not start.
-  const std::string& error() const { return error_; }
+  // Shows it full screen on its screen: created there (each X screen of a display is a
+  // desktop of its own), placed over that monitor, made full screen on that output.
+  void showOnScreen();
   QScreen* shownOn() const { return screen_; }
-  int framesShown() const { return framesShown_; }
 
  signals:
   void closed();
@@ -39,19 +37,11 @@ class OutputWindow final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  static GstFlowReturn onSample(GstElement* sink, gpointer self);
-
-  OutputStage& stage_;
+  QPointer<PreviewWidget> frames_;
   QScreen* screen_;
   std::function<void(char)> onLetter_;
-  std::atomic<GstSample*> slot_{nullptr};
-  std::atomic<bool> repaintAsked_{false};
-  GstSample* shown_ = nullptr;
-  std::string error_;
-  int framesShown_ = 0;
+  FramePainter painter_;
+  int64_t lastTraced_ = 0;
 };
-
-// "1" or a screen's name; null when no such screen.
-QScreen* findScreen(const std::string& indexOrName);
 
 }  // namespace vz

@@ -9,6 +9,7 @@
 
 #include "app/output_control.h"
 #include "app/output_window.h"
+#include "app/screen_choice.h"
 
 namespace vz {
 
@@ -61,11 +62,7 @@ QMenu* PreviewMenu::build() {
 
   QMenu* screens = menu->addMenu(tr("Output Window"));
   for (QScreen* screen : QGuiApplication::screens()) {
-    const QString label = QStringLiteral("%1 (%2x%3)")
-                              .arg(screen->name())
-                              .arg(screen->size().width())
-                              .arg(screen->size().height());
-    QAction* a = screens->addAction(label);
+    QAction* a = screens->addAction(describeScreen(screen));
     a->setCheckable(true);
     a->setChecked(outputs_.outputWindow() != nullptr &&
                   outputs_.outputWindow()->shownOn() == screen);

@@ -1,5 +1,6 @@
 #include "app/preview_widget.h"
 
+#include <QMetaMethod>
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
@@ -11,19 +12,33 @@ namespace vz {
 PreviewWidget::PreviewWidget(QWidget* parent)
     : QWidget(parent), mailbox_([this] {
         // Streaming thread: queue one repaint; the GUI thread takes the frame when it paints.
-        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &PreviewWidget::onFrame, Qt::QueuedConnection);
       }) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAutoFillBackground(false);
 }
 
+bool PreviewWidget::hasFollowers() const {
+  return isSignalConnected(QMetaMethod::fromSignal(&PreviewWidget::frameArrived));
+}
+
+void PreviewWidget::onFrame() {
+  if (hasFollowers()) {
+    frame_ = mailbox_.latest();
+    emit frameArrived();
+  }
+  update();
+}
+
 void PreviewWidget::paintEvent(QPaintEvent* event) {
+  // Alone, the preview takes the newest frame as it paints; followed, it paints the one
+  // taken on arrival, which its followers have painted already.
+  if (!hasFollowers()) frame_ = mailbox_.latest();
   QPainter painter(this);
-  const FrameMailbox::View frame = mailbox_.latest();
-  painter_.paint(painter, rect(), event->region(), frame);
-  if (kFrameTimesOn && frame.callbackStart != lastTraced_) {
-    lastTraced_ = frame.callbackStart;
-    reportFramePainted(frame.callbackStart);
+  painter_.paint(painter, rect(), event->region(), frame_);
+  if (kFrameTimesOn && frame_.callbackStart != lastTraced_) {
+    lastTraced_ = frame_.callbackStart;
+    reportFramePainted(frame_.callbackStart, "preview");
   }
 }
 

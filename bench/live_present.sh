@@ -88,7 +88,8 @@ measure() {  # $1 = program, $2 = label
     awk -v hz="$hz" -v n=$((l1 - l0)) '{t += ($5 - $3) / hz} END {if (n > 0) printf "program CPU per frame painted (ms): %.1f\n", 1000 * t / n}'
 
   if [ $((l1 - l0)) -gt 0 ]; then
-    sed -n "$((l0 + 1)),${l1}p" "$work/times" | awk '{print $2 / 1000}' | sort -n |
+    # The preview's lines (a build before the output window traced its own had no third word).
+    sed -n "$((l0 + 1)),${l1}p" "$work/times" | awk '$3 == "" || $3 == "preview" {print $2 / 1000}' | sort -n |
       awk '{a[NR] = $1} END {printf "frame age at paint end (ms): median %.1f, 99th percentile %.1f\n", a[int((NR + 1) / 2)], a[int(NR * 0.99 + 0.999)]}'
   else
     echo "frame age at paint end: no trace (program without VZ_FRAME_TIMES)"

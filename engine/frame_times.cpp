@@ -27,7 +27,7 @@ int64_t frameCallbackStart() {
   return callbackStart;
 }
 
-void reportFramePainted(int64_t start) {
+void reportFramePainted(int64_t start, const char* window) {
   static std::FILE* out = [] {
     std::FILE* f = std::fopen(std::getenv("VZ_FRAME_TIMES"), "w");
     if (f == nullptr) std::perror("videozarnix: VZ_FRAME_TIMES");
@@ -35,8 +35,8 @@ void reportFramePainted(int64_t start) {
   }();
   if (out == nullptr || start == 0) return;
   const int64_t now = nowMicroseconds();
-  std::fprintf(out, "%lld %lld\n", static_cast<long long>(now),
-               static_cast<long long>(now - start));
+  std::fprintf(out, "%lld %lld %s\n", static_cast<long long>(now),
+               static_cast<long long>(now - start), window);
   std::fflush(out);
 }
 

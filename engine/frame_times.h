@@ -4,9 +4,10 @@
 
 namespace vz {
 
-// An opt-in trace for the live benchmark: with VZ_FRAME_TIMES naming a file, every frame
-// the preview paints adds a line "<paint end> <age>" in microseconds, its age counted from
-// the start of its grabber callback. Off (the default), it costs a test of one constant.
+// An opt-in trace for the live benchmarks: with VZ_FRAME_TIMES naming a file, every frame
+// a window paints adds a line "<paint end> <age> <window>", times in microseconds, its age
+// counted from the start of its grabber callback. Off (the default), it costs a test of one
+// constant.
 extern const bool kFrameTimesOn;
 
 void markFrameCallbackStartNow();
@@ -17,7 +18,7 @@ inline void markFrameCallbackStart() {
 }
 // The mark of the frame this thread is handling now.
 int64_t frameCallbackStart();
-// GUI thread, when a frame's paint has ended.
-void reportFramePainted(int64_t callbackStart);
+// GUI thread, when a frame's paint has ended; window: one word naming what painted it.
+void reportFramePainted(int64_t callbackStart, const char* window = "preview");
 
 }  // namespace vz

@@ -1,6 +1,7 @@
-// The output window on a second screen (the offscreen platform with two screens): it shows
-// the processed video with black bars, a letter key there recalls and refreshes the dialog,
-// choosing it again, Escape or its screen going away closes it.
+// The output window on another screen (the offscreen platform with three screens, two of
+// them named alike): it shows the preview's frames with black bars on the screen chosen by
+// index or name, a letter key there recalls and refreshes the dialog, choosing it again,
+// Escape or its screen going away closes it.
 #include "app/output_window.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QScreen>
 
+#include "app/screen_choice.h"
 #include "presets/preset_slot.h"
 #include "res/control_ids.h"
 #include "tests/output_dialog_fixture.h"
@@ -19,7 +21,7 @@ namespace {
 class OutputWindowTest : public OutputDialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_EQ(QGuiApplication::screens().size(), 2) << "needs the two-screen configuration";
+    ASSERT_EQ(QGuiApplication::screens().size(), 3) << "needs the three-screen configuration";
     // A still white picture: where the bars end is then plain to see (the moving ball left
     // the middle black most of the time).
     ASSERT_TRUE(startDialog("pattern=white"));
@@ -28,7 +30,7 @@ class OutputWindowTest : public OutputDialogFixture {
 };
 
 TEST_F(OutputWindowTest, ShowsTheVideoOnTheChosenScreenAndClosesAgain) {
-  choose(QStringLiteral("Projector (1920x1080)"));
+  choose(QStringLiteral("1: Projector 1920x1080"));
   ASSERT_NE(window(), nullptr);
   QScreen* projector = QGuiApplication::screens()[1];
   EXPECT_EQ(window()->shownOn(), projector);
@@ -44,20 +46,74 @@ TEST_F(OutputWindowTest, ShowsTheVideoOnTheChosenScreenAndClosesAgain) {
     EXPECT_EQ(shot.pixelColor(x, 540), QColor(Qt::black)) << x;
   for (const int x : {242, 960, 1677}) EXPECT_GT(shot.pixelColor(x, 540).value(), 200) << x;
   EXPECT_TRUE(dialog->isVisible());  // the dialog stays on its own screen
+  // It paints the preview's frames itself: the output stage stays idle.
+  EXPECT_FALSE(stage.running());
+  // The preview shows the same picture.
+  const QImage preview = dialog->previewControl->grab().toImage();
+  EXPECT_GT(preview.pixelColor(preview.rect().center()).value(), 200);
 
-  choose(QStringLiteral("Projector (1920x1080)"));  // chosen again: closed
+  choose(QStringLiteral("1: Projector 1920x1080"));  // chosen again: closed
   EXPECT_EQ(window(), nullptr);
-  EXPECT_FALSE(stage.hasBranch(OutputWindow::kBranch));
 
-  choose(QStringLiteral("Projector (1920x1080)"));
+  choose(QStringLiteral("1: Projector 1920x1080"));
   ASSERT_NE(window(), nullptr);
   QTest::keyClick(window(), Qt::Key_Escape);
   EXPECT_TRUE(waitUntil([&] { return window() == nullptr; }));
 
-  choose(QStringLiteral("Projector (1920x1080)"));
+  choose(QStringLiteral("1: Projector 1920x1080"));
   ASSERT_NE(window(), nullptr);
   emit qApp->screenRemoved(projector);  // as the platform reports an unplugged screen
   EXPECT_TRUE(waitUntil([&] { return window() == nullptr; }));
+}
+
+TEST_F(OutputWindowTest, TheMenuNamesEachScreenByIndexNameAndSize) {
+  std::unique_ptr<QMenu> menu(outputs->menu->build());
+  QMenu* screens = find(menu.get(), QStringLiteral("Output Window"))->menu();
+  ASSERT_NE(screens, nullptr);
+  QStringList labels;
+  for (QAction* a : screens->actions()) labels << a->text();
+  EXPECT_EQ(labels, QStringList({"0: Laptop 1280x800", "1: Projector 1920x1080",
+                                 "2: Projector 1920x1080"}));
+  // The second of the two alike: on that very screen.
+  choose(QStringLiteral("2: Projector 1920x1080"));
+  ASSERT_NE(window(), nullptr);
+  EXPECT_EQ(window()->shownOn(), QGuiApplication::screens()[2]);
+  EXPECT_EQ(window()->screen(), QGuiApplication::screens()[2]);
+  // (The offscreen platform gives screens of one name one geometry; X keeps them apart.)
+  EXPECT_EQ(window()->geometry(), QGuiApplication::screens()[2]->geometry());
+  EXPECT_TRUE(checked(QStringLiteral("2: Projector 1920x1080")));
+  EXPECT_FALSE(checked(QStringLiteral("1: Projector 1920x1080")));
+  // Another screen chosen: the window moves there.
+  choose(QStringLiteral("0: Laptop 1280x800"));
+  ASSERT_NE(window(), nullptr);
+  EXPECT_EQ(window()->screen(), QGuiApplication::screens()[0]);
+  EXPECT_EQ(window()->geometry(), QRect(0, 0, 1280, 800));
+}
+
+TEST(ScreenChoiceTest, ByIndexOrByANameOnlyOneScreenHas) {
+  const std::string all =
+      "; the screens are 0: Laptop 1280x800, 1: Projector 1920x1080, 2: Projector 1920x1080";
+  const struct {
+    const char* asked;
+    int screen;  // -1: none
+    std::string error;
+  } cases[] = {
+      {"0", 0, ""},
+      {"2", 2, ""},
+      {"Laptop", 0, ""},
+      {" 1 ", 1, ""},
+      {"3", -1, "no screen 3" + all},
+      {"-1", -1, "no screen -1" + all},
+      {"HDMI-1", -1, "no screen named HDMI-1" + all},
+      {"laptop", -1, "no screen named laptop" + all},
+      {"Projector", -1, "more than one screen is named Projector; give its number" + all},
+  };
+  for (const auto& c : cases) {
+    const ScreenChoice chosen = findScreen(c.asked);
+    EXPECT_EQ(chosen.screen, c.screen < 0 ? nullptr : QGuiApplication::screens()[c.screen])
+        << c.asked;
+    EXPECT_EQ(chosen.error, c.error) << c.asked;
+  }
 }
 
 TEST_F(OutputWindowTest, ALetterThereRecallsAndRefreshesTheDialog) {
@@ -67,7 +123,7 @@ TEST_F(OutputWindowTest, ALetterThereRecallsAndRefreshesTheDialog) {
   storeSlot(look, 2);
   std::copy(std::begin(look.presetStore), std::end(look.presetStore),
             std::begin(dialog->engine.presetStore));
-  choose(QStringLiteral("Projector (1920x1080)"));
+  choose(QStringLiteral("1: Projector 1920x1080"));
   ASSERT_NE(window(), nullptr);
   QTest::keyClick(window(), Qt::Key_C);
   EXPECT_EQ(dialog->engine.mode, static_cast<uint8_t>(EffectMode::Lut));
