@@ -32,8 +32,9 @@ add_custom_command(OUTPUT ${vz_docs}
   DEPENDS ${vz_pkg}/changelog ${PROJECT_SOURCE_DIR}/README.md
   WORKING_DIRECTORY ${vz_pkg} VERBATIM)
 
-# Manual pages from the programs' own --help and --version, with the sections --help
-# cannot hold (keys, OSC addresses, files, exit statuses) from res/man.
+# Manual pages from the programs' own --help, with the sections --help cannot hold (keys,
+# OSC addresses, files, exit statuses) from res/man. The version comes from the project,
+# not from --version, whose Qt and GStreamer lines describe the machine that built it.
 find_program(VZ_HELP2MAN help2man)
 set(vz_manpages "")
 if(VZ_HELP2MAN AND VZ_SANITIZE STREQUAL "")
@@ -45,6 +46,7 @@ if(VZ_HELP2MAN AND VZ_SANITIZE STREQUAL "")
     endif()
     add_custom_command(OUTPUT ${vz_pkg}/${program}.1.gz
       COMMAND ${VZ_HELP2MAN} --no-info --section=1 --name=${name}
+              --version-string=${PROJECT_VERSION}
               --include=${vz_res}/man/${program}.h2m --output=${vz_pkg}/${program}.1
               $<TARGET_FILE:${program}>
       COMMAND sh -c "${VZ_GZIP} -9nc ${program}.1 > ${program}.1.gz"

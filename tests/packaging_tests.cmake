@@ -18,7 +18,8 @@ endif()
 target_compile_definitions(packaging_tests PRIVATE
   VZ_PROGRAM_PATH="$<TARGET_FILE:videozarnix>" VZ_FX_PATH="$<TARGET_FILE:videozarnix-fx>"
   VZ_GST_PLUGIN_BUILD_DIR="$<TARGET_FILE_DIR:gstvideozarnix>"
-  VZ_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VZ_MAN_DIR="${vz_man_dir}")
+  VZ_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VZ_MAN_DIR="${vz_man_dir}"
+  VZ_SANITIZE_MODE="${VZ_SANITIZE}")
 add_dependencies(packaging_tests videozarnix videozarnix-fx gstvideozarnix vz_package_files)
 gtest_discover_tests(packaging_tests DISCOVERY_TIMEOUT 60)
 
