@@ -83,7 +83,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   const QCommandLineOption noLoop(
       QStringLiteral("no-loop"),
       QStringLiteral("Hold a clip's last frame at its end instead of playing it again."));
-  parser.addOptions({help, version, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
+  parser.addOptions(
+      {help, version, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
   addControllerOptions(parser);
   addCameraOptions(parser);
   parser.addPositionalArgument(QStringLiteral("FILE"),

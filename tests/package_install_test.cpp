@@ -21,7 +21,6 @@
 namespace vz::test {
 namespace {
 
-
 std::string trimmed(std::string s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
   return s;
@@ -29,13 +28,15 @@ std::string trimmed(std::string s) {
 
 // Every package dpkg knows of with its version and state, one a line.
 std::string packageList() {
-  return shell("dpkg-query -W -f='${Package}:${Architecture} ${Version} ${db:Status-Abbrev}\\n' | sort")
+  return shell(
+             "dpkg-query -W -f='${Package}:${Architecture} ${Version} ${db:Status-Abbrev}\\n' | "
+             "sort")
       .out;
 }
 
 bool installed(const std::string& package) {
-  return shell("dpkg-query -W -f='${db:Status-Abbrev}' " + package + " 2>/dev/null").out.rfind("ii", 0) ==
-         0;
+  return shell("dpkg-query -W -f='${db:Status-Abbrev}' " + package + " 2>/dev/null")
+             .out.rfind("ii", 0) == 0;
 }
 
 bool knownToDpkg(const std::string& package) {
@@ -45,8 +46,7 @@ bool knownToDpkg(const std::string& package) {
 }
 
 // apt waits for a lock another apt holds, rather than failing at once.
-const std::string kApt =
-    "DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=600 ";
+const std::string kApt = "DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=600 ";
 
 // The package names of a packageList().
 std::set<std::string> names(const std::string& list) {
@@ -87,7 +87,8 @@ TEST(DebianPackage, BuildsPassesLintianInstallsWorksAndPurgesClean) {
   const ScratchDir dir("vz-deb");
   const std::string arch = trimmed(shell("dpkg --print-architecture").out);
   const std::string deb = dir.string() + "/videozarnix_" VZ_VERSION "_" + arch + ".deb";
-  const ShellResult pack = shell("cpack -G DEB --config " VZ_BUILD_DIR "/CPackConfig.cmake -B " + dir.string());
+  const ShellResult pack =
+      shell("cpack -G DEB --config " VZ_BUILD_DIR "/CPackConfig.cmake -B " + dir.string());
   ASSERT_EQ(pack.status, 0) << pack.out;
   ASSERT_TRUE(std::filesystem::exists(deb)) << pack.out;
 
@@ -96,16 +97,16 @@ TEST(DebianPackage, BuildsPassesLintianInstallsWorksAndPurgesClean) {
   const std::string multiarch = trimmed(shell("dpkg-architecture -qDEB_HOST_MULTIARCH").out);
   for (const std::string& path : std::vector<std::string>{
            "./usr/bin/videozarnix", "./usr/bin/videozarnix-fx",
-        "./usr/lib/" + multiarch + "/gstreamer-1.0/libgstvideozarnix.so",
-        "./usr/share/applications/videozarnix.desktop",
-        "./usr/share/metainfo/io.github.videozarnix.VideoZarnix.metainfo.xml",
-        "./usr/share/icons/hicolor/16x16/apps/videozarnix.png",
-        "./usr/share/icons/hicolor/48x48/apps/videozarnix.png",
-        "./usr/share/icons/hicolor/256x256/apps/videozarnix.png",
-        "./usr/share/icons/hicolor/scalable/apps/videozarnix.svg",
-        "./usr/share/man/man1/videozarnix.1.gz", "./usr/share/man/man1/videozarnix-fx.1.gz",
-        "./usr/share/doc/videozarnix/README.md.gz", "./usr/share/doc/videozarnix/copyright",
-        "./usr/share/doc/videozarnix/changelog.gz"})
+           "./usr/lib/" + multiarch + "/gstreamer-1.0/libgstvideozarnix.so",
+           "./usr/share/applications/videozarnix.desktop",
+           "./usr/share/metainfo/io.github.videozarnix.VideoZarnix.metainfo.xml",
+           "./usr/share/icons/hicolor/16x16/apps/videozarnix.png",
+           "./usr/share/icons/hicolor/48x48/apps/videozarnix.png",
+           "./usr/share/icons/hicolor/256x256/apps/videozarnix.png",
+           "./usr/share/icons/hicolor/scalable/apps/videozarnix.svg",
+           "./usr/share/man/man1/videozarnix.1.gz", "./usr/share/man/man1/videozarnix-fx.1.gz",
+           "./usr/share/doc/videozarnix/README.md.gz", "./usr/share/doc/videozarnix/copyright",
+           "./usr/share/doc/videozarnix/changelog.gz"})
     EXPECT_NE(contents.find(" " + path + "\n"), std::string::npos) << path << "\n" << contents;
   const std::string depends = shell("dpkg-deb -f " + deb + " Depends").out;
   for (const char* dependency :
@@ -123,8 +124,9 @@ TEST(DebianPackage, BuildsPassesLintianInstallsWorksAndPurgesClean) {
   ASSERT_EQ(install.status, 0) << install.out;
 
   // From the system's folders only: no plugin path, a registry of its own.
-  const std::string env = "env -u GST_PLUGIN_PATH -u GST_PLUGIN_SYSTEM_PATH GST_REGISTRY=" +
-                          dir.string() + "/registry.bin PATH=/usr/bin:/bin ";
+  const std::string env =
+      "env -u GST_PLUGIN_PATH -u GST_PLUGIN_SYSTEM_PATH GST_REGISTRY=" + dir.string() +
+      "/registry.bin PATH=/usr/bin:/bin ";
   const ShellResult version = shell(env + "videozarnix --version");
   EXPECT_EQ(version.status, 0) << version.out;
   EXPECT_EQ(version.out.rfind("videozarnix " VZ_VERSION "\n", 0), 0u) << version.out;
@@ -139,7 +141,8 @@ TEST(DebianPackage, BuildsPassesLintianInstallsWorksAndPurgesClean) {
       << inspect.out;
   const ShellResult man = shell("man -w videozarnix");
   EXPECT_EQ(trimmed(man.out), "/usr/share/man/man1/videozarnix.1.gz");
-  const ShellResult desktop = shell("desktop-file-validate /usr/share/applications/videozarnix.desktop");
+  const ShellResult desktop =
+      shell("desktop-file-validate /usr/share/applications/videozarnix.desktop");
   EXPECT_EQ(desktop.status, 0) << desktop.out;
 
   const ShellResult remove = shell(kApt + "purge videozarnix");

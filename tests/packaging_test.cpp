@@ -18,7 +18,6 @@
 namespace vz::test {
 namespace {
 
-
 // The long options a --help text lists.
 std::set<std::string> optionsIn(const std::string& text) {
   std::set<std::string> names;
@@ -40,7 +39,7 @@ TEST(Version, BothProgramsNameTheProjectVersionAndExitZero) {
     for (const std::string args : {"--version", "--verbose --version", "--version --bogus"}) {
       if (std::string(p.name) == "videozarnix-fx" && args == "--verbose --version") continue;
       const ShellResult r = shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                        std::string(p.path) + " " + args);
+                                  std::string(p.path) + " " + args);
       if (args == "--version --bogus" && std::string(p.name) == "videozarnix") {
         EXPECT_EQ(r.status, 2) << r.out;  // Qt's parser refuses an unknown option first
         continue;
@@ -56,29 +55,32 @@ TEST(Version, BothProgramsNameTheProjectVersionAndExitZero) {
 
 TEST(ManualPages, CoverEveryOptionHelpListsAndTheSectionsHelpCannotHold) {
   const std::string dir = VZ_MAN_DIR;
-  if (dir.empty()) GTEST_SKIP() << "no manual pages in this build (help2man missing or a sanitizer build)";
+  if (dir.empty())
+    GTEST_SKIP() << "no manual pages in this build (help2man missing or a sanitizer build)";
   for (const Program& p : kPrograms) {
     const ShellResult help = shell(std::string(p.path) + " --help");
     ASSERT_EQ(help.status, 0) << help.out;
-    const ShellResult page = shell("MANWIDTH=200 man --no-hyphenation --no-justification -l " + dir + "/" +
-                         p.name + ".1.gz");
+    const ShellResult page = shell("MANWIDTH=200 man --no-hyphenation --no-justification -l " +
+                                   dir + "/" + p.name + ".1.gz");
     ASSERT_EQ(page.status, 0) << page.out;
     const std::set<std::string> listed = optionsIn(help.out);
     EXPECT_GT(listed.size(), 5u) << help.out;
-    for (const std::string& option : listed) EXPECT_NE(page.out.find(option), std::string::npos)
-        << p.name << "(1) lacks " << option;
+    for (const std::string& option : listed)
+      EXPECT_NE(page.out.find(option), std::string::npos) << p.name << "(1) lacks " << option;
     for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "FILES", "EXIT STATUS"})
       EXPECT_NE(page.out.find(std::string("\n") + section), std::string::npos)
-          << p.name << "(1) lacks " << section << "\n" << page.out;
+          << p.name << "(1) lacks " << section << "\n"
+          << page.out;
     EXPECT_NE(page.out.find(VZ_VERSION), std::string::npos);
   }
   const ShellResult app = shell("MANWIDTH=200 man -l " + dir + "/videozarnix.1.gz");
-  for (const char* address : {"/videozarnix/preset", "/videozarnix/mode", "/videozarnix/gain/red",
-                              "/videozarnix/fullscreen", "/videozarnix/record", "midi-mappings",
-                              ".pvl", "OSC ADDRESSES"})
+  for (const char* address :
+       {"/videozarnix/preset", "/videozarnix/mode", "/videozarnix/gain/red",
+        "/videozarnix/fullscreen", "/videozarnix/record", "midi-mappings", ".pvl", "OSC ADDRESSES"})
     EXPECT_NE(app.out.find(address), std::string::npos) << address;
-  const ShellResult lint = shell("LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l " +
-                       dir + "/videozarnix.1.gz >/dev/null");
+  const ShellResult lint =
+      shell("LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l " + dir +
+            "/videozarnix.1.gz >/dev/null");
   EXPECT_EQ(lint.out, "") << "groff warns about videozarnix(1)";
 }
 
@@ -100,10 +102,10 @@ TEST(DesktopFiles, ValidateAndSayWhatDocksAndSoftwareCentresNeed) {
   EXPECT_EQ(as.out.find("E: "), std::string::npos) << as.out;
   EXPECT_EQ(as.out.find("W: "), std::string::npos) << as.out;
   const std::string xml = readFile(metainfo);
-  for (const char* part : {"<binary>videozarnix</binary>", "<binary>videozarnix-fx</binary>",
-                           "<codec>element-zarnix</codec>", "<content_rating",
-                           "<release version=\"" VZ_VERSION "\"", "<caption>",
-                           "<launchable type=\"desktop-id\">videozarnix.desktop</launchable>"})
+  for (const char* part :
+       {"<binary>videozarnix</binary>", "<binary>videozarnix-fx</binary>",
+        "<codec>element-zarnix</codec>", "<content_rating", "<release version=\"" VZ_VERSION "\"",
+        "<caption>", "<launchable type=\"desktop-id\">videozarnix.desktop</launchable>"})
     EXPECT_NE(xml.find(part), std::string::npos) << part;
 }
 
@@ -111,8 +113,9 @@ TEST(GStreamerPlugin, DeclaresTheLicenceAndVersionGStreamerAccepts) {
   if (std::string(VZ_SANITIZE_MODE) != "")
     GTEST_SKIP() << "gst-inspect-1.0 cannot load a plugin built with " VZ_SANITIZE_MODE
                     " without its runtime preloaded; gst_element_tests load it so";
-  const ShellResult r = shell("GST_REGISTRY=" + ScratchDir("vz-reg").string() + "/r.bin GST_PLUGIN_PATH=" +
-                    VZ_GST_PLUGIN_BUILD_DIR + " gst-inspect-1.0 videozarnix");
+  const ShellResult r =
+      shell("GST_REGISTRY=" + ScratchDir("vz-reg").string() +
+            "/r.bin GST_PLUGIN_PATH=" + VZ_GST_PLUGIN_BUILD_DIR + " gst-inspect-1.0 videozarnix");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(License\s+GPL\n)"))) << r.out;
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(Version\s+)" VZ_VERSION "\n"))) << r.out;

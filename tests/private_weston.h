@@ -61,14 +61,14 @@ class PrivateWeston {
                                  "--width=" + std::to_string(kWidth),
                                  "--height=" + std::to_string(kHeight), "--debug",
                                  "--log=" + (dir_ / "weston.log").string()},
-          (dir_ / "weston.out").string(), env);
+        (dir_ / "weston.out").string(), env);
     // Ready once its desktop shell is up: the shell is launched after the socket is made.
-    for (int i = 0; i < 1000 && readAll(dir_ / "weston.log").find("launching '") ==
-                                    std::string::npos;
-         ++i)
+    for (int i = 0;
+         i < 1000 && readAll(dir_ / "weston.log").find("launching '") == std::string::npos; ++i)
       usleep(10000);
     if (!std::filesystem::exists(dir_ / socket()))
-      error_ = "weston did not start: " + readAll(dir_ / "weston.log") + readAll(dir_ / "weston.out");
+      error_ =
+          "weston did not start: " + readAll(dir_ / "weston.log") + readAll(dir_ / "weston.out");
   }
   ~PrivateWeston() {
     weston_.reset();  // before the X server it draws into

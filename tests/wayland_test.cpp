@@ -114,8 +114,8 @@ class WaylandProgram : public ::testing::TestWithParam<PrivateWeston::Backend> {
     if (!program) return;
     // Closed as the desktop would close it; a clean exit, never a crash on the way out.
     const int status = program->stop(SIGTERM, 30s);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "status " << status << "\n" << diagnostics();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n"
+                                                               << diagnostics();
   }
 
   std::string diagnostics() const {

@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
   // Wherever it stands, --version answers alone (nothing else is checked or applied).
   if (std::any_of(argv + 1, argv + argc,
                   [](const char* a) { return std::string_view(a) == "--version"; })) {
-    std::cout << "videozarnix-fx " VZ_VERSION "\n"
-                 "Neither Qt nor GStreamer: the effect engine alone.\n";
+    std::cout << "videozarnix-fx " << VZ_VERSION << '\n'
+              << "Neither Qt nor GStreamer: the effect engine alone.\n";
     return 0;
   }
   static vz::VideoEngine engine;  // large: kept off the stack
