@@ -12,6 +12,7 @@
 
 #include "app/camera_command_line.h"
 #include "app/controller_command_line.h"
+#include "app/version_text.h"
 #include "engine/video_engine.h"
 #include "output/record_target.h"
 #include "presets/bank_file.h"
@@ -47,6 +48,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("Show this help and exit."));
+  const QCommandLineOption version(
+      QStringLiteral("version"),
+      QStringLiteral("Show the version and the Qt and GStreamer in use, and exit."));
   const QCommandLineOption bank(QStringLiteral("bank"),
                                 QStringLiteral("Load a preset bank (.pvl) at start-up."),
                                 QStringLiteral("FILE"));
@@ -75,7 +79,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   const QCommandLineOption noLoop(
       QStringLiteral("no-loop"),
       QStringLiteral("Hold a clip's last frame at its end instead of playing it again."));
-  parser.addOptions({help, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
+  parser.addOptions(
+      {help, version, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
   addControllerOptions(parser);
   addCameraOptions(parser);
   parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -90,6 +95,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         text(parser.helpText()
                  .replace(QStringLiteral("<executable_name>"), QStringLiteral("videozarnix"))
                  .trimmed());
+    return c;
+  }
+  if (parser.isSet(version)) {
+    CommandLine c;
+    c.message = versionText();
     return c;
   }
   for (const QCommandLineOption* single :

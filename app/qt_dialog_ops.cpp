@@ -118,6 +118,20 @@ void QtDialogOps::setWindowFramed(bool framed) {
 }
 
 void QtDialogOps::placeWindow(int x, int y, int width, int height) {
+  // Wayland lets no client place its window: a borderless window the size of the screen
+  // there becomes the compositor's full screen (over its panels too), and a framed one goes
+  // where the compositor puts it.
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    const bool coversScreen = dialog_->windowFlags().testFlag(Qt::FramelessWindowHint) &&
+                              width == screenWidth() && height == screenHeight();
+    dialog_->setWindowState(dialog_->windowState().setFlag(Qt::WindowFullScreen, coversScreen));
+    if (coversScreen) {
+      dialog_->show();
+      returnKeyboard(dialog_, focusAcrossRestyle_);
+      focusAcrossRestyle_ = nullptr;
+      return;
+    }
+  }
   // Placement is of the whole window, frame included, as the window system places it.
   const QSize frame = dialog_->frameGeometry().size() - dialog_->geometry().size();
   dialog_->move(x, y);

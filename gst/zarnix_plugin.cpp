@@ -2,6 +2,7 @@
 #include <gst/gst.h>
 
 #include "gst/zarnix_element.h"
+#include "vz_version.h"
 
 namespace {
 
@@ -12,6 +13,8 @@ gboolean pluginInit(GstPlugin* plugin) {
 }  // namespace
 
 #define PACKAGE "videozarnix"
+// "GPL" is how GStreamer spells any GPL version; the project has no home page to give as
+// the origin, so GStreamer's own words for that stand there.
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, videozarnix,
-                  "Video Zarnix colour effects on live video", pluginInit, "1.0", "Proprietary",
-                  "Video Zarnix", "Video Zarnix")
+                  "Video Zarnix colour effects on live video", pluginInit, VZ_VERSION, "GPL",
+                  "Video Zarnix", "Unknown package origin")

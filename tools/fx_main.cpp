@@ -1,13 +1,23 @@
+#include <algorithm>
 #include <csignal>
 #include <iostream>
+#include <string_view>
 
 #include "engine/video_engine.h"
 #include "tools/fx_options.h"
 #include "tools/fx_stream.h"
+#include "vz_version.h"
 
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe shows as a failed write, with a message
   std::ios::sync_with_stdio(false);
+  // Wherever it stands, --version answers alone (nothing else is checked or applied).
+  if (std::any_of(argv + 1, argv + argc,
+                  [](const char* a) { return std::string_view(a) == "--version"; })) {
+    std::cout << "videozarnix-fx " << VZ_VERSION << '\n'
+              << "Neither Qt nor GStreamer: the effect engine alone.\n";
+    return 0;
+  }
   static vz::VideoEngine engine;  // large: kept off the stack
   vz::FxRun run;
   try {

@@ -304,6 +304,7 @@ Options apply in the order given; values are engine values, not slider positions
   --frames N          process exactly N frames; fewer on stdin is an error
   --dump-settings     print every setting to stderr after the options are applied
   --help              this text
+  --version           the program's version
 
 Exit status: 0 done, 1 input, output or memory failed, 2 bad usage (nothing written).
 )";

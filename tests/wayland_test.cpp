@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The program as a native Wayland client of a private Weston, with no X display: the dialog
+// shows and the preview paints frames, full screen covers the whole output (panel included),
+// Escape leaves it and a letter key recalls its preset, with keys arriving through Weston's
+// seat as a keyboard's would.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "tests/filtered_clip.h"
+#include "tests/private_weston.h"
+
+namespace vz::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A UDP port nobody holds now, for the program's OSC input.
+int freeUdpPort() {
+  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t n = sizeof a;
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  ::close(s);
+  return ntohs(a.sin_port);
+}
+
+std::string oscPadded(const std::string& s) {
+  std::string p = s + '\0';
+  p.resize((p.size() + 3) / 4 * 4, '\0');
+  return p;
+}
+
+void sendOsc(int port, const std::string& address, int value) {
+  std::string msg = oscPadded(address) + oscPadded(",i");
+  for (int shift = 24; shift >= 0; shift -= 8) msg += static_cast<char>((value >> shift) & 0xff);
+  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::sendto(s, msg.data(), msg.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::close(s);
+}
+
+// How much of the screen, and of its top band (where Weston's panel is), shows the clip's
+// background colour untouched by any look.
+struct Coverage {
+  double screen = 0, topBand = 0;
+};
+
+Coverage coverage(const QImage& shot, QRgb colour) {
+  Coverage c;
+  if (shot.isNull()) return c;
+  const auto near = [&](QRgb p) {
+    return std::abs(qRed(p) - qRed(colour)) <= 12 && std::abs(qGreen(p) - qGreen(colour)) <= 12 &&
+           std::abs(qBlue(p) - qBlue(colour)) <= 12;
+  };
+  const QImage img = shot.convertToFormat(QImage::Format_RGB32);
+  long all = 0, top = 0;
+  for (int y = 0; y < img.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    for (int x = 0; x < img.width(); ++x)
+      if (near(row[x])) ++all, top += y < 24;
+  }
+  c.screen = double(all) / (double(img.width()) * img.height());
+  c.topBand = double(top) / (24.0 * img.width());
+  return c;
+}
+
+class WaylandProgram : public ::testing::TestWithParam<PrivateWeston::Backend> {
+ protected:
+  PrivateWeston weston{GetParam()};
+  fs::path dir;
+  std::unique_ptr<FilteredClip> look;
+  std::unique_ptr<Child> program;
+  int oscPort = freeUdpPort();
+  QRgb background = 0;
+
+  void SetUp() override {
+    ASSERT_TRUE(weston.ok()) << weston.error();
+    dir = weston.runtimeDir() / "work";
+    fs::create_directories(dir);
+    look = std::make_unique<FilteredClip>(dir, 60);
+    ASSERT_GE(look->sourceFrame.size(), 3u);
+    const auto* bgr = reinterpret_cast<const unsigned char*>(look->sourceFrame.data());
+    background = qRgb(bgr[2], bgr[1], bgr[0]);  // the top left pixel: background, no box
+
+    Environment env = programEnvironment(dir);
+    for (const auto& e : weston.clientEnvironment()) {
+      std::erase_if(env, [&](const auto& v) { return v.first == e.first; });
+      env.push_back(e);
+    }
+    env.emplace_back("VZ_FRAME_TIMES", (dir / "frames.txt").string());
+    program = std::make_unique<Child>(
+        std::vector<std::string>{VZ_PROGRAM_PATH, "--midi", "none", "--osc-bind", "127.0.0.1",
+                                 "--osc-port", std::to_string(oscPort), "--bank",
+                                 look->bank.string(), look->clip.string()},
+        (dir / "program.log").string(), env);
+  }
+  void TearDown() override {
+    if (!program) return;
+    // Closed as the desktop would close it; a clean exit, never a crash on the way out.
+    const int status = program->stop(SIGTERM, 30s);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n"
+                                                               << diagnostics();
+  }
+
+  std::string diagnostics() const {
+    return "program:\n" + readFile(dir / "program.log") + "weston:\n" + weston.log();
+  }
+  size_t framesPainted() const {
+    const std::string t = readFile(dir / "frames.txt");
+    return static_cast<size_t>(std::count(t.begin(), t.end(), '\n'));
+  }
+  // Screenshots until the coverage satisfies want, for up to 30 s; the last one's coverage.
+  Coverage waitForScreen(const std::function<bool(const Coverage&)>& want) {
+    Coverage c;
+    for (int i = 0; i < 60; ++i) {
+      c = coverage(weston.screenshot(), background);
+      if (want(c)) break;
+      usleep(500000);
+    }
+    return c;
+  }
+};
+
+const auto framed = [](const Coverage& c) {
+  // The preview (720x480 of 1280x800) in a window smaller than the screen, panel showing.
+  return c.screen > 0.05 && c.screen < 0.5 && c.topBand < 0.05;
+};
+const auto fullScreen = [](const Coverage& c) { return c.screen > 0.7 && c.topBand > 0.5; };
+const auto lookRecalled = [](const Coverage& c) { return c.screen < 0.01; };
+
+TEST_P(WaylandProgram, ShowsPaintsGoesFullScreenAndBackAndRecallsALook) {
+  for (int i = 0; i < 6000 && framesPainted() < 25; ++i) usleep(10000);
+  ASSERT_GE(framesPainted(), 25u) << diagnostics();
+  Coverage c = waitForScreen(framed);
+  ASSERT_TRUE(framed(c)) << c.screen << " " << c.topBand << "\n" << diagnostics();
+
+  const size_t before = framesPainted();
+  sendOsc(oscPort, "/videozarnix/fullscreen", 1);
+  c = waitForScreen(fullScreen);
+  EXPECT_TRUE(fullScreen(c)) << c.screen << " " << c.topBand << "\n" << diagnostics();
+  EXPECT_GT(framesPainted(), before);  // still playing, in the full-screen window
+
+  if (GetParam() == PrivateWeston::Backend::NestedInXvfb) {
+    // Keys through Weston's seat: Escape leaves full screen, C recalls the look in slot C.
+    weston.typeKeys("Escape");
+    c = waitForScreen(framed);
+    EXPECT_TRUE(framed(c)) << c.screen << " " << c.topBand << "\n" << diagnostics();
+    weston.typeKeys("c");
+  } else {
+    sendOsc(oscPort, "/videozarnix/fullscreen", 0);
+    c = waitForScreen(framed);
+    EXPECT_TRUE(framed(c)) << c.screen << " " << c.topBand << "\n" << diagnostics();
+    sendOsc(oscPort, "/videozarnix/preset", 2);
+  }
+  c = waitForScreen(lookRecalled);
+  EXPECT_TRUE(lookRecalled(c)) << c.screen << "\n" << diagnostics();
+}
+
+INSTANTIATE_TEST_SUITE_P(Weston, WaylandProgram,
+                         ::testing::Values(PrivateWeston::Backend::Headless,
+                                           PrivateWeston::Backend::NestedInXvfb),
+                         [](const auto& info) {
+                           return info.param == PrivateWeston::Backend::Headless
+                                      ? std::string("Headless")
+                                      : std::string("KeysThroughNestedWeston");
+                         });
+
+}  // namespace
+}  // namespace vz::test
