@@ -1,0 +1,82 @@
+#include "output/frame_pacer.h"
+
+#include <algorithm>
+
+namespace vz {
+namespace {
+
+// A quarter period into the window: a source's frames come late (after processing, after a
+// busy moment) far more often than early, and an early one only waits.
+constexpr int64_t kPhaseDivisor = 4;
+// The windows move by an eighth of each frame's error, at most half a percent of a period:
+// enough to follow any camera's clock, too little to chase a source at another rate.
+constexpr int64_t kGainDivisor = 8;
+constexpr int64_t kMaxStepDivisor = 200;
+// Repeats in a row after which the source counts as paused: its next frame sets the phase.
+constexpr int kIdleRepeats = 3;
+// Windows the stage's thread may fall behind by before it skips them rather than repeating
+// the last frame into each (the file then runs a little short; no burst floods the queues).
+constexpr int64_t kMaxBehind = 4;
+
+}  // namespace
+
+FramePacer::FramePacer(int64_t period, int64_t start)
+    : period_(std::max<int64_t>(period, 1)),
+      phase_(period_ / kPhaseDivisor),
+      windowStart_(start),
+      lastTime_(start) {}
+
+void FramePacer::nudge(int64_t error) {
+  const int64_t limit = period_ / kMaxStepDivisor;
+  windowStart_ += std::clamp(error / kGainDivisor, -limit, limit);
+}
+
+void FramePacer::advanceTo(int64_t t, Actions& out) {
+  t = std::max(t, lastTime_);
+  lastTime_ = t;
+  if (t - windowStart_ >= kMaxBehind * period_) windowStart_ = t - period_;
+  while (t >= windowStart_ + period_) {
+    if (!filled_) {
+      out.push_back(Action::Repeat);
+      if (++repeatsInRow_ >= kIdleRepeats) idle_ = true;
+    }
+    ++slot_;
+    windowStart_ += period_;
+    filled_ = false;
+    if (waiting_) {
+      out.push_back(Action::SendWaiting);
+      waiting_ = false;
+      filled_ = true;
+      repeatsInRow_ = 0;
+    }
+  }
+}
+
+void FramePacer::frameArrived(int64_t t, Actions& out) {
+  // An arrival the stage saw only after its clock moved on counts from there.
+  advanceTo(t, out);
+  t = lastTime_;
+  if (idle_) {
+    // First frame, or the first after a pause: the grid takes this frame's phase.
+    if (filled_) ++slot_;
+    windowStart_ = t - phase_;
+    filled_ = true;
+    idle_ = false;
+    repeatsInRow_ = 0;
+    out.push_back(Action::SendArrived);
+    return;
+  }
+  if (!filled_) {
+    filled_ = true;
+    repeatsInRow_ = 0;
+    out.push_back(Action::SendArrived);
+    nudge(t - (windowStart_ + phase_));
+    return;
+  }
+  if (waiting_) out.push_back(Action::DropWaiting);
+  out.push_back(Action::HoldArrived);
+  waiting_ = true;
+  nudge(t - (windowStart_ + period_ + phase_));
+}
+
+}  // namespace vz
