@@ -5,9 +5,9 @@
 namespace vz {
 namespace {
 
-// A quarter period into the window: a source's frames come late (after processing, after a
-// busy moment) far more often than early, and an early one only waits.
-constexpr int64_t kPhaseDivisor = 4;
+// Frames arrive, on average, in the middle of their windows: as much room for a late one as
+// for an early one (the average already holds the usual lateness of a busy source).
+constexpr int64_t kPhaseDivisor = 2;
 // The windows move by an eighth of each frame's error, at most half a percent of a period:
 // enough to follow any camera's clock, too little to chase a source at another rate.
 constexpr int64_t kGainDivisor = 8;
@@ -76,7 +76,9 @@ void FramePacer::frameArrived(int64_t t, Actions& out) {
   if (waiting_) out.push_back(Action::DropWaiting);
   out.push_back(Action::HoldArrived);
   waiting_ = true;
-  nudge(t - (windowStart_ + period_ + phase_));
+  // Its error against its own window: a source that runs faster (or a little early) pulls
+  // the grid no further than its frames' average phase.
+  nudge(t - (windowStart_ + phase_));
 }
 
 }  // namespace vz

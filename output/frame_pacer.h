@@ -9,10 +9,10 @@ namespace vz {
 // period long. The first frame that arrives in a window goes out at once as its slot; one
 // that arrives after it waits for the next window (a newer one replaces it: a drop); a window
 // that ends without a frame repeats the last one. The windows follow the source's phase, so
-// that its frames arrive early in them: a source at the output's rate lands every frame in a
-// slot of its own however its clock drifts against ours, a frame is repeated only when it
-// comes well over a period after the one before (1.75 periods when in phase), and one is
-// dropped only when two arrive within a period. Plain logic on times in nanoseconds; the
+// that its frames arrive, on average, in their middle: a source at the output's rate lands
+// every frame in a slot of its own however its clock drifts against ours and whatever its
+// jitter (up to most of a period from its earliest to its latest frame); a frame is repeated only when the source stalls
+// for more than about 1.5 periods, and one is dropped only when two arrive within a window. Plain logic on times in nanoseconds; the
 // stage's thread feeds it the arrivals and its clock, and does what it answers.
 class FramePacer {
  public:
