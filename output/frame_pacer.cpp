@@ -12,6 +12,10 @@ constexpr int64_t kPhaseDivisor = 2;
 // enough to follow any camera's clock, too little to chase a source at another rate.
 constexpr int64_t kGainDivisor = 8;
 constexpr int64_t kMaxStepDivisor = 200;
+// After the phase was set by one frame (which may have been early or late), the next ones
+// move the windows to their running average, as far as needed, for a second.
+constexpr int kLockFrames = 30;
+constexpr int64_t kLockStepDivisor = 4;
 // Repeats in a row after which the source counts as paused: its next frame sets the phase.
 constexpr int kIdleRepeats = 3;
 // Windows the stage's thread may fall behind by before it skips them rather than repeating
@@ -27,8 +31,11 @@ FramePacer::FramePacer(int64_t period, int64_t start)
       lastTime_(start) {}
 
 void FramePacer::nudge(int64_t error) {
-  const int64_t limit = period_ / kMaxStepDivisor;
-  windowStart_ += std::clamp(error / kGainDivisor, -limit, limit);
+  ++sincePhaseSet_;
+  const bool locking = sincePhaseSet_ < kLockFrames;
+  const int64_t limit = period_ / (locking ? kLockStepDivisor : kMaxStepDivisor);
+  const int64_t gain = std::min<int64_t>(sincePhaseSet_ + 1, kGainDivisor);
+  windowStart_ += std::clamp(error / gain, -limit, limit);
 }
 
 void FramePacer::advanceTo(int64_t t, Actions& out) {
@@ -60,6 +67,7 @@ void FramePacer::frameArrived(int64_t t, Actions& out) {
     // First frame, or the first after a pause: the grid takes this frame's phase.
     if (filled_) ++slot_;
     windowStart_ = t - phase_;
+    sincePhaseSet_ = 0;
     filled_ = true;
     idle_ = false;
     repeatsInRow_ = 0;

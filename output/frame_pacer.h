@@ -48,6 +48,7 @@ class FramePacer {
   bool filled_ = false;  // the current slot went out
   bool waiting_ = false;
   int repeatsInRow_ = 0;
+  int sincePhaseSet_ = 0;  // frames since a frame set the phase
   bool idle_ = true;  // no frame yet, or the source paused: the next frame sets the phase
 };
 
