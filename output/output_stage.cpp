@@ -34,7 +34,6 @@ struct OutputStage::Branch {
   bool admitted = false;
   uint64_t doorLast = GST_BUFFER_OFFSET_NONE;
   uint64_t doorLastTaken = 0;
-  std::atomic<uint64_t> entered{0};
   std::atomic<uint64_t> enteredPictures{0};
   std::atomic<uint64_t> skipped{0};  // numbers the trunk never delivered: dropped before the tee
   // Its queue's exit, on the branch's thread.
@@ -104,7 +103,6 @@ GstPadProbeReturn enterBranch(GstPad*, GstPadProbeInfo* info, gpointer data) {
       b->skipped.fetch_add(frame - b->doorLastTaken - 1, std::memory_order_relaxed);
     b->doorLastTaken = std::max(b->doorLastTaken, frame);
   }
-  b->entered.fetch_add(1, std::memory_order_relaxed);
   return GST_PAD_PROBE_OK;
 }
 

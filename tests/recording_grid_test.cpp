@@ -23,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kW = 160, kH = 120, kBits = 16;
+constexpr std::chrono::nanoseconds kOutputPeriod(1000000000 / 30);
 
 // A frame that carries its index: 16 white or black blocks across the top half (bit 0 on the
 // left), a grey that moves with it below. Packed BGR, bottom row first, as the engine hands it.
@@ -58,8 +59,14 @@ class Feeder {
   Feeder(OutputStage& stage, int fps, bool moving) : stage_(stage) {
     thread_ = std::thread([this, fps, moving] {
       const std::vector<uint8_t> still = indexedFrame(0x5A5A);
+      const auto period = std::chrono::nanoseconds(1000000000 / fps);
       auto next = std::chrono::steady_clock::now();
+      auto before = next;
       for (int k = 1; !stop_.load(); ++k) {
+        const auto now = std::chrono::steady_clock::now();
+        if (k > 1 && (now - before < period * 3 / 5 || now - before > kOutputPeriod * 7 / 5))
+          unsteady_.fetch_add(1);
+        before = now;
         if (moving) {
           const std::vector<uint8_t> f = indexedFrame(k);
           stage_.takeFrame(f.data(), kW, kH);
@@ -67,7 +74,7 @@ class Feeder {
           stage_.takeFrame(still.data(), kW, kH);
         }
         fed_.store(k);
-        next += std::chrono::nanoseconds(1000000000 / fps);
+        next += period;
         std::this_thread::sleep_until(next);
       }
     });
@@ -78,12 +85,16 @@ class Feeder {
     thread_.join();
   }
   int fed() const { return fed_.load(); }
+  // Hand-overs since the last call that came less than 0.6 of its period or more than 1.4
+  // of the output's after the one before: the machine held up the source itself.
+  int unsteady() { return unsteady_.exchange(0); }
 
  private:
   OutputStage& stage_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<int> fed_{0};
+  std::atomic<int> unsteady_{0};
 };
 
 struct FrameInfo {
@@ -106,9 +117,12 @@ std::vector<FrameInfo> probeFrames(const std::string& path) {
   return frames;
 }
 
-std::string decodeAll(const std::string& path, const ScratchDir& dir) {
+// Every frame decoded, upright BGR; what the decoder complained of (non-monotonic DTS, a
+// missing reference) into errors.
+std::string decodeAll(const std::string& path, const ScratchDir& dir, std::string& errors) {
   const std::string raw = (dir / "decoded.bgr").string();
-  runCommand("ffmpeg -v error -y -i '" + path + "' -f rawvideo -pix_fmt bgr24 '" + raw + "'");
+  errors =
+      runCommand("ffmpeg -v error -y -i '" + path + "' -f rawvideo -pix_fmt bgr24 '" + raw + "'");
   std::ifstream in(raw, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -124,8 +138,6 @@ Held checkFile(const std::string& path, const BranchReport& r, const ScratchDir&
                bool indexed = true) {
   Held h;
   EXPECT_TRUE(r.finalised);
-  // Nothing a decoder complains about (no non-monotonic DTS, no missing reference).
-  EXPECT_EQ(runCommand("ffmpeg -v error -i '" + path + "' -f null -"), "");
   const std::vector<FrameInfo> frames = probeFrames(path);
   EXPECT_EQ(frames.size(), r.framesWritten);  // every frame decodes
   if (frames.empty()) return h;
@@ -137,7 +149,9 @@ Held checkFile(const std::string& path, const BranchReport& r, const ScratchDir&
       ADD_FAILURE() << "frame " << n << " at " << frames[n].pts << " s";
       break;
     }
-  const std::string pixels = decodeAll(path, dir);
+  std::string errors;
+  const std::string pixels = decodeAll(path, dir, errors);
+  EXPECT_EQ(errors, "");
   EXPECT_EQ(pixels.size(), frames.size() * kW * kH * 3);
   for (size_t n = 0; n < pixels.size() / (kW * kH * 3); ++n) {
     h.indices.push_back(frameIndex(pixels, n));
@@ -168,13 +182,22 @@ TEST(RecordingGrid, EachSourceFrameOnceAtTheRateRepeatsOnlyWhenSlowerDropsOnlyWh
     const RecordFormatResult f = resolveRecordFormat((dir / "grid.mkv").string(), "ffv1");
     const int atStart = feeder.fed();
     ASSERT_EQ(startRecording(stage, f.format), "");
+    feeder.unsteady();
     std::this_thread::sleep_for(10s);
     const BranchReport r = stage.removeBranch(kRecordBranch);
+    const int unsteady = feeder.unsteady();
     std::fprintf(stderr, "%s\n", recordingSummary(f.format.path, r).c_str());
     const Held h = checkFile(f.format.path, r, dir);
     ASSERT_FALSE(h.indices.empty());
     EXPECT_GT(h.indices.front(), atStart);  // taken after the start
     EXPECT_NEAR(static_cast<double>(h.indices.size()), 300, 15);
+    // What the grid does with a steady source; a machine so busy that the source itself
+    // stuttered (other jobs, sanitizers) gets the counts checked against the file only.
+    if (unsteady > 0) {
+      std::fprintf(stderr, "the source stuttered %d times: only the file's counts checked\n",
+                   unsteady);
+      continue;
+    }
     if (!c.repeats) EXPECT_EQ(h.repeats, 0);
     if (!c.drops) EXPECT_EQ(h.skipped, 0);
     if (c.fps == 25) EXPECT_NEAR(h.repeats, 50, 8);
@@ -202,7 +225,7 @@ TEST(RecordingGrid, EveryRecordingStartsOnAKeyFrameOfTheLookAndDecodesWhole) {
                      std::to_string(i));
         const int atStart = feeder.fed();  // frames up to this one came before the start
         ASSERT_EQ(startRecording(stage, f.format), "");
-        std::this_thread::sleep_for(600ms);
+        std::this_thread::sleep_for(400ms);
         const BranchReport r = stage.removeBranch(kRecordBranch);
         const Held h = checkFile(f.format.path, r, dir, moving);
         ASSERT_FALSE(h.indices.empty());
