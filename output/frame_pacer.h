@@ -11,17 +11,18 @@ namespace vz {
 // that ends without a frame repeats the last one. The windows follow the source's phase, so
 // that its frames arrive, on average, in their middle: a source at the output's rate lands
 // every frame in a slot of its own however its clock drifts against ours and whatever its
-// jitter (up to most of a period from its earliest to its latest frame); a frame is repeated only when the source stalls
-// for more than about 1.5 periods, and one is dropped only when two arrive within a window. Plain logic on times in nanoseconds; the
-// stage's thread feeds it the arrivals and its clock, and does what it answers.
+// jitter (up to most of a period from its earliest to its latest frame); a frame is repeated only
+// when the source stalls for more than about 1.5 periods, and one is dropped only when two arrive
+// within a window. Plain logic on times in nanoseconds; the stage's thread feeds it the arrivals
+// and its clock, and does what it answers.
 class FramePacer {
  public:
   enum class Action {
-    SendArrived,   // the frame that just arrived, as the next slot
-    SendWaiting,   // the frame that waited, as the next slot
-    Repeat,        // the last frame again, as the next slot
-    HoldArrived,   // the frame that just arrived waits for the next window
-    DropWaiting,   // the waiting frame is gone for good (a newer one came)
+    SendArrived,  // the frame that just arrived, as the next slot
+    SendWaiting,  // the frame that waited, as the next slot
+    Repeat,       // the last frame again, as the next slot
+    HoldArrived,  // the frame that just arrived waits for the next window
+    DropWaiting,  // the waiting frame is gone for good (a newer one came)
   };
   using Actions = std::vector<Action>;
 
@@ -49,7 +50,7 @@ class FramePacer {
   bool waiting_ = false;
   int repeatsInRow_ = 0;
   int sincePhaseSet_ = 0;  // frames since a frame set the phase
-  bool idle_ = true;  // no frame yet, or the source paused: the next frame sets the phase
+  bool idle_ = true;       // no frame yet, or the source paused: the next frame sets the phase
 };
 
 }  // namespace vz

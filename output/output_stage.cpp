@@ -1,10 +1,9 @@
 #include "output/output_stage.h"
 
-#include <time.h>
-
 #include <emmintrin.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
+#include <time.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -136,7 +135,8 @@ GstPadProbeReturn stampFrame(GstPad*, GstPadProbeInfo* info, gpointer data) {
   GST_PAD_PROBE_INFO_DATA(info) = buffer;
   GST_BUFFER_PTS(buffer) = gridTime(b->stamped, b->rateN, b->rateD);
   GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
-  GST_BUFFER_DURATION(buffer) = gridTime(b->stamped + 1, b->rateN, b->rateD) - GST_BUFFER_PTS(buffer);
+  GST_BUFFER_DURATION(buffer) =
+      gridTime(b->stamped + 1, b->rateN, b->rateD) - GST_BUFFER_PTS(buffer);
   ++b->stamped;
   return GST_PAD_PROBE_OK;
 }
@@ -409,7 +409,8 @@ void OutputStage::pushLoop() {
     }
     if (arrived != nullptr) gst_buffer_unref(arrived);  // not reached: every arrival is placed
     const int64_t deadline = pacer.nextDeadline();
-    const timespec until{static_cast<time_t>(deadline / 1000000000), static_cast<long>(deadline % 1000000000)};
+    const timespec until{static_cast<time_t>(deadline / 1000000000),
+                         static_cast<long>(deadline % 1000000000)};
     sem_clockwait(&wake_, CLOCK_MONOTONIC, &until);
     while (sem_trywait(&wake_) == 0) {
     }
@@ -440,7 +441,8 @@ void OutputStage::pushFrame(GstBuffer* frame, bool keepForRepeats) {
   GST_BUFFER_PTS(frame) = gridTime(nextSlot_, format_.rateNumerator, format_.rateDenominator);
   GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
   GST_BUFFER_DURATION(frame) =
-      gridTime(nextSlot_ + 1, format_.rateNumerator, format_.rateDenominator) - GST_BUFFER_PTS(frame);
+      gridTime(nextSlot_ + 1, format_.rateNumerator, format_.rateDenominator) -
+      GST_BUFFER_PTS(frame);
   ++nextSlot_;
   if (keepForRepeats) {
     if (last_ != nullptr) gst_buffer_unref(last_);

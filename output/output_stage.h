@@ -112,7 +112,7 @@ class OutputStage final : public FrameSink {
   std::atomic<int> lastWidth_{0}, lastHeight_{0};
   std::atomic<uint64_t> pushed_{0};
   std::atomic<uint64_t> taken_{0};  // frames numbered so far (a frame's number: 1 on)
-  sem_t wake_;                       // posted for each frame left in the slot
+  sem_t wake_;                      // posted for each frame left in the slot
   // The stage's thread.
   GstBuffer* last_ = nullptr;
   uint64_t nextSlot_ = 0;  // the grid slot of the next frame pushed

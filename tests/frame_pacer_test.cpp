@@ -25,7 +25,7 @@ struct Paced {
 // deadline (once late by stageLate, at the first deadline from lateFrom on) until end, or
 // (end < 0) until the last frame.
 Paced drive(int64_t period, const std::vector<int64_t>& arrivals, int64_t end,
-          int64_t stageLate = 0, int64_t lateFrom = -1) {
+            int64_t stageLate = 0, int64_t lateFrom = -1) {
   FramePacer pacer(period, arrivals.empty() ? 0 : arrivals.front() - period / 2);
   FramePacer::Actions actions;
   Paced run;

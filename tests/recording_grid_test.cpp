@@ -104,8 +104,10 @@ struct FrameInfo {
 
 // What ffprobe says of each decoded frame, in order.
 std::vector<FrameInfo> probeFrames(const std::string& path) {
-  std::istringstream out(runCommand("ffprobe -v error -select_streams v:0 -show_entries "
-                                    "frame=key_frame,pts_time -of csv=p=0 '" + path + "'"));
+  std::istringstream out(
+      runCommand("ffprobe -v error -select_streams v:0 -show_entries "
+                 "frame=key_frame,pts_time -of csv=p=0 '" +
+                 path + "'"));
   std::vector<FrameInfo> frames;
   for (std::string line; std::getline(out, line);) {
     if (line.find(',') == std::string::npos) continue;  // a frame's side data
