@@ -141,8 +141,12 @@ TEST(FramePacer, ASlowerSourceOnlyRepeatsAFasterOneOnlyDrops) {
     EXPECT_EQ(steps(run.slots, 0), run.repeats);
     for (size_t i = 1; i < run.slots.size(); ++i) ASSERT_GE(run.slots[i], run.slots[i - 1]);
     EXPECT_NEAR(static_cast<double>(run.slots.size()), 300, 2);
-    if (c.repeats == 0) EXPECT_EQ(run.repeats, 0);
-    if (c.dropped == 0) EXPECT_EQ(run.dropped, 0);
+    if (c.repeats == 0) {
+      EXPECT_EQ(run.repeats, 0);
+    }
+    if (c.dropped == 0) {
+      EXPECT_EQ(run.dropped, 0);
+    }
     EXPECT_NEAR(run.repeats, c.repeats, 3);
     EXPECT_NEAR(run.dropped + (frames - 1 - run.slots.back()), c.dropped, 3);
   }

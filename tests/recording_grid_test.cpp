@@ -200,10 +200,18 @@ TEST(RecordingGrid, EachSourceFrameOnceAtTheRateRepeatsOnlyWhenSlowerDropsOnlyWh
                    unsteady);
       continue;
     }
-    if (!c.repeats) EXPECT_EQ(h.repeats, 0);
-    if (!c.drops) EXPECT_EQ(h.skipped, 0);
-    if (c.fps == 25) EXPECT_NEAR(h.repeats, 50, 8);
-    if (c.fps == 60) EXPECT_NEAR(h.skipped, 300, 15);
+    if (!c.repeats) {
+      EXPECT_EQ(h.repeats, 0);
+    }
+    if (!c.drops) {
+      EXPECT_EQ(h.skipped, 0);
+    }
+    if (c.fps == 25) {
+      EXPECT_NEAR(h.repeats, 50, 8);
+    }
+    if (c.fps == 60) {
+      EXPECT_NEAR(h.skipped, 300, 15);
+    }
   }
 }
 
@@ -232,10 +240,11 @@ TEST(RecordingGrid, EveryRecordingStartsOnAKeyFrameOfTheLookAndDecodesWhole) {
         const Held h = checkFile(f.format.path, r, dir, moving);
         ASSERT_FALSE(h.indices.empty());
         // The first frame is the look as it was after the start, never black.
-        if (moving)
+        if (moving) {
           EXPECT_GT(h.indices.front(), atStart);
-        else
+        } else {
           EXPECT_EQ(h.indices.front(), 0x5A5A);
+        }
       }
     }
   }
