@@ -215,7 +215,8 @@ OutputStage::~OutputStage() {
   }
   for (const std::string& id : ids) removeBranch(id);
   stopPipeline();
-  if (GstBuffer* left = slot_.exchange(nullptr)) gst_buffer_unref(left);
+  for (Handed& h : handed_)
+    if (h.buffer != nullptr) gst_buffer_unref(h.buffer);
   if (pool_ != nullptr) {
     gst_buffer_pool_set_active(pool_, FALSE);
     gst_object_unref(pool_);
@@ -261,11 +262,16 @@ void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
   gst_buffer_add_video_meta_full(buffer, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_BGR, width,
                                  height, 1, offset, stride);
   // Its number and the time it came, for the stage's thread to put it on the grid.
-  GST_BUFFER_OFFSET(buffer) = taken_.fetch_add(1, std::memory_order_relaxed) + 1;
-  GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(monotonicNow());
+  Handed& h = handed_[back_];
+  h.buffer = buffer;
+  h.number = taken_.fetch_add(1, std::memory_order_relaxed) + 1;
+  h.time = monotonicNow();
+  const unsigned was = middle_.exchange(back_ | kFresh, std::memory_order_acq_rel);
+  back_ = was & 3;
   // One the stage's thread has not taken yet is dropped; its number shows the gap.
-  if (GstBuffer* untaken = slot_.exchange(buffer, std::memory_order_acq_rel))
-    gst_buffer_unref(untaken);
+  if ((was & kFresh) != 0 && handed_[back_].buffer != nullptr)
+    gst_buffer_unref(handed_[back_].buffer);
+  handed_[back_].buffer = nullptr;
   sem_post(&wake_);  // never waits
 }
 
@@ -379,9 +385,17 @@ void OutputStage::pushLoop() {
   GstBuffer* waiting = nullptr;
   while (!stopPushing_.load(std::memory_order_relaxed)) {
     actions.clear();
-    GstBuffer* arrived = slot_.exchange(nullptr, std::memory_order_acq_rel);
-    if (arrived != nullptr)
-      pacer.frameArrived(static_cast<int64_t>(GST_BUFFER_PTS(arrived)), actions);
+    GstBuffer* arrived = nullptr;
+    if ((middle_.load(std::memory_order_acquire) & kFresh) != 0) {
+      front_ = middle_.exchange(front_, std::memory_order_acq_rel) & 3;
+      Handed& h = handed_[front_];
+      arrived = h.buffer;
+      h.buffer = nullptr;
+      if (arrived != nullptr) {
+        GST_BUFFER_OFFSET(arrived) = h.number;
+        pacer.frameArrived(h.time, actions);
+      }
+    }
     pacer.advanceTo(monotonicNow(), actions);
     for (const FramePacer::Action a : actions) {
       switch (a) {

@@ -106,7 +106,18 @@ class OutputStage final : public FrameSink {
   GstBufferPool* pool_ = nullptr;
   int poolWidth_ = 0, poolHeight_ = 0;
   // Shared between the streaming thread and the stage's thread.
-  std::atomic<GstBuffer*> slot_{nullptr};
+  // The slot: three hand-over places passed between the two threads (a triple buffer), so
+  // that a frame's number and arrival time travel with it and neither thread waits.
+  struct Handed {
+    GstBuffer* buffer = nullptr;
+    uint64_t number = 0;
+    int64_t time = 0;
+  };
+  static constexpr unsigned kFresh = 4;  // in middle_: its place holds a frame not yet taken
+  Handed handed_[3];
+  std::atomic<unsigned> middle_{1};
+  unsigned back_ = 0;   // the streaming thread's place
+  unsigned front_ = 2;  // the stage's thread's place
   std::atomic<bool> active_{false};
   std::atomic<bool> sourceGone_{true};
   std::atomic<int> lastWidth_{0}, lastHeight_{0};
