@@ -15,7 +15,8 @@ inline constexpr const char* kCameraBranch = "camera";
 
 std::string recordingDescription(const RecordFormat& format);
 std::string startRecording(OutputStage& stage, const RecordFormat& format);
-// "recorded FILE: 1:02.5, 1875 frames written, 3 dropped"
+// "videozarnix: recorded FILE: 1:02.5, 1875 frames written, 2 repeated, 3 dropped", and
+// when the encoder fell behind, by how much, at which size.
 std::string recordingSummary(const std::string& path, const BranchReport& report);
 
 // target: "pipewire" or a v4l2loopback device path.

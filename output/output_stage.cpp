@@ -3,24 +3,46 @@
 #include <emmintrin.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
+#include <time.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <vector>
+
+#include "output/frame_pacer.h"
 
 namespace vz {
 
 struct OutputStage::Branch {
   std::string id;
+  std::string label;
   GstElement* bin = nullptr;
   GstElement* queue = nullptr;
   GstPad* binSink = nullptr;
   GstPad* teePad = nullptr;
-  std::atomic<uint64_t> entered{0};
-  std::atomic<uint64_t> passed{0};
   std::atomic<bool> failed{false};
   std::atomic<bool> starting{true};
   std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  // Its door, on the trunk's thread: frames wait outside until the first one taken after the
+  // branch was added (or black when no source delivers, or the held picture after a while).
+  const std::atomic<bool>* sourceGone = nullptr;
+  uint64_t admitAfter = 0;
+  int admitWait = 30;  // frames outside before the held picture will do
+  int waited = 0;
+  bool admitted = false;
+  uint64_t doorLast = GST_BUFFER_OFFSET_NONE;
+  uint64_t doorLastTaken = 0;
+  std::atomic<uint64_t> enteredPictures{0};
+  std::atomic<uint64_t> skipped{0};  // numbers the trunk never delivered: dropped before the tee
+  // Its queue's exit, on the branch's thread.
+  uint64_t passLast = GST_BUFFER_OFFSET_NONE;
+  std::atomic<uint64_t> passed{0};
+  std::atomic<uint64_t> passedPictures{0};
+  std::atomic<uint64_t> repeated{0};
+  // Where its frames take their own grid times, on the branch's thread.
+  int rateN = 30, rateD = 1;
+  uint64_t stamped = 0;
   std::mutex mutex;  // guards what follows
   std::condition_variable changed;
   bool eosAtSink = false;
@@ -47,11 +69,39 @@ std::string errorText(GstMessage* message) {
   return text;
 }
 
-GstPadProbeReturn countEntering(GstPad*, GstPadProbeInfo*, gpointer data) {
+// Slot n of a grid at rateN/rateD frames per second, exactly (no rounded period summed up).
+GstClockTime gridTime(uint64_t n, int rateN, int rateD) {
+  return gst_util_uint64_scale(n, GST_SECOND * static_cast<uint64_t>(rateD),
+                               static_cast<uint64_t>(rateN));
+}
+
+int64_t monotonicNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// A frame's number travels in its offset: 1 on for the source's frames, 0 for black.
+GstPadProbeReturn enterBranch(GstPad*, GstPadProbeInfo* info, gpointer data) {
   auto* b = static_cast<OutputStage::Branch*>(data);
   // A failed branch swallows its frames here, so its error never reaches the tee.
   if (b->failed.load(std::memory_order_relaxed)) return GST_PAD_PROBE_DROP;
-  b->entered.fetch_add(1, std::memory_order_relaxed);
+  const uint64_t frame = GST_BUFFER_OFFSET(GST_PAD_PROBE_INFO_BUFFER(info));
+  if (!b->admitted) {
+    // A recording starts on the look as it is now, never on a stale or black frame while a
+    // source delivers; and it starts at once when there is none.
+    const bool fresh = frame != 0 && frame != GST_BUFFER_OFFSET_NONE && frame > b->admitAfter;
+    const bool noSource = frame == 0 && b->sourceGone->load(std::memory_order_relaxed);
+    if (!fresh && !noSource && ++b->waited < b->admitWait) return GST_PAD_PROBE_DROP;
+    b->admitted = true;
+  }
+  if (frame != b->doorLast) b->enteredPictures.fetch_add(1, std::memory_order_relaxed);
+  b->doorLast = frame;
+  if (frame != 0 && frame != GST_BUFFER_OFFSET_NONE) {
+    if (b->doorLastTaken != 0 && frame > b->doorLastTaken + 1)
+      b->skipped.fetch_add(frame - b->doorLastTaken - 1, std::memory_order_relaxed);
+    b->doorLastTaken = std::max(b->doorLastTaken, frame);
+  }
   return GST_PAD_PROBE_OK;
 }
 
@@ -64,8 +114,30 @@ GstPadProbeReturn answerAllocation(GstPad*, GstPadProbeInfo* info, gpointer) {
              : GST_PAD_PROBE_OK;
 }
 
-GstPadProbeReturn countPassing(GstPad*, GstPadProbeInfo*, gpointer data) {
-  static_cast<OutputStage::Branch*>(data)->passed.fetch_add(1, std::memory_order_relaxed);
+GstPadProbeReturn leaveQueue(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto* b = static_cast<OutputStage::Branch*>(data);
+  const uint64_t frame = GST_BUFFER_OFFSET(GST_PAD_PROBE_INFO_BUFFER(info));
+  if (frame == b->passLast)
+    b->repeated.fetch_add(1, std::memory_order_relaxed);
+  else
+    b->passedPictures.fetch_add(1, std::memory_order_relaxed);
+  b->passLast = frame;
+  b->passed.fetch_add(1, std::memory_order_relaxed);
+  return GST_PAD_PROBE_OK;
+}
+
+// The branch's own grid: its k-th frame at k periods, whatever the stage's slot number and
+// whatever its queue dropped, so that its consumer sees a constant rate from zero. Set
+// after the branch's converter where it has one, whose frames are the branch's own.
+GstPadProbeReturn stampFrame(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto* b = static_cast<OutputStage::Branch*>(data);
+  GstBuffer* buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+  GST_PAD_PROBE_INFO_DATA(info) = buffer;
+  GST_BUFFER_PTS(buffer) = gridTime(b->stamped, b->rateN, b->rateD);
+  GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
+  GST_BUFFER_DURATION(buffer) =
+      gridTime(b->stamped + 1, b->rateN, b->rateD) - GST_BUFFER_PTS(buffer);
+  ++b->stamped;
   return GST_PAD_PROBE_OK;
 }
 
@@ -132,6 +204,7 @@ void copyRowsFlipped(const uint8_t* bottomUp, uint8_t* dst, int rowBytes, int he
 
 OutputStage::OutputStage() {
   if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+  sem_init(&wake_, 0, 0);
 }
 
 OutputStage::~OutputStage() {
@@ -142,16 +215,19 @@ OutputStage::~OutputStage() {
   }
   for (const std::string& id : ids) removeBranch(id);
   stopPipeline();
-  if (GstBuffer* left = slot_.exchange(nullptr)) gst_buffer_unref(left);
+  for (Handed& h : handed_)
+    if (h.buffer != nullptr) gst_buffer_unref(h.buffer);
   if (pool_ != nullptr) {
     gst_buffer_pool_set_active(pool_, FALSE);
     gst_object_unref(pool_);
   }
+  sem_destroy(&wake_);
 }
 
 void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
   lastWidth_.store(width, std::memory_order_relaxed);
   lastHeight_.store(height, std::memory_order_relaxed);
+  sourceGone_.store(false, std::memory_order_relaxed);
   if (!active_.load(std::memory_order_acquire)) return;
   if (pool_ == nullptr || width != poolWidth_ || height != poolHeight_) {
     // A new size (a new source): a new pool; buffers of the old one go when released.
@@ -185,9 +261,18 @@ void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
   gint stride[GST_VIDEO_MAX_PLANES] = {width * 3};
   gst_buffer_add_video_meta_full(buffer, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_BGR, width,
                                  height, 1, offset, stride);
-  sourceGone_.store(false, std::memory_order_relaxed);
-  if (GstBuffer* untaken = slot_.exchange(buffer, std::memory_order_acq_rel))
-    gst_buffer_unref(untaken);
+  // Its number and the time it came, for the stage's thread to put it on the grid.
+  Handed& h = handed_[back_];
+  h.buffer = buffer;
+  h.number = taken_.fetch_add(1, std::memory_order_relaxed) + 1;
+  h.time = monotonicNow();
+  const unsigned was = middle_.exchange(back_ | kFresh, std::memory_order_acq_rel);
+  back_ = was & 3;
+  // One the stage's thread has not taken yet is dropped; its number shows the gap.
+  if ((was & kFresh) != 0 && handed_[back_].buffer != nullptr)
+    gst_buffer_unref(handed_[back_].buffer);
+  handed_[back_].buffer = nullptr;
+  sem_post(&wake_);  // never waits
 }
 
 void OutputStage::sourceStopped() {
@@ -232,11 +317,11 @@ bool OutputStage::startPipeline(std::string& error) {
     pipeline_ = appsrc_ = tee_ = nullptr;
     return false;
   }
-  const GstClockTime period =
-      gst_util_uint64_scale_int(GST_SECOND, f.rateDenominator, f.rateNumerator);
+  // Every slot of the grid goes through: the stage's thread waits (never the streaming
+  // thread) while the trunk is busy, and the pacer skips the windows it fell behind by.
   g_object_set(appsrc_, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "block",
-               FALSE, "max-buffers", static_cast<guint64>(2), "leaky-type", 2, "min-latency",
-               static_cast<gint64>(period), nullptr);
+               TRUE, "max-buffers", static_cast<guint64>(2), "min-latency",
+               static_cast<gint64>(period()), nullptr);
   g_object_set(scale, "add-borders", TRUE, nullptr);
   GstCaps* out = frameCaps(f.width, f.height, f);
   g_object_set(fixed, "caps", out, nullptr);
@@ -264,6 +349,7 @@ void OutputStage::stopPipeline() {
   if (pipeline_ == nullptr) return;
   active_.store(false, std::memory_order_release);
   stopPushing_.store(true);
+  sem_post(&wake_);
   if (pusher_.joinable()) pusher_.join();
   gst_element_set_state(pipeline_, GST_STATE_NULL);
   gst_object_unref(pipeline_);
@@ -272,6 +358,11 @@ void OutputStage::stopPipeline() {
   if (black_ != nullptr) gst_buffer_unref(black_);
   last_ = black_ = nullptr;
   pushed_.store(0, std::memory_order_relaxed);
+  nextSlot_ = 0;
+}
+
+GstClockTime OutputStage::period() const {
+  return gridTime(1, format_.rateNumerator, format_.rateDenominator);
 }
 
 GstBuffer* OutputStage::blackFrame() {
@@ -283,35 +374,75 @@ GstBuffer* OutputStage::blackFrame() {
     gint stride[GST_VIDEO_MAX_PLANES] = {format_.width * 3};
     gst_buffer_add_video_meta_full(black_, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_BGR,
                                    format_.width, format_.height, 1, offset, stride);
+    GST_BUFFER_OFFSET(black_) = 0;
   }
   return black_;
 }
 
 void OutputStage::pushLoop() {
-  using Clock = std::chrono::steady_clock;
-  const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-      static_cast<double>(format_.rateDenominator) / format_.rateNumerator));
-  auto next = Clock::now();
+  FramePacer pacer(static_cast<int64_t>(period()), monotonicNow());
+  FramePacer::Actions actions;
+  GstBuffer* waiting = nullptr;
   while (!stopPushing_.load(std::memory_order_relaxed)) {
-    GstBuffer* fresh = slot_.exchange(nullptr, std::memory_order_acq_rel);
-    if (fresh == nullptr && last_ != nullptr && sourceGone_.load(std::memory_order_relaxed)) {
-      gst_buffer_unref(last_);  // the source is gone: black rather than a frozen picture
-      last_ = nullptr;
+    actions.clear();
+    GstBuffer* arrived = nullptr;
+    if ((middle_.load(std::memory_order_acquire) & kFresh) != 0) {
+      front_ = middle_.exchange(front_, std::memory_order_acq_rel) & 3;
+      Handed& h = handed_[front_];
+      arrived = h.buffer;
+      h.buffer = nullptr;
+      if (arrived != nullptr) {
+        GST_BUFFER_OFFSET(arrived) = h.number;
+        pacer.frameArrived(h.time, actions);
+      }
     }
-    if (fresh != nullptr) {
-      // The pooled buffer itself travels, so the pool gets it back whole.
-      pushFrame(fresh, true);
-    } else if (last_ != nullptr) {
-      // A repeat needs a timestamp of its own: a copy of its own, so that the pooled
-      // buffer never shares its memory (the pool would then discard it).
-      pushFrame(gst_buffer_copy_deep(last_), false);
-    } else {
-      pushFrame(gst_buffer_copy(blackFrame()), false);
+    pacer.advanceTo(monotonicNow(), actions);
+    for (const FramePacer::Action a : actions) {
+      switch (a) {
+        case FramePacer::Action::SendArrived:
+          // The pooled buffer itself travels, so the pool gets it back whole.
+          pushFrame(arrived, true);
+          arrived = nullptr;
+          break;
+        case FramePacer::Action::HoldArrived:
+          waiting = arrived;
+          arrived = nullptr;
+          break;
+        case FramePacer::Action::DropWaiting:
+          gst_buffer_unref(waiting);
+          waiting = nullptr;
+          break;
+        case FramePacer::Action::SendWaiting:
+          pushFrame(waiting, true);
+          waiting = nullptr;
+          break;
+        case FramePacer::Action::Repeat:
+          pushRepeat();
+          break;
+      }
     }
-    next += period;
-    const auto now = Clock::now();
-    if (now > next + period) next = now;  // fell far behind: no burst to catch up
-    std::this_thread::sleep_until(next);
+    if (arrived != nullptr) gst_buffer_unref(arrived);  // not reached: every arrival is placed
+    const int64_t deadline = pacer.nextDeadline();
+    const timespec until{static_cast<time_t>(deadline / 1000000000),
+                         static_cast<long>(deadline % 1000000000)};
+    sem_clockwait(&wake_, CLOCK_MONOTONIC, &until);
+    while (sem_trywait(&wake_) == 0) {
+    }
+  }
+  if (waiting != nullptr) gst_buffer_unref(waiting);
+}
+
+void OutputStage::pushRepeat() {
+  if (last_ != nullptr && sourceGone_.load(std::memory_order_relaxed)) {
+    gst_buffer_unref(last_);  // the source is gone: black rather than a frozen picture
+    last_ = nullptr;
+  }
+  if (last_ != nullptr) {
+    // A repeat needs a timestamp of its own: a copy of its own, so that the pooled
+    // buffer never shares its memory (the pool would then discard it).
+    pushFrame(gst_buffer_copy_deep(last_), false);
+  } else {
+    pushFrame(gst_buffer_copy(blackFrame()), false);
   }
 }
 
@@ -321,17 +452,12 @@ void OutputStage::pushFrame(GstBuffer* frame, bool keepForRepeats) {
   const GstVideoMeta* meta = gst_buffer_get_video_meta(frame);
   const int w = meta != nullptr ? static_cast<int>(meta->width) : format_.width;
   const int h = meta != nullptr ? static_cast<int>(meta->height) : format_.height;
-  GstClock* clock = gst_element_get_clock(pipeline_);
-  GstClockTime now = 0;
-  if (clock != nullptr) {
-    const GstClockTime t = gst_clock_get_time(clock), base = gst_element_get_base_time(pipeline_);
-    now = t > base ? t - base : 0;
-    gst_object_unref(clock);
-  }
-  GST_BUFFER_PTS(frame) = now;
+  GST_BUFFER_PTS(frame) = gridTime(nextSlot_, format_.rateNumerator, format_.rateDenominator);
   GST_BUFFER_DTS(frame) = GST_CLOCK_TIME_NONE;
   GST_BUFFER_DURATION(frame) =
-      gst_util_uint64_scale_int(GST_SECOND, format_.rateDenominator, format_.rateNumerator);
+      gridTime(nextSlot_ + 1, format_.rateNumerator, format_.rateDenominator) -
+      GST_BUFFER_PTS(frame);
+  ++nextSlot_;
   if (keepForRepeats) {
     if (last_ != nullptr) gst_buffer_unref(last_);
     last_ = gst_buffer_ref(frame);
@@ -416,13 +542,23 @@ std::string OutputStage::addBranch(const std::string& id, const std::string& des
   GstPad* qsink = gst_element_get_static_pad(b->queue, "sink");
   GstPad* qsrc = gst_element_get_static_pad(b->queue, "src");
   GstPad* ssink = gst_element_get_static_pad(sink, "sink");
-  gst_pad_add_probe(qsink, GST_PAD_PROBE_TYPE_BUFFER, countEntering, b, nullptr);
+  GstElement* stamp = gst_bin_get_by_name(GST_BIN(bin), "stamp");
+  GstPad* stampSink = gst_element_get_static_pad(stamp != nullptr ? stamp : sink, "sink");
+  b->sourceGone = &sourceGone_;
+  b->admitAfter = taken_.load(std::memory_order_relaxed);
+  b->admitWait = std::max(1, format_.rateNumerator / std::max(1, format_.rateDenominator));
+  b->rateN = format_.rateNumerator;
+  b->rateD = format_.rateDenominator;
+  gst_pad_add_probe(qsink, GST_PAD_PROBE_TYPE_BUFFER, enterBranch, b, nullptr);
   gst_pad_add_probe(qsink, GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, answerAllocation, b, nullptr);
-  gst_pad_add_probe(qsrc, GST_PAD_PROBE_TYPE_BUFFER, countPassing, b, nullptr);
+  gst_pad_add_probe(qsrc, GST_PAD_PROBE_TYPE_BUFFER, leaveQueue, b, nullptr);
+  if (stampSink != nullptr)
+    gst_pad_add_probe(stampSink, GST_PAD_PROBE_TYPE_BUFFER, stampFrame, b, nullptr);
   if (ssink != nullptr)
     gst_pad_add_probe(ssink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, watchEos, b, nullptr);
-  for (GstPad* p : {qsink, qsrc, ssink})
+  for (GstPad* p : {qsink, qsrc, ssink, stampSink})
     if (p != nullptr) gst_object_unref(p);
+  if (stamp != nullptr) gst_object_unref(stamp);
   gst_object_unref(sink);
 
   {
@@ -441,14 +577,7 @@ std::string OutputStage::addBranch(const std::string& id, const std::string& des
     removeBranch(id, std::chrono::milliseconds(0));
     return why;
   }
-  // The branch's timestamps start where it joins, so files start at zero.
-  GstClock* clock = gst_element_get_clock(pipeline_);
   b->teePad = gst_element_request_pad_simple(tee_, "src_%u");
-  if (clock != nullptr) {
-    const GstClockTime t = gst_clock_get_time(clock), base = gst_element_get_base_time(pipeline_);
-    gst_pad_set_offset(b->teePad, -static_cast<gint64>(t > base ? t - base : 0));
-    gst_object_unref(clock);
-  }
   gst_pad_link(b->teePad, b->binSink);
   b->started = std::chrono::steady_clock::now();
   b->starting.store(false);
@@ -460,6 +589,11 @@ bool OutputStage::hasBranch(const std::string& id) const {
   return branches_.count(id) != 0;
 }
 
+void OutputStage::labelBranch(const std::string& id, const std::string& label) {
+  std::lock_guard lock(branchesMutex_);
+  if (const auto it = branches_.find(id); it != branches_.end()) it->second->label = label;
+}
+
 BranchReport OutputStage::report(const std::string& id) const {
   std::lock_guard lock(branchesMutex_);
   const auto it = branches_.find(id);
@@ -469,9 +603,16 @@ BranchReport OutputStage::report(const std::string& id) const {
   g_object_get(b.queue, "current-level-buffers", &level, nullptr);
   BranchReport r;
   r.framesWritten = b.passed.load(std::memory_order_relaxed);
-  const uint64_t entered = b.entered.load(std::memory_order_relaxed);
-  r.framesDropped = entered > r.framesWritten + level ? entered - r.framesWritten - level : 0;
+  r.framesRepeated = b.repeated.load(std::memory_order_relaxed);
+  // Pictures that went into the queue and neither came out nor wait in it; exact once the
+  // queue is empty (after the end of the stream, or with the branch down).
+  const uint64_t in = b.enteredPictures.load(std::memory_order_relaxed);
+  const uint64_t out = b.passedPictures.load(std::memory_order_relaxed) + level;
+  r.droppedBehind = in > out ? in - out : 0;
+  r.framesDropped = r.droppedBehind + b.skipped.load(std::memory_order_relaxed);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - b.started).count();
+  r.label = b.label;
+  r.format = format_;
   return r;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gst/gst.h>
+#include <semaphore.h>
 
 #include <atomic>
 #include <chrono>
@@ -26,18 +27,26 @@ struct OutputFormat {
 
 // What a branch did, read when it is removed (or at any time while it runs).
 struct BranchReport {
-  uint64_t framesWritten = 0;  // left the branch's queue for its consumer
-  uint64_t framesDropped = 0;  // dropped by the queue because the consumer fell behind
-  double seconds = 0;          // from start to stop
-  bool finalised = false;      // end-of-stream reached the sink (the file is complete)
+  uint64_t framesWritten = 0;   // reached the branch's consumer (a recording's file holds them)
+  uint64_t framesRepeated = 0;  // of those, the same picture as the frame before
+  uint64_t framesDropped = 0;   // pictures taken while it ran that never reached the consumer
+  uint64_t droppedBehind = 0;   // of those, dropped because the consumer itself fell behind
+  double seconds = 0;           // from start to stop
+  bool finalised = false;       // end-of-stream reached the sink (the file is complete)
+  std::string label;            // what the consumer is, for its summary (see labelBranch)
+  OutputFormat format;          // the stage's while the branch ran
 };
 
 // The one output stage: a pipeline of our own, started with its first branch and stopped
 // after its last, independent of the source graphs. The streaming thread copies each
-// processed frame once, upright, into a pooled buffer left in a single slot; the stage's
-// own thread takes the newest frame at a steady rate (repeating the last frame while none
-// comes, black after the source stopped) into a live appsrc -> scale to the fixed size with
-// black bars -> tee -> one leaky queue per branch, so a slow branch drops its own frames.
+// processed frame once, upright, into a pooled buffer left in a single slot, numbered and
+// stamped with the time it came, and wakes the stage's thread. That thread puts the frames
+// on an exact grid (FramePacer: frame n has PTS n x period; a frame repeats only when the
+// source stalls, one drops only when the source runs faster or the stage falls behind; black
+// after the source stopped) into a live appsrc -> scale to the fixed size with black bars ->
+// tee -> one leaky queue per branch, so a slow branch drops its own frames. Each branch
+// starts with the first frame taken after it was added and numbers its frames from 0 on the
+// same grid, so every file starts at zero on a real picture and runs at a constant rate.
 class OutputStage final : public FrameSink {
  public:
   // Called on a streaming thread of the stage with the branch's id ("" for the stage
@@ -76,6 +85,10 @@ class OutputStage final : public FrameSink {
   BranchReport report(const std::string& id) const;
   // Frames the stage's thread has pushed since it started.
   uint64_t framesPushed() const { return pushed_.load(std::memory_order_relaxed); }
+  // No source delivers: none yet, or the last one stopped. A branch added now starts black.
+  bool sourceAbsent() const { return sourceGone_.load(std::memory_order_relaxed); }
+  // Names the branch's consumer in its reports (a recording: its codec).
+  void labelBranch(const std::string& id, const std::string& label);
 
   struct Branch;
 
@@ -84,20 +97,36 @@ class OutputStage final : public FrameSink {
   void stopPipeline();
   void pushLoop();
   void pushFrame(GstBuffer* frame, bool keepForRepeats);
+  void pushRepeat();
   GstBuffer* blackFrame();
+  GstClockTime period() const;
   static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
 
   // Streaming thread only.
   GstBufferPool* pool_ = nullptr;
   int poolWidth_ = 0, poolHeight_ = 0;
   // Shared between the streaming thread and the stage's thread.
-  std::atomic<GstBuffer*> slot_{nullptr};
+  // The slot: three hand-over places passed between the two threads (a triple buffer), so
+  // that a frame's number and arrival time travel with it and neither thread waits.
+  struct Handed {
+    GstBuffer* buffer = nullptr;
+    uint64_t number = 0;
+    int64_t time = 0;
+  };
+  static constexpr unsigned kFresh = 4;  // in middle_: its place holds a frame not yet taken
+  Handed handed_[3];
+  std::atomic<unsigned> middle_{1};
+  unsigned back_ = 0;   // the streaming thread's place
+  unsigned front_ = 2;  // the stage's thread's place
   std::atomic<bool> active_{false};
   std::atomic<bool> sourceGone_{true};
   std::atomic<int> lastWidth_{0}, lastHeight_{0};
   std::atomic<uint64_t> pushed_{0};
+  std::atomic<uint64_t> taken_{0};  // frames numbered so far (a frame's number: 1 on)
+  sem_t wake_;                      // posted for each frame left in the slot
   // The stage's thread.
   GstBuffer* last_ = nullptr;
+  uint64_t nextSlot_ = 0;  // the grid slot of the next frame pushed
   GstBuffer* black_ = nullptr;
   std::thread pusher_;
   std::atomic<bool> stopPushing_{false};

@@ -98,7 +98,8 @@ TEST(RecordingProgram, LosslessRecordingHoldsExactlyTheFrameFiltersBytes) {
   ASSERT_EQ(ref.size(), FilteredClip::kFrameBytes);
   ASSERT_NE(ref, look.sourceFrame);  // the look does change the picture
   ASSERT_GE(got.size(), 10 * ref.size());
-  // A frame from the middle: the first may predate the look, the last the close.
+  // The recording starts on the look (no black frames before it), and keeps it.
+  EXPECT_TRUE(got.compare(0, ref.size(), ref) == 0);
   const size_t middle = got.size() / ref.size() / 2;
   EXPECT_TRUE(got.compare(middle * ref.size(), ref.size(), ref) == 0);
 }
