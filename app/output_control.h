@@ -4,9 +4,11 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "output/output_stage.h"
+#include "output/pipewire_camera.h"
 #include "output/record_format.h"
 #include "ui/file_dialogs.h"
 #include "ui/message_boxes.h"
@@ -53,8 +55,14 @@ class OutputControl final : public QObject {
   // The virtual camera: requested as --virtual-camera takes it ("auto" from the menu).
   bool startVirtualCamera(const std::string& requested);
   void stopVirtualCamera();
+  // Stops the camera, or the wait for its daemon; else starts it as "auto".
   void toggleVirtualCamera();
+  // Offered now.
   bool cameraOn() const;
+  // Turned on, but its daemon went away: it comes back by itself when the daemon does.
+  bool cameraWaiting() const;
+  // What the camera's reader negotiated now ("YUY2 640x480 30/1"), empty while none.
+  std::string cameraReaderFormat() const;
 
   // The output window: opens on screen, or closes when it already shows there.
   void toggleOutputWindow(QScreen* screen);
@@ -75,6 +83,7 @@ class OutputControl final : public QObject {
  private:
   static constexpr const char* kRecordBranchId = "record";
   void onBranchError(const std::string& id, const std::string& message);
+  void onCameraState(PipeWireCamera::State state);
   void prepareStage();
   void tell(const std::string& text, const std::string& caption);
   bool quiet_ = false;  // failures to stderr instead of a box
@@ -85,6 +94,7 @@ class OutputControl final : public QObject {
   std::function<Rate()> sourceRate_;
   std::string recordCodec_;
   std::string recordingPath_;
+  std::unique_ptr<PipeWireCamera> pipeWireCamera_;  // while the camera goes to PipeWire
   QPointer<QWidget> window_;  // the OutputWindow while it shows
   std::function<void(char)> onLetter_;
 };
