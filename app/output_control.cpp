@@ -201,16 +201,14 @@ void OutputControl::toggleVirtualCamera() {
 }
 
 void OutputControl::onCameraState(PipeWireCamera::State state) {
-  // Stale when the camera was stopped, or the state changed again, since it was sent.
-  if (!pipeWireCamera_ || pipeWireCamera_->offered() != (state == PipeWireCamera::State::Offered))
-    return;
+  // Each one happened (they alternate), even when the camera was stopped since.
   std::fprintf(stderr, "%s\n",
                state == PipeWireCamera::State::Lost
                    ? "videozarnix: the virtual camera lost PipeWire; it comes back when "
                      "PipeWire does"
                    : "videozarnix: the virtual camera is back on PipeWire");
   std::fflush(stderr);
-  emit cameraChanged(state == PipeWireCamera::State::Offered);
+  emit cameraChanged(cameraOn());
 }
 
 double OutputControl::recordingSeconds() const {
