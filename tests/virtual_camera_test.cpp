@@ -8,6 +8,7 @@
 #include <cctype>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
@@ -76,10 +77,13 @@ bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
   return true;
 }
 
-Child startProgram(const fs::path& dir, const FilteredClip& look) {
-  return Child({VZ_PROGRAM_PATH, "--bank", look.bank.string(), "--preset", "C",
-                "--virtual-camera", "pipewire", look.clip.string()},
-               (dir / "program.log").string(), programEnvironment(dir));
+Child startProgram(const fs::path& dir, const FilteredClip& look,
+                   std::vector<std::string> more = {}) {
+  std::vector<std::string> argv = {VZ_PROGRAM_PATH, "--bank", look.bank.string(), "--preset", "C",
+                                   "--virtual-camera", "pipewire"};
+  argv.insert(argv.end(), more.begin(), more.end());
+  argv.push_back(look.clip.string());
+  return Child(argv, (dir / "program.log").string(), programEnvironment(dir));
 }
 
 TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
@@ -88,7 +92,8 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
   const fs::path dir = fs::path(pw.runtimeDir()) / "work";
   fs::create_directories(dir);
   const FilteredClip look(dir, 30);  // 320x240 at 25 fps
-  Child program = startProgram(dir, look);
+  const fs::path take = dir / "take.mkv";
+  Child program = startProgram(dir, look, {"--record", take.string()});
 
   // Listed as a camera.
   std::string listed;
@@ -166,6 +171,13 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
             640u * 480 * 2);
   EXPECT_EQ(readFile(dir / "program.log").find("CRITICAL"), std::string::npos)
       << readFile(dir / "program.log");
+
+  // The recording made meanwhile keeps the outputs' size whatever the readers asked.
+  program.stop();
+  EXPECT_EQ(runCommand("ffprobe -v error -select_streams v:0 -show_entries stream=width,height "
+                       "-of csv=p=0 " +
+                       take.string()),
+            "320,240\n");
 
   // Our own device list leaves it out.
   gst_init(nullptr, nullptr);
