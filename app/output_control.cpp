@@ -152,10 +152,6 @@ bool OutputControl::cameraWaiting() const {
   return stage_.hasBranch(kCameraBranch) && pipeWireCamera_ && !pipeWireCamera_->offered();
 }
 
-std::string OutputControl::cameraReaderFormat() const {
-  return pipeWireCamera_ ? pipeWireCamera_->negotiated() : std::string();
-}
-
 bool OutputControl::startVirtualCamera(const std::string& requested) {
   if (stage_.hasBranch(kCameraBranch)) return true;
   const CameraTarget t = resolveCameraTarget(requested);

@@ -61,8 +61,6 @@ class OutputControl final : public QObject {
   bool cameraOn() const;
   // Turned on, but its daemon went away: it comes back by itself when the daemon does.
   bool cameraWaiting() const;
-  // What the camera's reader negotiated now ("YUY2 640x480 30/1"), empty while none.
-  std::string cameraReaderFormat() const;
 
   // The output window: opens on screen, or closes when it already shows there.
   void toggleOutputWindow(QScreen* screen);

@@ -6,7 +6,6 @@
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
 
-#include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -286,23 +285,6 @@ std::string PipeWireCamera::start(const OutputFormat& outputs) {
   }
   pw_thread_loop_unlock(d.loop);
   return ok ? std::string() : std::string("no PipeWire daemon answers for the virtual camera");
-}
-
-std::string PipeWireCamera::negotiated() const {
-  Impl& d = *impl_;
-  if (d.loop == nullptr) return {};
-  pw_thread_loop_lock(d.loop);
-  std::string text;
-  if (d.haveFormat) {
-    char line[96];
-    std::snprintf(line, sizeof line, "%s %dx%d %d/%d",
-                  gst_video_format_to_string(GST_VIDEO_INFO_FORMAT(&d.want)),
-                  GST_VIDEO_INFO_WIDTH(&d.want), GST_VIDEO_INFO_HEIGHT(&d.want), d.want.fps_n,
-                  d.want.fps_d);
-    text = line;
-  }
-  pw_thread_loop_unlock(d.loop);
-  return text;
 }
 
 void PipeWireCamera::deliver(GstSample* sample) {

@@ -37,8 +37,6 @@ class PipeWireCamera {
   void deliver(GstSample* sample);
 
   bool offered() const { return offered_.load(std::memory_order_relaxed); }
-  // What the reader now linked negotiated, as "YUY2 640x480 30/1"; empty while none is.
-  std::string negotiated() const;
 
   struct Impl;
 
