@@ -173,7 +173,9 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
       << readFile(dir / "program.log");
 
   // The recording made meanwhile keeps the outputs' size whatever the readers asked.
-  program.stop();
+  const int status = program.stop(SIGTERM, 20s);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n"
+                                                              << readFile(dir / "program.log");
   EXPECT_EQ(runCommand("ffprobe -v error -select_streams v:0 -show_entries stream=width,height "
                        "-of csv=p=0 " +
                        take.string()),
