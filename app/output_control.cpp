@@ -158,18 +158,32 @@ void OutputControl::closeOutputWindow() {
 }
 
 bool OutputControl::cameraOn() const {
-  return stage_.hasBranch(kCameraBranch);
+  return stage_.hasBranch(kCameraBranch) && (!pipeWireCamera_ || pipeWireCamera_->offered());
+}
+
+bool OutputControl::cameraWaiting() const {
+  return stage_.hasBranch(kCameraBranch) && pipeWireCamera_ && !pipeWireCamera_->offered();
 }
 
 bool OutputControl::startVirtualCamera(const std::string& requested) {
-  if (cameraOn()) return true;
+  if (stage_.hasBranch(kCameraBranch)) return true;
   const CameraTarget t = resolveCameraTarget(requested);
   if (!t.ok) {
     boxes_.show("Cannot start the virtual camera:\n" + t.error, "Virtual Camera", kMbIconError);
     return false;
   }
   prepareStage();
-  const std::string error = vz::startVirtualCamera(stage_, t.target);
+  QPointer<OutputControl> self(this);
+  const std::string error =
+      vz::startVirtualCamera(stage_, t.target, pipeWireCamera_, [self](PipeWireCamera::State s) {
+        // PipeWire's thread: hand it to the GUI thread.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, s] {
+              if (self) self->onCameraState(s);
+            },
+            Qt::QueuedConnection);
+      });
   if (!error.empty()) {
     boxes_.show(error, "Virtual Camera", kMbIconError);
     return false;
@@ -180,17 +194,30 @@ bool OutputControl::startVirtualCamera(const std::string& requested) {
 }
 
 void OutputControl::stopVirtualCamera() {
-  if (!cameraOn()) return;
+  if (!stage_.hasBranch(kCameraBranch)) return;
   stage_.removeBranch(kCameraBranch, std::chrono::seconds(2));
+  // Only now: the branch fed it until it was removed.
+  pipeWireCamera_.reset();
   setOwnLoopbackDevice({});
   emit cameraChanged(false);
 }
 
 void OutputControl::toggleVirtualCamera() {
-  if (cameraOn())
+  if (stage_.hasBranch(kCameraBranch))
     stopVirtualCamera();
   else
     startVirtualCamera("auto");
+}
+
+void OutputControl::onCameraState(PipeWireCamera::State state) {
+  // Each one happened (they alternate), even when the camera was stopped since.
+  std::fprintf(stderr, "%s\n",
+               state == PipeWireCamera::State::Lost
+                   ? "videozarnix: the virtual camera lost PipeWire; it comes back when "
+                     "PipeWire does"
+                   : "videozarnix: the virtual camera is back on PipeWire");
+  std::fflush(stderr);
+  emit cameraChanged(cameraOn());
 }
 
 double OutputControl::recordingSeconds() const {
@@ -206,7 +233,7 @@ void OutputControl::onBranchError(const std::string& id, const std::string& mess
                 "Record", kMbIconError);
     return;
   }
-  if (id == kCameraBranch && cameraOn()) {
+  if (id == kCameraBranch && stage_.hasBranch(kCameraBranch)) {
     stopVirtualCamera();
     boxes_.show("The virtual camera stopped:\n" + message, "Virtual Camera", kMbIconError);
     return;

@@ -4,9 +4,11 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "output/output_stage.h"
+#include "output/pipewire_camera.h"
 #include "output/record_format.h"
 #include "ui/file_dialogs.h"
 #include "ui/message_boxes.h"
@@ -57,8 +59,12 @@ class OutputControl final : public QObject {
   // The virtual camera: requested as --virtual-camera takes it ("auto" from the menu).
   bool startVirtualCamera(const std::string& requested);
   void stopVirtualCamera();
+  // Stops the camera, or the wait for its daemon; else starts it as "auto".
   void toggleVirtualCamera();
+  // Offered now.
   bool cameraOn() const;
+  // Turned on, but its daemon went away: it comes back by itself when the daemon does.
+  bool cameraWaiting() const;
 
   // The output window: opens on screen, or closes when it already shows there. It shows
   // the frames the preview shows (set before it opens).
@@ -81,6 +87,7 @@ class OutputControl final : public QObject {
  private:
   static constexpr const char* kRecordBranchId = "record";
   void onBranchError(const std::string& id, const std::string& message);
+  void onCameraState(PipeWireCamera::State state);
   void prepareStage();
   void tell(const std::string& text, const std::string& caption);
   bool quiet_ = false;  // failures to stderr instead of a box
@@ -91,6 +98,7 @@ class OutputControl final : public QObject {
   std::function<Rate()> sourceRate_;
   std::string recordCodec_;
   std::string recordingPath_;
+  std::unique_ptr<PipeWireCamera> pipeWireCamera_;  // while the camera goes to PipeWire
   QPointer<QWidget> window_;  // the OutputWindow while it shows
   QPointer<PreviewWidget> windowFrames_;
   std::function<void(char)> onLetter_;

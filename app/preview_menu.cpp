@@ -55,8 +55,11 @@ QMenu* PreviewMenu::build() {
   codecs->setEnabled(!recording);
 
   menu->addSeparator();
-  QAction* camera =
-      menu->addAction(tr("Virtual Camera"), &outputs_, &OutputControl::toggleVirtualCamera);
+  // Checked only while offered; while its daemon is away the item says so, and choosing it
+  // gives up the wait.
+  QAction* camera = menu->addAction(
+      outputs_.cameraWaiting() ? tr("Virtual Camera (waiting for PipeWire)") : tr("Virtual Camera"),
+      &outputs_, &OutputControl::toggleVirtualCamera);
   camera->setCheckable(true);
   camera->setChecked(outputs_.cameraOn());
 

@@ -1,5 +1,7 @@
 #include "output/output_branches.h"
 
+#include <gst/app/gstappsink.h>
+
 #include <cstdio>
 
 #include "base/terminal_safe.h"
@@ -79,46 +81,47 @@ std::string recordingSummary(const std::string& path, const BranchReport& r) {
 }
 
 std::string cameraDescription(const std::string& target) {
-  if (target == "pipewire")
-    return "videoconvert ! video/x-raw,format=I420 ! pipewiresink name=sink mode=provide "
-           "client-name=videozarnix sync=false";
+  // PipeWire: each frame goes to our own node, which converts it to what its reader asked for.
+  if (target == "pipewire") return "appsink name=sink sync=false enable-last-sample=false";
   return "videoconvert ! video/x-raw,format=YUY2 ! v4l2sink name=sink sync=false";
 }
 
 namespace {
 
-// PipeWire's sink (0.3.65) crashes on buffers that an upstream converter allocated from the
-// pool it proposes (they can come without memory); answered here, the converter uses its
-// own buffers and the sink copies each into its pool.
-GstPadProbeReturn keepOwnBuffers(GstPad*, GstPadProbeInfo* info, gpointer) {
-  return GST_QUERY_TYPE(GST_PAD_PROBE_INFO_QUERY(info)) == GST_QUERY_ALLOCATION
-             ? GST_PAD_PROBE_HANDLED
-             : GST_PAD_PROBE_OK;
+GstFlowReturn toCamera(GstAppSink* sink, gpointer camera) {
+  if (GstSample* sample = gst_app_sink_pull_sample(sink)) {
+    static_cast<PipeWireCamera*>(camera)->deliver(sample);
+    gst_sample_unref(sample);
+  }
+  return GST_FLOW_OK;
 }
 
 }  // namespace
 
-std::string startVirtualCamera(OutputStage& stage, const std::string& target) {
-  const std::string error =
+std::string startVirtualCamera(OutputStage& stage, const std::string& target,
+                               std::unique_ptr<PipeWireCamera>& camera,
+                               PipeWireCamera::StateHandler onState) {
+  camera.reset();
+  if (target == "pipewire") camera = std::make_unique<PipeWireCamera>(std::move(onState));
+  PipeWireCamera* node = camera.get();
+  std::string error =
       stage.addBranch(kCameraBranch, cameraDescription(target), [&](GstBin* bin) {
         GstElement* sink = gst_bin_get_by_name(bin, "sink");
-        if (target == "pipewire") {
-          // What the camera portal and device lists look for.
-          GstStructure* props = gst_structure_new(
-              "props", "media.class", G_TYPE_STRING, "Video/Source", "media.role", G_TYPE_STRING,
-              "Camera", "node.name", G_TYPE_STRING, kCameraNodeName, "node.description",
-              G_TYPE_STRING, "Video Zarnix", nullptr);
-          g_object_set(sink, "stream-properties", props, nullptr);
-          gst_structure_free(props);
-          GstPad* pad = gst_element_get_static_pad(sink, "sink");
-          gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, keepOwnBuffers, nullptr,
-                            nullptr);
-          gst_object_unref(pad);
+        if (node != nullptr) {
+          GstAppSinkCallbacks callbacks{};
+          callbacks.new_sample = toCamera;
+          gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, node, nullptr);
         } else {
           g_object_set(sink, "device", target.c_str(), nullptr);
         }
         gst_object_unref(sink);
       });
+  // The node offers the outputs' size and rate, fixed once the stage runs.
+  if (error.empty() && node != nullptr) {
+    error = node->start(stage.format());
+    if (!error.empty()) stage.removeBranch(kCameraBranch, std::chrono::milliseconds(0));
+  }
+  if (!error.empty()) camera.reset();
   return error.empty() ? error : "Cannot start the virtual camera: " + error;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "output/output_stage.h"
+#include "output/pipewire_camera.h"
 #include "output/record_format.h"
 
 namespace vz {
@@ -21,6 +23,10 @@ std::string recordingSummary(const std::string& path, const BranchReport& report
 
 // target: "pipewire" or a v4l2loopback device path.
 std::string cameraDescription(const std::string& target);
-std::string startVirtualCamera(OutputStage& stage, const std::string& target);
+// For PipeWire, camera is set to the node the branch feeds (onState goes to it); keep it
+// until the branch is removed. A device path leaves camera empty.
+std::string startVirtualCamera(OutputStage& stage, const std::string& target,
+                               std::unique_ptr<PipeWireCamera>& camera,
+                               PipeWireCamera::StateHandler onState = {});
 
 }  // namespace vz

@@ -64,11 +64,42 @@ PrivatePipeWire::PrivatePipeWire() {
     error_ = "the session bus did not start";
     return;
   }
-  if (spawn({"pipewire"}, "pipewire.log") < 0 || !waitForFile(dir_ + "/pipewire-0", 5s)) {
+  startDaemons();
+}
+
+bool PrivatePipeWire::startDaemons() {
+  pipewire_ = spawn({"pipewire"}, "pipewire.log");
+  if (pipewire_ < 0 || !waitForFile(dir_ + "/pipewire-0", 5s)) {
     error_ = "PipeWire did not start";
-    return;
+    return false;
   }
-  if (spawn({"wireplumber"}, "wireplumber.log") < 0) error_ = "WirePlumber did not start";
+  wireplumber_ = spawn({"wireplumber"}, "wireplumber.log");
+  if (wireplumber_ < 0) {
+    error_ = "WirePlumber did not start";
+    return false;
+  }
+  return true;
+}
+
+void PrivatePipeWire::killPipeWire() {
+  for (pid_t* pid : {&pipewire_, &wireplumber_}) {
+    if (*pid <= 0) continue;
+    {
+      std::lock_guard lock(pidsMutex);
+      std::erase(pids_, *pid);
+    }
+    kill(*pid, SIGKILL);
+    waitpid(*pid, nullptr, 0);
+    *pid = -1;
+  }
+  // A killed daemon leaves its socket behind; the new one makes its own.
+  std::error_code ec;
+  std::filesystem::remove(dir_ + "/pipewire-0", ec);
+  std::filesystem::remove(dir_ + "/pipewire-0.lock", ec);
+}
+
+bool PrivatePipeWire::restartPipeWire() {
+  return startDaemons();
 }
 
 PrivatePipeWire::~PrivatePipeWire() {

@@ -30,6 +30,10 @@ class PrivatePipeWire {
   pid_t addCamera(const std::string& nodeName, const std::string& description, int width,
                   int height, const std::string& format = "YUY2");
   void removeCamera(pid_t pid);
+  // Kills PipeWire and WirePlumber by their ids as a crash would (SIGKILL); the session bus
+  // and the cameras' publishers stay. restartPipeWire starts both anew in the same folder.
+  void killPipeWire();
+  bool restartPipeWire();
   // Stops every process started here, newest first; safe from any thread, and again.
   void stopAll();
 
@@ -41,11 +45,13 @@ class PrivatePipeWire {
 
  private:
   pid_t spawn(const std::vector<std::string>& argv, const std::string& logName);
+  bool startDaemons();
   bool waitForFile(const std::string& path, std::chrono::milliseconds timeout) const;
 
   std::string dir_;
   std::string error_;
   std::vector<pid_t> pids_;  // in start order
+  pid_t pipewire_ = -1, wireplumber_ = -1;
   std::vector<std::pair<std::string, std::string>> savedEnv_;
 };
 
