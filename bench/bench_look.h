@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The look every engine benchmark runs: each channel's filters on, so no stage is skipped.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame cost of every mode, stated against the memory limit of the same run (a memcpy of
 // one frame and an in-place XOR pass over it). Items processed are pixels.
 #include <benchmark/benchmark.h>

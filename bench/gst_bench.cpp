@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The zarnix element's cost per 1080p frame in `videotestsrc ! zarnix ! fakesink`, against
 // the same pipeline without it and against the engine's own frame time for the same look,
 // all in one run. Fixed iteration counts: Source costs next to nothing, and timing it to a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The preview's cost where users feel it: plays a 1080p30 MPEG-2 clip in Overflow, full
 # screen on a 3840x2160 virtual screen, and reports over a measuring window (20 s) the
 # program's CPU per thread, the X server's CPU, frames painted per second against the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the clips the media benchmark plays into the folder given as $1.
 set -euo pipefail
 mkdir -p "$1"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames per second of the file graph with the sink unsynchronised, beside the same
 // decoding and conversion with no grabber, measured in the same run; and the longest gap
 // between frames across the point where a clip loops, against the run's median gap.

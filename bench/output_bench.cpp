@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What feeding the outputs costs the streaming thread at 1080p (one copy with the row flip
 // into a pooled buffer, handed over without waiting), against a plain memcpy of the frame
 // in the same run; and per codec at 720p and 1080p, what a 30 fps recording costs (process

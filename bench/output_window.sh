@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the output window costs: plays a 1080p30 MPEG-2 clip in Overflow with the dialog on
 # one X screen and, in turn, no output window, the output window on a 1920x1080 screen and
 # on a 3840x2160 screen (three X screens of one Xvfb, the window opened by --output-screen).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU cost of one preview paint, from the mailbox's frame to pixels in the window's backing
 // store, on the offscreen platform: process CPU time over all threads, since Qt may convert
 // images on pool threads. BM_PresentFirst is the paint as it first shipped (a 24-bit canvas

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Arrows between folders run one way. This table lists, for each folder, the other folders
 # its code may include; any other include between folders fails configure, so the table is
 # the map. tests/ and bench/ sit outside the layers and may include anything.

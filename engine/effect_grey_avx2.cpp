@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/effects_avx2.h"
 #include "engine/simd_avx2.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modes that combine a pixel with its neighbours along the row: Emboss, Smear, Mirror.
 #include "engine/effects_avx2.h"
 #include "engine/simd_avx2.h"

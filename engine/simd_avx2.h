@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Helpers for the AVX2 kernels. Every function carries the target attribute, so the rest of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gst/frame_rows.h"
 
 #include "engine/effects.h"

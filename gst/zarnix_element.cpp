@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `zarnix`: the Video Zarnix look as an in-place video filter on 24-bit BGR.
 //
 // Setters (any thread) apply each change to a control copy of the engine, which the getters

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plugin module: libgstvideozarnix.so, one element.
 #include <gst/gst.h>
 

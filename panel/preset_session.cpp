@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "panel/preset_session.h"
 
 #include "panel/preset_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "panel/screen_input.h"
 
 #include "engine/shared_value.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "presets/preset_slot.h"
 
 #include "engine/shared_value.h"

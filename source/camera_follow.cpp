@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the media graph follows cameras that come and go. Every function runs on the GUI thread.
 #include <cstdio>
 #include <vector>

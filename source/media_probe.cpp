@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "source/media_probe.h"
 
 #include <gst/gst.h>

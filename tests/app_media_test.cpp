@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program minus the window system: the dialog on the offscreen platform driving
 // the real media graph, with a test camera and the test clips.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Slots and bank files: the fixed slot layout and 3840-byte format, all-or-nothing loads, and
 // saves that never destroy or take over the file they replace.
 #include "presets/bank_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Child processes for the tests that run the program, its tools or a daemon: each started

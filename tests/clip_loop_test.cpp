@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clips loop at their end through the program's file graph, with no gap on the clock.
 
 #include <mutex>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line: what starts, what is refused with exit 2, and the program
 // itself refusing before any window; its camera options against a camera published on a
 // private PipeWire.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controllers' pure parts: MIDI bytes, OSC packets, mappings and their file, learning
 // and the coalescing queue.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MIDI and OSC driving the real dialog: OSC through UDP on the loopback address, MIDI
 // through a private JACK server and an RtMidi port.
 #include <arpa/inet.h>

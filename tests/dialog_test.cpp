@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main dialog on the offscreen platform: template, start-up, painting, source commands
 // and closing.
 #include <QFileDialog>

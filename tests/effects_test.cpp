@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Worked values of the effect modes, on frames small enough to check by hand. Bytes of every
 // mode against the plain rules on random looks are SimdPaths' job.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's fixed tables, its random sequence, and the colour cycling run once per frame.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the program's outputs must carry: a clip whose frames are all alike (each intra-coded

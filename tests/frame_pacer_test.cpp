@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pacer that puts source frames on the outputs' grid, driven as the stage's thread drives
 // it (woken by each frame and at each deadline) on made-up times: a source at the output's
 // rate lands every frame exactly once whatever its jitter and clock drift; a slower one only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Large frames are shared between the streaming thread and the engine's worker: every mode
 // must give the same bytes as the plain rules, on both kernel paths, wherever the split
 // falls (odd sizes, runs that overlap the boundary, passes that carry sums down columns).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame filter: options in order, its errors, the dump, and frames through the engine.
 #include <gtest/gtest.h>
 #include <sys/wait.h>

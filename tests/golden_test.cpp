@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checksums of every mode on larger synthetic frames (odd sizes, three frames in a row with
 // colour cycling on): any change in any byte of any mode shows here.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The zarnix element: byte for byte as videozarnix-fx, buffers passed through when there is
 // nothing to do, bad values refused with a warning, automation, the command-line tools, and
 // which looks may skip reordering the rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Properties set from other threads while frames flow through the element: no race, and
 // every frame shows one whole look, never a mix of two.
 #include <gtest/gtest.h>

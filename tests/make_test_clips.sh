@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the MPEG clips the media tests play into the folder given as $1.
 set -euo pipefail
 out=$1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog with its outputs, on a test camera: what the preview-menu and output-window
 // tests both start from, and the ways they reach the preview's menu.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's output window on Wayland: a private Weston with two outputs (each an X
 // window of a private Xvfb, so that screenshots can look at them), the window made full
 // screen on the output chosen by name, the other output left to the dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's output window on a private X server, looked at in screenshots: on the
 // second of two X screens (each a desktop of its own, where a window must be created on its
 // screen), and on the second monitor of one X screen (where it must be placed on it), chosen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output stage: frames arrive upright at the fixed size with black bars, the rate holds
 // without frames, a consumer that blocks drops only its own frames, and the recordings.
 #include "output/output_stage.h"

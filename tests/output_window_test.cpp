@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output window on another screen (the offscreen platform with three screens, two of
 // them named alike): it shows the preview's frames with black bars on the screen chosen by
 // index or name, a letter key there recalls and refreshes the dialog, choosing it again,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output stage fed by the real media graph, and the program recording from the command
 // line: the preview never waits for a consumer, a recording survives source switches, a
 // lossless recording holds exactly the processed bytes, and a killed recording plays.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The palette editor: Range between two picked entries, and the generators.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control bindings, full screen, letter keys and colour picking, with real widgets and
 // real events on the offscreen platform.
 #include <QImage>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program with a camera offered through a private PipeWire, as on today's desktops.
 #include <gtest/gtest.h>
 

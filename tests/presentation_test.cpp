@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-frame sequence behind the grabber callback, the hand-off to the GUI and the
 // nearest-pixel stretch of the preview.
 #include <gtest/gtest.h>

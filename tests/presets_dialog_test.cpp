@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Letter buttons, the Save toggle, the palette buttons and the bank commands, clicked on
 // the offscreen dialog with scripted file dialogs and message boxes.
 #include <QImage>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The outputs as the dialog offers them: the preview's menu, F9, the REC badge, and a
 // failing recording shown in a box while the video runs on.
 #include "app/preview_menu.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview as the window system gets it: the frame lands in the window's backing store at
 // the preview's place, as the first stretch drew it, and a partial repaint writes only its
 // part. Painters that cannot be drawn into directly get the same picture.

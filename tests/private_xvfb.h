@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A private Xvfb for the tests that look at the program's real windows, stopped by its pid

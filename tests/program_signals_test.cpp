@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a child, ended by a signal while a box is open: at start-up (the device
 // question's "no capture device" box, recording black meanwhile) and after a recording hit
 // a file-size limit. Each time the box closes as cancelled, the recording is finalised and

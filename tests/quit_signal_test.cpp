@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A quit signal while the program waits in a box: the real file dialog, menu and message box
 // close as if cancelled, boxes asked afterwards answer at once as cancelled, and the main
 // window closes only once the loops of those boxes have returned. Its own program: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The README's recipes for the frame filter and the element, taken from README.md itself and
 // run as written (in a folder of their own, with the programs as built and a test pattern in
 // place of a camera), then judged by what users would check: frame rate, pixel format, the

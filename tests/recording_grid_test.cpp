@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recordings read back with the tools users point at them: every frame on the grid at a
 // constant rate, each source frame in the file once when the source keeps the rate (only
 // repeats from a slower one, only drops from a faster one), the stop line's counts equal to

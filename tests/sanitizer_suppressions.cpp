@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sanitizer suppressions for the media tests and the program tests, built into the binary so that
 // every run of it uses them.
 

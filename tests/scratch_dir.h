@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A folder of the test's own (named for the process and the test), removed with all it holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernels take shortcuts (snapshots, reciprocals, packed planes, reversed walks, AVX2);
 // each must give exactly the bytes of the plain step-by-step rules, on sizes that fill whole
 // vector blocks and leave every kind of remainder. Every run is repeated with the portable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // An output branch whose sink holds the first frame it gets until released: a consumer that

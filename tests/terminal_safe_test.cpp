@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What reaches the terminal of text that came from outside: nothing that moves the cursor,
 // changes colours, sets a title or breaks a line.
 #include "base/terminal_safe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GUI thread writes settings, palette and presets while the streaming thread processes,
 // presents and animates frames: no lock either waits on, and (under ThreadSanitizer) no race.
 #include <gtest/gtest.h>

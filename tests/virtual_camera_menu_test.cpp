@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual camera's menu item across a PipeWire that goes away and returns: the check
 // shows whether the camera is offered now, the camera comes back by itself, and turning it
 // off and on again leaves nothing that holds up the end.

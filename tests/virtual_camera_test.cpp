@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual camera on a private PipeWire: listed as a camera, read by node name in the
 // formats, sizes and rates readers ask for with frames of the engine's look, never offered
 // back to the program, and back by itself after its daemon was gone.
