@@ -26,7 +26,10 @@ bool PreviewWidget::hasFollowers() const {
 void PreviewWidget::onFrame() {
   if (hasFollowers()) {
     frame_ = mailbox_.latest();
+    owed_ = false;
     emit frameArrived();
+  } else {
+    owed_ = true;
   }
   update();
 }
@@ -34,7 +37,10 @@ void PreviewWidget::onFrame() {
 void PreviewWidget::paintEvent(QPaintEvent* event) {
   // Alone, the preview takes the newest frame as it paints; followed, it paints the one
   // taken on arrival, which its followers have painted already.
-  if (!hasFollowers()) frame_ = mailbox_.latest();
+  if (owed_ || !hasFollowers()) {
+    frame_ = mailbox_.latest();
+    owed_ = false;
+  }
   QPainter painter(this);
   painter_.paint(painter, rect(), event->region(), frame_);
   if (kFrameTimesOn && frame_.callbackStart != lastTraced_) {

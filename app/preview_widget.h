@@ -41,6 +41,9 @@ class PreviewWidget final : public QWidget {
   FrameMailbox mailbox_;
   FramePainter painter_;
   FrameMailbox::View frame_;
+  // A frame announced while nobody followed, not yet taken: the mailbox announces no other
+  // until it is, so the next paint takes it even if a follower came meanwhile.
+  bool owed_ = false;
   int64_t lastTraced_ = 0;
 };
 

@@ -4,6 +4,7 @@
 // part. Painters that cannot be drawn into directly get the same picture.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
@@ -65,6 +66,27 @@ TEST(PreviewPaint, FramesLandInTheBackingStoreAsTheFirstStretchDrewThem) {
   QImage packed(place.size(), QImage::Format_RGB888);
   preview->render(&packed);
   expectStretched(packed, {}, b, 40, 30, place.size(), preview->rect());
+}
+
+// An output window that opens between a frame's announcement and the preview's paint must
+// not leave that frame untaken: the mailbox announces no other until it is, and the video
+// would stop in both windows.
+TEST(PreviewPaint, AFollowerThatComesBeforeThePaintStillGetsTheNextFrames) {
+  PreviewWidget preview(nullptr);
+  preview.resize(64, 48);
+  preview.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+  const Frame a = randomFrame(8, 6, 1);
+  preview.frameTarget().receiveFrame(a.data(), 8, 6);
+  QCoreApplication::sendPostedEvents(&preview, QEvent::MetaCall);  // announced, not painted
+  int followed = 0;
+  QObject::connect(&preview, &PreviewWidget::frameArrived, [&] { ++followed; });
+  preview.repaint();
+  for (int i = 0; i < 3; ++i) {
+    preview.frameTarget().receiveFrame(a.data(), 8, 6);
+    QCoreApplication::sendPostedEvents(&preview, QEvent::MetaCall);
+  }
+  EXPECT_EQ(followed, 3);
 }
 
 }  // namespace
