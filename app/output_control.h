@@ -100,7 +100,7 @@ class OutputControl final : public QObject {
   std::string recordCodec_;
   std::string recordingPath_;
   std::unique_ptr<PipeWireCamera> pipeWireCamera_;  // while the camera goes to PipeWire
-  QPointer<QWidget> window_;  // the OutputWindow while it shows
+  QPointer<QWidget> window_;                        // the OutputWindow while it shows
   QPointer<PreviewWidget> windowFrames_;
   std::function<void(char)> onLetter_;
 };

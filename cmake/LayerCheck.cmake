@@ -11,7 +11,7 @@ set(VZ_LAYERS
   "presets : base files engine"
   "palette : base engine"
   "present : base engine"
-  "output  : base engine"
+  "output  : base files engine"
   "gst     : base engine presets"
   "tools   : base files engine presets palette"
   "panel   : base engine presets res ui"

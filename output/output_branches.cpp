@@ -105,18 +105,17 @@ std::string startVirtualCamera(OutputStage& stage, const std::string& target,
   camera.reset();
   if (target == "pipewire") camera = std::make_unique<PipeWireCamera>(std::move(onState));
   PipeWireCamera* node = camera.get();
-  std::string error =
-      stage.addBranch(kCameraBranch, cameraDescription(target), [&](GstBin* bin) {
-        GstElement* sink = gst_bin_get_by_name(bin, "sink");
-        if (node != nullptr) {
-          GstAppSinkCallbacks callbacks{};
-          callbacks.new_sample = toCamera;
-          gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, node, nullptr);
-        } else {
-          g_object_set(sink, "device", target.c_str(), nullptr);
-        }
-        gst_object_unref(sink);
-      });
+  std::string error = stage.addBranch(kCameraBranch, cameraDescription(target), [&](GstBin* bin) {
+    GstElement* sink = gst_bin_get_by_name(bin, "sink");
+    if (node != nullptr) {
+      GstAppSinkCallbacks callbacks{};
+      callbacks.new_sample = toCamera;
+      gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, node, nullptr);
+    } else {
+      g_object_set(sink, "device", target.c_str(), nullptr);
+    }
+    gst_object_unref(sink);
+  });
   // The node offers the outputs' size and rate, fixed once the stage runs.
   if (error.empty() && node != nullptr) {
     error = node->start(stage.format());

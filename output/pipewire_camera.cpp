@@ -69,7 +69,7 @@ struct PipeWireCamera::Impl {
   OutputFormat outputs;
   bool lost = false;
   bool haveFormat = false;
-  GstVideoInfo want{};       // what the reader negotiated
+  GstVideoInfo want{};        // what the reader negotiated
   uint64_t formatSerial = 0;  // counts each change of want
 
   // The branch's streaming thread only.
@@ -148,7 +148,8 @@ bool PipeWireCamera::Impl::connect() {
     if (s != sizes.front()) sizes.push_back(s);
   std::vector<std::pair<int, int>> rates = {{outputs.rateNumerator, outputs.rateDenominator}};
   for (std::pair<int, int> r : {std::pair{30, 1}, {15, 1}})
-    if (static_cast<long>(r.first) * rates[0].second != static_cast<long>(rates[0].first) * r.second)
+    if (static_cast<long>(r.first) * rates[0].second !=
+        static_cast<long>(rates[0].first) * r.second)
       rates.push_back(r);
 
   uint8_t buffer[4096];
@@ -219,9 +220,8 @@ void PipeWireCamera::Impl::formatChanged(const spa_pod* param) {
   if (param == nullptr) return;  // the reader went
   uint32_t mediaType = 0, mediaSubtype = 0;
   spa_video_info_raw raw{};
-  if (spa_format_parse(param, &mediaType, &mediaSubtype) < 0 ||
-      mediaType != SPA_MEDIA_TYPE_video || mediaSubtype != SPA_MEDIA_SUBTYPE_raw ||
-      spa_format_video_raw_parse(param, &raw) < 0)
+  if (spa_format_parse(param, &mediaType, &mediaSubtype) < 0 || mediaType != SPA_MEDIA_TYPE_video ||
+      mediaSubtype != SPA_MEDIA_SUBTYPE_raw || spa_format_video_raw_parse(param, &raw) < 0)
     return;
   const Offer* o = findOffer(raw.format);
   if (o == nullptr || raw.size.width < 2 || raw.size.height < 2) return;
@@ -292,7 +292,8 @@ void PipeWireCamera::deliver(GstSample* sample) {
   Impl& d = *impl_;
   GstBuffer* in = gst_sample_get_buffer(sample);
   GstVideoInfo inInfo;
-  if (d.loop == nullptr || in == nullptr || !gst_video_info_from_caps(&inInfo, gst_sample_get_caps(sample)))
+  if (d.loop == nullptr || in == nullptr ||
+      !gst_video_info_from_caps(&inInfo, gst_sample_get_caps(sample)))
     return;
   GstVideoInfo out;
   uint64_t serial = 0;

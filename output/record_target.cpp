@@ -9,17 +9,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "files/user_file.h"
+
 namespace vz {
 
 namespace {
-
-std::string kindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a named pipe";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "not a regular file";
-}
 
 bool under(const std::filesystem::path& p, const char* root) {
   const std::string s = p.string();
@@ -33,11 +27,13 @@ std::string whyCannotRecordInto(const std::string& given, const std::string& pat
   namespace fs = std::filesystem;
   struct stat info {};
   if (given != path && ::stat(given.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-    return "cannot record into " + given + ": it is " + kindOf(info.st_mode) + "; name a new file";
+    return "cannot record into " + given + ": it is " + fileKindName(info.st_mode) +
+           "; name a new file";
   if (::lstat(path.c_str(), &info) == 0) {
     if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))
       return "will not overwrite an existing file: " + path;
-    return "cannot record into " + path + ": it is " + kindOf(info.st_mode) + "; name a new file";
+    return "cannot record into " + path + ": it is " + fileKindName(info.st_mode) +
+           "; name a new file";
   }
   if (errno != ENOENT) return "cannot record into " + path + ": " + std::strerror(errno);
 

@@ -118,9 +118,8 @@ void dropCapslessDeviceCriticals(const gchar* domain, GLogLevelFlags level, cons
     return;
   }
   const bool second =
-      afterCapsless &&
-      text.find("gst_mini_object_unref: assertion 'mini_object != NULL' failed") !=
-          std::string_view::npos;
+      afterCapsless && text.find("gst_mini_object_unref: assertion 'mini_object != NULL' failed") !=
+                           std::string_view::npos;
   afterCapsless = false;
   if (!second) g_log_default_handler(domain, level, message, nullptr);
 }

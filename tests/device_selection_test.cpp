@@ -143,7 +143,8 @@ TEST_F(DeviceSelectionTest, SilentCameraIsReportedOnceAndShownBlack) {
   EXPECT_EQ(recorder.lastWidth.load(), 160);
   for (int c = 0; c < 3; ++c)
     EXPECT_EQ(recorder.firstRow[c].load() + recorder.lastRow[c].load(), 0);
-  EXPECT_EQ(err, "videozarnix: camera \"Mute cam\" delivered no picture within 5 s; showing black\n");
+  EXPECT_EQ(err,
+            "videozarnix: camera \"Mute cam\" delivered no picture within 5 s; showing black\n");
   EXPECT_EQ(graph.cameraMode().mode.width, 160);
 }
 

@@ -186,8 +186,8 @@ TEST_F(PipeWireCamera, UnpluggedCameraGoesBlackAndComesBackByItself) {
   QTest::qWait(300);
   const std::string err = testing::internal::GetCapturedStderr();
   ASSERT_TRUE(lost);
-  EXPECT_EQ(err,
-            "videozarnix: camera \"" + kCameraName + "\" is gone; showing black until it comes back\n");
+  EXPECT_EQ(err, "videozarnix: camera \"" + kCameraName +
+                     "\" is gone; showing black until it comes back\n");
   EXPECT_TRUE(previewIsBlack());
 
   const pid_t second = pw.addCamera("vz-test-camera-2", "Second Camera", 160, 120);

@@ -58,10 +58,10 @@ const char* const kPreload = "";
 
 // Runs a recipe in dir with the plugin as built; its output for the failure message.
 std::string runIn(const fs::path& dir, const std::string& commands) {
-  const std::string preload =
-      *kPreload != '\0' ? std::string("export LD_PRELOAD='") + kPreload +
-                              "' ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" && "
-                        : std::string();
+  const std::string preload = *kPreload != '\0'
+                                  ? std::string("export LD_PRELOAD='") + kPreload +
+                                        "' ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" && "
+                                  : std::string();
   return runCommand("cd '" + dir.string() + "' && " + preload + "export GST_PLUGIN_PATH='" +
                     VZ_GST_PLUGIN_DIR "' && {\n" + commands + "\n} < /dev/null");
 }

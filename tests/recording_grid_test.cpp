@@ -139,8 +139,8 @@ struct Held {
 
 // indexed: each source frame carries its own index (else one still picture throughout);
 // then atStart: the last index fed before the recording started.
-Held checkFile(const std::string& path, const BranchReport& r, const ScratchDir& dir,
-               bool indexed, int atStart) {
+Held checkFile(const std::string& path, const BranchReport& r, const ScratchDir& dir, bool indexed,
+               int atStart) {
   Held h;
   EXPECT_TRUE(r.finalised);
   const std::vector<FrameInfo> frames = probeFrames(path);

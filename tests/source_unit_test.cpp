@@ -84,9 +84,10 @@ TEST(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
   };
   for (const auto& [path, message] : cases) {
     // Leaks are not this test's question: GStreamer's type finding keeps caches to the end.
-    const std::string command = "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" env -u DISPLAY -u "
-                                "WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                                std::string(VZ_APP_PATH) + " '" + path.string() + "' 2>&1";
+    const std::string command =
+        "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" env -u DISPLAY -u "
+        "WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+        std::string(VZ_APP_PATH) + " '" + path.string() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     char buffer[512];

@@ -51,8 +51,9 @@ TEST(VirtualCameraMenu, ShowsWhatIsTrueWhilePipeWireIsGoneAndComesBackByItself) 
   ScriptedBoxes boxes;
   ScriptedFiles files;
   OutputStage stage;
-  auto control = std::make_unique<OutputControl>(stage, boxes, files,
-                                                 [] { return OutputControl::Rate{30, 1}; });
+  auto control = std::make_unique<OutputControl>(stage, boxes, files, [] {
+    return OutputControl::Rate{30, 1};
+  });
   QWidget preview;
   PreviewMenu menu(&preview, *control);
 
@@ -94,9 +95,10 @@ TEST(VirtualCameraMenu, ShowsWhatIsTrueWhilePipeWireIsGoneAndComesBackByItself) 
   ASSERT_TRUE(control->cameraOn());
   const auto asked = Clock::now();
   control.reset();  // as the program's end does
-  RecordProperty("end_ms", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                Clock::now() - asked)
-                                                .count()));
+  RecordProperty(
+      "end_ms",
+      static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count()));
   EXPECT_TRUE(boxes.shown.empty());
   // One line for each loss and each return.
   const std::string said = testing::internal::GetCapturedStderr();
