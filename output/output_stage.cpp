@@ -248,8 +248,15 @@ void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
     poolWidth_ = width;
     poolHeight_ = height;
   }
+  // Never wait for a pooled buffer: with every one held downstream (a blocked appsrc, full
+  // branch queues) this frame is left out, and the gap in the numbers counts it as dropped.
+  GstBufferPoolAcquireParams noWait{};
+  noWait.flags = GST_BUFFER_POOL_ACQUIRE_FLAG_DONTWAIT;
   GstBuffer* buffer = nullptr;
-  if (gst_buffer_pool_acquire_buffer(pool_, &buffer, nullptr) != GST_FLOW_OK) return;
+  if (gst_buffer_pool_acquire_buffer(pool_, &buffer, &noWait) != GST_FLOW_OK) {
+    taken_.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
   GstMapInfo map;
   if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
     gst_buffer_unref(buffer);
