@@ -3,50 +3,16 @@
 // the real media graph, with a test camera and the test clips.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QMimeData>
-#include <QTest>
-#include <chrono>
 
-#include "app/effect_dialog.h"
-#include "app/preview_widget.h"
-#include "res/control_ids.h"
-#include "source/media_graph_control.h"
-#include "tests/dialog_fakes.h"
-#include "tests/media_fakes.h"
+#include "tests/dialog_fixture.h"
 
 namespace vz::test {
 namespace {
 
-class Program : public ::testing::Test {
+class Program : public DialogFixture {
  protected:
-  ScriptedBoxes boxes;
-  ScriptedFiles files;
-  TestDeviceList devices;
-  MediaGraphControl* media = nullptr;
-  std::unique_ptr<EffectDialog> dialog;
-
-  void start() {
-    dialog = std::make_unique<EffectDialog>(
-        [this](VideoEngine& e) {
-          auto g = std::make_unique<MediaGraphControl>(e, boxes, devices);
-          media = g.get();
-          return g;
-        },
-        boxes, files);
-    dialog->OnInitDialog();
-    dialog->show();
-    QApplication::setActiveWindow(dialog.get());
-  }
-  // Lets the GUI run until the preview has drawn a frame.
-  bool waitForPicture() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!dialog->previewControl->hasShownFrame() && std::chrono::steady_clock::now() < end)
-      QTest::qWait(20);
-    return dialog->previewControl->hasShownFrame();
-  }
-  void click(int id) { QTest::mouseClick(dialog->control(id), Qt::LeftButton); }
+  void SetUp() override {}  // the cameras first
   // URLs dropped as a file manager drops them, on the dialog's window over the preview; the
   // toolkit picks the receiver there. Returns whether the drop was taken.
   bool dropOnPreview(const QList<QUrl>& urls) {
@@ -65,12 +31,12 @@ class Program : public ::testing::Test {
 
 TEST_F(Program, AsksForTheCameraThenShowsItAndSwitchesToAFile) {
   devices.add({{"FriendlyName", "Cam A"}}, testPattern(320, 240));
-  start();
+  openWithMedia();
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, "Cam A");
   ASSERT_TRUE(waitForPicture());
 
-  files.answers = {std::string(VZ_TEST_CLIP_DIR) + "/halves_mpeg1.mpg"};
+  files.answers = {clipPath("halves_mpeg1.mpg")};
   click(kIdSelectMpeg);
   click(kIdMpegRadio);
   EXPECT_EQ(dialog->engine.sourceIsFile, 1);
@@ -85,7 +51,7 @@ TEST_F(Program, AsksForTheCameraThenShowsItAndSwitchesToAFile) {
 
 TEST_F(Program, ClosingWhileVideoRunsTearsTheGraphDownOnce) {
   devices.add({{"FriendlyName", "Cam A"}}, testPattern(160, 120));
-  start();
+  openWithMedia();
   ASSERT_TRUE(waitForPicture());
   dialog->close();
   EXPECT_EQ(dialog->graphReleases(), 1);
@@ -95,10 +61,10 @@ TEST_F(Program, ClosingWhileVideoRunsTearsTheGraphDownOnce) {
 }
 
 TEST_F(Program, WithoutACameraTheDialogStillOpensAndPlaysFiles) {
-  start();
+  openWithMedia();
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].caption, "Error");
-  files.answers = {std::string(VZ_TEST_CLIP_DIR) + "/with_audio.mpg"};
+  files.answers = {clipPath("with_audio.mpg")};
   click(kIdSelectMpeg);
   click(kIdMpegRadio);
   EXPECT_TRUE(waitForPicture());
@@ -110,7 +76,7 @@ TEST_F(Program, WithoutACameraTheDialogStillOpensAndPlaysFiles) {
 
 TEST_F(Program, ADroppedFilePlaysWhenItCanAndTheFirstOfSeveralIsTaken) {
   devices.add({{"FriendlyName", "Cam A"}}, testPattern(160, 120));
-  start();
+  openWithMedia();
   ASSERT_TRUE(waitForPicture());
   auto clip = [](const char* name) {
     return QUrl::fromLocalFile(VZ_TEST_CLIP_DIR "/" + QString(name));
@@ -140,7 +106,7 @@ TEST_F(Program, ADroppedFilePlaysWhenItCanAndTheFirstOfSeveralIsTaken) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     if (d.outcome == Plays) {
       EXPECT_EQ(dialog->engine.fileName, first);
-      EXPECT_TRUE(qobject_cast<QAbstractButton*>(dialog->control(kIdMpegRadio))->isChecked());
+      EXPECT_TRUE(button(kIdMpegRadio)->isChecked());
       EXPECT_TRUE(QTest::qWaitFor([&] { return media->graph().framesDelivered() > 0; }, 10000));
       continue;
     }
@@ -156,8 +122,8 @@ TEST_F(Program, ADroppedFilePlaysWhenItCanAndTheFirstOfSeveralIsTaken) {
 
 // A clip that loops is not a source command: the full-screen preview keeps its place and size.
 TEST_F(Program, ALoopRestartLeavesTheFullScreenPreviewInPlace) {
-  start();
-  files.answers = {std::string(VZ_TEST_CLIP_DIR) + "/loop_mpeg2.mpg"};
+  openWithMedia();
+  files.answers = {clipPath("loop_mpeg2.mpg")};
   click(kIdSelectMpeg);
   click(kIdMpegRadio);
   ASSERT_TRUE(waitForPicture());
@@ -165,9 +131,7 @@ TEST_F(Program, ALoopRestartLeavesTheFullScreenPreviewInPlace) {
   QTest::qWait(100);
   const QRect placed = dialog->previewControl->geometry();
   const int releases = dialog->graphReleases();
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (media->graph().clipLoops() < 2 && std::chrono::steady_clock::now() < end) QTest::qWait(20);
-  EXPECT_GE(media->graph().clipLoops(), 2);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return media->graph().clipLoops() >= 2; }, 20000));
   EXPECT_EQ(dialog->previewControl->geometry(), placed);
   EXPECT_EQ(dialog->graphReleases(), releases);
   EXPECT_NE(dialog->engine.fullScreen, 0);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Child processes for the tests that run the program, its tools or a daemon: each started
-// with its output in a log and stopped by its process id when it goes, whatever the outcome.
+// The one way the tests run other processes: a shell command run to its end for its exit
+// status and output, or a process (the program, a tool, a daemon) started with its output in
+// a log and stopped by its id when it goes, whatever the outcome. Under the sanitizers each
+// gets what it needs to run: see programEnvironment and toolEnvironment.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,17 +26,33 @@ extern char** environ;
 
 namespace vz::test {
 
-// A shell command's standard output and error together.
-inline std::string runCommand(const std::string& command) {
-  FILE* p = popen(("{ " + command + "; } 2>&1").c_str(), "r");
-  std::string out;
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+struct Ran {
+  int status = -1;  // the exit status; -1 when it did not exit (a signal) or did not start
+  std::string out;  // standard output and error together
+};
+
+// A shell command with these variables exported to it.
+inline Ran shell(const std::string& command, const Environment& env = {}) {
+  std::string exports;
+  for (const auto& [name, value] : env) exports += "export " + name + "='" + value + "'; ";
+  Ran r;
+  FILE* p = popen(("{ " + exports + command + "; } 2>&1").c_str(), "r");
   char buf[4096];
-  for (size_t n; p != nullptr && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  if (p != nullptr) pclose(p);
-  return out;
+  for (size_t n; p != nullptr && (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+  if (p != nullptr) {
+    const int s = pclose(p);
+    r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+  }
+  return r;
 }
 
-using Environment = std::vector<std::pair<std::string, std::string>>;
+// A variable as this process has it, with `more` appended.
+inline std::pair<std::string, std::string> extended(const char* name, const std::string& more) {
+  const char* was = std::getenv(name);
+  return {name, std::string(was ? was : "") + more};
+}
 
 // What the program under test needs beside the tests: the offscreen platform and the tests'
 // ThreadSanitizer suppressions for uninstrumented GLib and GStreamer, written into dir.
@@ -45,59 +64,94 @@ inline Environment programEnvironment(const std::filesystem::path& dir, bool che
   std::ofstream(suppressions) << __tsan_default_suppressions();
   const std::string leaks = (dir / "lsan.supp").string();
   std::ofstream(leaks) << "leak:ld-linux\n";
-  auto add = [](const char* name, const std::string& more) {
-    const char* was = std::getenv(name);
-    return std::pair<std::string, std::string>(name, std::string(was ? was : "") + more);
-  };
   // GLib has no frame pointers: only the slow unwinder sees where its allocations came from,
   // and a few frames tell a library's load from the program's own doing.
   return {{"QT_QPA_PLATFORM", "offscreen"},
-          add("ASAN_OPTIONS",
-              checkLeaks ? ":fast_unwind_on_malloc=0:malloc_context_size=8" : ":detect_leaks=0"),
-          add("LSAN_OPTIONS", ":suppressions=" + leaks),
-          add("TSAN_OPTIONS", ":suppressions=" + suppressions),
+          extended("ASAN_OPTIONS", checkLeaks ? ":fast_unwind_on_malloc=0:malloc_context_size=8"
+                                              : ":detect_leaks=0"),
+          extended("LSAN_OPTIONS", ":suppressions=" + leaks),
+          extended("TSAN_OPTIONS", ":suppressions=" + suppressions),
           {"G_SLICE", "always-malloc"}};
 }
 
+// What an uninstrumented tool (gst-launch-1.0, gst-inspect-1.0) needs to load the plugin as
+// a sanitized build makes it: the sanitizer's runtime preloaded (VZ_SANITIZER_PRELOAD, set by
+// tests/CMakeLists.txt), and no leak check of GStreamer's exit-time caches. Nothing otherwise.
+inline Environment toolEnvironment() {
+  const std::string preload = VZ_SANITIZER_PRELOAD;
+  if (preload.empty()) return {};
+  return {{"LD_PRELOAD", preload}, extended("ASAN_OPTIONS", ":detect_leaks=0")};
+}
+
+// Starts argv (argv[0] looked up on the PATH) with its output appended to log, no input, and
+// env set in the child only; -1 when it could not. Everything is prepared before the fork, so
+// the child calls nothing but open, dup2 and exec.
+inline pid_t spawn(std::vector<std::string> argv, const std::string& log = "/dev/null",
+                   const Environment& env = {}) {
+  std::vector<std::string> vars;
+  for (char** v = environ; *v != nullptr; ++v) vars.emplace_back(*v);
+  for (const auto& [name, value] : env) {
+    std::erase_if(vars, [&](const std::string& v) { return v.rfind(name + "=", 0) == 0; });
+    vars.push_back(name + "=" + value);
+  }
+  std::vector<char*> args, envp;
+  for (auto& a : argv) args.push_back(a.data());
+  for (auto& v : vars) envp.push_back(v.data());
+  args.push_back(nullptr), envp.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (in >= 0) dup2(in, 0);
+    if (out >= 0) dup2(out, 1), dup2(out, 2);
+    execvpe(args[0], args.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Sends signal to the process and waits for it; after the grace time, SIGKILL. Its wait
+// status (-1: none ran).
+inline int stopProcess(pid_t pid, int signal = SIGTERM,
+                       std::chrono::milliseconds grace = std::chrono::seconds(5)) {
+  if (pid <= 0) return -1;
+  kill(pid, signal);
+  int status = -1;
+  const auto end = std::chrono::steady_clock::now() + grace;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) kill(pid, SIGKILL);
+    usleep(10000);
+  }
+  return status;
+}
+
+// Polls, without an event loop, until done holds (true) or the limit passes (false): for what
+// another process or thread brings about.
+inline bool waitFor(const std::function<bool()>& done,
+                    std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    usleep(5000);
+  }
+  return true;
+}
+
+// A started process, its log begun anew, that is stopped when it goes.
 class Child {
  public:
-  // argv[0] is looked up on the PATH; env is set in the child only. Everything is prepared
-  // before the fork, so the child calls nothing but open, dup2 and exec.
   explicit Child(std::vector<std::string> argv, const std::string& log = "/dev/null",
                  const Environment& env = {}) {
-    std::vector<std::string> vars;
-    for (char** v = environ; *v != nullptr; ++v) vars.emplace_back(*v);
-    for (const auto& [name, value] : env) {
-      std::erase_if(vars, [&](const std::string& v) { return v.rfind(name + "=", 0) == 0; });
-      vars.push_back(name + "=" + value);
-    }
-    std::vector<char*> args, envp;
-    for (auto& a : argv) args.push_back(a.data());
-    for (auto& v : vars) envp.push_back(v.data());
-    args.push_back(nullptr), envp.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd >= 0) dup2(fd, 1), dup2(fd, 2);
-      execvpe(args[0], args.data(), envp.data());
-      _exit(127);
-    }
+    if (log != "/dev/null") std::ofstream{log};
+    pid_ = spawn(std::move(argv), log, env);
   }
   ~Child() { stop(); }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
   bool started() const { return pid_ > 0; }
-  // Sends signal and waits; after the grace time, SIGKILL. The wait status (-1: none ran).
   int stop(int signal = SIGTERM, std::chrono::milliseconds grace = std::chrono::seconds(5)) {
-    if (pid_ <= 0) return -1;
-    kill(pid_, signal);
-    int status = -1;
-    const auto end = std::chrono::steady_clock::now() + grace;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) kill(pid_, SIGKILL);
-      usleep(10000);
-    }
+    const int status = stopProcess(pid_, signal, grace);
     pid_ = -1;
     return status;
   }

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "tests/media_fixture.h"
+#include "tests/media_fakes.h"
 
 namespace vz::test {
 namespace {
@@ -82,7 +82,7 @@ TEST_F(ClipLoopTest, ClipsRestartWithoutAGapOnTheClock) {
     SCOPED_TRACE(clip);
     play(clip, true);
     // Two passes and the start of a third.
-    ASSERT_TRUE(recorder.waitFor([&] { return due.times().size() >= 23; }, 20s));
+    ASSERT_TRUE(waitFor([&] { return due.times().size() >= 23; }, 20s));
     EXPECT_GE(graph.clipLoops(), 2);
     const std::vector<GstClockTime> t = due.times();
     for (size_t i = 1; i < t.size(); ++i) {

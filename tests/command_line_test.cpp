@@ -6,15 +6,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "output/camera_target.h"
+#include "tests/child_process.h"
 #include "tests/private_pipewire.h"
+#include "tests/scratch_dir.h"
 
 namespace vz::test {
 namespace {
@@ -22,21 +22,20 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// The program without a display, started through launcher (empty: directly); its exit
+// status is judged, not GLib's process-lifetime allocations.
+Ran program(const std::string& args, const std::string& launcher = "") {
+  return shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + launcher + " " +
+                   VZ_PROGRAM_PATH + " " + args,
+               {extended("ASAN_OPTIONS", ":detect_leaks=0")});
+}
+
 class CommandLineTest : public ::testing::Test {
  protected:
-  // One folder per process: CTest runs these tests side by side.
-  fs::path dir = fs::temp_directory_path() / ("vz-command-line-" + std::to_string(getpid()));
-  std::string bank, shortBank, existing;
-  void SetUp() override {
-    fs::create_directories(dir);
-    bank = (dir / "looks.pvl").string();
-    shortBank = (dir / "short.pvl").string();
-    existing = (dir / "taken.mkv").string();
-    std::ofstream(bank, std::ios::binary) << std::string(3840, '\0');
-    std::ofstream(shortBank, std::ios::binary) << std::string(3839, '\0');
-    std::ofstream(existing) << "x";
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  ScratchDir dir{"vz-command-line"};
+  const std::string bank = writeFile(dir / "looks.pvl", std::string(3840, '\0'));
+  const std::string shortBank = writeFile(dir / "short.pvl", std::string(3839, '\0'));
+  const std::string existing = writeFile(dir / "taken.mkv", "x");
 
   CommandLine parse(std::vector<std::string> args) {
     QStringList list{QStringLiteral("videozarnix")};
@@ -78,10 +77,10 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
   };
   // What is named must be what it is used as: a bank a regular file of 3840 bytes, a
   // recording a new regular file in an existing folder, a FILE a name.
-  const std::string pipe = (dir / "pipe").string(), longBank = (dir / "long.pvl").string();
+  const std::string pipe = (dir / "pipe").string();
+  const std::string longBank = writeFile(dir / "long.pvl", std::string(3841, '\0'));
   ::mkfifo(pipe.c_str(), 0600);
   ::mkfifo((pipe + ".mkv").c_str(), 0600);
-  std::ofstream(longBank, std::ios::binary) << std::string(3841, '\0');
   const std::string longName = (dir / (std::string(256, 'n') + ".mkv")).string();
   const struct {
     std::vector<std::string> args;
@@ -189,41 +188,42 @@ TEST_F(CommandLineTest, RecordFormatsFollowTheExtension) {
 
 TEST_F(CommandLineTest, ProgramRefusesBeforeAnyWindow) {
   // No display at all: a refusal must come from the options, not from the missing display.
-  const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
-                              VZ_PROGRAM_PATH + " --preset 9 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char line[512] = {};
-  std::string out;
-  while (fgets(line, sizeof line, pipe)) out += line;
-  const int status = pclose(pipe);
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  EXPECT_EQ(out, "videozarnix: --preset takes one letter A to Z, not '9'\n");
+  const Ran refused = program("--preset 9");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out, "videozarnix: --preset takes one letter A to Z, not '9'\n");
 
-  pipe = popen((std::string(VZ_PROGRAM_PATH) + " --help").c_str(), "r");
-  out.clear();
-  while (fgets(line, sizeof line, pipe)) out += line;
-  EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
+  const Ran help = program("--help");
+  EXPECT_EQ(help.status, 0);
   for (const char* option :
        {"--bank", "--preset", "--record ", "--record-codec", "--virtual-camera", "--output-screen",
         "--midi", "--osc-port", "--camera ", "--camera-size", "--camera-fps", "--list-cameras",
         "Usage: videozarnix"})
-    EXPECT_NE(out.find(option), std::string::npos) << option;
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
-// The program without a display, started through launcher (empty: directly); its exit
-// status is judged, not GLib's process-lifetime allocations.
-std::string run(const std::string& launcher, const std::string& args, int* status) {
-  const std::string command =
-      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
-      "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " +
-      launcher + " " + VZ_PROGRAM_PATH + " " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (pipe != nullptr && fgets(buf, sizeof buf, pipe)) out += buf;
-  *status = pipe != nullptr ? WEXITSTATUS(pclose(pipe)) : -1;
-  return out;
+// The file named on the command line gets the check a dropped file gets: anything but a
+// regular file is named as what it is, and a file nothing can play (random bytes, sound only)
+// is refused, each in one line with exit status 2, before the program looks for a display.
+TEST_F(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
+  ::mkfifo((dir / "pipe").c_str(), 0600);
+  const std::string clip = writeFile(dir / "clip.mpg", "not really"), clips = VZ_TEST_CLIP_DIR;
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.string(), dir.string() + " is a folder"},
+      {(dir / "pipe").string(),
+       (dir / "pipe").string() + " is a named pipe, which cannot be played"},
+      {"/dev/null", "/dev/null is a device or socket, not a video file"},
+      {(dir / "missing.mpg").string(), "no such file: " + (dir / "missing.mpg").string()},
+      {clip, clip + " is not a video or picture file that can be read"},
+      {clips + "/garbage.mpg", clips + "/garbage.mpg is not a video or picture file"},
+      {clips + "/sound_only.wav", clips + "/sound_only.wav has no video or picture in it"},
+      {clips + "/halves_mpeg1.mpg", "no display found"},  // the file itself passed
+  };
+  for (const auto& [path, message] : cases) {
+    const Ran r = program("'" + path + "'");
+    EXPECT_EQ(r.status, 2) << path;
+    EXPECT_EQ(r.out.rfind("videozarnix: " + message, 0), 0u) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  }
 }
 
 TEST(CameraOptions, ListedOpenedByKeyInTheNearestModeAndAbsentKeyRefused) {
@@ -232,26 +232,28 @@ TEST(CameraOptions, ListedOpenedByKeyInTheNearestModeAndAbsentKeyRefused) {
   ASSERT_GT(pw.addCamera("vz-options-camera", "Options Camera", 320, 240), 0);
   ASSERT_TRUE(PrivatePipeWire::waitListed("Options Camera", 10s));
 
-  int status = -1;
-  const std::string listing = run("", "--list-cameras", &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(listing.find("key:  pipewire:vz-options-camera\nname: Options Camera\n"
-                         "mode: 320x240@30 YUY2\n"),
+  const Ran listing = program("--list-cameras");
+  EXPECT_EQ(listing.status, 0);
+  EXPECT_NE(listing.out.find("key:  pipewire:vz-options-camera\nname: Options Camera\n"
+                             "mode: 320x240@30 YUY2\n"),
             std::string::npos)
-      << listing;
-  EXPECT_EQ(run("", "--camera pipewire:nosuch", &status),
+      << listing.out;
+  const Ran absent = program("--camera pipewire:nosuch");
+  EXPECT_EQ(absent.out,
             "videozarnix: no camera has the key pipewire:nosuch (--list-cameras prints them)\n");
-  EXPECT_EQ(status, 2);
+  EXPECT_EQ(absent.status, 2);
 
   // Offscreen, a device question would wait for ever: the mode line shows that the camera
   // was taken by its key and that size and rate reached its mode choice. The program is
   // stopped by its id once the line is there, or after 30 s (killed 3 s later if need be).
   const std::string log = pw.runtimeDir() + "/program.log";
   const std::string opened =
-      run("QT_QPA_PLATFORM=offscreen G_SLICE=always-malloc sh -c 'timeout -k 3 60 \"$0\" \"$@\" >" +
+      program(
+          "--camera pipewire:vz-options-camera --camera-size 160x120 --camera-fps 15",
+          "QT_QPA_PLATFORM=offscreen G_SLICE=always-malloc sh -c 'timeout -k 3 60 \"$0\" \"$@\" >" +
               log + " 2>&1 & p=$!; for i in $(seq 300); do grep -q \"no such mode\" " + log +
-              " && break; sleep 0.1; done; kill $p; wait $p; cat " + log + "'",
-          "--camera pipewire:vz-options-camera --camera-size 160x120 --camera-fps 15", &status);
+              " && break; sleep 0.1; done; kill $p; wait $p; cat " + log + "'")
+          .out;
   EXPECT_NE(opened.find("camera \"Options Camera\" has no such mode; using 320x240 at 30 fps"),
             std::string::npos)
       << opened;
@@ -274,11 +276,11 @@ TEST_F(CommandLineTest, AVirtualCameraDeviceMustBeAVideoOutputDevice) {
     EXPECT_FALSE(t.ok) << device;
     EXPECT_EQ(t.error.rfind(message, 0), 0u) << t.error;
   }
-  int status = -1;
-  EXPECT_EQ(run("", "--virtual-camera /dev/zero", &status),
+  const Ran refused = program("--virtual-camera /dev/zero");
+  EXPECT_EQ(refused.out,
             "videozarnix: /dev/zero is not a V4L2 video device (a v4l2loopback device is "
             "needed)\n");
-  EXPECT_EQ(status, 2);
+  EXPECT_EQ(refused.status, 2);
 }
 
 }  // namespace

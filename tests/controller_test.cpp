@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // MIDI and OSC driving the real dialog: OSC through UDP on the loopback address, MIDI
 // through a private JACK server and an RtMidi port.
-#include <arpa/inet.h>
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCommandLineParser>
@@ -65,35 +63,11 @@ class ControllerTest : public test::DialogFixture {
 
 // ---- OSC ----
 
-// A UDP socket on the loopback address: bound to a free port, or sending to one.
-struct Udp {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  explicit Udp(int port = 0) { a.sin_port = htons(static_cast<uint16_t>(port)); }
-  ~Udp() { close(fd); }
-  int bindFreePort() {
-    socklen_t n = sizeof a;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), n) != 0) return -1;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    return ntohs(a.sin_port);
-  }
-  void raw(const std::vector<uint8_t>& b) {
-    sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  }
-  template <class... Args>
-  void send(const char* path, const char* types, Args... args) {
-    raw(test::oscPacket(path, types, args...));
-  }
-};
-int freeUdpPort() {
-  return Udp().bindFreePort();
-}
-
 TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
-  const int port = freeUdpPort();
+  const int port = test::freeUdpPort();
   startBridge({false, port, "127.0.0.1", true});
   ASSERT_NE(bridge->osc(), nullptr);
-  Udp osc(port);
+  test::Udp osc(port);
   storeLook(2, 77, 3);
 
   osc.send("/videozarnix/fullscreen", "i", 1);
@@ -132,10 +106,10 @@ TEST_F(ControllerTest, OscRecallsModesSlidersSwitchesAndFullScreen) {
 // --verbose names what it ignores; the address came from the network, so its escape
 // sequences (C0, C1 as UTF-8, raw high bytes) are shown, not sent to the terminal.
 TEST_F(ControllerTest, IgnoredOscAddressesReachTheTerminalEscaped) {
-  const int port = freeUdpPort();
+  const int port = test::freeUdpPort();
   startBridge({false, port, "127.0.0.1", true});
   ASSERT_NE(bridge->osc(), nullptr);
-  Udp osc(port);
+  test::Udp osc(port);
   testing::internal::CaptureStderr();
   osc.send(
       "/videozarnix/\xc2\x9b"
@@ -151,10 +125,10 @@ TEST_F(ControllerTest, IgnoredOscAddressesReachTheTerminalEscaped) {
 }
 
 TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
-  const int port = freeUdpPort();
+  const int port = test::freeUdpPort();
   startBridge({false, port, "127.0.0.1", false});
   ASSERT_NE(bridge->osc(), nullptr);
-  Udp osc(port);
+  test::Udp osc(port);
   const std::vector<uint8_t> good[] = {test::oscPacket("/videozarnix/gain/red", "i", 5),
                                        test::oscPacket("/videozarnix/mode", "s", "lut"),
                                        test::oscPacket("/videozarnix/preset", "i", 3)};
@@ -183,7 +157,7 @@ TEST_F(ControllerTest, OscFloodOfDamagedPacketsLeavesTheProgramAnswering) {
 }
 
 TEST_F(ControllerTest, TakenOscPortLeavesTheProgramWithoutOsc) {
-  Udp taken;
+  test::Udp taken;
   startBridge({false, taken.bindFreePort(), "127.0.0.1", false});
   EXPECT_EQ(bridge->osc(), nullptr);
 }

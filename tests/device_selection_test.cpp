@@ -3,7 +3,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/media_fixture.h"
+#include "tests/media_fakes.h"
 
 namespace vz::test {
 namespace {

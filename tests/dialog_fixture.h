@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+// The main dialog on the offscreen platform with scripted boxes and file dialogs, the one
+// set-up of every test that drives it: over a graph that records what it is asked (open(),
+// what SetUp does), or over the real media graph on test cameras (openWithMedia()), with the
+// outputs, their menu and badge beside it when asked.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -12,22 +18,46 @@
 #include <memory>
 
 #include "app/effect_dialog.h"
+#include "app/output_setup.h"
+#include "app/preview_menu.h"
+#include "app/preview_widget.h"
 #include "app/qt_message_boxes.h"
 #include "res/control_ids.h"
+#include "source/media_graph_control.h"
 #include "tests/dialog_fakes.h"
+#include "tests/media_fakes.h"
 
 namespace vz::test {
 
-// A main dialog with a recording media graph and scripted boxes, initialised and shown on
-// the offscreen platform.
+// The first action with that text, submenus included.
+inline QAction* find(QMenu* menu, const QString& text) {
+  for (QAction* a : menu->actions()) {
+    if (a->text() == text) return a;
+    if (a->menu() != nullptr)
+      if (QAction* inner = find(a->menu(), text)) return inner;
+  }
+  return nullptr;
+}
+
 class DialogFixture : public ::testing::Test {
  protected:
   ScriptedBoxes boxes;
   ScriptedFiles files;
-  RecordingGraph* graph = nullptr;
+  TestDeviceList devices;              // the cameras the real graph finds,
+  DeviceList* deviceList = &devices;   // unless a test points it at others
+  RecordingGraph* graph = nullptr;     // the recording graph, after open()
+  MediaGraphControl* media = nullptr;  // the real one, after openWithMedia()
+  std::unique_ptr<OutputStage> stage;  // with the outputs
   std::unique_ptr<EffectDialog> dialog;
+  std::unique_ptr<OutputSetup> outputs;
 
-  void SetUp() override {
+  void SetUp() override { open(); }
+  void TearDown() override {
+    outputs.reset();
+    dialog.reset();
+  }
+
+  void open() {
     dialog = std::make_unique<EffectDialog>(
         [this](VideoEngine& e) {
           auto g = std::make_unique<RecordingGraph>(e);
@@ -35,11 +65,36 @@ class DialogFixture : public ::testing::Test {
           return g;
         },
         boxes, files);
-    dialog->OnInitDialog();
-    dialog->show();
-    QApplication::setActiveWindow(dialog.get());
+    show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     QApplication::processEvents();
+  }
+  void openWithMedia(bool withOutputs = false) {
+    if (withOutputs) stage = std::make_unique<OutputStage>();
+    dialog = std::make_unique<EffectDialog>(
+        [this](VideoEngine& e) {
+          auto g = std::make_unique<MediaGraphControl>(e, boxes, *deviceList);
+          if (stage) g->graph().setFrameSink(stage.get());
+          media = g.get();
+          return g;
+        },
+        boxes, files);
+    if (stage)
+      outputs = std::make_unique<OutputSetup>(*dialog, *stage, boxes, files, [] {
+        return OutputControl::Rate{30, 1};
+      });
+    show();
+  }
+  // The dialog on a 160x120 camera of that test pattern, with its outputs; true once a frame
+  // is shown.
+  bool openOnCamera(const char* pattern = "") {
+    devices.add({{"FriendlyName", "Cam"}}, testPattern(160, 120, pattern));
+    openWithMedia(true);
+    return waitForPicture();
+  }
+
+  bool waitForPicture() {
+    return QTest::qWaitFor([&] { return dialog->previewControl->hasShownFrame(); }, 10000);
   }
 
   VideoEngine& engine() { return dialog->engine; }
@@ -68,6 +123,20 @@ class DialogFixture : public ::testing::Test {
     QApplication::processEvents();
   }
 
+  // The outputs' menu as it would open now: an item chosen (it must be there and enabled),
+  // or its check.
+  void choose(const QString& text) {
+    std::unique_ptr<QMenu> menu(outputs->menu->build());
+    QAction* a = find(menu.get(), text);
+    ASSERT_NE(a, nullptr) << text.toStdString();
+    ASSERT_TRUE(a->isEnabled()) << text.toStdString();
+    a->trigger();
+  }
+  bool checked(const QString& text) {
+    std::unique_ptr<QMenu> menu(outputs->menu->build());
+    return find(menu.get(), text)->isChecked();
+  }
+
   // Runs the steps inside the dialog's own modal run, each in a turn of its loop once the
   // one before has returned (a step may run a nested loop of its own), then closes it.
   int inModalRun(std::vector<std::function<void()>> steps) {
@@ -85,6 +154,13 @@ class DialogFixture : public ::testing::Test {
     };
     next(0);
     return dialog->DoModal();
+  }
+
+ private:
+  void show() {
+    dialog->OnInitDialog();
+    dialog->show();
+    QApplication::setActiveWindow(dialog.get());
   }
 };
 

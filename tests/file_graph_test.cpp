@@ -8,7 +8,7 @@
 
 #include "engine/effect_mode.h"
 #include "engine/shared_value.h"
-#include "tests/media_fixture.h"
+#include "tests/media_fakes.h"
 
 namespace vz::test {
 namespace {
@@ -93,7 +93,7 @@ TEST_F(FileGraphTest, TruncatedFilePlaysUpToTheCutThenStops) {
 // The second half of the stream is 640x480: every frame must be taken at its own size.
 TEST_F(FileGraphTest, PictureSizeChangingMidStreamIsFollowed) {
   playFile(clipPath("size_change.mpg"));
-  ASSERT_TRUE(recorder.waitFor([&] { return recorder.distinctWidths.load() >= 2; }, 20s));
+  ASSERT_TRUE(waitFor([&] { return recorder.distinctWidths.load() >= 2; }, 20s));
   EXPECT_EQ(recorder.widths[0].load(), 322);
   EXPECT_EQ(recorder.widths[1].load(), 640);
 }

@@ -22,25 +22,23 @@ struct FilteredClip {
 
   FilteredClip(const std::filesystem::path& dir, int seconds)
       : clip(dir / "still.mpg"), bank(dir / "look.pvl") {
-    runCommand(
-        "ffmpeg -nostdin -loglevel error -y -f lavfi -i 'color=c=0x3080c0:s=320x240:r=25:d=" +
-        std::to_string(seconds) +
-        ",drawbox=x=40:y=30:w=100:h=80:color=0xe0a020:t=fill' -g 1 -c:v mpeg1video "
-        "-q:v 2 " +
-        clip.string());
+    shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i 'color=c=0x3080c0:s=320x240:r=25:d=" +
+          std::to_string(seconds) +
+          ",drawbox=x=40:y=30:w=100:h=80:color=0xe0a020:t=fill' -g 1 -c:v mpeg1video "
+          "-q:v 2 " +
+          clip.string());
     VideoEngine look;
     look.mode = static_cast<uint8_t>(EffectMode::Overflow);
     look.gainRed = 180, look.gainBlue = 40, look.tintRed = 300, look.mirror = 1;
     storeSlot(look, 2);
     saveBankFile(bank.string(), look);
     const std::string source = (dir / "source.bgr").string();
-    runCommand(
-        "gst-launch-1.0 -q filesrc location=" + clip.string() +
-        " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" + source);
+    shell("gst-launch-1.0 -q filesrc location=" + clip.string() +
+          " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" + source);
     sourceFrame = readFile(source).substr(0, kFrameBytes);
     const std::string reference = (dir / "reference.bgr").string();
-    runCommand("head -c 230400 " + source + " | " + VZ_FX_PATH + " --size 320x240 --bank " +
-               bank.string() + " --preset C > " + reference);
+    shell("head -c 230400 " + source + " | " + VZ_FX_PATH + " --size 320x240 --bank " +
+          bank.string() + " --preset C > " + reference);
     referenceFrame = readFile(reference);
   }
 };

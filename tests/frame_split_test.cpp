@@ -7,29 +7,12 @@
 #include <random>
 #include <thread>
 
-#include "engine/cpu_dispatch.h"
-#include "engine/split_frame.h"
 #include "tests/reference_effects.h"
 #include "tests/test_frames.h"
 
 namespace vz::test {
 namespace {
 
-class SplitScope {
- public:
-  SplitScope(FrameSplit split, bool portable) {
-    setFrameSplit(split);
-    forcePortableKernels(portable);
-  }
-  ~SplitScope() {
-    setFrameSplit(FrameSplit::Auto);
-    forcePortableKernels(false);
-  }
-};
-
-struct Size {
-  int w, h;
-};
 constexpr Size kSizes[] = {{2, 2}, {3, 3}, {5, 4}, {7, 33}, {64, 48}, {97, 35}, {161, 70}};
 
 Frame expectedFor(const VideoEngine& e, const Frame& in, Size s) {
@@ -40,7 +23,7 @@ Frame expectedFor(const VideoEngine& e, const Frame& in, Size s) {
 
 TEST(FrameSplit, EveryModeMatchesThePlainRulesOnBothPaths) {
   for (bool portable : {false, true}) {
-    SplitScope scope(FrameSplit::Always, portable);
+    KernelScope scope(portable, FrameSplit::Always);
     std::mt19937 gen(portable ? 3 : 4);
     static VideoEngine e;
     for (int mode : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12}) {
@@ -65,7 +48,7 @@ TEST(FrameSplit, EveryModeMatchesThePlainRulesOnBothPaths) {
 
 // Two streaming threads on one engine: one holds the worker, the other works alone.
 TEST(FrameSplit, ConcurrentFramesOnOneEngineStayExact) {
-  SplitScope scope(FrameSplit::Always, false);
+  KernelScope scope(false, FrameSplit::Always);
   static VideoEngine e;
   std::mt19937 gen(9);
   randomizeLook(e, gen);

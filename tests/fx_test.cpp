@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The frame filter: options in order, its errors, the dump, and frames through the engine.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
 
 #include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
+#include "tests/child_process.h"
 #include "tests/scratch_dir.h"
 #include "tests/special_files.h"
 #include "tests/test_frames.h"
@@ -192,16 +191,10 @@ TEST(FrameFilterBinary, ExitStatusesOutputAndMessages) {
   for (const Case& c : cases) {
     if (!memoryCap && c.before.find("ulimit") != std::string::npos) continue;
     SCOPED_TRACE(c.before + c.args);
-    const std::string command = "{ " + c.before + VZ_FX_PATH + " " + c.args +
-                                (c.stdinFrom.empty() ? "" : " < " + c.stdinFrom) + "; } 2>" +
-                                errFile;
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = pclose(pipe);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status);
-    EXPECT_EQ(out, c.out);
+    const Ran r = shell("{ " + c.before + VZ_FX_PATH + " " + c.args +
+                        (c.stdinFrom.empty() ? "" : " < " + c.stdinFrom) + "; } 2>" + errFile);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out);
     const std::string err = readFile(errFile);
     EXPECT_EQ(err.empty(), c.message.empty()) << err;
     EXPECT_NE(err.find(c.message), std::string::npos) << err;

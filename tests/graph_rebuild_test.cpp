@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/media_fixture.h"
+#include "tests/media_fakes.h"
 
 namespace vz::test {
 namespace {
@@ -71,7 +71,7 @@ TEST_F(GraphRebuildTest, StoppingASourceThatHangsReturnsWithinAboutASecond) {
   graph.stopAndRelease();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
   EXPECT_EQ(graph.graph, nullptr);
-  EXPECT_TRUE(recorder.waitFor([&] { return !alive(source); }));
+  EXPECT_TRUE(waitFor([&] { return !alive(source); }));
   g_weak_ref_clear(&source);
   EXPECT_EQ(recorder.frames.load(), 0);
 }

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "presets/bank_bytes.h"
 #include "presets/bank_file.h"
 #include "presets/preset_slot.h"
+#include "tests/child_process.h"
 #include "tests/gst_test_support.h"
 #include "tests/scratch_dir.h"
 #include "tests/special_files.h"
@@ -41,12 +41,10 @@ class Zarnix : public ::testing::Test {
   ScratchDir dir{"vz-gst"};
 
   // The plugin as built, with a registry of this test's own.
-  std::string toolEnvironment() const {
-    std::string env = "GST_PLUGIN_PATH='" VZ_GST_PLUGIN_BUILD_DIR "' GST_REGISTRY='" +
-                      (dir / "registry.bin").string() + "' ";
-#ifdef VZ_SANITIZER_PRELOAD
-    env += "LD_PRELOAD='" VZ_SANITIZER_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
-#endif
+  Environment gstTools() const {
+    Environment env = toolEnvironment();
+    env.insert(env.end(), {{"GST_PLUGIN_PATH", VZ_GST_PLUGIN_DIR},
+                           {"GST_REGISTRY", (dir / "registry.bin").string()}});
     return env;
   }
 };
@@ -313,9 +311,9 @@ TEST(RowOrder, OnlyLowPassAndSmearDependOnIt) {
 }
 
 TEST_F(Zarnix, InspectListsEveryPropertyWithItsDescription) {
-  const std::string out = (dir / "inspect.txt").string();
-  ASSERT_EQ(std::system((toolEnvironment() + "gst-inspect-1.0 zarnix > '" + out + "'").c_str()), 0);
-  const std::string text = readFile(out);
+  const Ran inspect = shell("gst-inspect-1.0 zarnix", gstTools());
+  ASSERT_EQ(inspect.status, 0) << inspect.out;
+  const std::string& text = inspect.out;
   GstElement* z = gst_element_factory_make("zarnix", nullptr);
   guint count = 0;
   GParamSpec** pspecs = g_object_class_list_properties(G_OBJECT_GET_CLASS(z), &count);
@@ -356,12 +354,13 @@ TEST_F(Zarnix, GstLaunchMatchesTheFilterProgram) {
     writeFile(in, std::string(frames.begin(), frames.end()));
     std::string fx = "'" VZ_FX_PATH "' --size 36x17";
     for (const std::string& a : look.fxArgs) fx += " '" + a + "'";
-    ASSERT_EQ(std::system((fx + " < '" + in.string() + "' > '" + want.string() + "'").c_str()), 0);
-    std::string launch = toolEnvironment() + "gst-launch-1.0 -q filesrc location='" + in.string() +
+    ASSERT_EQ(shell(fx + " < '" + in.string() + "' > '" + want.string() + "'").status, 0);
+    std::string launch = "gst-launch-1.0 -q filesrc location='" + in.string() +
                          "' ! rawvideoparse width=36 height=17 format=bgr ! zarnix";
     for (const auto& [name, value] : look.properties) launch += " " + name + "=\"" + value + "\"";
     launch += " ! filesink location='" + got.string() + "'";
-    ASSERT_EQ(std::system(launch.c_str()), 0) << launch;
+    const Ran run = shell(launch, gstTools());
+    ASSERT_EQ(run.status, 0) << launch << "\n" << run.out;
     EXPECT_EQ(readFile(got).size(), frames.size());
     EXPECT_TRUE(readFile(got) == readFile(want)) << launch;
   }

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+// Stand-ins around the media graph: test cameras, a frame recorder, and the graph with its
+// engine and fakes for the user's answers and the devices.
+
 #include <gst/gst.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +17,10 @@
 #include <vector>
 
 #include "engine/frame_target.h"
+#include "engine/video_engine.h"
 #include "source/capture_devices.h"
+#include "source/media_graph.h"
+#include "tests/child_process.h"
 #include "tests/dialog_fakes.h"
 #include "ui/message_boxes.h"
 
@@ -124,18 +131,8 @@ class FrameRecorder final : public FrameTarget {
     frames.fetch_add(1);
   }
 
-  // Polls (on the test thread) until pred holds or timeout passes.
-  template <class Pred>
-  bool waitFor(Pred pred, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-  }
   bool waitFrames(int n, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    return waitFor([&] { return frames.load() >= n; }, timeout);
+    return test::waitFor([&] { return frames.load() >= n; }, timeout);
   }
   double seconds() const { return (lastAt.load() - firstAt.load()) * 1e-9; }
 
@@ -147,6 +144,39 @@ class FrameRecorder final : public FrameTarget {
   std::atomic<int> distinctWidths{0};
   std::atomic<bool> closed{false};  // set by a test once delivery must have ended
   std::atomic<int> afterClose{0};
+};
+
+// The folder the build writes the test clips into.
+inline std::string clipPath(const std::string& name) {
+  return std::string(VZ_TEST_CLIP_DIR) + "/" + name;
+}
+
+inline void setFileName(VideoEngine& engine, const std::string& path) {
+  engine.fileName = path;
+}
+
+// The engine, the graph beside it and fakes for the user's answers and the devices.
+class MediaTest : public ::testing::Test {
+ protected:
+  ~MediaTest() override { graph.releaseGraph(); }
+
+  // The calling order of every source command.
+  void switchTo(int sourceIsFile) {
+    graph.stopAndRelease();
+    engine.sourceIsFile = sourceIsFile;
+    graph.startSource(&recorder);
+    graph.run();
+  }
+  void playFile(const std::string& path) {
+    setFileName(engine, path);
+    switchTo(1);
+  }
+
+  VideoEngine engine;
+  ScriptedBoxes boxes;
+  TestDeviceList devices;
+  FrameRecorder recorder;
+  MediaGraph graph{engine, boxes, devices};
 };
 
 }  // namespace vz::test

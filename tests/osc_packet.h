@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// One OSC message as it travels, serialised by liblo.
+// OSC messages as they travel, serialised by liblo, and the UDP socket on the loopback
+// address that sends them.
+#include <arpa/inet.h>
 #include <lo/lo.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +24,33 @@ std::vector<uint8_t> oscPacket(const char* path, const char* types, Args... args
   std::free(data);
   lo_message_free(m);
   return out;
+}
+
+// A UDP socket on the loopback address: bound to a free port, or sending to one.
+struct Udp {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  explicit Udp(int port = 0) { a.sin_port = htons(static_cast<uint16_t>(port)); }
+  ~Udp() { close(fd); }
+  Udp(const Udp&) = delete;
+  Udp& operator=(const Udp&) = delete;
+  int bindFreePort() {
+    socklen_t n = sizeof a;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), n) != 0) return -1;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+    return ntohs(a.sin_port);
+  }
+  void raw(const std::vector<uint8_t>& b) {
+    sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  template <class... Args>
+  void send(const char* path, const char* types, Args... args) {
+    raw(oscPacket(path, types, args...));
+  }
+};
+// A UDP port nobody holds now.
+inline int freeUdpPort() {
+  return Udp().bindFreePort();
 }
 
 }  // namespace vz::test

@@ -16,12 +16,13 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(OutputScreensWayland, FullScreenOnTheOutputChosenByName) {
-  const std::string missing = runCommand(
-      "for t in Xvfb xdotool weston ffmpeg; do command -v $t >/dev/null || echo $t; done");
+  const std::string missing =
+      shell("for t in Xvfb xdotool weston ffmpeg; do command -v $t >/dev/null || echo $t; done")
+          .out;
   if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-  if (runCommand("ls \"$(qtpaths6 --plugin-dir 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/"
-                 "qt6/plugins)\"/platforms/ | grep -c wayland")
-          .find('0') == 0)
+  if (shell("ls \"$(qtpaths6 --plugin-dir 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/"
+            "qt6/plugins)\"/platforms/ | grep -c wayland")
+          .out.find('0') == 0)
     GTEST_SKIP() << "no Qt Wayland platform plugin (qt6-wayland)";
 
   ScratchDir dir("vz-wayland");

@@ -15,15 +15,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string clipPath(const std::string& name) {
-  return std::string(VZ_TEST_CLIP_DIR) + "/" + name;
-}
-
 class OutputScreensX : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string missing = runCommand(
-        "for t in Xvfb xdotool xrandr ffmpeg; do command -v $t >/dev/null || echo $t; done");
+    const std::string missing =
+        shell("for t in Xvfb xdotool xrandr ffmpeg; do command -v $t >/dev/null || echo $t; done")
+            .out;
     if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
   }
   // The program on the halves clip with these options, on the server's first screen.
@@ -31,9 +28,10 @@ class OutputScreensX : public ::testing::Test {
     Environment env = programEnvironment(dir);
     env.push_back({"QT_QPA_PLATFORM", "xcb"});
     env.push_back({"DISPLAY", x.display() + ".0"});
-    return std::make_unique<Child>(std::vector<std::string>{VZ_PROGRAM_PATH, "--output-screen",
-                                                            screen, clipPath("halves_mpeg1.mpg")},
-                                   (dir / "program.log").string(), env);
+    return std::make_unique<Child>(
+        std::vector<std::string>{VZ_PROGRAM_PATH, "--output-screen", screen,
+                                 VZ_TEST_CLIP_DIR "/halves_mpeg1.mpg"},
+        (dir / "program.log").string(), env);
   }
   // Polls screenshots of that rectangle until it shows the clip letterboxed (20 s at most).
   bool waitForPicture(const PrivateXvfb& x, int screen, int left, int width, int height) {
@@ -62,11 +60,12 @@ TEST_F(OutputScreensX, OnTheSecondOfTwoXScreensByIndex) {
   ASSERT_TRUE(x.ok()) << readFile(dir / "xvfb.log");
   // Both X screens are named "screen": by name, neither is taken, and the message tells
   // them apart.
-  EXPECT_EQ(x.run("{ ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb timeout 60 " +
-                  std::string(VZ_PROGRAM_PATH) + " --output-screen screen " +
-                  clipPath("halves_mpeg1.mpg") + " 2>&1; echo \"status $?\"; } | grep -v QStand"),
-            "videozarnix: --output-screen: more than one screen is named screen; give its "
-            "number; the screens are 0: screen 1280x1024, 1: screen 1920x1080\nstatus 2\n");
+  EXPECT_EQ(
+      x.run("{ ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb timeout 60 " +
+            std::string(VZ_PROGRAM_PATH) + " --output-screen screen " +
+            VZ_TEST_CLIP_DIR "/halves_mpeg1.mpg" + " 2>&1; echo \"status $?\"; } | grep -v QStand"),
+      "videozarnix: --output-screen: more than one screen is named screen; give its "
+      "number; the screens are 0: screen 1280x1024, 1: screen 1920x1080\nstatus 2\n");
 
   auto program = startProgram(x, "1");
   EXPECT_TRUE(waitForPicture(x, 1, 0, 1920, 1080)) << readFile(dir / "program.log");

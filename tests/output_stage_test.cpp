@@ -30,13 +30,6 @@ std::vector<uint8_t> frame(int w, int h, uint8_t (*value)(int)) {
   return f;
 }
 
-template <class Pred>
-bool waitFor(Pred done) {  // up to about 10 s
-  for (int i = 0; i < 1000; ++i, std::this_thread::sleep_for(10ms))
-    if (done()) return true;
-  return false;
-}
-
 // Rows of the next sample of an appsink branch, top first, one byte per row (its first).
 std::vector<int> pullRows(GstElement* sink) {
   GstSample* s = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 5 * GST_SECOND);
@@ -154,7 +147,7 @@ TEST_F(OutputStageTest, RecordingsPlayInEveryContainer) {
     const BranchReport r = stage.removeBranch(kRecordBranch);
     EXPECT_TRUE(r.finalised);
     EXPECT_GT(r.framesWritten, 5u);
-    const std::string info = runCommand("gst-discoverer-1.0 -v '" + fmt.format.path + "'");
+    const std::string info = shell("gst-discoverer-1.0 -v '" + fmt.format.path + "'").out;
     EXPECT_NE(info.find(c.expect), std::string::npos) << info;
     EXPECT_NE(info.find("Width: 160"), std::string::npos) << info;
     EXPECT_NE(recordingSummary(fmt.format.path, r).find(" frames written, "), std::string::npos);

@@ -14,18 +14,18 @@
 #include "app/screen_choice.h"
 #include "presets/preset_slot.h"
 #include "res/control_ids.h"
-#include "tests/output_dialog_fixture.h"
+#include "tests/dialog_fixture.h"
 
 namespace vz::test {
 namespace {
 
-class OutputWindowTest : public OutputDialogFixture {
+class OutputWindowTest : public DialogFixture {
  protected:
   void SetUp() override {
     ASSERT_EQ(QGuiApplication::screens().size(), 3) << "needs the three-screen configuration";
     // A still white picture: where the bars end is then plain to see (the moving ball left
     // the middle black most of the time).
-    ASSERT_TRUE(startDialog("pattern=white"));
+    ASSERT_TRUE(openOnCamera("pattern=white"));
   }
   OutputWindow* window() { return outputs->control.outputWindow(); }
 };
@@ -39,16 +39,18 @@ TEST_F(OutputWindowTest, ShowsTheVideoOnTheChosenScreenAndClosesAgain) {
   // Black until the camera's first frame passes; then its white 4:3 picture fills the middle
   // 1440 columns of the 16:9 screen, with black bars left and right.
   QImage shot;
-  EXPECT_TRUE(waitUntil([&] {
-    shot = window()->grab().toImage();
-    return shot.pixelColor(shot.width() / 2, shot.height() / 2) != QColor(Qt::black);
-  }));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        shot = window()->grab().toImage();
+        return shot.pixelColor(shot.width() / 2, shot.height() / 2) != QColor(Qt::black);
+      },
+      10000));
   for (const int x : {0, 237, 1682, 1919})
     EXPECT_EQ(shot.pixelColor(x, 540), QColor(Qt::black)) << x;
   for (const int x : {242, 960, 1677}) EXPECT_GT(shot.pixelColor(x, 540).value(), 200) << x;
   EXPECT_TRUE(dialog->isVisible());  // the dialog stays on its own screen
   // It paints the preview's frames itself: the output stage stays idle.
-  EXPECT_FALSE(stage.running());
+  EXPECT_FALSE(stage->running());
   // The preview shows the same picture.
   const QImage preview = dialog->previewControl->grab().toImage();
   EXPECT_GT(preview.pixelColor(preview.rect().center()).value(), 200);
@@ -59,12 +61,12 @@ TEST_F(OutputWindowTest, ShowsTheVideoOnTheChosenScreenAndClosesAgain) {
   choose(QStringLiteral("1: Projector 1920x1080"));
   ASSERT_NE(window(), nullptr);
   QTest::keyClick(window(), Qt::Key_Escape);
-  EXPECT_TRUE(waitUntil([&] { return window() == nullptr; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window() == nullptr; }, 10000));
 
   choose(QStringLiteral("1: Projector 1920x1080"));
   ASSERT_NE(window(), nullptr);
   emit qApp->screenRemoved(projector);  // as the platform reports an unplugged screen
-  EXPECT_TRUE(waitUntil([&] { return window() == nullptr; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window() == nullptr; }, 10000));
 }
 
 TEST_F(OutputWindowTest, TheMenuNamesEachScreenByIndexNameAndSize) {

@@ -8,7 +8,7 @@
 #include "output/output_branches.h"
 #include "output/output_stage.h"
 #include "tests/filtered_clip.h"
-#include "tests/media_fixture.h"
+#include "tests/media_fakes.h"
 #include "tests/stuck_branch.h"
 
 namespace vz::test {
@@ -49,14 +49,14 @@ TEST_F(OutputsOnTheGraph, ARecordingSurvivesThreeSourceSwitches) {
   EXPECT_EQ(stage.format().width, 322);
   EXPECT_EQ(stage.format().rateNumerator, 25);
   switchTo(0);  // the camera
-  ASSERT_TRUE(recorder.waitFor([&] { return recorder.lastWidth.load() == 160; }));
+  ASSERT_TRUE(waitFor([&] { return recorder.lastWidth.load() == 160; }));
   playFile(clipPath("size_change.mpg"));
-  ASSERT_TRUE(recorder.waitFor([&] { return recorder.lastWidth.load() == 640; }));
+  ASSERT_TRUE(waitFor([&] { return recorder.lastWidth.load() == 640; }));
   playFile(clipPath("halves_mpeg1.mpg"));
-  ASSERT_TRUE(recorder.waitFor([&] { return recorder.lastWidth.load() == 322; }));
+  ASSERT_TRUE(waitFor([&] { return recorder.lastWidth.load() == 322; }));
   const BranchReport r = stage.removeBranch(kRecordBranch);
   EXPECT_TRUE(r.finalised);
-  const std::string info = runCommand("gst-discoverer-1.0 " + f.format.path);
+  const std::string info = shell("gst-discoverer-1.0 " + f.format.path).out;
   EXPECT_NE(info.find("Width: 322"), std::string::npos) << info;
   EXPECT_EQ(info.find("Duration: 0:00:00.0"), std::string::npos) << info;
   EXPECT_GT(r.framesWritten, 10u);
@@ -90,10 +90,10 @@ TEST(RecordingProgram, LosslessRecordingHoldsExactlyTheFrameFiltersBytes) {
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(dir / "program.log");
   const fs::path decoded = dir / "decoded.bgr";
-  runCommand("gst-launch-1.0 -q filesrc location=" + out.string() +
-             " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
-             "location=" +
-             decoded.string());
+  shell("gst-launch-1.0 -q filesrc location=" + out.string() +
+        " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
+        "location=" +
+        decoded.string());
   const std::string& ref = look.referenceFrame;
   const std::string got = readFile(decoded);
   ASSERT_EQ(ref.size(), FilteredClip::kFrameBytes);
@@ -109,7 +109,7 @@ TEST(RecordingProgram, AKilledRecordingStillPlays) {
   const ScratchDir dir("vz-program");
   const fs::path out = dir / "killed.mkv";
   recordWithTheProgram(dir, {"--record", out.string(), clipPath("halves_mpeg1.mpg")}, out, SIGKILL);
-  const std::string info = runCommand("gst-discoverer-1.0 -v " + out.string());
+  const std::string info = shell("gst-discoverer-1.0 -v " + out.string()).out;
   EXPECT_NE(info.find("chroma-format=(string)4:2:0"), std::string::npos) << info;
   EXPECT_NE(info.find("Duration: 0:00:0"), std::string::npos) << info;
   EXPECT_EQ(info.find("Duration: 0:00:00.0"), std::string::npos) << info;

@@ -15,7 +15,6 @@
 
 #include "tests/child_process.h"
 #include "tests/scratch_dir.h"
-#include "tests/shell_result.h"
 #include "vz_version.h"
 
 namespace vz::test {
@@ -87,7 +86,7 @@ TEST(DebianPackage, BuildsPassesLintianInstallsWorksAndPurgesClean) {
   const ScratchDir dir("vz-deb");
   const std::string arch = trimmed(shell("dpkg --print-architecture").out);
   const std::string deb = dir.string() + "/videozarnix_" VZ_VERSION "_" + arch + ".deb";
-  const ShellResult pack =
+  const Ran pack =
       shell("cpack -G DEB --config " VZ_BUILD_DIR "/CPackConfig.cmake -B " + dir.string());
   ASSERT_EQ(pack.status, 0) << pack.out;
   ASSERT_TRUE(std::filesystem::exists(deb)) << pack.out;
@@ -115,37 +114,36 @@ TEST(DebianPackage, BuildsPassesLintianInstallsWorksAndPurgesClean) {
         "gstreamer1.0-libav", "gstreamer1.0-pipewire", "qt6-wayland"})
     EXPECT_NE(depends.find(dependency), std::string::npos) << dependency << "\n" << depends;
 
-  const ShellResult lintian = shell("lintian --tag-display-limit 0 " + deb);
+  const Ran lintian = shell("lintian --tag-display-limit 0 " + deb);
   EXPECT_FALSE(std::regex_search(lintian.out, std::regex("(^|\n)[EW]: "))) << lintian.out;
 
   const std::string before = packageList();
   PurgeOnExit purge(before);
-  const ShellResult install = shell(kApt + "install " + deb);
+  const Ran install = shell(kApt + "install " + deb);
   ASSERT_EQ(install.status, 0) << install.out;
 
   // From the system's folders only: no plugin path, a registry of its own.
   const std::string env =
       "env -u GST_PLUGIN_PATH -u GST_PLUGIN_SYSTEM_PATH GST_REGISTRY=" + dir.string() +
       "/registry.bin PATH=/usr/bin:/bin ";
-  const ShellResult version = shell(env + "videozarnix --version");
+  const Ran version = shell(env + "videozarnix --version");
   EXPECT_EQ(version.status, 0) << version.out;
   EXPECT_EQ(version.out.rfind("videozarnix " VZ_VERSION "\n", 0), 0u) << version.out;
-  const ShellResult fx = shell(env + "videozarnix-fx --help");
+  const Ran fx = shell(env + "videozarnix-fx --help");
   EXPECT_EQ(fx.status, 0) << fx.out;
   EXPECT_NE(fx.out.find("--size WxH"), std::string::npos) << fx.out;
-  const ShellResult inspect = shell(env + "gst-inspect-1.0 zarnix");
+  const Ran inspect = shell(env + "gst-inspect-1.0 zarnix");
   EXPECT_EQ(inspect.status, 0) << inspect.out;
   // /lib is /usr/lib on a merged-/usr system: either spelling is the system's folder.
   EXPECT_NE(inspect.out.find("/lib/" + multiarch + "/gstreamer-1.0/libgstvideozarnix.so"),
             std::string::npos)
       << inspect.out;
-  const ShellResult man = shell("man -w videozarnix");
+  const Ran man = shell("man -w videozarnix");
   EXPECT_EQ(trimmed(man.out), "/usr/share/man/man1/videozarnix.1.gz");
-  const ShellResult desktop =
-      shell("desktop-file-validate /usr/share/applications/videozarnix.desktop");
+  const Ran desktop = shell("desktop-file-validate /usr/share/applications/videozarnix.desktop");
   EXPECT_EQ(desktop.status, 0) << desktop.out;
 
-  const ShellResult remove = shell(kApt + "purge videozarnix");
+  const Ran remove = shell(kApt + "purge videozarnix");
   EXPECT_EQ(remove.status, 0) << remove.out;
   EXPECT_FALSE(installed("videozarnix"));
   EXPECT_FALSE(std::filesystem::exists("/usr/bin/videozarnix"));

@@ -2,23 +2,13 @@
 // The program with a camera offered through a private PipeWire, as on today's desktops.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
-#include <QTest>
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
 
-#include "app/effect_dialog.h"
-#include "app/preview_widget.h"
-#include "res/control_ids.h"
-#include "source/media_graph_control.h"
 #include "source/sample_grabber.h"
-#include "tests/dialog_fakes.h"
+#include "tests/dialog_fixture.h"
 #include "tests/private_pipewire.h"
 
 namespace vz::test {
@@ -61,11 +51,12 @@ class HangGuard {
 
 // One private PipeWire for the suite: the program's device monitor, once started, stays with the
 // daemon it found for the rest of the process.
-class PipeWireCamera : public ::testing::Test {
+class PipeWireCamera : public DialogFixture {
  protected:
   static void SetUpTestSuite() { shared = std::make_unique<PrivatePipeWire>(); }
   static void TearDownTestSuite() { shared.reset(); }
   void SetUp() override {
+    deviceList = &monitored;
     ASSERT_TRUE(pw.ok()) << pw.error();
     camera = pw.addCamera(kCameraNode, kCameraName, 320, 240);
     ASSERT_GT(camera, 0);
@@ -81,15 +72,7 @@ class PipeWireCamera : public ::testing::Test {
     const auto start = Clock::now();
     {
       HangGuard guard(pw, 30s, "opening the dialog");
-      dialog = std::make_unique<EffectDialog>(
-          [this](VideoEngine& e) {
-            auto g = std::make_unique<MediaGraphControl>(e, boxes, devices);
-            media = g.get();
-            return g;
-          },
-          boxes, files);
-      dialog->OnInitDialog();
-      dialog->show();
+      openWithMedia();
     }
     return Clock::now() - start < 3s;
   }
@@ -109,14 +92,6 @@ class PipeWireCamera : public ::testing::Test {
       QTest::qWait(50);
     }
     return false;
-  }
-  bool waitUntil(const std::function<bool()>& pred, std::chrono::seconds deadline) {
-    const auto end = Clock::now() + deadline;
-    while (!pred()) {
-      if (Clock::now() > end) return false;
-      QTest::qWait(50);
-    }
-    return true;
   }
   bool cameraLost() { return media->graph().graph == nullptr; }
   // Black at each point of a coarse grid over the preview as drawn now.
@@ -139,11 +114,7 @@ class PipeWireCamera : public ::testing::Test {
   static inline std::unique_ptr<PrivatePipeWire> shared;
   PrivatePipeWire& pw = *shared;
   pid_t camera = -1;
-  ScriptedBoxes boxes;
-  ScriptedFiles files;
-  MonitorDeviceList devices;
-  MediaGraphControl* media = nullptr;
-  std::unique_ptr<EffectDialog> dialog;
+  MonitorDeviceList monitored;
 };
 
 TEST_F(PipeWireCamera, QuestionNamesItYesShowsTheDialogAndItsFramesReachTheEngine) {
@@ -159,7 +130,7 @@ TEST_F(PipeWireCamera, QuestionNamesItYesShowsTheDialogAndItsFramesReachTheEngin
       [&] { replaceCamera(); });
   EXPECT_TRUE(played);
   // The camera is known by its node name, which a replug keeps.
-  std::vector<std::unique_ptr<CaptureDevice>> listed = devices.videoInputDevices();
+  std::vector<std::unique_ptr<CaptureDevice>> listed = monitored.videoInputDevices();
   ASSERT_FALSE(listed.empty());
   EXPECT_EQ(listed[0]->key(), "pipewire:" + kCameraNode);
   EXPECT_EQ(media->graph().cameraMode().mode.width, 320);
@@ -182,7 +153,7 @@ TEST_F(PipeWireCamera, UnpluggedCameraGoesBlackAndComesBackByItself) {
 
   testing::internal::CaptureStderr();
   pw.removeCamera(camera);
-  const bool lost = waitUntil([&] { return cameraLost(); }, 10s);
+  const bool lost = QTest::qWaitFor([&] { return cameraLost(); }, 10000);
   QTest::qWait(300);
   const std::string err = testing::internal::GetCapturedStderr();
   ASSERT_TRUE(lost);
@@ -203,7 +174,7 @@ TEST_F(PipeWireCamera, UnpluggedCameraGoesBlackAndComesBackByItself) {
       },
       [&] {
         pw.removeCamera(camera);
-        waitUntil([&] { return cameraLost(); }, 10s);
+        QTest::qWaitFor([&] { return cameraLost(); }, 10000);
       });
   ASSERT_TRUE(resumed);
   EXPECT_EQ(boxes.shown.size(), questions);

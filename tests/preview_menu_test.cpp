@@ -21,7 +21,7 @@
 #include "app/recording_badge.h"
 #include "res/control_ids.h"
 #include "source/sample_grabber.h"
-#include "tests/output_dialog_fixture.h"
+#include "tests/dialog_fixture.h"
 #include "tests/scratch_dir.h"
 
 namespace vz::test {
@@ -29,21 +29,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class OutputMenu : public OutputDialogFixture {
+class OutputMenu : public DialogFixture {
  protected:
-  // One folder per process: CTest runs these tests side by side, each tearing its own down.
-  fs::path dir = fs::temp_directory_path() / ("vz-output-menu-" + std::to_string(getpid()));
-
-  void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    startDialog();
-    QApplication::setActiveWindow(dialog.get());
-  }
-  void TearDown() override {
-    OutputDialogFixture::TearDown();
-    fs::remove_all(dir);
-  }
+  ScratchDir dir{"vz-output-menu"};
+  void SetUp() override { openOnCamera(); }
 };
 
 TEST_F(OutputMenu, RecordFromTheMenuShowsTheBadgeAndStops) {
@@ -51,7 +40,7 @@ TEST_F(OutputMenu, RecordFromTheMenuShowsTheBadgeAndStops) {
   QWidget* preview = dialog->previewControl;
   const QPoint at = preview->mapTo(dialog.get(), QPoint(50, 50));
   QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, {}, at);
-  ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget() != nullptr; }));
+  ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 10000));
   auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
   ASSERT_NE(popup, nullptr);
   EXPECT_NE(find(popup, QStringLiteral("Stop Recording")), nullptr);
@@ -65,7 +54,7 @@ TEST_F(OutputMenu, RecordFromTheMenuShowsTheBadgeAndStops) {
   EXPECT_TRUE(files.wasSave.back());
   EXPECT_FALSE(files.requests.back().flags & kOfnOverwritePrompt);  // refused after, not asked
   EXPECT_TRUE(checked(QStringLiteral("Record...")));
-  EXPECT_TRUE(waitUntil([&] { return outputs->badge->isVisible(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return outputs->badge->isVisible(); }, 10000));
   EXPECT_TRUE(outputs->badge->text().startsWith(QStringLiteral("REC 0:0")));
   // Readable over red and magenta video: it stands on a dark plate.
   for (const QColor video : {QColor(Qt::red), QColor(Qt::magenta)}) {
@@ -80,10 +69,10 @@ TEST_F(OutputMenu, RecordFromTheMenuShowsTheBadgeAndStops) {
 
   // Full screen hides the badge; the framed dialog shows it again.
   dialog->OnFullScreen();
-  EXPECT_TRUE(waitUntil([&] { return !outputs->badge->isVisible(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !outputs->badge->isVisible(); }, 10000));
   QWidget* focus = QApplication::focusWidget();
   QTest::keyClick(focus != nullptr ? focus : dialog.get(), Qt::Key_Escape);
-  EXPECT_TRUE(waitUntil([&] { return outputs->badge->isVisible(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return outputs->badge->isVisible(); }, 10000));
 
   choose(QStringLiteral("Stop Recording"));
   EXPECT_FALSE(outputs->control.recording());
@@ -182,8 +171,8 @@ TEST_F(OutputMenu, CamerasListedWhenItOpensSwitchToTheChosenOne) {
   outputs->menu->setExtraItems(
       [this](QMenu& m) { addCameraItems(m, devices, media->graph(), *dialog); });
   auto shows = [&](int width) {
-    return waitUntil(
-        [&] { return sampleGrabberConnectedSize(media->graph().grabber).width == width; });
+    return QTest::qWaitFor(
+        [&] { return sampleGrabberConnectedSize(media->graph().grabber).width == width; }, 10000);
   };
   // From a (missing) file: choosing a camera brings VIDEO back, without a question.
   dialog->engine.fileName = (dir / "missing.mpg").string();
@@ -219,7 +208,7 @@ TEST_F(OutputMenu, LoopClipsIsACheckOnTheGraph) {
     EXPECT_EQ(graph.loopClips(), expected);
     EXPECT_EQ(checked(QStringLiteral("Loop Clips")), expected);
   }
-  EXPECT_TRUE(waitUntil([&] { return graph.framesDelivered() > frames; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return graph.framesDelivered() > frames; }, 10000));
 }
 
 }  // namespace

@@ -1,21 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/private_pipewire.h"
 
-#include <fcntl.h>
-#include <gst/gst.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
-extern char** environ;
+#include "tests/child_process.h"
 
 namespace vz::test {
 namespace {
@@ -27,17 +23,6 @@ std::mutex pidsMutex;
 // The variables that decide which PipeWire and session bus a client talks to.
 const char* const kSteeringVars[] = {"XDG_RUNTIME_DIR", "PIPEWIRE_RUNTIME_DIR",
                                      "DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE"};
-
-void stopProcess(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  for (int i = 0; i < 300; ++i) {  // 3 s, then no more asking
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(10ms);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
 
 }  // namespace
 
@@ -118,20 +103,9 @@ PrivatePipeWire::~PrivatePipeWire() {
 }
 
 pid_t PrivatePipeWire::spawn(const std::vector<std::string>& argv, const std::string& logName) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const std::string log = dir_ + "/" + logName;
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  pid_t pid = -1;
   // The children inherit this process's environment, already pointed at the folder.
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
+  const pid_t pid = test::spawn(argv, dir_ + "/" + logName);
+  if (pid < 0) return -1;
   std::lock_guard lock(pidsMutex);
   pids_.push_back(pid);
   return pid;
@@ -166,7 +140,7 @@ void PrivatePipeWire::removeCamera(pid_t pid) {
     std::lock_guard lock(pidsMutex);
     std::erase(pids_, pid);
   }
-  stopProcess(pid);
+  stopProcess(pid, SIGTERM, 3s);
 }
 
 void PrivatePipeWire::stopAll() {
@@ -175,26 +149,18 @@ void PrivatePipeWire::stopAll() {
     std::lock_guard lock(pidsMutex);
     pids.swap(pids_);
   }
-  for (auto it = pids.rbegin(); it != pids.rend(); ++it) stopProcess(*it);
+  for (auto it = pids.rbegin(); it != pids.rend(); ++it) stopProcess(*it, SIGTERM, 3s);
 }
 
 std::vector<std::string> PrivatePipeWire::listedCameras() {
   // Asked in a process of its own: a second monitor in this one would take the device
   // providers' buses (one per process) from the program's monitor and silence it.
   std::vector<std::string> names;
-  FILE* out = popen("timeout 10 gst-device-monitor-1.0 Video/Source 2>/dev/null", "r");
-  if (out == nullptr) return names;
-  char line[512];
   const std::string tag = "name  : ";
-  while (std::fgets(line, sizeof line, out) != nullptr) {
-    std::string text(line);
-    const size_t at = text.find(tag);
-    if (at == std::string::npos) continue;
-    text = text.substr(at + tag.size());
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    names.push_back(text);
-  }
-  pclose(out);
+  std::istringstream out(shell("timeout 10 gst-device-monitor-1.0 Video/Source 2>/dev/null").out);
+  for (std::string line; std::getline(out, line);)
+    if (const size_t at = line.find(tag); at != std::string::npos)
+      names.push_back(line.substr(at + tag.size()));
   return names;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tests/child_process.h"
+#include "tests/scratch_dir.h"
 
 namespace vz::test {
 
@@ -44,10 +45,10 @@ class PrivateWeston {
                                        "x24 3>" + number.string()},
           (dir_ / "xvfb.log").string());
       std::string n;
-      for (int i = 0; i < 1000 && (n = readAll(number)).find('\n') == std::string::npos; ++i)
+      for (int i = 0; i < 1000 && (n = readFile(number)).find('\n') == std::string::npos; ++i)
         usleep(10000);
       if (n.find('\n') == std::string::npos) {
-        error_ = "Xvfb did not start: " + readAll(dir_ / "xvfb.log");
+        error_ = "Xvfb did not start: " + readFile(dir_ / "xvfb.log");
         return;
       }
       display_ = ":" + n.substr(0, n.find('\n'));
@@ -64,11 +65,11 @@ class PrivateWeston {
         (dir_ / "weston.out").string(), env);
     // Ready once its desktop shell is up: the shell is launched after the socket is made.
     for (int i = 0;
-         i < 1000 && readAll(dir_ / "weston.log").find("launching '") == std::string::npos; ++i)
+         i < 1000 && readFile(dir_ / "weston.log").find("launching '") == std::string::npos; ++i)
       usleep(10000);
     if (!std::filesystem::exists(dir_ / socket()))
       error_ =
-          "weston did not start: " + readAll(dir_ / "weston.log") + readAll(dir_ / "weston.out");
+          "weston did not start: " + readFile(dir_ / "weston.log") + readFile(dir_ / "weston.out");
   }
   ~PrivateWeston() {
     weston_.reset();  // before the X server it draws into
@@ -83,7 +84,7 @@ class PrivateWeston {
   const std::string& error() const { return error_; }
   const std::filesystem::path& runtimeDir() const { return dir_; }
   std::string socket() const { return "wayland-vz"; }
-  std::string log() const { return readAll(dir_ / "weston.log"); }
+  std::string log() const { return readFile(dir_ / "weston.log"); }
 
   // What a Wayland client of this compositor needs, and no X display.
   Environment clientEnvironment() const {
@@ -97,9 +98,7 @@ class PrivateWeston {
   QImage screenshot() {
     const std::filesystem::path shots = dir_ / ("shot" + std::to_string(++shots_));
     std::filesystem::create_directories(shots);
-    std::string env;
-    for (const auto& [name, value] : clientEnvironment()) env += name + "='" + value + "' ";
-    runCommand("cd " + shots.string() + " && " + env + "timeout 20 weston-screenshooter");
+    shell("cd " + shots.string() + " && timeout 20 weston-screenshooter", clientEnvironment());
     for (const auto& file : std::filesystem::directory_iterator(shots))
       if (file.path().extension() == ".png") return QImage(QString::fromStdString(file.path()));
     return {};
@@ -108,22 +107,14 @@ class PrivateWeston {
   // Types keys into the nested compositor's window as a keyboard would (XTEST); xdotool
   // names: "Escape", "c".
   std::string typeKeys(const std::string& keys) {
-    return runCommand("DISPLAY=" + display_ +
-                      " sh -c 'xdotool windowfocus --sync $(xdotool search --class weston "
-                      "| head -n 1) && xdotool key --delay 50 " +
-                      keys + "'");
+    return shell("DISPLAY=" + display_ +
+                 " sh -c 'xdotool windowfocus --sync $(xdotool search --class weston "
+                 "| head -n 1) && xdotool key --delay 50 " +
+                 keys + "'")
+        .out;
   }
 
  private:
-  static std::string readAll(const std::filesystem::path& p) {
-    FILE* f = std::fopen(p.c_str(), "r");
-    std::string s;
-    char buf[4096];
-    for (size_t n; f != nullptr && (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
-    if (f != nullptr) std::fclose(f);
-    return s;
-  }
-
   std::filesystem::path dir_;
   std::string error_, display_;
   std::unique_ptr<Child> xvfb_, weston_;

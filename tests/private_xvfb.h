@@ -37,17 +37,17 @@ class PrivateXvfb {
   const std::string& display() const { return display_; }
   // A command run as a client of this server.
   std::string run(const std::string& command) const {
-    return runCommand("export DISPLAY=" + display_ + "; " + command);
+    return shell("export DISPLAY=" + display_ + "; " + command).out;
   }
 
   // Packed RGB of the rectangle at (x, y) of X screen `screen`; empty when the grab failed.
   std::vector<uint8_t> grab(int screen, int x, int y, int width, int height,
                             const std::filesystem::path& file) const {
     std::filesystem::remove(file);
-    runCommand("ffmpeg -nostdin -v error -f x11grab -video_size " + std::to_string(width) + "x" +
-               std::to_string(height) + " -i " + display_ + "." + std::to_string(screen) + "+" +
-               std::to_string(x) + "," + std::to_string(y) +
-               " -frames:v 1 -f rawvideo -pix_fmt rgb24 -y " + file.string());
+    shell("ffmpeg -nostdin -v error -f x11grab -video_size " + std::to_string(width) + "x" +
+          std::to_string(height) + " -i " + display_ + "." + std::to_string(screen) + "+" +
+          std::to_string(x) + "," + std::to_string(y) +
+          " -frames:v 1 -f rawvideo -pix_fmt rgb24 -y " + file.string());
     const std::string bytes = readFile(file);
     if (bytes.size() != static_cast<size_t>(width) * height * 3) return {};
     return {bytes.begin(), bytes.end()};

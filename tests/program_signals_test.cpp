@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/child_process.h"
-#include "tests/media_fixture.h"
+#include "tests/media_fakes.h"
 #include "tests/scratch_dir.h"
 
 namespace vz::test {
@@ -29,13 +29,8 @@ Environment isolated(const ScratchDir& dir) {
   return env;
 }
 
-bool waitFor(const std::function<bool()>& done, int seconds) {
-  for (int i = 0; i < seconds * 100 && !done(); ++i) usleep(10000);
-  return done();
-}
-
 std::string duration(const fs::path& file) {
-  return runCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + file.string());
+  return shell("ffprobe -v error -show_entries format=duration -of csv=p=0 " + file.string()).out;
 }
 
 TEST(ProgramSignals, EndTheProgramThroughAStartUpBoxAndFinaliseTheRecording) {
@@ -48,7 +43,8 @@ TEST(ProgramSignals, EndTheProgramThroughAStartUpBoxAndFinaliseTheRecording) {
     Child program({VZ_PROGRAM_PATH, "--midi", "none", "--osc-port", "0", "--record", out.string()},
                   log.string(), isolated(dir));
     std::error_code ec;
-    ASSERT_TRUE(waitFor([&] { return fs::file_size(out, ec) >= 1000 && !ec; }, 60))
+    ASSERT_TRUE(
+        waitFor([&] { return fs::file_size(out, ec) >= 1000 && !ec; }, std::chrono::seconds(60)))
         << readFile(log);
     const int status = program.stop(signal, std::chrono::seconds(30));
     ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << readFile(log);
@@ -69,7 +65,8 @@ TEST(ProgramSignals, AFileSizeLimitEndsOnlyTheRecording) {
                  "--osc-port", "0", "--record", out.string(), "--record-codec", "ffv1",
                  clipPath("halves_mpeg1.mpg")},
                 log.string(), isolated(dir));
-  ASSERT_TRUE(waitFor([&] { return readFile(log).find("recorded ") != std::string::npos; }, 120))
+  ASSERT_TRUE(waitFor([&] { return readFile(log).find("recorded ") != std::string::npos; },
+                      std::chrono::seconds(120)))
       << readFile(log);
   const int status = program.stop(SIGTERM, std::chrono::seconds(30));
   ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << readFile(log);

@@ -48,37 +48,25 @@ std::string replaced(std::string s, const std::string& from, const std::string& 
   return s;
 }
 
-// A plugin built with a sanitizer loads into the stock gst-launch-1.0 only with its runtime
-// preloaded (whose leak check would then judge GStreamer's own exit).
-#ifdef VZ_SANITIZER_PRELOAD
-const char* const kPreload = VZ_SANITIZER_PRELOAD;
-#else
-const char* const kPreload = "";
-#endif
-
 // Runs a recipe in dir with the plugin as built; its output for the failure message.
 std::string runIn(const fs::path& dir, const std::string& commands) {
-  const std::string preload = *kPreload != '\0'
-                                  ? std::string("export LD_PRELOAD='") + kPreload +
-                                        "' ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" && "
-                                  : std::string();
-  return runCommand("cd '" + dir.string() + "' && " + preload + "export GST_PLUGIN_PATH='" +
-                    VZ_GST_PLUGIN_DIR "' && {\n" + commands + "\n} < /dev/null");
+  Environment env = toolEnvironment();
+  env.emplace_back("GST_PLUGIN_PATH", VZ_GST_PLUGIN_DIR);
+  return shell("cd '" + dir.string() + "' && {\n" + commands + "\n} < /dev/null", env).out;
 }
 
 // "key=value" lines of ffprobe for the first stream of a kind.
 std::string probe(const fs::path& file, const char* stream, const char* entries) {
-  return runCommand(std::string("ffprobe -v error -count_frames -select_streams ") + stream +
-                    " -show_entries stream=" + entries + " -of default=nw=1 '" + file.string() +
-                    "'");
+  return shell(std::string("ffprobe -v error -count_frames -select_streams ") + stream +
+               " -show_entries stream=" + entries + " -of default=nw=1 '" + file.string() + "'")
+      .out;
 }
 
 // Frame n of a file as packed 24-bit pixels.
 std::string frameOf(const fs::path& file, int n, const fs::path& dir) {
   const fs::path out = dir / "frame.raw";
-  runCommand("ffmpeg -v error -y -i '" + file.string() + "' -vf 'select=eq(n\\," +
-             std::to_string(n) + ")' -frames:v 1 -f rawvideo -pix_fmt bgr24 '" + out.string() +
-             "'");
+  shell("ffmpeg -v error -y -i '" + file.string() + "' -vf 'select=eq(n\\," + std::to_string(n) +
+        ")' -frames:v 1 -f rawvideo -pix_fmt bgr24 '" + out.string() + "'");
   return readFile(out);
 }
 
@@ -108,10 +96,10 @@ class ReadmeRecipes : public ::testing::Test {
 
   // A 30 fps clip with sound, and a bank whose slot F is the Negative look.
   void makeInputs(const std::string& size) {
-    runCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=" + size +
-               ":rate=30:duration=2 -f lavfi -i sine=frequency=440:duration=2 -c:v libx264 "
-               "-pix_fmt yuv420p -c:a aac -shortest '" +
-               (dir / "in.mp4").string() + "'");
+    shell("ffmpeg -v error -y -f lavfi -i testsrc2=size=" + size +
+          ":rate=30:duration=2 -f lavfi -i sine=frequency=440:duration=2 -c:v libx264 "
+          "-pix_fmt yuv420p -c:a aac -shortest '" +
+          (dir / "in.mp4").string() + "'");
     auto look = std::make_unique<VideoEngine>();
     look->mode = 9;  // negative: every byte turned round, easy to see and to check
     storeSlot(*look, 5);
@@ -158,17 +146,14 @@ TEST_F(ReadmeRecipes, ThePipeWireCameraRecipeIsACameraThatCameraApplicationsTake
   // A moving test pattern stands in for the camera.
   const std::string commands =
       replaced(recipe("pipewiresink"), "v4l2src", "videotestsrc is-live=true");
-  Environment env{{"GST_PLUGIN_PATH", VZ_GST_PLUGIN_DIR}};
-  if (*kPreload != '\0') {
-    env.push_back({"LD_PRELOAD", kPreload});
-    env.push_back({"ASAN_OPTIONS", "detect_leaks=0"});
-  }
+  Environment env = toolEnvironment();
+  env.emplace_back("GST_PLUGIN_PATH", VZ_GST_PLUGIN_DIR);
   Child camera({"sh", "-c", "cd '" + dir.path.string() + "' && exec " + commands},
                (dir / "camera.log").string(), env);
   std::string listed;
   for (int i = 0; i < 40 && listed.find("Zarnix") == std::string::npos; ++i) {
     usleep(250000);
-    listed = runCommand("timeout 10 gst-device-monitor-1.0 Video/Source");
+    listed = shell("timeout 10 gst-device-monitor-1.0 Video/Source").out;
   }
   ASSERT_NE(listed.find("Zarnix"), std::string::npos) << listed << readFile(dir / "camera.log");
   EXPECT_NE(listed.find("media.role = Camera"), std::string::npos) << listed;

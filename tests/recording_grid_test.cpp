@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -106,10 +105,10 @@ struct FrameInfo {
 
 // What ffprobe says of each decoded frame, in order.
 std::vector<FrameInfo> probeFrames(const std::string& path) {
-  std::istringstream out(
-      runCommand("ffprobe -v error -select_streams v:0 -show_entries "
-                 "frame=key_frame,pts_time -of csv=p=0 '" +
-                 path + "'"));
+  std::istringstream out(shell("ffprobe -v error -select_streams v:0 -show_entries "
+                               "frame=key_frame,pts_time -of csv=p=0 '" +
+                               path + "'")
+                             .out);
   std::vector<FrameInfo> frames;
   for (std::string line; std::getline(out, line);) {
     if (line.find(',') == std::string::npos) continue;  // a frame's side data
@@ -126,9 +125,8 @@ std::vector<FrameInfo> probeFrames(const std::string& path) {
 std::string decodeAll(const std::string& path, const ScratchDir& dir, std::string& errors) {
   const std::string raw = (dir / "decoded.bgr").string();
   errors =
-      runCommand("ffmpeg -v error -y -i '" + path + "' -f rawvideo -pix_fmt bgr24 '" + raw + "'");
-  std::ifstream in(raw, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      shell("ffmpeg -v error -y -i '" + path + "' -f rawvideo -pix_fmt bgr24 '" + raw + "'").out;
+  return readFile(raw);
 }
 
 // What a file holds, checked against what its stop line said.

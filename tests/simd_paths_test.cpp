@@ -7,7 +7,6 @@
 
 #include <random>
 
-#include "engine/cpu_dispatch.h"
 #include "engine/exact_division.h"
 #include "engine/low_pass.h"
 #include "engine/low_pass_divide.h"
@@ -17,18 +16,9 @@
 namespace vz::test {
 namespace {
 
-struct Size {
-  int w, h;
-};
 constexpr Size kSizes[] = {{1, 1},    {2, 5},    {3, 3},   {7, 1},  {5, 4},
                            {17, 9},   {32, 16},  {33, 17}, {64, 1}, {95, 31},
                            {130, 16}, {161, 35}, {322, 7}, {49, 3}, {385, 19}};
-
-class PortableOnly {
- public:
-  explicit PortableOnly(bool on) { forcePortableKernels(on); }
-  ~PortableOnly() { forcePortableKernels(false); }
-};
 
 TEST(SimdPaths, DivisionsAreExactOverTheirRanges) {
   for (int n = 1; n <= 255; ++n) {
@@ -52,7 +42,7 @@ TEST(SimdPaths, DivisionsAreExactOverTheirRanges) {
 // frames as the rules do.
 TEST(SimdPaths, EveryModeMatchesOnBothPathsForAnyLook) {
   for (bool portable : {false, true}) {
-    PortableOnly scope(portable);
+    KernelScope scope(portable);
     std::mt19937 gen(portable ? 21 : 23);
     static VideoEngine e;
     for (int mode : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 77, 255}) {
@@ -83,7 +73,7 @@ TEST(SimdPaths, EveryModeMatchesOnBothPathsForAnyLook) {
 // filter, a single plane, and LUT2's own filter.
 TEST(SimdPaths, LowPassMatchesOnBothPathsForEveryDivisor) {
   for (bool portable : {false, true}) {
-    PortableOnly scope(portable);
+    KernelScope scope(portable);
     std::mt19937 gen(31);
     static VideoEngine lut2;
     setUnity(lut2);

@@ -24,15 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    QTest::qWait(50);
-  }
-  return true;
-}
-
 // The camera's item as the menu would open now.
 struct Item {
   QString text;
@@ -63,13 +54,13 @@ TEST(VirtualCameraMenu, ShowsWhatIsTrueWhilePipeWireIsGoneAndComesBackByItself) 
   EXPECT_TRUE(cameraItem(menu).checked);
 
   pw.killPipeWire();
-  ASSERT_TRUE(waitUntil([&] { return control->cameraWaiting(); }, 10s));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->cameraWaiting(); }, 10000));
   EXPECT_FALSE(control->cameraOn());
   EXPECT_EQ(cameraItem(menu).text, "Virtual Camera (waiting for PipeWire)");
   EXPECT_FALSE(cameraItem(menu).checked);
 
   ASSERT_TRUE(pw.restartPipeWire()) << pw.error();
-  ASSERT_TRUE(waitUntil([&] { return control->cameraOn(); }, 10s));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->cameraOn(); }, 10000));
   EXPECT_EQ(cameraItem(menu).text, "Virtual Camera");
   EXPECT_TRUE(cameraItem(menu).checked);
 
@@ -83,7 +74,7 @@ TEST(VirtualCameraMenu, ShowsWhatIsTrueWhilePipeWireIsGoneAndComesBackByItself) 
 
   // Choosing the item while it waits gives the wait up: nothing comes back.
   pw.killPipeWire();
-  ASSERT_TRUE(waitUntil([&] { return control->cameraWaiting(); }, 10s));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->cameraWaiting(); }, 10000));
   control->toggleVirtualCamera();
   EXPECT_FALSE(control->cameraWaiting());
   ASSERT_TRUE(pw.restartPipeWire()) << pw.error();

@@ -33,9 +33,10 @@ Reading readCamera(const fs::path& dir, const std::string& caps, int buffers = 5
   const fs::path out = dir / "read.raw";
   fs::remove(out);
   Reading r;
-  r.log = runCommand("timeout 10 gst-launch-1.0 -v pipewiresrc target-object=" +
-                     std::string(kCameraNodeName) + " num-buffers=" + std::to_string(buffers) +
-                     " ! " + caps + " ! filesink location=" + out.string());
+  r.log = shell("timeout 10 gst-launch-1.0 -v pipewiresrc target-object=" +
+                std::string(kCameraNodeName) + " num-buffers=" + std::to_string(buffers) + " ! " +
+                caps + " ! filesink location=" + out.string())
+              .out;
   const std::string tag = "pipewiresrc0.GstPad:src: caps = ";
   if (const size_t at = r.log.find(tag); at != std::string::npos)
     r.caps = r.log.substr(at + tag.size(), r.log.find('\n', at) - at - tag.size());
@@ -50,9 +51,9 @@ std::string convertFrame(const fs::path& dir, const std::string& frame, std::str
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   const std::string in = writeFile(dir / "frame.raw", frame);
   const fs::path out = dir / "converted.raw";
-  runCommand("gst-launch-1.0 -q filesrc location=" + in + " ! rawvideoparse format=" + format +
-             " width=" + std::to_string(width) + " height=" + std::to_string(height) + " ! " +
-             tail + " ! filesink location=" + out.string());
+  shell("gst-launch-1.0 -q filesrc location=" + in + " ! rawvideoparse format=" + format +
+        " width=" + std::to_string(width) + " height=" + std::to_string(height) + " ! " + tail +
+        " ! filesink location=" + out.string());
   return readFile(out);
 }
 
@@ -69,19 +70,11 @@ size_t countOf(const std::string& text, const std::string& what) {
   return n;
 }
 
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
-}
-
 Child startProgram(const fs::path& dir, const FilteredClip& look,
                    std::vector<std::string> more = {}) {
-  std::vector<std::string> argv = {VZ_PROGRAM_PATH, "--bank", look.bank.string(), "--preset", "C",
-                                   "--virtual-camera", "pipewire"};
+  std::vector<std::string> argv = {VZ_PROGRAM_PATH, "--bank", look.bank.string(),
+                                   "--preset",      "C",      "--virtual-camera",
+                                   "pipewire"};
   argv.insert(argv.end(), more.begin(), more.end());
   argv.push_back(look.clip.string());
   return Child(argv, (dir / "program.log").string(), programEnvironment(dir));
@@ -100,7 +93,7 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
   std::string listed;
   for (int i = 0; i < 20 && listed.find("videozarnix") == std::string::npos; ++i) {
     usleep(250000);
-    listed = runCommand("timeout 10 gst-device-monitor-1.0 Video/Source");
+    listed = shell("timeout 10 gst-device-monitor-1.0 Video/Source").out;
   }
   EXPECT_NE(listed.find("node.name = videozarnix"), std::string::npos) << listed;
   EXPECT_NE(listed.find("media.role = Camera"), std::string::npos) << listed;
@@ -132,10 +125,9 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
         },
         [] {});
     ASSERT_GE(r.frames.size(), frameBytes) << r.log << readFile(dir / "program.log");
-    const std::string wanted = "format=(string)" + std::string(ask.format) +
-                               ", width=(int)" + std::to_string(ask.width) +
-                               ", height=(int)" + std::to_string(ask.height) +
-                               ", framerate=(fraction)" + ask.rate;
+    const std::string wanted = "format=(string)" + std::string(ask.format) + ", width=(int)" +
+                               std::to_string(ask.width) + ", height=(int)" +
+                               std::to_string(ask.height) + ", framerate=(fraction)" + ask.rate;
     EXPECT_NE(r.caps.find(wanted), std::string::npos) << r.caps;
     EXPECT_EQ(r.frames.size() % frameBytes, 0u);
     const std::string last = r.frames.substr(r.frames.size() - frameBytes);
@@ -149,9 +141,8 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
     EXPECT_LT(meanDifference(picture, look.referenceFrame), 8.0);
     // Bars, where the shapes differ, are black.
     if (ask.bar > 0) {
-      const std::string grey =
-          convertFrame(dir, last, ask.format, ask.width, ask.height,
-                       "videoconvert ! video/x-raw,format=GRAY8");
+      const std::string grey = convertFrame(dir, last, ask.format, ask.width, ask.height,
+                                            "videoconvert ! video/x-raw,format=GRAY8");
       ASSERT_EQ(grey.size(), static_cast<size_t>(ask.width) * ask.height);
       long sum = 0, n = 0;
       for (int y = 0; y < ask.height; y += 4)
@@ -166,8 +157,9 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
 
   // A reader that states no caps at all gets nothing from this PipeWire's reader element
   // (from any node); the program says nothing about it, and serves the next reader.
-  runCommand("timeout 3 gst-launch-1.0 pipewiresrc target-object=videozarnix num-buffers=5 ! "
-             "fakesink");
+  shell(
+      "timeout 3 gst-launch-1.0 pipewiresrc target-object=videozarnix num-buffers=5 ! "
+      "fakesink");
   EXPECT_GE(readCamera(dir, "video/x-raw,format=YUY2,width=640,height=480").frames.size(),
             640u * 480 * 2);
   EXPECT_EQ(readFile(dir / "program.log").find("CRITICAL"), std::string::npos)
@@ -176,10 +168,11 @@ TEST(VirtualCamera, EachReaderGetsTheFormatSizeAndRateItAsksForWithTheLook) {
   // The recording made meanwhile keeps the outputs' size whatever the readers asked.
   const int status = program.stop(SIGTERM, 20s);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n"
-                                                              << readFile(dir / "program.log");
-  EXPECT_EQ(runCommand("ffprobe -v error -select_streams v:0 -show_entries stream=width,height "
-                       "-of csv=p=0 " +
-                       take.string()),
+                                                             << readFile(dir / "program.log");
+  EXPECT_EQ(shell("ffprobe -v error -select_streams v:0 -show_entries stream=width,height "
+                  "-of csv=p=0 " +
+                  take.string())
+                .out,
             "320,240\n");
 
   // Our own device list leaves it out.
@@ -238,12 +231,14 @@ TEST(VirtualCamera, ComesBackByItselfWhenPipeWireReturns) {
 TEST(VirtualCamera, WithoutABackEndTheProgramRefusesAtStartUp) {
   const ScratchDir runtime("vz-no-pipewire");
   const std::string out =
-      runCommand("env XDG_RUNTIME_DIR=" + runtime.string() + " QT_QPA_PLATFORM=offscreen " +
-                 VZ_PROGRAM_PATH + " --virtual-camera pipewire; echo status=$?");
+      shell("env XDG_RUNTIME_DIR=" + runtime.string() + " QT_QPA_PLATFORM=offscreen " +
+            VZ_PROGRAM_PATH + " --virtual-camera pipewire; echo status=$?")
+          .out;
   EXPECT_NE(out.find("videozarnix: no PipeWire daemon answers"), std::string::npos) << out;
   EXPECT_NE(out.find("status=2"), std::string::npos) << out;
-  const std::string device = runCommand(std::string(VZ_PROGRAM_PATH) +
-                                        " --virtual-camera /dev/null-camera; echo status=$?");
+  const std::string device =
+      shell(std::string(VZ_PROGRAM_PATH) + " --virtual-camera /dev/null-camera; echo status=$?")
+          .out;
   EXPECT_NE(device.find("not a video device"), std::string::npos) << device;
   EXPECT_NE(device.find("status=2"), std::string::npos) << device;
 }

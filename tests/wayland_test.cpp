@@ -3,10 +3,7 @@
 // shows and the preview paints frames, full screen covers the whole output (panel included),
 // Escape leaves it and a letter key recalls its preset, with keys arriving through Weston's
 // seat as a keyboard's would.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 
 #include <QImage>
@@ -16,6 +13,7 @@
 #include <string>
 
 #include "tests/filtered_clip.h"
+#include "tests/osc_packet.h"
 #include "tests/private_weston.h"
 
 namespace vz::test {
@@ -23,37 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// A UDP port nobody holds now, for the program's OSC input.
-int freeUdpPort() {
-  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t n = sizeof a;
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
-std::string oscPadded(const std::string& s) {
-  std::string p = s + '\0';
-  p.resize((p.size() + 3) / 4 * 4, '\0');
-  return p;
-}
-
-void sendOsc(int port, const std::string& address, int value) {
-  std::string msg = oscPadded(address) + oscPadded(",i");
-  for (int shift = 24; shift >= 0; shift -= 8) msg += static_cast<char>((value >> shift) & 0xff);
-  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::sendto(s, msg.data(), msg.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::close(s);
-}
 
 // How much of the screen, and of its top band (where Weston's panel is), shows the clip's
 // background colour untouched by any look.
@@ -151,7 +118,7 @@ TEST_P(WaylandProgram, ShowsPaintsGoesFullScreenAndBackAndRecallsALook) {
   ASSERT_TRUE(framed(c)) << c.screen << " " << c.topBand << "\n" << diagnostics();
 
   const size_t before = framesPainted();
-  sendOsc(oscPort, "/videozarnix/fullscreen", 1);
+  Udp(oscPort).send("/videozarnix/fullscreen", "i", 1);
   c = waitForScreen(fullScreen);
   EXPECT_TRUE(fullScreen(c)) << c.screen << " " << c.topBand << "\n" << diagnostics();
   EXPECT_GT(framesPainted(), before);  // still playing, in the full-screen window
@@ -174,10 +141,10 @@ TEST_P(WaylandProgram, ShowsPaintsGoesFullScreenAndBackAndRecallsALook) {
       if (lookRecalled(waitForScreen(lookRecalled, 10))) break;
     }
   } else {
-    sendOsc(oscPort, "/videozarnix/fullscreen", 0);
+    Udp(oscPort).send("/videozarnix/fullscreen", "i", 0);
     c = waitForScreen(framed);
     EXPECT_TRUE(framed(c)) << c.screen << " " << c.topBand << "\n" << diagnostics();
-    sendOsc(oscPort, "/videozarnix/preset", 2);
+    Udp(oscPort).send("/videozarnix/preset", "i", 2);
   }
   c = waitForScreen(lookRecalled);
   EXPECT_TRUE(lookRecalled(c)) << c.screen << "\n" << diagnostics();
