@@ -46,21 +46,18 @@ void addCameraOptions(QCommandLineParser& parser) {
   parser.addOption({kList, QStringLiteral("Print each camera's key, name and modes, and exit.")});
 }
 
-bool readCameraOptions(const QCommandLineParser& parser, CameraOptions& options,
-                       std::string* error) {
+Status readCameraOptions(const QCommandLineParser& parser, CameraOptions& options) {
   for (const QString& name : {kCamera, kSize, kFps}) {
     if (parser.values(name).size() > 1) {
-      *error =
-          (QStringLiteral("--") + name + QStringLiteral(" given more than once")).toStdString();
-      return false;
+      return Status::failure(
+          (QStringLiteral("--") + name + QStringLiteral(" given more than once")).toStdString());
     }
   }
   options.list = parser.isSet(kList);
   if (parser.isSet(kCamera)) {
     options.key = parser.value(kCamera).toLocal8Bit().toStdString();
     if (options.key.empty()) {
-      *error = "--camera needs a camera's key (--list-cameras prints them)";
-      return false;
+      return Status::failure("--camera needs a camera's key (--list-cameras prints them)");
     }
   }
   if (parser.isSet(kSize)) {
@@ -70,20 +67,19 @@ bool readCameraOptions(const QCommandLineParser& parser, CameraOptions& options,
     options.mode.width = sides.size() == 2 ? positive(sides[0], kMaxSide) : 0;
     options.mode.height = sides.size() == 2 ? positive(sides[1], kMaxSide) : 0;
     if (options.mode.width == 0 || options.mode.height == 0) {
-      *error = "--camera-size takes WIDTHxHEIGHT such as 1280x720, not " + quoted(value);
-      return false;
+      return Status::failure("--camera-size takes WIDTHxHEIGHT such as 1280x720, not " +
+                             quoted(value));
     }
   }
   if (parser.isSet(kFps)) {
     const QString value = parser.value(kFps);
     options.mode.fps = positive(value, kMaxFps);
     if (options.mode.fps == 0) {
-      *error = "--camera-fps takes a whole number of frames a second (1 to " +
-               std::to_string(kMaxFps) + "), not " + quoted(value);
-      return false;
+      return Status::failure("--camera-fps takes a whole number of frames a second (1 to " +
+                             std::to_string(kMaxFps) + "), not " + quoted(value));
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace vz

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "source/camera_modes.h"
 
 class QCommandLineParser;
@@ -16,10 +17,9 @@ struct CameraOptions {
   bool list = false;  // --list-cameras: print the cameras and exit
 };
 
-// The camera options on a Qt command-line parser: declared before parsing, read after.
-// False with one line in `error` when a value is malformed.
+// The camera options on a Qt command-line parser: declared before parsing, read after
+// (failing with one line when a value is malformed).
 void addCameraOptions(QCommandLineParser& parser);
-bool readCameraOptions(const QCommandLineParser& parser, CameraOptions& options,
-                       std::string* error);
+Status readCameraOptions(const QCommandLineParser& parser, CameraOptions& options);
 
 }  // namespace vz

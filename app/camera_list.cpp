@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "gstref/gst_ref.h"
+
 namespace vz {
 
 std::string modeLine(const CameraMode& mode) {
@@ -22,10 +24,9 @@ std::string describeCameras(DeviceList& devices) {
     if (!out.empty()) out += '\n';
     out += "key:  " + (key.empty() ? std::string("(none: pick it at the device question)") : key) +
            "\nname: " + name + '\n';
-    GstCaps* caps = device->modes();
+    const GRef<GstCaps> caps(device->modes());
     const std::vector<CameraMode> modes =
-        caps != nullptr ? cameraModesFromCaps(caps) : std::vector<CameraMode>{};
-    if (caps != nullptr) gst_caps_unref(caps);
+        caps ? cameraModesFromCaps(caps) : std::vector<CameraMode>{};
     if (modes.empty()) out += "mode: (announced only once the camera is open)\n";
     for (const CameraMode& m : modes) out += "mode: " + modeLine(m) + '\n';
   }

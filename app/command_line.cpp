@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <vector>
+#include <utility>
 
 #include "app/camera_command_line.h"
 #include "app/controller_command_line.h"
@@ -34,10 +34,146 @@ CommandLine usageError(const std::string& line) {
 
 // A missing bank, or a file that is none, fails here, before any window, rather than in a
 // box later.
-std::string checkBank(const std::string& path) {
+Status checkBank(const std::string& path) {
   auto scratch = std::make_unique<VideoEngine>();
   std::string why;
-  return bankProblem(loadBankFile(path, *scratch, &why), path, why);
+  const std::string problem = bankProblem(loadBankFile(path, *scratch, &why), path, why);
+  return problem.empty() ? Status() : Status::failure(problem);
+}
+
+// Each group of options declares its options on the parser (addXOptions) and, once the
+// arguments are parsed, reads their values into the start options (readXOptions).
+
+// The look the program starts with: --bank, --preset.
+void addLookOptions(QCommandLineParser& parser) {
+  parser.addOption({QStringLiteral("bank"),
+                    QStringLiteral("Load a preset bank (.pvl) at start-up."),
+                    QStringLiteral("FILE")});
+  parser.addOption({QStringLiteral("preset"),
+                    QStringLiteral("Recall preset LETTER (A-Z) at start-up."),
+                    QStringLiteral("LETTER")});
+}
+
+Status readLookOptions(const QCommandLineParser& parser, StartOptions& o) {
+  if (parser.isSet(QStringLiteral("bank"))) {
+    o.bankFile = text(parser.value(QStringLiteral("bank")));
+    if (Status bank = checkBank(o.bankFile); !bank) return bank;
+  }
+  if (parser.isSet(QStringLiteral("preset"))) {
+    const QString given = parser.value(QStringLiteral("preset"));
+    const QString letter = given.toUpper();
+    if (letter.size() != 1 || letter[0] < QLatin1Char('A') || letter[0] > QLatin1Char('Z'))
+      return Status::failure("--preset takes one letter A to Z, not '" + text(given) + "'");
+    o.presetSlot = letter[0].unicode() - 'A';
+  }
+  return {};
+}
+
+// Where the processed video goes besides the dialog: --record, --record-codec,
+// --virtual-camera, --output-screen.
+void addOutputOptions(QCommandLineParser& parser) {
+  parser.addOption({QStringLiteral("record"),
+                    QStringLiteral("Record the processed video into FILE (.mkv, .mp4 or .webm); "
+                                   "an existing FILE is never overwritten."),
+                    QStringLiteral("FILE")});
+  parser.addOption({QStringLiteral("record-codec"),
+                    QStringLiteral("Codec of recordings: h264 (.mkv, .mp4), vp8 or vp9 (.webm, "
+                                   ".mkv), ffv1 (lossless, .mkv)."),
+                    QStringLiteral("h264|vp8|vp9|ffv1")});
+  parser.addOption({QStringLiteral("virtual-camera"),
+                    QStringLiteral("Offer the processed video as a camera: auto, pipewire or a "
+                                   "v4l2loopback device such as /dev/video10."),
+                    QStringLiteral("auto|pipewire|DEVICE")});
+  parser.addOption(
+      {QStringLiteral("output-screen"),
+       QStringLiteral("Show the processed video full screen on screen N (0-based) or NAME."),
+       QStringLiteral("N|NAME")});
+}
+
+Status readOutputOptions(const QCommandLineParser& parser, StartOptions& o) {
+  if (parser.isSet(QStringLiteral("record-codec"))) {
+    o.recordCodec = text(parser.value(QStringLiteral("record-codec")));
+    if (!isKnownCodecName(o.recordCodec))
+      return Status::failure("unknown recording codec '" + o.recordCodec +
+                             "': use h264, vp8, vp9 or ffv1");
+  }
+  if (parser.isSet(QStringLiteral("record"))) {
+    const std::string given = text(parser.value(QStringLiteral("record")));
+    Result<RecordFormat> format = resolveRecordFormat(given, o.recordCodec);
+    if (!format) return format.status();
+    if (Status target = checkRecordTarget(given, format->path); !target) return target;
+    o.record = std::move(format).value();
+  }
+  if (parser.isSet(QStringLiteral("virtual-camera"))) {
+    o.virtualCamera = text(parser.value(QStringLiteral("virtual-camera")));
+    if (o.virtualCamera != "auto" && o.virtualCamera != "pipewire" &&
+        o.virtualCamera.rfind("/dev/", 0) != 0)
+      return Status::failure(
+          "--virtual-camera takes auto, pipewire or a /dev/videoN device, not '" + o.virtualCamera +
+          "'");
+  }
+  if (parser.isSet(QStringLiteral("output-screen"))) {
+    o.outputScreen = text(parser.value(QStringLiteral("output-screen")));
+    if (o.outputScreen.empty())
+      return Status::failure("--output-screen needs a screen number or name");
+  }
+  return {};
+}
+
+// What plays instead of the camera: FILE, and --no-loop.
+void addClipOptions(QCommandLineParser& parser) {
+  parser.addOption(
+      {QStringLiteral("no-loop"),
+       QStringLiteral("Hold a clip's last frame at its end instead of playing it again.")});
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("An MPEG file to play instead of the camera."),
+                               QStringLiteral("[FILE]"));
+}
+
+Status readClipOptions(const QCommandLineParser& parser, StartOptions& o) {
+  const QStringList positional = parser.positionalArguments();
+  if (positional.size() > 1) return Status::failure("more than one FILE given");
+  if (!positional.isEmpty()) {
+    // An empty name is a mistake (an unset variable), not a wish for the camera.
+    if (positional.first().isEmpty())
+      return Status::failure(
+          "the FILE given is empty: name a video file, or give none for the camera");
+    o.file = text(positional.first());
+  }
+  o.loopClips = !parser.isSet(QStringLiteral("no-loop"));
+  return {};
+}
+
+// The options above that take effect once: given twice, which one was meant is unclear.
+Status checkGivenOnce(const QCommandLineParser& parser) {
+  const QStringList given = parser.optionNames();
+  for (const char* name :
+       {"bank", "preset", "record", "record-codec", "virtual-camera", "output-screen", "no-loop"})
+    if (given.count(QString::fromLatin1(name)) > 1)
+      return Status::failure(std::string("--") + name + " given more than once");
+  return {};
+}
+
+// Every group of options, in the order --help lists them. A new group adds its line here
+// and one in readOptions.
+void addOptions(QCommandLineParser& parser) {
+  addLookOptions(parser);
+  addOutputOptions(parser);
+  addClipOptions(parser);
+  addControllerOptions(parser);
+  addCameraOptions(parser);
+}
+
+// Every group's values, in the order their mistakes are reported (the first one found ends
+// the reading).
+Status readOptions(const QCommandLineParser& parser, StartOptions& o) {
+  if (Status s = checkGivenOnce(parser); !s) return s;
+  if (Status s = readControllerOptions(parser, o.controllers); !s) return s;
+  if (Status s = readCameraOptions(parser, o.cameras); !s) return s;
+  if (Status s = readClipOptions(parser, o); !s) return s;
+  if (Status s = readLookOptions(parser, o); !s) return s;
+  if (Status s = readOutputOptions(parser, o); !s) return s;
+  return {};
 }
 
 }  // namespace
@@ -52,41 +188,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   const QCommandLineOption version(
       QStringLiteral("version"),
       QStringLiteral("Show the version and the Qt and GStreamer in use, and exit."));
-  const QCommandLineOption bank(QStringLiteral("bank"),
-                                QStringLiteral("Load a preset bank (.pvl) at start-up."),
-                                QStringLiteral("FILE"));
-  const QCommandLineOption preset(QStringLiteral("preset"),
-                                  QStringLiteral("Recall preset LETTER (A-Z) at start-up."),
-                                  QStringLiteral("LETTER"));
-  const QCommandLineOption record(
-      QStringLiteral("record"),
-      QStringLiteral("Record the processed video into FILE (.mkv, .mp4 or .webm); an "
-                     "existing FILE is never overwritten."),
-      QStringLiteral("FILE"));
-  const QCommandLineOption recordCodec(
-      QStringLiteral("record-codec"),
-      QStringLiteral("Codec of recordings: h264 (.mkv, .mp4), vp8 or vp9 (.webm, .mkv), "
-                     "ffv1 (lossless, .mkv)."),
-      QStringLiteral("h264|vp8|vp9|ffv1"));
-  const QCommandLineOption virtualCamera(
-      QStringLiteral("virtual-camera"),
-      QStringLiteral("Offer the processed video as a camera: auto, pipewire or a "
-                     "v4l2loopback device such as /dev/video10."),
-      QStringLiteral("auto|pipewire|DEVICE"));
-  const QCommandLineOption outputScreen(
-      QStringLiteral("output-screen"),
-      QStringLiteral("Show the processed video full screen on screen N (0-based) or NAME."),
-      QStringLiteral("N|NAME"));
-  const QCommandLineOption noLoop(
-      QStringLiteral("no-loop"),
-      QStringLiteral("Hold a clip's last frame at its end instead of playing it again."));
-  parser.addOptions(
-      {help, version, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
-  addControllerOptions(parser);
-  addCameraOptions(parser);
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("An MPEG file to play instead of the camera."),
-                               QStringLiteral("[FILE]"));
+  parser.addOptions({help, version});
+  addOptions(parser);
 
   if (!parser.parse(arguments)) return usageError(text(parser.errorText()));
   if (parser.isSet(help)) {
@@ -103,64 +206,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     c.message = versionText();
     return c;
   }
-  for (const QCommandLineOption* single :
-       {&bank, &preset, &record, &recordCodec, &virtualCamera, &outputScreen})
-    if (parser.values(*single).size() > 1)
-      return usageError("--" + text(single->names().first()) + " given more than once");
-  if (parser.optionNames().count(QStringLiteral("no-loop")) > 1)
-    return usageError("--no-loop given more than once");
-
   CommandLine c;
-  StartOptions& o = c.options;
-  if (QString error; !readControllerOptions(parser, o.controllers, &error))
-    return usageError(text(error));
-  if (std::string error; !readCameraOptions(parser, o.cameras, &error)) return usageError(error);
-  const QStringList positional = parser.positionalArguments();
-  if (positional.size() > 1) return usageError("more than one FILE given");
-  if (!positional.isEmpty()) {
-    // An empty name is a mistake (an unset variable), not a wish for the camera.
-    if (positional.first().isEmpty())
-      return usageError("the FILE given is empty: name a video file, or give none for the camera");
-    o.file = text(positional.first());
-  }
-
-  if (parser.isSet(bank)) {
-    o.bankFile = text(parser.value(bank));
-    if (const std::string error = checkBank(o.bankFile); !error.empty()) return usageError(error);
-  }
-  if (parser.isSet(preset)) {
-    const QString letter = parser.value(preset).toUpper();
-    if (letter.size() != 1 || letter[0] < QLatin1Char('A') || letter[0] > QLatin1Char('Z'))
-      return usageError("--preset takes one letter A to Z, not '" + text(parser.value(preset)) +
-                        "'");
-    o.presetSlot = letter[0].unicode() - 'A';
-  }
-  if (parser.isSet(recordCodec)) {
-    o.recordCodec = text(parser.value(recordCodec));
-    if (!isKnownCodecName(o.recordCodec))
-      return usageError("unknown recording codec '" + o.recordCodec +
-                        "': use h264, vp8, vp9 or ffv1");
-  }
-  if (parser.isSet(record)) {
-    const RecordFormatResult r = resolveRecordFormat(text(parser.value(record)), o.recordCodec);
-    if (!r.ok) return usageError(r.error);
-    if (const std::string why = whyCannotRecordInto(text(parser.value(record)), r.format.path);
-        !why.empty())
-      return usageError(why);
-    o.record = r.format;
-  }
-  if (parser.isSet(virtualCamera)) {
-    o.virtualCamera = text(parser.value(virtualCamera));
-    if (o.virtualCamera != "auto" && o.virtualCamera != "pipewire" &&
-        o.virtualCamera.rfind("/dev/", 0) != 0)
-      return usageError("--virtual-camera takes auto, pipewire or a /dev/videoN device, not '" +
-                        o.virtualCamera + "'");
-  }
-  if (parser.isSet(outputScreen)) {
-    o.outputScreen = text(parser.value(outputScreen));
-    if (o.outputScreen.empty()) return usageError("--output-screen needs a screen number or name");
-  }
-  o.loopClips = !parser.isSet(noLoop);
+  if (Status read = readOptions(parser, c.options); !read) return usageError(read.message());
   c.run = true;
   return c;
 }

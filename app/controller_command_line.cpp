@@ -11,18 +11,15 @@ void addControllerOptions(QCommandLineParser& parser) {
                                         QString::fromUtf8(s.valueName)));
 }
 
-bool readControllerOptions(const QCommandLineParser& parser, ControllerOptions& options,
-                           QString* error) {
+Status readControllerOptions(const QCommandLineParser& parser, ControllerOptions& options) {
   for (const ControllerOptionSpec& s : kControllerOptionSpecs) {
     const QString name = QString::fromUtf8(s.name);
     if (!parser.isSet(name)) continue;
     std::string why;
-    if (!applyControllerOption(s.name, parser.value(name).toStdString(), options, &why)) {
-      *error = QString::fromStdString(why);
-      return false;
-    }
+    if (!applyControllerOption(s.name, parser.value(name).toStdString(), options, &why))
+      return Status::failure(why);
   }
-  return true;
+  return {};
 }
 
 }  // namespace vz

@@ -58,8 +58,8 @@ CommandLine readCommandLine(int argc, char** argv) {
 Exit checkFile(const StartOptions& options) {
   if (options.file.empty()) return std::nullopt;
   // The check a dropped file gets: a file that cannot be played never opens the window.
-  if (const std::string problem = whyCannotPlay(options.file); !problem.empty()) {
-    std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(problem).c_str());
+  if (const Status playable = probePlayable(options.file); !playable) {
+    std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(playable.message()).c_str());
     return 2;
   }
   return std::nullopt;
@@ -86,9 +86,9 @@ Exit checkCameras(const CameraOptions& cameras) {
 
 Exit checkVirtualCamera(const StartOptions& options) {
   if (options.virtualCamera.empty()) return std::nullopt;
-  const CameraTarget camera = resolveCameraTarget(options.virtualCamera);
-  if (camera.ok) return std::nullopt;
-  std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(camera.error).c_str());
+  const Result<std::string> camera = resolveCameraTarget(options.virtualCamera);
+  if (camera) return std::nullopt;
+  std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(camera.message()).c_str());
   return 2;
 }
 
@@ -117,9 +117,10 @@ void nameApplication() {
 // Screens are known only once the toolkit runs.
 Exit checkOutputScreen(const StartOptions& options) {
   if (options.outputScreen.empty()) return std::nullopt;
-  const ScreenChoice chosen = findScreen(options.outputScreen);
-  if (chosen.screen != nullptr) return std::nullopt;
-  std::fprintf(stderr, "videozarnix: --output-screen: %s\n", terminalSafe(chosen.error).c_str());
+  const Result<QScreen*> chosen = findScreen(options.outputScreen);
+  if (chosen) return std::nullopt;
+  std::fprintf(stderr, "videozarnix: --output-screen: %s\n",
+               terminalSafe(chosen.message()).c_str());
   return 2;
 }
 

@@ -47,28 +47,27 @@ void OutputControl::prepareStage() {
 
 bool OutputControl::startRecording(const std::string& path, bool numbered) {
   if (recording()) return true;
-  const RecordFormatResult f = resolveRecordFormat(path, recordCodec_);
-  if (!f.ok) {
-    tell("Cannot record into " + path + ":\n" + f.error, "Record");
+  const Result<RecordFormat> f = resolveRecordFormat(path, recordCodec_);
+  if (!f) {
+    tell("Cannot record into " + path + ":\n" + f.message(), "Record");
     return false;
   }
   // The folder of a dated recording may not exist yet.
   std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(f.format.path).parent_path(), ec);
-  RecordFormat format = f.format;
-  std::string problem;
-  format.path = createRecordingFile(f.format.path, numbered, &problem);
-  if (format.path.empty()) {
-    tell("Cannot record into " + f.format.path + ":\n" + problem, "Record");
+  std::filesystem::create_directories(std::filesystem::path(f->path).parent_path(), ec);
+  const Result<std::string> created = createRecordingFile(f->path, numbered);
+  if (!created) {
+    tell("Cannot record into " + f->path + ":\n" + created.message(), "Record");
     return false;
   }
+  RecordFormat format = *f;
+  format.path = *created;
   prepareStage();
-  const std::string error = vz::startRecording(stage_, format);
-  if (!error.empty()) {
+  if (const Status started = vz::startRecording(stage_, format); !started) {
     // The file is ours, created a moment ago: nothing was recorded into it.
     if (std::filesystem::file_size(format.path, ec) == 0 && !ec)
       std::filesystem::remove(format.path, ec);
-    tell(error, "Record");
+    tell(started.message(), "Record");
     return false;
   }
   recordingPath_ = format.path;
@@ -168,15 +167,16 @@ bool OutputControl::cameraWaiting() const {
 
 bool OutputControl::startVirtualCamera(const std::string& requested) {
   if (stage_.hasBranch(kCameraBranch)) return true;
-  const CameraTarget t = resolveCameraTarget(requested);
-  if (!t.ok) {
-    boxes_.show("Cannot start the virtual camera:\n" + t.error, "Virtual Camera", kMbIconError);
+  const Result<std::string> target = resolveCameraTarget(requested);
+  if (!target) {
+    boxes_.show("Cannot start the virtual camera:\n" + target.message(), "Virtual Camera",
+                kMbIconError);
     return false;
   }
   prepareStage();
   QPointer<OutputControl> self(this);
-  const std::string error =
-      vz::startVirtualCamera(stage_, t.target, pipeWireCamera_, [self](PipeWireCamera::State s) {
+  const Status started =
+      vz::startVirtualCamera(stage_, *target, pipeWireCamera_, [self](PipeWireCamera::State s) {
         // PipeWire's thread: hand it to the GUI thread.
         QMetaObject::invokeMethod(
             self.data(),
@@ -185,11 +185,11 @@ bool OutputControl::startVirtualCamera(const std::string& requested) {
             },
             Qt::QueuedConnection);
       });
-  if (!error.empty()) {
-    boxes_.show(error, "Virtual Camera", kMbIconError);
+  if (!started) {
+    boxes_.show(started.message(), "Virtual Camera", kMbIconError);
     return false;
   }
-  if (t.target != "pipewire") setOwnLoopbackDevice(t.target);
+  if (*target != "pipewire") setOwnLoopbackDevice(*target);
   emit cameraChanged(true);
   return true;
 }

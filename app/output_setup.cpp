@@ -52,11 +52,11 @@ void OutputSetup::applyStartOptions(const StartOptions& o) {
     if (!camera.empty()) control.startVirtualCamera(camera);
     if (!screen.empty()) {
       // Checked at start-up; a screen gone since is said, not silently skipped.
-      const ScreenChoice chosen = findScreen(screen);
-      if (chosen.screen != nullptr)
-        control.toggleOutputWindow(chosen.screen);
+      const Result<QScreen*> chosen = findScreen(screen);
+      if (chosen)
+        control.toggleOutputWindow(*chosen);
       else
-        std::fprintf(stderr, "videozarnix: no output window: %s\n", chosen.error.c_str());
+        std::fprintf(stderr, "videozarnix: no output window: %s\n", chosen.message().c_str());
     }
     if (!path.empty()) control.startRecording(path);
   });

@@ -23,7 +23,7 @@ QString describeScreens() {
   return all.join(QStringLiteral(", "));
 }
 
-ScreenChoice findScreen(const std::string& indexOrName) {
+Result<QScreen*> findScreen(const std::string& indexOrName) {
   const QList<QScreen*> screens = QGuiApplication::screens();
   const QString wanted = QString::fromStdString(indexOrName).trimmed();
   const std::string there = screens.empty()
@@ -32,15 +32,16 @@ ScreenChoice findScreen(const std::string& indexOrName) {
   bool isNumber = false;
   const int index = wanted.toInt(&isNumber);
   if (isNumber) {
-    if (index >= 0 && index < screens.size()) return {screens[index], {}};
-    return {nullptr, "no screen " + indexOrName + there};
+    if (index >= 0 && index < screens.size()) return screens[index];
+    return Status::failure("no screen " + indexOrName + there);
   }
   QList<QScreen*> named;
   for (QScreen* s : screens)
     if (s->name() == wanted) named << s;
-  if (named.size() == 1) return {named.front(), {}};
-  if (named.empty()) return {nullptr, "no screen named " + indexOrName + there};
-  return {nullptr, "more than one screen is named " + indexOrName + "; give its number" + there};
+  if (named.size() == 1) return named.front();
+  if (named.empty()) return Status::failure("no screen named " + indexOrName + there);
+  return Status::failure("more than one screen is named " + indexOrName + "; give its number" +
+                         there);
 }
 
 }  // namespace vz

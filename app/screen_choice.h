@@ -4,6 +4,8 @@
 #include <QString>
 #include <string>
 
+#include "base/result.h"
+
 class QScreen;
 
 namespace vz {
@@ -14,12 +16,8 @@ QString describeScreen(const QScreen* screen);
 // Every screen so described, one after the other: "0: ..., 1: ...".
 QString describeScreens();
 
-struct ScreenChoice {
-  QScreen* screen = nullptr;
-  std::string error;  // why none was found, naming the screens there are
-};
-// A screen by its 0-based index or by its name; a name two screens share is refused (the
-// error says to give the index).
-ScreenChoice findScreen(const std::string& indexOrName);
+// A screen by its 0-based index or by its name, or why there is none (naming the screens
+// there are); a name two screens share is refused (the message says to give the index).
+Result<QScreen*> findScreen(const std::string& indexOrName);
 
 }  // namespace vz

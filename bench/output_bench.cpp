@@ -63,7 +63,10 @@ void BM_FeedOutputs1080p(benchmark::State& state) {
   const std::vector<uint8_t> src = testPicture(kW, kH);
   vz::OutputStage stage;
   stage.takeFrame(src.data(), kW, kH);
-  stage.addBranch("bench", "fakesink name=sink sync=false");
+  if (const vz::Status added = stage.addBranch("bench", "fakesink name=sink sync=false"); !added) {
+    state.SkipWithError(added.message().c_str());
+    return;
+  }
   for (auto _ : state) stage.takeFrame(src.data(), kW, kH);
   stage.removeBranch("bench");
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(src.size() / 2));
@@ -96,8 +99,8 @@ void BM_Record30fps(benchmark::State& state, const char* codec, int width, int h
   const std::string path = std::string("/tmp/vz-bench-record-") + codec + ".mkv";
   for (auto _ : state) {
     stage.takeFrame(picture.data(), width, height);
-    const vz::RecordFormatResult f = vz::resolveRecordFormat(path, codec);
-    if (!vz::startRecording(stage, f.format).empty()) {
+    const vz::Result<vz::RecordFormat> f = vz::resolveRecordFormat(path, codec);
+    if (!f || !vz::startRecording(stage, *f)) {
       state.SkipWithError("cannot record");
       return;
     }

@@ -4,6 +4,7 @@
 # the map. tests/ and bench/ sit outside the layers and may include anything.
 set(VZ_LAYERS
   "base    :"
+  "gstref  :"
   "files   : base"
   "res     : base"
   "ui      : base"
@@ -11,13 +12,13 @@ set(VZ_LAYERS
   "presets : base files engine"
   "palette : base engine"
   "present : base engine"
-  "output  : base files engine"
-  "gst     : base engine presets"
+  "output  : base files engine gstref"
+  "gst     : base engine presets gstref"
   "tools   : base files engine presets palette"
   "panel   : base engine presets res ui"
-  "source  : base engine res ui"
+  "source  : base engine res ui gstref"
   "control : base files engine panel res ui"
-  "app     : base engine presets palette present output panel source control res ui"
+  "app     : base engine presets palette present output panel source control res ui gstref"
   "tests   : *"
   "bench   : *"
 )

@@ -49,31 +49,19 @@ std::string firstLoopbackDevice() {
   return found.empty() ? std::string() : found.front();
 }
 
-CameraTarget resolveCameraTarget(const std::string& requested) {
-  CameraTarget t;
+Result<std::string> resolveCameraTarget(const std::string& requested) {
   if (requested == "pipewire" || requested == "auto") {
-    if (pipeWireAnswers()) {
-      t.ok = true;
-      t.target = "pipewire";
-      return t;
-    }
-    if (requested == "pipewire") {
-      t.error = "no PipeWire daemon answers for the virtual camera";
-      return t;
-    }
-    t.target = firstLoopbackDevice();
-    t.ok = !t.target.empty();
-    if (!t.ok)
-      t.error = "no virtual camera back end: neither a PipeWire daemon nor a v4l2loopback device";
-    return t;
+    if (pipeWireAnswers()) return std::string("pipewire");
+    if (requested == "pipewire")
+      return Status::failure("no PipeWire daemon answers for the virtual camera");
+    std::string device = firstLoopbackDevice();
+    if (device.empty())
+      return Status::failure(
+          "no virtual camera back end: neither a PipeWire daemon nor a v4l2loopback device");
+    return device;
   }
-  if (std::string why = whyNotVideoOutput(requested); !why.empty()) {
-    t.error = std::move(why);
-    return t;
-  }
-  t.ok = true;
-  t.target = requested;
-  return t;
+  if (Status usable = checkVideoOutput(requested); !usable) return usable;
+  return requested;
 }
 
 }  // namespace vz

@@ -3,18 +3,14 @@
 
 #include <string>
 
+#include "base/result.h"
+
 namespace vz {
 
 // Where the virtual camera goes: "pipewire", or a v4l2loopback device path.
-struct CameraTarget {
-  bool ok = false;
-  std::string target;
-  std::string error;  // one line
-};
-
 // requested: "auto" (PipeWire when its daemon answers, else the first v4l2loopback device),
 // "pipewire", or a device path.
-CameraTarget resolveCameraTarget(const std::string& requested);
+Result<std::string> resolveCameraTarget(const std::string& requested);
 
 // A PipeWire daemon accepts connections on its socket.
 bool pipeWireAnswers();

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/terminal_safe.h"
+#include "gstref/gst_ref.h"
 #include "output/camera_target.h"
 
 namespace vz {
@@ -45,15 +46,13 @@ std::string recordingDescription(const RecordFormat& f) {
   return encode + " ! " + mux + " ! filesink name=sink";
 }
 
-std::string startRecording(OutputStage& stage, const RecordFormat& f) {
+Status startRecording(OutputStage& stage, const RecordFormat& f) {
   const bool black = stage.sourceAbsent();
-  const std::string error =
-      stage.addBranch(kRecordBranch, recordingDescription(f), [&](GstBin* bin) {
-        GstElement* sink = gst_bin_get_by_name(bin, "sink");
-        g_object_set(sink, "location", f.path.c_str(), nullptr);
-        gst_object_unref(sink);
-      });
-  if (!error.empty()) return "Cannot record into " + f.path + ": " + error;
+  const Status added = stage.addBranch(kRecordBranch, recordingDescription(f), [&](GstBin* bin) {
+    const GRef<GstElement> sink(gst_bin_get_by_name(bin, "sink"));
+    g_object_set(sink, "location", f.path.c_str(), nullptr);
+  });
+  if (!added) return Status::failure("Cannot record into " + f.path + ": " + added.message());
   stage.labelBranch(kRecordBranch, codecName(f.codec));
   if (black)
     std::fprintf(stderr, "videozarnix: no source delivers frames: %s starts black\n",
@@ -90,39 +89,37 @@ std::string cameraDescription(const std::string& target) {
 namespace {
 
 GstFlowReturn toCamera(GstAppSink* sink, gpointer camera) {
-  if (GstSample* sample = gst_app_sink_pull_sample(sink)) {
+  if (const GRef<GstSample> sample{gst_app_sink_pull_sample(sink)})
     static_cast<PipeWireCamera*>(camera)->deliver(sample);
-    gst_sample_unref(sample);
-  }
   return GST_FLOW_OK;
 }
 
 }  // namespace
 
-std::string startVirtualCamera(OutputStage& stage, const std::string& target,
-                               std::unique_ptr<PipeWireCamera>& camera,
-                               PipeWireCamera::StateHandler onState) {
+Status startVirtualCamera(OutputStage& stage, const std::string& target,
+                          std::unique_ptr<PipeWireCamera>& camera,
+                          PipeWireCamera::StateHandler onState) {
   camera.reset();
   if (target == "pipewire") camera = std::make_unique<PipeWireCamera>(std::move(onState));
   PipeWireCamera* node = camera.get();
-  std::string error = stage.addBranch(kCameraBranch, cameraDescription(target), [&](GstBin* bin) {
-    GstElement* sink = gst_bin_get_by_name(bin, "sink");
+  Status started = stage.addBranch(kCameraBranch, cameraDescription(target), [&](GstBin* bin) {
+    const GRef<GstElement> sink(gst_bin_get_by_name(bin, "sink"));
     if (node != nullptr) {
       GstAppSinkCallbacks callbacks{};
       callbacks.new_sample = toCamera;
-      gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, node, nullptr);
+      gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, node, nullptr);
     } else {
       g_object_set(sink, "device", target.c_str(), nullptr);
     }
-    gst_object_unref(sink);
   });
   // The node offers the outputs' size and rate, fixed once the stage runs.
-  if (error.empty() && node != nullptr) {
-    error = node->start(stage.format());
-    if (!error.empty()) stage.removeBranch(kCameraBranch, std::chrono::milliseconds(0));
+  if (started && node != nullptr) {
+    started = node->start(stage.format());
+    if (!started) stage.removeBranch(kCameraBranch, std::chrono::milliseconds(0));
   }
-  if (!error.empty()) camera.reset();
-  return error.empty() ? error : "Cannot start the virtual camera: " + error;
+  if (started) return {};
+  camera.reset();
+  return Status::failure("Cannot start the virtual camera: " + started.message());
 }
 
 }  // namespace vz

@@ -11,13 +11,13 @@
 namespace vz {
 
 // The branches the program adds to the output stage, as launch descriptions and what
-// starts them. Each returns an empty string or what went wrong, in one line.
+// starts them.
 
 inline constexpr const char* kRecordBranch = "record";
 inline constexpr const char* kCameraBranch = "camera";
 
 std::string recordingDescription(const RecordFormat& format);
-std::string startRecording(OutputStage& stage, const RecordFormat& format);
+Status startRecording(OutputStage& stage, const RecordFormat& format);
 // "videozarnix: recorded FILE: 1:02.5, 1875 frames written, 2 repeated, 3 dropped", and
 // when the encoder fell behind, by how much, at which size.
 std::string recordingSummary(const std::string& path, const BranchReport& report);
@@ -26,8 +26,8 @@ std::string recordingSummary(const std::string& path, const BranchReport& report
 std::string cameraDescription(const std::string& target);
 // For PipeWire, camera is set to the node the branch feeds (onState goes to it); keep it
 // until the branch is removed. A device path leaves camera empty.
-std::string startVirtualCamera(OutputStage& stage, const std::string& target,
-                               std::unique_ptr<PipeWireCamera>& camera,
-                               PipeWireCamera::StateHandler onState = {});
+Status startVirtualCamera(OutputStage& stage, const std::string& target,
+                          std::unique_ptr<PipeWireCamera>& camera,
+                          PipeWireCamera::StateHandler onState = {});
 
 }  // namespace vz

@@ -18,10 +18,10 @@ namespace vz {
 struct OutputStage::Branch {
   std::string id;
   std::string label;
-  GstElement* bin = nullptr;
-  GstElement* queue = nullptr;
-  GstPad* binSink = nullptr;
-  GstPad* teePad = nullptr;
+  GRef<GstElement> bin;
+  GRef<GstElement> queue;
+  GRef<GstPad> binSink;
+  GRef<GstPad> teePad;
   std::atomic<bool> failed{false};
   std::atomic<bool> starting{true};
   std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
@@ -56,17 +56,15 @@ namespace {
 constexpr int kQueueFrames = 6;  // how far a consumer may fall behind before frames drop
 
 std::string errorText(GstMessage* message) {
-  GError* err = nullptr;
-  gchar* debug = nullptr;
-  gst_message_parse_error(message, &err, &debug);
-  std::string text = err != nullptr ? err->message : "unknown error";
+  GRef<GError> err;
+  GRef<gchar> debug;
+  gst_message_parse_error(message, err.out(), debug.out());
+  std::string text = err ? err->message : "unknown error";
   // The file sink states the system's reason (permission, full disk) only in the details.
-  if (debug != nullptr) {
+  if (debug) {
     if (const char* reason = std::strstr(debug, "system error: "))
       text += std::string(" (") + (reason + 14) + ")";
   }
-  if (err != nullptr) g_error_free(err);
-  g_free(debug);
   return text;
 }
 
@@ -168,11 +166,11 @@ GstPadProbeReturn detachAndEnd(GstPad* pad, GstPadProbeInfo*, gpointer data) {
   return GST_PAD_PROBE_REMOVE;
 }
 
-GstCaps* frameCaps(int width, int height, const OutputFormat& f) {
-  return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
-                             width, "height", G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION,
-                             f.rateNumerator, f.rateDenominator, "pixel-aspect-ratio",
-                             GST_TYPE_FRACTION, 1, 1, nullptr);
+GRef<GstCaps> frameCaps(int width, int height, const OutputFormat& f) {
+  return GRef<GstCaps>(gst_caps_new_simple(
+      "video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width, "height",
+      G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION, f.rateNumerator, f.rateDenominator,
+      "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr));
 }
 
 }  // namespace
@@ -216,12 +214,10 @@ OutputStage::~OutputStage() {
   }
   for (const std::string& id : ids) removeBranch(id);
   stopPipeline();
-  for (Handed& h : handed_)
-    if (h.buffer != nullptr) gst_buffer_unref(h.buffer);
-  if (pool_ != nullptr) {
-    gst_buffer_pool_set_active(pool_, FALSE);
-    gst_object_unref(pool_);
-  }
+  // The frames first, then their pool, taken out of service before it goes.
+  for (Handed& h : handed_) h.buffer.reset();
+  if (pool_) gst_buffer_pool_set_active(pool_, FALSE);
+  pool_.reset();
   sem_destroy(&wake_);
 }
 
@@ -232,17 +228,14 @@ void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
   if (!active_.load(std::memory_order_acquire)) return;
   if (pool_ == nullptr || width != poolWidth_ || height != poolHeight_) {
     // A new size (a new source): a new pool; buffers of the old one go when released.
-    if (pool_ != nullptr) {
-      gst_buffer_pool_set_active(pool_, FALSE);
-      gst_object_unref(pool_);
-    }
-    pool_ = gst_buffer_pool_new();
+    if (pool_) gst_buffer_pool_set_active(pool_, FALSE);
+    pool_.reset(gst_buffer_pool_new());
     GstStructure* config = gst_buffer_pool_get_config(pool_);
     gst_buffer_pool_config_set_params(
         config, nullptr, static_cast<guint>(width) * 3 * static_cast<guint>(height), 4, 0);
+    // set_config takes the config, whatever it answers.
     if (!gst_buffer_pool_set_config(pool_, config) || !gst_buffer_pool_set_active(pool_, TRUE)) {
-      gst_object_unref(pool_);
-      pool_ = nullptr;
+      pool_.reset();
       return;
     }
     poolWidth_ = width;
@@ -252,16 +245,13 @@ void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
   // branch queues) this frame is left out, and the gap in the numbers counts it as dropped.
   GstBufferPoolAcquireParams noWait{};
   noWait.flags = GST_BUFFER_POOL_ACQUIRE_FLAG_DONTWAIT;
-  GstBuffer* buffer = nullptr;
-  if (gst_buffer_pool_acquire_buffer(pool_, &buffer, &noWait) != GST_FLOW_OK) {
+  GRef<GstBuffer> buffer;
+  if (gst_buffer_pool_acquire_buffer(pool_, buffer.out(), &noWait) != GST_FLOW_OK) {
     taken_.fetch_add(1, std::memory_order_relaxed);
     return;
   }
   GstMapInfo map;
-  if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-    gst_buffer_unref(buffer);
-    return;
-  }
+  if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return;
   copyRowsFlipped(pixels, map.data, width * 3, height);
   gst_buffer_unmap(buffer, &map);
   // Rows stay packed: the true stride travels with the frame.
@@ -271,15 +261,13 @@ void OutputStage::takeFrame(const uint8_t* pixels, int width, int height) {
                                  height, 1, offset, stride);
   // Its number and the time it came, for the stage's thread to put it on the grid.
   Handed& h = handed_[back_];
-  h.buffer = buffer;
+  h.buffer = std::move(buffer);
   h.number = taken_.fetch_add(1, std::memory_order_relaxed) + 1;
   h.time = monotonicNow();
   const unsigned was = middle_.exchange(back_ | kFresh, std::memory_order_acq_rel);
   back_ = was & 3;
   // One the stage's thread has not taken yet is dropped; its number shows the gap.
-  if ((was & kFresh) != 0 && handed_[back_].buffer != nullptr)
-    gst_buffer_unref(handed_[back_].buffer);
-  handed_[back_].buffer = nullptr;
+  handed_[back_].buffer.reset();
   sem_post(&wake_);  // never waits
 }
 
@@ -296,7 +284,7 @@ void OutputStage::setSourceRate(int numerator, int denominator) {
   sourceRateD_ = denominator > 0 ? denominator : 1;
 }
 
-bool OutputStage::startPipeline(std::string& error) {
+Status OutputStage::startPipeline() {
   OutputFormat f;
   const int w = lastWidth_.load(std::memory_order_relaxed) & ~1;
   const int h = lastHeight_.load(std::memory_order_relaxed) & ~1;
@@ -311,46 +299,40 @@ bool OutputStage::startPipeline(std::string& error) {
   }
   format_ = f;
 
-  pipeline_ = gst_pipeline_new("outputs");
-  appsrc_ = gst_element_factory_make("appsrc", "frames");
-  GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-  GstElement* fixed = gst_element_factory_make("capsfilter", nullptr);
-  tee_ = gst_element_factory_make("tee", "split");
-  if (pipeline_ == nullptr || appsrc_ == nullptr || scale == nullptr || fixed == nullptr ||
-      tee_ == nullptr) {
-    error = "the GStreamer elements appsrc, videoscale, capsfilter and tee are needed";
-    for (GstElement* e : {appsrc_, scale, fixed, tee_})
-      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
-    if (pipeline_ != nullptr) gst_object_unref(pipeline_);
-    pipeline_ = appsrc_ = tee_ = nullptr;
-    return false;
+  GRef<GstElement> pipeline = sinkRef(gst_pipeline_new("outputs"));
+  GRef<GstElement> appsrc = sinkRef(gst_element_factory_make("appsrc", "frames"));
+  GRef<GstElement> scale = sinkRef(gst_element_factory_make("videoscale", nullptr));
+  GRef<GstElement> fixed = sinkRef(gst_element_factory_make("capsfilter", nullptr));
+  GRef<GstElement> tee = sinkRef(gst_element_factory_make("tee", "split"));
+  if (!pipeline || !appsrc || !scale || !fixed || !tee) {
+    return Status::failure(
+        "the GStreamer elements appsrc, videoscale, capsfilter and tee are needed");
   }
+  pipeline_ = std::move(pipeline);
+  appsrc_ = appsrc;
+  tee_ = tee;
   // Every slot of the grid goes through: the stage's thread waits (never the streaming
   // thread) while the trunk is busy, and the pacer skips the windows it fell behind by.
   g_object_set(appsrc_, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "block",
                TRUE, "max-buffers", static_cast<guint64>(2), "min-latency",
                static_cast<gint64>(period()), nullptr);
   g_object_set(scale, "add-borders", TRUE, nullptr);
-  GstCaps* out = frameCaps(f.width, f.height, f);
-  g_object_set(fixed, "caps", out, nullptr);
-  gst_caps_unref(out);
+  g_object_set(fixed, "caps", frameCaps(f.width, f.height, f).get(), nullptr);
   g_object_set(tee_, "allow-not-linked", TRUE, nullptr);
-  gst_bin_add_many(GST_BIN(pipeline_), appsrc_, scale, fixed, tee_, nullptr);
-  gst_element_link_many(appsrc_, scale, fixed, tee_, nullptr);
-  GstBus* bus = gst_element_get_bus(pipeline_);
-  gst_bus_set_sync_handler(bus, &OutputStage::onBusMessage, this, nullptr);
-  gst_object_unref(bus);
+  gst_bin_add_many(GST_BIN(pipeline_.get()), appsrc_, scale.get(), fixed.get(), tee_, nullptr);
+  gst_element_link_many(appsrc_, scale.get(), fixed.get(), tee_, nullptr);
+  gst_bus_set_sync_handler(GRef<GstBus>(gst_element_get_bus(pipeline_)), &OutputStage::onBusMessage,
+                           this, nullptr);
   if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-    error = "the output stage could not start";
     gst_element_set_state(pipeline_, GST_STATE_NULL);
-    gst_object_unref(pipeline_);
-    pipeline_ = appsrc_ = tee_ = nullptr;
-    return false;
+    pipeline_.reset();
+    appsrc_ = tee_ = nullptr;
+    return Status::failure("the output stage could not start");
   }
   stopPushing_.store(false);
   active_.store(true, std::memory_order_release);
   pusher_ = std::thread([this] { pushLoop(); });
-  return true;
+  return {};
 }
 
 void OutputStage::stopPipeline() {
@@ -360,11 +342,10 @@ void OutputStage::stopPipeline() {
   sem_post(&wake_);
   if (pusher_.joinable()) pusher_.join();
   gst_element_set_state(pipeline_, GST_STATE_NULL);
-  gst_object_unref(pipeline_);
-  pipeline_ = appsrc_ = tee_ = nullptr;
-  if (last_ != nullptr) gst_buffer_unref(last_);
-  if (black_ != nullptr) gst_buffer_unref(black_);
-  last_ = black_ = nullptr;
+  pipeline_.reset();
+  appsrc_ = tee_ = nullptr;
+  last_.reset();
+  black_.reset();
   pushed_.store(0, std::memory_order_relaxed);
   nextSlot_ = 0;
 }
@@ -376,7 +357,7 @@ GstClockTime OutputStage::period() const {
 GstBuffer* OutputStage::blackFrame() {
   if (black_ == nullptr) {
     const gsize size = static_cast<gsize>(format_.width) * 3 * format_.height;
-    black_ = gst_buffer_new_allocate(nullptr, size, nullptr);
+    black_.reset(gst_buffer_new_allocate(nullptr, size, nullptr));
     gst_buffer_memset(black_, 0, 0, size);
     gsize offset[GST_VIDEO_MAX_PLANES] = {0};
     gint stride[GST_VIDEO_MAX_PLANES] = {format_.width * 3};
@@ -390,16 +371,15 @@ GstBuffer* OutputStage::blackFrame() {
 void OutputStage::pushLoop() {
   FramePacer pacer(static_cast<int64_t>(period()), monotonicNow());
   FramePacer::Actions actions;
-  GstBuffer* waiting = nullptr;
+  GRef<GstBuffer> waiting;
   while (!stopPushing_.load(std::memory_order_relaxed)) {
     actions.clear();
-    GstBuffer* arrived = nullptr;
+    GRef<GstBuffer> arrived;
     if ((middle_.load(std::memory_order_acquire) & kFresh) != 0) {
       front_ = middle_.exchange(front_, std::memory_order_acq_rel) & 3;
       Handed& h = handed_[front_];
-      arrived = h.buffer;
-      h.buffer = nullptr;
-      if (arrived != nullptr) {
+      arrived = std::move(h.buffer);
+      if (arrived) {
         GST_BUFFER_OFFSET(arrived) = h.number;
         pacer.frameArrived(h.time, actions);
       }
@@ -409,27 +389,23 @@ void OutputStage::pushLoop() {
       switch (a) {
         case FramePacer::Action::SendArrived:
           // The pooled buffer itself travels, so the pool gets it back whole.
-          pushFrame(arrived, true);
-          arrived = nullptr;
+          pushFrame(std::move(arrived), true);
           break;
         case FramePacer::Action::HoldArrived:
-          waiting = arrived;
-          arrived = nullptr;
+          waiting = std::move(arrived);
           break;
         case FramePacer::Action::DropWaiting:
-          gst_buffer_unref(waiting);
-          waiting = nullptr;
+          waiting.reset();
           break;
         case FramePacer::Action::SendWaiting:
-          pushFrame(waiting, true);
-          waiting = nullptr;
+          pushFrame(std::move(waiting), true);
           break;
         case FramePacer::Action::Repeat:
           pushRepeat();
           break;
       }
     }
-    if (arrived != nullptr) gst_buffer_unref(arrived);  // not reached: every arrival is placed
+    arrived.reset();  // not reached: every arrival is placed
     const int64_t deadline = pacer.nextDeadline();
     const timespec until{static_cast<time_t>(deadline / 1000000000),
                          static_cast<long>(deadline % 1000000000)};
@@ -437,26 +413,23 @@ void OutputStage::pushLoop() {
     while (sem_trywait(&wake_) == 0) {
     }
   }
-  if (waiting != nullptr) gst_buffer_unref(waiting);
 }
 
 void OutputStage::pushRepeat() {
-  if (last_ != nullptr && sourceGone_.load(std::memory_order_relaxed)) {
-    gst_buffer_unref(last_);  // the source is gone: black rather than a frozen picture
-    last_ = nullptr;
-  }
-  if (last_ != nullptr) {
+  if (sourceGone_.load(std::memory_order_relaxed))
+    last_.reset();  // the source is gone: black rather than a frozen picture
+  if (last_) {
     // A repeat needs a timestamp of its own: a copy of its own, so that the pooled
     // buffer never shares its memory (the pool would then discard it).
-    pushFrame(gst_buffer_copy_deep(last_), false);
+    pushFrame(GRef<GstBuffer>(gst_buffer_copy_deep(last_)), false);
   } else {
-    pushFrame(gst_buffer_copy(blackFrame()), false);
+    pushFrame(GRef<GstBuffer>(gst_buffer_copy(blackFrame())), false);
   }
 }
 
-void OutputStage::pushFrame(GstBuffer* frame, bool keepForRepeats) {
+void OutputStage::pushFrame(GRef<GstBuffer> frame, bool keepForRepeats) {
   // Ours alone here, so the timestamps are set in place (no copy).
-  frame = gst_buffer_make_writable(frame);
+  frame.reset(gst_buffer_make_writable(frame.release()));
   const GstVideoMeta* meta = gst_buffer_get_video_meta(frame);
   const int w = meta != nullptr ? static_cast<int>(meta->width) : format_.width;
   const int h = meta != nullptr ? static_cast<int>(meta->height) : format_.height;
@@ -466,25 +439,16 @@ void OutputStage::pushFrame(GstBuffer* frame, bool keepForRepeats) {
       gridTime(nextSlot_ + 1, format_.rateNumerator, format_.rateDenominator) -
       GST_BUFFER_PTS(frame);
   ++nextSlot_;
-  if (keepForRepeats) {
-    if (last_ != nullptr) gst_buffer_unref(last_);
-    last_ = gst_buffer_ref(frame);
-  }
-  GstCaps* caps = frameCaps(w, h, format_);
-  GstSample* sample = gst_sample_new(frame, caps, nullptr, nullptr);
+  if (keepForRepeats) last_.reset(gst_buffer_ref(frame));
+  const GRef<GstSample> sample(gst_sample_new(frame, frameCaps(w, h, format_), nullptr, nullptr));
   gst_app_src_push_sample(GST_APP_SRC(appsrc_), sample);
-  gst_sample_unref(sample);
-  gst_caps_unref(caps);
-  gst_buffer_unref(frame);
   pushed_.fetch_add(1, std::memory_order_relaxed);
 }
 
 GstBusSyncReply OutputStage::onBusMessage(GstBus*, GstMessage* message, gpointer data) {
   // A dropped message is the handler's to free; each one holds its element alive.
-  if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) {
-    gst_message_unref(message);
-    return GST_BUS_DROP;
-  }
+  const GRef<GstMessage> dropped(message);
+  if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return GST_BUS_DROP;
   auto* self = static_cast<OutputStage*>(data);
   const std::string text = errorText(message);
   std::string id;
@@ -492,7 +456,7 @@ GstBusSyncReply OutputStage::onBusMessage(GstBus*, GstMessage* message, gpointer
   {
     std::lock_guard lock(self->branchesMutex_);
     for (auto& [key, b] : self->branches_) {
-      if (!gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(b->bin))) continue;
+      if (!gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(b->bin.get()))) continue;
       id = key;
       b->failed.store(true, std::memory_order_relaxed);
       std::lock_guard blk(b->mutex);
@@ -505,53 +469,51 @@ GstBusSyncReply OutputStage::onBusMessage(GstBus*, GstMessage* message, gpointer
     }
   }
   if (report && self->onError_) self->onError_(id, text);
-  gst_message_unref(message);
   return GST_BUS_DROP;
 }
 
-std::string OutputStage::addBranch(const std::string& id, const std::string& description,
-                                   const std::function<void(GstBin*)>& configure) {
-  if (hasBranch(id)) return "already running";
-  std::string error;
-  if (pipeline_ == nullptr && !startPipeline(error)) return error;
+Status OutputStage::addBranch(const std::string& id, const std::string& description,
+                              const std::function<void(GstBin*)>& configure) {
+  if (hasBranch(id)) return Status::failure("already running");
+  if (pipeline_ == nullptr) {
+    if (Status started = startPipeline(); !started) return started;
+  }
 
-  GError* parseError = nullptr;
+  GRef<GError> parseError;
   const std::string full =
       "queue name=vzqueue leaky=downstream max-size-buffers=" + std::to_string(kQueueFrames) +
       " max-size-bytes=0 max-size-time=0 ! " + description;
-  GstElement* bin = gst_parse_bin_from_description(full.c_str(), TRUE, &parseError);
-  if (bin == nullptr || parseError != nullptr) {
-    error = parseError != nullptr ? parseError->message : "cannot build the output";
-    if (parseError != nullptr) g_error_free(parseError);
-    if (bin != nullptr) gst_object_unref(gst_object_ref_sink(bin));
+  GRef<GstElement> bin =
+      sinkRef(gst_parse_bin_from_description(full.c_str(), TRUE, parseError.out()));
+  if (!bin || parseError) {
+    const std::string why = parseError ? parseError->message : "cannot build the output";
+    bin.reset();
     if (branches_.empty()) stopPipeline();
-    return error;
+    return Status::failure(why);
   }
   auto branch = std::make_unique<Branch>();
   Branch* b = branch.get();
   b->id = id;
-  b->bin = GST_ELEMENT(gst_object_ref_sink(bin));
-  b->queue = gst_bin_get_by_name(GST_BIN(bin), "vzqueue");
-  b->binSink = gst_element_get_static_pad(bin, "sink");
-  GstElement* sink = gst_bin_get_by_name(GST_BIN(bin), "sink");
-  if (b->queue == nullptr || b->binSink == nullptr || sink == nullptr) {
-    if (sink != nullptr) gst_object_unref(sink);
-    if (b->queue != nullptr) gst_object_unref(b->queue);
-    if (b->binSink != nullptr) gst_object_unref(b->binSink);
-    gst_object_unref(b->bin);
+  b->queue.reset(gst_bin_get_by_name(GST_BIN(bin.get()), "vzqueue"));
+  b->binSink.reset(gst_element_get_static_pad(bin, "sink"));
+  const GRef<GstElement> sink(gst_bin_get_by_name(GST_BIN(bin.get()), "sink"));
+  b->bin = std::move(bin);
+  if (!b->queue || !b->binSink || !sink) {
+    branch.reset();
     if (branches_.empty()) stopPipeline();
-    return "the output has no sink";
+    return Status::failure("the output has no sink");
   }
   // A consumer joining a running stage must not take the stage back to preroll (a live
   // stage "loses state" for an async sink, and a blocked consumer would then hold it there).
-  if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "async") != nullptr)
+  if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink.get()), "async") != nullptr)
     g_object_set(sink, "async", FALSE, nullptr);
-  if (configure) configure(GST_BIN(bin));
-  GstPad* qsink = gst_element_get_static_pad(b->queue, "sink");
-  GstPad* qsrc = gst_element_get_static_pad(b->queue, "src");
-  GstPad* ssink = gst_element_get_static_pad(sink, "sink");
-  GstElement* stamp = gst_bin_get_by_name(GST_BIN(bin), "stamp");
-  GstPad* stampSink = gst_element_get_static_pad(stamp != nullptr ? stamp : sink, "sink");
+  if (configure) configure(GST_BIN(b->bin.get()));
+  const GRef<GstPad> qsink(gst_element_get_static_pad(b->queue, "sink"));
+  const GRef<GstPad> qsrc(gst_element_get_static_pad(b->queue, "src"));
+  const GRef<GstPad> ssink(gst_element_get_static_pad(sink, "sink"));
+  const GRef<GstElement> stamp(gst_bin_get_by_name(GST_BIN(b->bin.get()), "stamp"));
+  const GRef<GstPad> stampSink(
+      gst_element_get_static_pad(stamp ? stamp.get() : sink.get(), "sink"));
   b->sourceGone = &sourceGone_;
   b->admitAfter = taken_.load(std::memory_order_relaxed);
   b->admitWait = std::max(1, format_.rateNumerator / std::max(1, format_.rateDenominator));
@@ -564,16 +526,12 @@ std::string OutputStage::addBranch(const std::string& id, const std::string& des
     gst_pad_add_probe(stampSink, GST_PAD_PROBE_TYPE_BUFFER, stampFrame, b, nullptr);
   if (ssink != nullptr)
     gst_pad_add_probe(ssink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, watchEos, b, nullptr);
-  for (GstPad* p : {qsink, qsrc, ssink, stampSink})
-    if (p != nullptr) gst_object_unref(p);
-  if (stamp != nullptr) gst_object_unref(stamp);
-  gst_object_unref(sink);
 
   {
     std::lock_guard lock(branchesMutex_);
     branches_[id] = std::move(branch);
   }
-  gst_bin_add(GST_BIN(pipeline_), b->bin);
+  gst_bin_add(GST_BIN(pipeline_.get()), b->bin);
   if (!gst_element_sync_state_with_parent(b->bin) ||
       gst_element_get_state(b->bin, nullptr, nullptr, 0) == GST_STATE_CHANGE_FAILURE) {
     std::string why;
@@ -583,9 +541,9 @@ std::string OutputStage::addBranch(const std::string& id, const std::string& des
       b->unlinked = true;  // never linked: nothing to end
     }
     removeBranch(id, std::chrono::milliseconds(0));
-    return why;
+    return Status::failure(why);
   }
-  b->teePad = gst_element_request_pad_simple(tee_, "src_%u");
+  b->teePad.reset(gst_element_request_pad_simple(tee_, "src_%u"));
   gst_pad_link(b->teePad, b->binSink);
   b->started = std::chrono::steady_clock::now();
   b->starting.store(false);
@@ -656,20 +614,18 @@ BranchReport OutputStage::removeBranch(const std::string& id, std::chrono::milli
   BranchReport r = report(id);
   r.seconds = seconds;
   r.finalised = finalised;
-  gst_bin_remove(GST_BIN(pipeline_), b->bin);
-  if (b->teePad != nullptr) {
-    gst_element_release_request_pad(tee_, b->teePad);
-    gst_object_unref(b->teePad);
-  }
-  gst_object_unref(b->binSink);
-  gst_object_unref(b->queue);
-  gst_object_unref(b->bin);
+  gst_bin_remove(GST_BIN(pipeline_.get()), b->bin);
+  if (b->teePad) gst_element_release_request_pad(tee_, b->teePad);
   bool last = false;
+  std::unique_ptr<Branch> gone;  // its references go outside the lock the bus handler takes
   {
     std::lock_guard lock(branchesMutex_);
-    branches_.erase(id);
+    const auto it = branches_.find(id);
+    gone = std::move(it->second);
+    branches_.erase(it);
     last = branches_.empty();
   }
+  gone.reset();
   if (last) stopPipeline();
   return r;
 }

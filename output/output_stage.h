@@ -14,7 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "base/result.h"
 #include "engine/frame_sink.h"
+#include "gstref/gst_ref.h"
 
 namespace vz {
 
@@ -74,10 +76,10 @@ class OutputStage final : public FrameSink {
 
   // Adds a branch after its own leaky queue. description: launch syntax of the elements
   // that follow the queue, the last one named "sink". configure (optional) sets properties
-  // before the branch starts. Starts the stage first when it is not running. Returns an
-  // empty string, or what went wrong (the branch is then gone again).
-  std::string addBranch(const std::string& id, const std::string& description,
-                        const std::function<void(GstBin*)>& configure = {});
+  // before the branch starts. Starts the stage first when it is not running. On failure
+  // the branch is gone again.
+  Status addBranch(const std::string& id, const std::string& description,
+                   const std::function<void(GstBin*)>& configure = {});
   // Ends the branch with end-of-stream sent into it alone, waits at most timeout for it
   // to reach the sink, then takes the branch down. The last branch stops the stage.
   BranchReport removeBranch(const std::string& id,
@@ -94,23 +96,23 @@ class OutputStage final : public FrameSink {
   struct Branch;
 
  private:
-  bool startPipeline(std::string& error);
+  Status startPipeline();
   void stopPipeline();
   void pushLoop();
-  void pushFrame(GstBuffer* frame, bool keepForRepeats);
+  void pushFrame(GRef<GstBuffer> frame, bool keepForRepeats);
   void pushRepeat();
   GstBuffer* blackFrame();
   GstClockTime period() const;
   static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
 
   // Streaming thread only.
-  GstBufferPool* pool_ = nullptr;
+  GRef<GstBufferPool> pool_;
   int poolWidth_ = 0, poolHeight_ = 0;
   // Shared between the streaming thread and the stage's thread.
   // The slot: three hand-over places passed between the two threads (a triple buffer), so
   // that a frame's number and arrival time travel with it and neither thread waits.
   struct Handed {
-    GstBuffer* buffer = nullptr;
+    GRef<GstBuffer> buffer;
     uint64_t number = 0;
     int64_t time = 0;
   };
@@ -126,14 +128,14 @@ class OutputStage final : public FrameSink {
   std::atomic<uint64_t> taken_{0};  // frames numbered so far (a frame's number: 1 on)
   sem_t wake_;                      // posted for each frame left in the slot
   // The stage's thread.
-  GstBuffer* last_ = nullptr;
+  GRef<GstBuffer> last_;
   uint64_t nextSlot_ = 0;  // the grid slot of the next frame pushed
-  GstBuffer* black_ = nullptr;
+  GRef<GstBuffer> black_;
   std::thread pusher_;
   std::atomic<bool> stopPushing_{false};
 
-  GstElement* pipeline_ = nullptr;
-  GstElement* appsrc_ = nullptr;
+  GRef<GstElement> pipeline_;
+  GstElement* appsrc_ = nullptr;  // both held by the pipeline
   GstElement* tee_ = nullptr;
   OutputFormat format_;
   int sourceRateN_ = 0, sourceRateD_ = 1;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "gstref/gst_ref.h"
 #include "output/camera_target.h"
 
 namespace vz {
@@ -73,10 +74,10 @@ struct PipeWireCamera::Impl {
   uint64_t formatSerial = 0;  // counts each change of want
 
   // The branch's streaming thread only.
-  GstVideoConverter* converter = nullptr;
+  GRef<GstVideoConverter> converter;
   GstVideoInfo convIn{}, convOut{};
   uint64_t convSerial = ~uint64_t{0};
-  GstBuffer* scratch = nullptr;
+  GRef<GstBuffer> scratch;
   GstClockTime nextDue = GST_CLOCK_TIME_NONE;
   uint64_t sequence = 0;
 
@@ -266,15 +267,14 @@ PipeWireCamera::~PipeWireCamera() {
     if (impl_->context != nullptr) pw_context_destroy(impl_->context);
     pw_thread_loop_destroy(impl_->loop);
   }
-  if (impl_->converter != nullptr) gst_video_converter_free(impl_->converter);
-  if (impl_->scratch != nullptr) gst_buffer_unref(impl_->scratch);
   delete impl_;
 }
 
-std::string PipeWireCamera::start(const OutputFormat& outputs) {
+Status PipeWireCamera::start(const OutputFormat& outputs) {
   Impl& d = *impl_;
-  if (d.loop == nullptr || d.context == nullptr) return "cannot set up a PipeWire client";
-  if (pw_thread_loop_start(d.loop) < 0) return "cannot start PipeWire's thread";
+  if (d.loop == nullptr || d.context == nullptr)
+    return Status::failure("cannot set up a PipeWire client");
+  if (pw_thread_loop_start(d.loop) < 0) return Status::failure("cannot start PipeWire's thread");
   pw_thread_loop_lock(d.loop);
   d.outputs = outputs;
   const bool ok = d.connect();
@@ -285,7 +285,7 @@ std::string PipeWireCamera::start(const OutputFormat& outputs) {
     pw_loop_update_timer(pw_thread_loop_get_loop(d.loop), d.retry, &first, &every, false);
   }
   pw_thread_loop_unlock(d.loop);
-  return ok ? std::string() : std::string("no PipeWire daemon answers for the virtual camera");
+  return ok ? Status() : Status::failure("no PipeWire daemon answers for the virtual camera");
 }
 
 void PipeWireCamera::deliver(GstSample* sample) {
@@ -320,8 +320,6 @@ void PipeWireCamera::deliver(GstSample* sample) {
   }
 
   if (serial != d.convSerial || !gst_video_info_is_equal(&inInfo, &d.convIn)) {
-    if (d.converter != nullptr) gst_video_converter_free(d.converter);
-    if (d.scratch != nullptr) gst_buffer_unref(d.scratch);
     const Place p = fit(GST_VIDEO_INFO_WIDTH(&inInfo), GST_VIDEO_INFO_HEIGHT(&inInfo),
                         GST_VIDEO_INFO_WIDTH(&out), GST_VIDEO_INFO_HEIGHT(&out));
     GstStructure* options = gst_structure_new(
@@ -334,13 +332,13 @@ void PipeWireCamera::deliver(GstSample* sample) {
     GstVideoInfo to = out;
     to.fps_n = inInfo.fps_n;
     to.fps_d = inInfo.fps_d;
-    d.converter = gst_video_converter_new(&inInfo, &to, options);
-    d.scratch = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&out), nullptr);
+    d.converter.reset(gst_video_converter_new(&inInfo, &to, options));  // takes options
+    d.scratch.reset(gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&out), nullptr));
     d.convIn = inInfo;
     d.convOut = out;
     d.convSerial = serial;
   }
-  if (d.converter == nullptr || d.scratch == nullptr) return;
+  if (!d.converter || !d.scratch) return;
   GstVideoFrame src, dst;
   if (!gst_video_frame_map(&src, &inInfo, in, GST_MAP_READ)) return;
   if (!gst_video_frame_map(&dst, &d.convOut, d.scratch, GST_MAP_WRITE)) {

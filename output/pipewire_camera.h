@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "base/result.h"
 #include "output/output_stage.h"
 
 namespace vz {
@@ -31,8 +32,8 @@ class PipeWireCamera {
   PipeWireCamera(const PipeWireCamera&) = delete;
   PipeWireCamera& operator=(const PipeWireCamera&) = delete;
 
-  // Offers the node with the outputs' size and rate first. "" or what went wrong, in one line.
-  std::string start(const OutputFormat& outputs);
+  // Offers the node with the outputs' size and rate first.
+  Status start(const OutputFormat& outputs);
   // The branch's streaming thread: one BGR frame of the outputs' size (its buffer's timestamps
   // decide which frames a reader at a lower rate gets).
   void deliver(GstSample* sample);

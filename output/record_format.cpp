@@ -55,47 +55,38 @@ const char* codecName(VideoCodec codec) {
   return "?";
 }
 
-RecordFormatResult resolveRecordFormat(const std::string& path, const std::string& codec) {
-  RecordFormatResult r;
-  if (path.empty()) {
-    r.error = "no file name given for the recording";
-    return r;
-  }
+Result<RecordFormat> resolveRecordFormat(const std::string& path, const std::string& codec) {
+  if (path.empty()) return Status::failure("no file name given for the recording");
   std::filesystem::path p(path);
   const std::string ext = lower(p.extension().string());
-  r.format.path = path;
+  RecordFormat f;
+  f.path = path;
   if (ext.empty()) {
-    r.format.path += ".mkv";
-    r.format.container = Container::Matroska;
+    f.path += ".mkv";
+    f.container = Container::Matroska;
   } else if (ext == ".mkv") {
-    r.format.container = Container::Matroska;
+    f.container = Container::Matroska;
   } else if (ext == ".mp4") {
-    r.format.container = Container::Mp4;
+    f.container = Container::Mp4;
   } else if (ext == ".webm") {
-    r.format.container = Container::WebM;
+    f.container = Container::WebM;
   } else {
-    r.error = "cannot record into " + ext + " files: use .mkv, .mp4 or .webm";
-    return r;
+    return Status::failure("cannot record into " + ext + " files: use .mkv, .mp4 or .webm");
   }
   if (codec.empty()) {
-    r.format.codec = r.format.container == Container::WebM ? VideoCodec::Vp8 : VideoCodec::H264;
+    f.codec = f.container == Container::WebM ? VideoCodec::Vp8 : VideoCodec::H264;
   } else {
     const std::string l = lower(codec);
     const auto* found = std::find_if(std::begin(kCodecs), std::end(kCodecs),
                                      [&](const CodecName& c) { return l == c.name; });
-    if (found == std::end(kCodecs)) {
-      r.error = "unknown recording codec '" + codec + "': use h264, vp8, vp9 or ffv1";
-      return r;
-    }
-    r.format.codec = found->codec;
+    if (found == std::end(kCodecs))
+      return Status::failure("unknown recording codec '" + codec + "': use h264, vp8, vp9 or ffv1");
+    f.codec = found->codec;
   }
-  if (!holds(r.format.container, r.format.codec)) {
-    r.error = std::string("a ") + (ext.empty() ? ".mkv" : ext) + " file cannot hold " +
-              codecName(r.format.codec) + " video";
-    return r;
-  }
-  r.ok = true;
-  return r;
+  if (!holds(f.container, f.codec))
+    return Status::failure(std::string("a ") + (ext.empty() ? ".mkv" : ext) + " file cannot hold " +
+                           codecName(f.codec) + " video");
+  return f;
 }
 
 std::string defaultRecordingPath(long long epochSeconds) {
@@ -114,7 +105,7 @@ std::string defaultRecordingPath(long long epochSeconds) {
   return folder + "/" + name;
 }
 
-std::string createRecordingFile(const std::string& path, bool numbered, std::string* error) {
+Result<std::string> createRecordingFile(const std::string& path, bool numbered) {
   const size_t slash = path.rfind('/');
   const size_t dot = path.rfind('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
@@ -127,13 +118,11 @@ std::string createRecordingFile(const std::string& path, bool numbered, std::str
       ::close(fd);
       return candidate;
     }
-    if (errno != EEXIST || !numbered) {
-      *error = errno == EEXIST ? "will not overwrite an existing file" : std::strerror(errno);
-      return {};
-    }
+    if (errno != EEXIST || !numbered)
+      return Status::failure(errno == EEXIST ? "will not overwrite an existing file"
+                                             : std::strerror(errno));
   }
-  *error = "no free name left beside it";
-  return {};
+  return Status::failure("no free name left beside it");
 }
 
 }  // namespace vz

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "base/result.h"
+
 namespace vz {
 
 enum class Container { Matroska, Mp4, WebM };
@@ -16,15 +18,9 @@ struct RecordFormat {
   VideoCodec codec = VideoCodec::H264;
 };
 
-struct RecordFormatResult {
-  bool ok = false;
-  RecordFormat format;
-  std::string error;  // one line, for stderr or a message box
-};
-
 // codecName: empty for the container's default, else h264, vp8, vp9 or ffv1 (any case).
 // Refuses unknown extensions and codecs the container cannot hold.
-RecordFormatResult resolveRecordFormat(const std::string& path, const std::string& codecName);
+Result<RecordFormat> resolveRecordFormat(const std::string& path, const std::string& codecName);
 
 bool isKnownCodecName(const std::string& codecName);
 const char* codecName(VideoCodec codec);
@@ -35,7 +31,7 @@ std::string defaultRecordingPath(long long epochSeconds);
 
 // Creates the (empty) file of a new take exclusively, so that no take is ever overwritten: an
 // existing path fails, unless numbered, when the next free name after it is created instead
-// (NAME-2.mkv, NAME-3.mkv, ...). The path created, or empty with the reason in error.
-std::string createRecordingFile(const std::string& path, bool numbered, std::string* error);
+// (NAME-2.mkv, NAME-3.mkv, ...). The path created, or why none was.
+Result<std::string> createRecordingFile(const std::string& path, bool numbered);
 
 }  // namespace vz

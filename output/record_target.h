@@ -3,14 +3,16 @@
 
 #include <string>
 
+#include "base/result.h"
+
 namespace vz {
 
-// Why a recording cannot go to path ("" when it can). given is the name as the user wrote
+// Whether a recording can go to path, and if not why. given is the name as the user wrote
 // it, path the file to write (given with ".mkv" added where it had no extension). The
 // target must be a new regular file in an existing folder outside /dev, /proc and /sys: an
 // existing file is never overwritten, and a folder, device or pipe named as the target is
 // refused rather than gaining a file beside it. The system's own reason is given where it
 // refuses (a name too long, a folder it may not write).
-std::string whyCannotRecordInto(const std::string& given, const std::string& path);
+Status checkRecordTarget(const std::string& given, const std::string& path);
 
 }  // namespace vz

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "gstref/gst_ref.h"
+
 namespace vz {
 namespace {
 
@@ -15,17 +17,19 @@ void dropHeld(gpointer data) {
 // What a pending seek needs: the loop, and the pad to seek from, held until it has run.
 struct SeekCall {
   Held loop;
-  GstPad* input;
+  GRef<GstPad> input;
 };
 
 }  // namespace
 
 std::shared_ptr<ClipLoop> ClipLoop::attach(GstElement* converter) {
   if (converter == nullptr) return nullptr;
-  GstPad* input = gst_element_get_static_pad(converter, "sink");
-  GstPad* output = gst_element_get_static_pad(converter, "src");
+  // The pads outlive the loop's use of them: they are only touched from their own probes
+  // and from a seek that holds its own reference.
+  const GRef<GstPad> input(gst_element_get_static_pad(converter, "sink"));
+  const GRef<GstPad> output(gst_element_get_static_pad(converter, "src"));
   Held loop;
-  if (input != nullptr && output != nullptr) {
+  if (input && output) {
     loop.reset(new ClipLoop(input, output));
     gst_pad_add_probe(
         input, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
@@ -35,10 +39,6 @@ std::shared_ptr<ClipLoop> ClipLoop::attach(GstElement* converter) {
         GstPadProbeType(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
         &ClipLoop::onOutputEvent, new Held(loop), dropHeld);
   }
-  // The pads outlive the loop's use of them: they are only touched from their own probes
-  // and from a seek that holds its own reference.
-  if (input != nullptr) gst_object_unref(input);
-  if (output != nullptr) gst_object_unref(output);
   return loop;
 }
 
@@ -148,23 +148,19 @@ void ClipLoop::setEnabled(bool on) {
 void ClipLoop::seekLater(std::shared_ptr<ClipLoop> self) {
   // Never on the streaming thread the seek stops, nor on the GUI thread, which must not wait.
   GstElement* converter = GST_PAD_PARENT(input_);
-  auto* call = new SeekCall{std::move(self), GST_PAD(gst_object_ref(input_))};
-  gst_element_call_async(converter, &ClipLoop::seekToStart, call, [](gpointer data) {
-    auto* call = static_cast<SeekCall*>(data);
-    gst_object_unref(call->input);
-    delete call;
-  });
+  auto* call = new SeekCall{std::move(self), refOf(input_)};
+  gst_element_call_async(converter, &ClipLoop::seekToStart, call,
+                         [](gpointer data) { delete static_cast<SeekCall*>(data); });
 }
 
 void ClipLoop::seekToStart(GstElement*, gpointer data) {
   auto* call = static_cast<SeekCall*>(data);
   ClipLoop& self = *call->loop;
   if (!self.alive_.load(std::memory_order_relaxed)) return;
-  GstQuery* query = gst_query_new_seeking(GST_FORMAT_TIME);
+  const GRef<GstQuery> query(gst_query_new_seeking(GST_FORMAT_TIME));
   gboolean seekable = FALSE;
   if (gst_pad_peer_query(call->input, query))
     gst_query_parse_seeking(query, nullptr, &seekable, nullptr, nullptr);
-  gst_query_unref(query);
   const bool seeked =
       seekable && gst_pad_push_event(
                       call->input,

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "engine/frame_target.h"
 
 namespace vz {
@@ -16,9 +17,9 @@ class GraphControl {
   virtual void startSource(FrameTarget* window) = 0;
   virtual void run() = 0;
   virtual void releaseGraph() = 0;
-  // Why the file cannot be played ("" when it can), asked before a file replaces the running
-  // source where a bad one must leave that source playing.
-  virtual std::string whyCannotPlay(const std::string& /*path*/) { return {}; }
+  // Whether the file can be played, asked before a file replaces the running source where a
+  // bad one must leave that source playing.
+  virtual Status checkPlayable(const std::string& /*path*/) { return {}; }
 };
 
 }  // namespace vz

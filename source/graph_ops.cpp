@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/terminal_safe.h"
+#include "gstref/gst_ref.h"
 
 namespace vz {
 namespace {
@@ -31,16 +32,14 @@ gboolean continueOnlyForVideo(GstElement*, GstPad*, GstCaps* caps, gpointer) {
 // Streaming thread: the first raw video pad that appears feeds the converter.
 void linkVideoPad(GstElement*, GstPad* pad, gpointer data) {
   GstElement* convert = GST_ELEMENT(data);
-  GstCaps* caps = gst_pad_get_current_caps(pad);
-  if (caps == nullptr) caps = gst_pad_query_caps(pad, nullptr);
+  GRef<GstCaps> caps(gst_pad_get_current_caps(pad));
+  if (!caps) caps.reset(gst_pad_query_caps(pad, nullptr));
   bool video = false;
-  if (caps != nullptr && gst_caps_get_size(caps) > 0)
+  if (caps && gst_caps_get_size(caps) > 0)
     video = startsWith(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "video/x-raw");
-  if (caps != nullptr) gst_caps_unref(caps);
   if (!video) return;
-  GstPad* sink = gst_element_get_static_pad(convert, "sink");
+  const GRef<GstPad> sink(gst_element_get_static_pad(convert, "sink"));
   if (!gst_pad_is_linked(sink)) gst_pad_link(pad, sink);
-  gst_object_unref(sink);
 }
 
 }  // namespace
@@ -50,7 +49,7 @@ HResult findUnconnectedPin(GstElement* filter, PinDirection direction, GstPad** 
   *pin = nullptr;
   if (filter == nullptr) return kEPointer;
   const GstPadDirection wanted = direction == PinDirection::Input ? GST_PAD_SINK : GST_PAD_SRC;
-  GstIterator* it = gst_element_iterate_pads(filter);
+  const GRef<GstIterator> it(gst_element_iterate_pads(filter));
   HResult result = kEFail;
   GValue item = G_VALUE_INIT;
   bool done = false;
@@ -75,94 +74,74 @@ HResult findUnconnectedPin(GstElement* filter, PinDirection direction, GstPad** 
     }
   }
   g_value_unset(&item);
-  gst_iterator_free(it);
   return result;
 }
 
 HResult connectPinToFilter(GstElement* graph, GstPad* output, GstElement* downstream) {
   if (graph == nullptr || output == nullptr || downstream == nullptr) return kEPointer;
-  GstPad* input = nullptr;
-  const HResult found = findUnconnectedPin(downstream, PinDirection::Input, &input);
+  GRef<GstPad> input;
+  const HResult found = findUnconnectedPin(downstream, PinDirection::Input, input.out());
   if (!succeeded(found)) return found;
-  const HResult hr = graphConnect(graph, output, input);
-  gst_object_unref(input);
-  return hr;
+  return graphConnect(graph, output, input);
 }
 
 HResult connectFilterPair(GstElement* graph, GstElement* upstream, GstElement* downstream) {
   if (graph == nullptr || upstream == nullptr || downstream == nullptr) return kEPointer;
-  GstPad* output = nullptr;
-  const HResult found = findUnconnectedPin(upstream, PinDirection::Output, &output);
+  GRef<GstPad> output;
+  const HResult found = findUnconnectedPin(upstream, PinDirection::Output, output.out());
   if (!succeeded(found)) return found;
-  const HResult hr = connectPinToFilter(graph, output, downstream);
-  gst_object_unref(output);
-  return hr;
+  return connectPinToFilter(graph, output, downstream);
 }
 
 HResult graphConnect(GstElement* graph, GstPad* output, GstPad* input) {
   if (graph == nullptr || output == nullptr || input == nullptr) return kEPointer;
-  GstCaps* offered = gst_pad_query_caps(output, nullptr);
-  GstCaps* accepted = gst_pad_query_caps(input, nullptr);
+  const GRef<GstCaps> offered(gst_pad_query_caps(output, nullptr));
+  const GRef<GstCaps> accepted(gst_pad_query_caps(input, nullptr));
   const bool direct = !gst_caps_is_any(offered) && gst_caps_can_intersect(offered, accepted);
-  gst_caps_unref(offered);
-  gst_caps_unref(accepted);
   if (direct) return gst_pad_link(output, input) == GST_PAD_LINK_OK ? kSOk : kEFail;
   return graphConnectConverted(graph, output, input);
 }
 
 HResult graphConnectConverted(GstElement* graph, GstPad* output, GstPad* input) {
   if (graph == nullptr || output == nullptr || input == nullptr) return kEPointer;
-  GstElement* decode = gst_element_factory_make("decodebin", nullptr);
-  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-  if (decode == nullptr || convert == nullptr) {
-    if (decode != nullptr) gst_object_unref(gst_object_ref_sink(decode));
-    if (convert != nullptr) gst_object_unref(gst_object_ref_sink(convert));
-    return kEFail;
-  }
+  const GRef<GstElement> decode = sinkRef(gst_element_factory_make("decodebin", nullptr));
+  const GRef<GstElement> convert = sinkRef(gst_element_factory_make("videoconvert", nullptr));
+  if (!decode || !convert) return kEFail;
   // Two threads halve the conversion's time per frame (so a frame waits less before the
   // effects) at about the same CPU.
   g_object_set(convert, "n-threads", 2u, nullptr);
-  gst_bin_add_many(GST_BIN(graph), decode, convert, nullptr);
-  g_signal_connect(decode, "autoplug-continue", G_CALLBACK(continueOnlyForVideo), nullptr);
+  gst_bin_add_many(GST_BIN(graph), decode.get(), convert.get(), nullptr);
+  g_signal_connect(decode.get(), "autoplug-continue", G_CALLBACK(continueOnlyForVideo), nullptr);
   // The handler holds the converter until the decoder bin goes away.
   g_signal_connect_data(
-      decode, "pad-added", G_CALLBACK(linkVideoPad), gst_object_ref(convert),
-      [](gpointer data, GClosure*) { gst_object_unref(data); }, GConnectFlags(0));
-  GstPad* decodeSink = gst_element_get_static_pad(decode, "sink");
-  GstPad* convertSrc = gst_element_get_static_pad(convert, "src");
+      decode, "pad-added", G_CALLBACK(linkVideoPad), refOf(convert.get()).release(),
+      [](gpointer data, GClosure*) { dropRef(static_cast<GstElement*>(data)); }, GConnectFlags(0));
+  const GRef<GstPad> decodeSink(gst_element_get_static_pad(decode, "sink"));
+  const GRef<GstPad> convertSrc(gst_element_get_static_pad(convert, "src"));
   const bool linked = gst_pad_link(output, decodeSink) == GST_PAD_LINK_OK &&
                       gst_pad_link(convertSrc, input) == GST_PAD_LINK_OK;
-  gst_object_unref(decodeSink);
-  gst_object_unref(convertSrc);
   return linked ? kSOk : kEFail;
 }
 
 HResult graphConnectStill(GstElement* graph, GstPad* output, GstPad* input, int fps) {
   if (graph == nullptr || output == nullptr || input == nullptr) return kEPointer;
-  GstElement* decode = gst_element_factory_make("decodebin", nullptr);
-  GstElement* freeze = gst_element_factory_make("imagefreeze", nullptr);
-  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-  GstElement* rate = gst_element_factory_make("capsfilter", nullptr);
-  if (decode == nullptr || freeze == nullptr || convert == nullptr || rate == nullptr) {
-    for (GstElement* e : {decode, freeze, convert, rate})
-      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
-    return kEFail;
-  }
-  GstCaps* caps =
-      gst_caps_new_simple("video/x-raw", "framerate", GST_TYPE_FRACTION, fps, 1, nullptr);
-  g_object_set(rate, "caps", caps, nullptr);
-  gst_caps_unref(caps);
-  gst_bin_add_many(GST_BIN(graph), decode, freeze, convert, rate, nullptr);
+  const GRef<GstElement> decode = sinkRef(gst_element_factory_make("decodebin", nullptr));
+  const GRef<GstElement> freeze = sinkRef(gst_element_factory_make("imagefreeze", nullptr));
+  const GRef<GstElement> convert = sinkRef(gst_element_factory_make("videoconvert", nullptr));
+  const GRef<GstElement> rate = sinkRef(gst_element_factory_make("capsfilter", nullptr));
+  if (!decode || !freeze || !convert || !rate) return kEFail;
+  const GRef<GstCaps> caps(
+      gst_caps_new_simple("video/x-raw", "framerate", GST_TYPE_FRACTION, fps, 1, nullptr));
+  g_object_set(rate, "caps", caps.get(), nullptr);
+  gst_bin_add_many(GST_BIN(graph), decode.get(), freeze.get(), convert.get(), rate.get(), nullptr);
   g_signal_connect_data(
-      decode, "pad-added", G_CALLBACK(linkVideoPad), gst_object_ref(freeze),
-      [](gpointer data, GClosure*) { gst_object_unref(data); }, GConnectFlags(0));
-  GstPad* decodeSink = gst_element_get_static_pad(decode, "sink");
-  GstPad* rateSrc = gst_element_get_static_pad(rate, "src");
+      decode, "pad-added", G_CALLBACK(linkVideoPad), refOf(freeze.get()).release(),
+      [](gpointer data, GClosure*) { dropRef(static_cast<GstElement*>(data)); }, GConnectFlags(0));
+  const GRef<GstPad> decodeSink(gst_element_get_static_pad(decode, "sink"));
+  const GRef<GstPad> rateSrc(gst_element_get_static_pad(rate, "src"));
   const bool linked = gst_pad_link(output, decodeSink) == GST_PAD_LINK_OK &&
-                      gst_element_link_many(freeze, convert, rate, nullptr) &&
+                      gst_element_link_many(freeze.get(), convert.get(), rate.get(), nullptr) &&
                       gst_pad_link(rateSrc, input) == GST_PAD_LINK_OK;
-  gst_object_unref(decodeSink);
-  gst_object_unref(rateSrc);
   return linked ? kSOk : kEFail;
 }
 
@@ -173,48 +152,39 @@ bool isStillImage(const std::string& path) {
   const size_t n = std::fread(head, 1, sizeof head, file);
   std::fclose(file);
   if (n == 0) return false;
-  GstCaps* caps = gst_type_find_helper_for_data(nullptr, head, n, nullptr);
-  if (caps == nullptr) return false;
+  const GRef<GstCaps> caps(gst_type_find_helper_for_data(nullptr, head, n, nullptr));
+  if (!caps) return false;
   const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
-  const bool still = std::strcmp(name, "image/png") == 0 || std::strcmp(name, "image/jpeg") == 0;
-  gst_caps_unref(caps);
-  return still;
+  return std::strcmp(name, "image/png") == 0 || std::strcmp(name, "image/jpeg") == 0;
 }
 
 HResult graphConnectFixed(GstElement* graph, GstPad* output, GstPad* input, GstCaps* caps) {
   if (graph == nullptr || output == nullptr || input == nullptr || caps == nullptr)
     return kEPointer;
   const bool jpeg = gst_structure_has_name(gst_caps_get_structure(caps, 0), "image/jpeg");
-  GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
-  GstElement* decode = jpeg ? gst_element_factory_make("jpegdec", nullptr) : nullptr;
-  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-  if (filter == nullptr || convert == nullptr || (jpeg && decode == nullptr)) {
-    for (GstElement* e : {filter, decode, convert})
-      if (e != nullptr) gst_object_unref(gst_object_ref_sink(e));
-    return kEFail;
-  }
+  const GRef<GstElement> filter = sinkRef(gst_element_factory_make("capsfilter", nullptr));
+  const GRef<GstElement> decode =
+      sinkRef(jpeg ? gst_element_factory_make("jpegdec", nullptr) : nullptr);
+  const GRef<GstElement> convert = sinkRef(gst_element_factory_make("videoconvert", nullptr));
+  if (!filter || !convert || (jpeg && !decode)) return kEFail;
   g_object_set(filter, "caps", caps, nullptr);
-  gst_bin_add_many(GST_BIN(graph), filter, convert, nullptr);
-  if (decode != nullptr) gst_bin_add(GST_BIN(graph), decode);
-  GstPad* filterSink = gst_element_get_static_pad(filter, "sink");
-  GstPad* convertSrc = gst_element_get_static_pad(convert, "src");
-  const bool linked = gst_pad_link(output, filterSink) == GST_PAD_LINK_OK &&
-                      (decode != nullptr ? gst_element_link_many(filter, decode, convert, nullptr)
-                                         : gst_element_link(filter, convert)) &&
-                      gst_pad_link(convertSrc, input) == GST_PAD_LINK_OK;
-  gst_object_unref(filterSink);
-  gst_object_unref(convertSrc);
+  gst_bin_add_many(GST_BIN(graph), filter.get(), convert.get(), nullptr);
+  if (decode) gst_bin_add(GST_BIN(graph), decode);
+  const GRef<GstPad> filterSink(gst_element_get_static_pad(filter, "sink"));
+  const GRef<GstPad> convertSrc(gst_element_get_static_pad(convert, "src"));
+  const bool linked =
+      gst_pad_link(output, filterSink) == GST_PAD_LINK_OK &&
+      (decode ? gst_element_link_many(filter.get(), decode.get(), convert.get(), nullptr)
+              : gst_element_link(filter, convert)) &&
+      gst_pad_link(convertSrc, input) == GST_PAD_LINK_OK;
   return linked ? kSOk : kEFail;
 }
 
-CaptureGraphBuilder::~CaptureGraphBuilder() {
-  if (graph_ != nullptr) gst_object_unref(graph_);
-}
+CaptureGraphBuilder::~CaptureGraphBuilder() = default;
 
 HResult CaptureGraphBuilder::setFiltergraph(GstElement* graph) {
   if (graph == nullptr) return kEPointer;
-  if (graph_ != nullptr) gst_object_unref(graph_);
-  graph_ = GST_ELEMENT(gst_object_ref(graph));
+  graph_ = refOf(graph);
   return kSOk;
 }
 
@@ -222,15 +192,13 @@ HResult CaptureGraphBuilder::renderStream(GstElement* source, GstElement* interm
                                           GstElement* sink, GstCaps* mode) {
   if (graph_ == nullptr || source == nullptr || intermediate == nullptr || sink == nullptr)
     return kEPointer;
-  GstPad* output = nullptr;
-  GstPad* input = nullptr;
-  HResult hr = findUnconnectedPin(source, PinDirection::Output, &output);
-  if (succeeded(hr)) hr = findUnconnectedPin(intermediate, PinDirection::Input, &input);
+  GRef<GstPad> output;
+  GRef<GstPad> input;
+  HResult hr = findUnconnectedPin(source, PinDirection::Output, output.out());
+  if (succeeded(hr)) hr = findUnconnectedPin(intermediate, PinDirection::Input, input.out());
   if (succeeded(hr))
     hr = mode != nullptr ? graphConnectFixed(graph_, output, input, mode)
                          : graphConnectConverted(graph_, output, input);
-  if (output != nullptr) gst_object_unref(output);
-  if (input != nullptr) gst_object_unref(input);
   if (!succeeded(hr)) return hr;
   return connectFilterPair(graph_, intermediate, sink);
 }
@@ -261,25 +229,23 @@ void logBusToStderr(GstBus* bus, std::shared_ptr<GraphWatch> watch) {
   gst_bus_set_sync_handler(
       bus,
       [](GstBus*, GstMessage* message, gpointer data) -> GstBusSyncReply {
-        GError* error = nullptr;
-        gchar* debug = nullptr;
+        const GRef<GstMessage> dropped(message);  // a dropped message is the handler's to free
+        GRef<GError> error;
+        GRef<gchar> debug;
         const char* kind = nullptr;
         if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
-          gst_message_parse_error(message, &error, &debug);
+          gst_message_parse_error(message, error.out(), debug.out());
           kind = "error";
         } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_WARNING) {
-          gst_message_parse_warning(message, &error, &debug);
+          gst_message_parse_warning(message, error.out(), debug.out());
           kind = "warning";
         }
         if (kind != nullptr) {
           std::fprintf(stderr, "videozarnix: video %s from %s: %s\n", kind,
                        GST_OBJECT_NAME(message->src),
-                       terminalSafe(error != nullptr ? error->message : "(no text)").c_str());
-          g_clear_error(&error);
-          g_free(debug);
+                       terminalSafe(error ? error->message : "(no text)").c_str());
         }
         if (data != nullptr) (*static_cast<std::shared_ptr<GraphWatch>*>(data))->onMessage(message);
-        gst_message_unref(message);  // a dropped message is the handler's to free
         return GST_BUS_DROP;
       },
       held, [](gpointer data) { delete static_cast<std::shared_ptr<GraphWatch>*>(data); });
@@ -295,10 +261,10 @@ bool changeStateWithin(GstElement* graph, GstState state, std::chrono::milliseco
     GstStateChangeReturn result = GST_STATE_CHANGE_SUCCESS;
   };
   auto shared = std::make_shared<Shared>();
-  gst_object_ref(graph);
-  std::thread([graph, state, shared] {
-    const GstStateChangeReturn r = gst_element_set_state(graph, state);
-    gst_object_unref(graph);
+  // The helper thread holds the graph while it changes it, and lets go there.
+  std::thread([held = refOf(graph), state, shared]() mutable {
+    const GstStateChangeReturn r = gst_element_set_state(held, state);
+    held.reset();
     std::lock_guard lock(shared->mutex);
     shared->result = r;
     shared->finished = true;

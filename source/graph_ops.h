@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "gstref/gst_ref.h"
 #include "source/graph_result.h"
 #include "source/graph_watch.h"
 
@@ -58,7 +59,7 @@ class CaptureGraphBuilder {
                        GstCaps* mode = nullptr);
 
  private:
-  GstElement* graph_ = nullptr;
+  GRef<GstElement> graph_;
 };
 
 // Adds filter to graph under name; the graph takes its own reference.

@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include "base/result.h"
+
 namespace vz {
 
-// Why the file given on the command line cannot be played ("" when it is a regular file):
-// a folder, a named pipe or a device is named as what it is.
-std::string whyNotPlayable(const std::string& path);
+// Whether the file given on the command line can be played (it is a regular file); a
+// folder, a named pipe or a device is named as what it is.
+Status checkPlayableFile(const std::string& path);
 
 }  // namespace vz

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/terminal_safe.h"
@@ -25,20 +26,20 @@ T* own(T* object) {
   return object != nullptr ? static_cast<T*>(gst_object_ref_sink(object)) : nullptr;
 }
 
+// The public fields stay plain pointers (callers read them as such); each one's reference
+// goes here, once.
 template <class T>
 void release(T*& field) {
-  if (field != nullptr) gst_object_unref(field);
-  field = nullptr;
+  const GRef<T> gone(std::exchange(field, nullptr));
 }
 
 // The formats a source element offers before it is opened, when they name fixed sizes (a
 // fixed test source); open-ended ones say nothing about the device.
-GstCaps* queryFixedSizeModes(GstElement* source) {
-  GstPad* pad = nullptr;
-  if (!succeeded(findUnconnectedPin(source, PinDirection::Output, &pad))) return nullptr;
-  GstCaps* caps = gst_pad_query_caps(pad, nullptr);
-  gst_object_unref(pad);
-  if (caps == nullptr) return nullptr;
+GRef<GstCaps> queryFixedSizeModes(GstElement* source) {
+  GRef<GstPad> pad;
+  if (!succeeded(findUnconnectedPin(source, PinDirection::Output, pad.out()))) return {};
+  GRef<GstCaps> caps(gst_pad_query_caps(pad, nullptr));
+  if (!caps) return {};
   bool fixedSizes = !gst_caps_is_any(caps) && !gst_caps_is_empty(caps);
   for (guint i = 0; fixedSizes && i < gst_caps_get_size(caps); ++i) {
     const GstStructure* st = gst_caps_get_structure(caps, i);
@@ -46,8 +47,7 @@ GstCaps* queryFixedSizeModes(GstElement* source) {
     fixedSizes = gst_structure_get_int(st, "width", &w) && gst_structure_get_int(st, "height", &h);
   }
   if (fixedSizes) return caps;
-  gst_caps_unref(caps);
-  return nullptr;
+  return {};
 }
 
 void initializeMediaLayer() {
@@ -186,8 +186,7 @@ void MediaGraph::releaseObjects() {
   release(nullRenderer);
   release(graph);
   captureBuilder.reset();
-  if (deviceModes_ != nullptr) gst_caps_unref(deviceModes_);
-  deviceModes_ = nullptr;
+  deviceModes_.reset();
   capturing_ = false;
   boundKey_.clear();
   graphFailed_.store(false, std::memory_order_relaxed);
@@ -235,28 +234,26 @@ int MediaGraph::buildCaptureGraph() {
   addFilter(graph, nullRenderer, "NULL RENDER");
 
   setRequiredMediaType();
-  GstCaps* mode = chooseCaptureCaps();
+  const GRef<GstCaps> mode = chooseCaptureCaps();
   captureBuilder->renderStream(captureFilter, grabberFilter, nullRenderer, mode);
-  if (mode != nullptr) gst_caps_unref(mode);
   capturing_ = captureFilter != nullptr;
   release(captureFilter);  // the graph keeps the device's element alive
   getConnectedMediaType();
   return 1;
 }
 
-GstCaps* MediaGraph::chooseCaptureCaps() {
+GRef<GstCaps> MediaGraph::chooseCaptureCaps() {
   cameraMode_ = ModeChoice{};
-  if (captureFilter == nullptr) return nullptr;
-  GstCaps* caps =
-      deviceModes_ != nullptr ? gst_caps_ref(deviceModes_) : queryFixedSizeModes(captureFilter);
-  if (caps == nullptr) return nullptr;
+  if (captureFilter == nullptr) return {};
+  const GRef<GstCaps> caps =
+      deviceModes_ ? GRef<GstCaps>(gst_caps_ref(deviceModes_)) : queryFixedSizeModes(captureFilter);
+  if (!caps) return {};
   cameraMode_ = chooseCameraMode(cameraModesFromCaps(caps), cameraRequest_);
-  gst_caps_unref(caps);
-  if (!cameraMode_.found) return nullptr;
+  if (!cameraMode_.found) return {};
   if (!cameraMode_.exact)
     std::fprintf(stderr, "videozarnix: camera \"%s\" has no such mode; using %s\n",
                  terminalSafe(deviceName_).c_str(), describeMode(cameraMode_.mode).c_str());
-  return capsForMode(cameraMode_.mode);
+  return GRef<GstCaps>(capsForMode(cameraMode_.mode));
 }
 
 int MediaGraph::selectCaptureDevice() {
@@ -308,7 +305,7 @@ bool MediaGraph::bindDevice(CaptureDevice& device) {
   captureFilter = device.bindToObject();
   if (captureFilter == nullptr) return false;
   addFilter(graph, captureFilter, "Capture Filter");
-  deviceModes_ = device.modes();
+  deviceModes_.reset(device.modes());
   if (!device.readProperty("FriendlyName", deviceName_)) deviceName_.clear();
   boundKey_ = device.key();
   return true;
@@ -342,18 +339,16 @@ int MediaGraph::buildFileGraph() {
   // name that is no regular file (chosen through Select MPEG, or become one since): opening a
   // pipe would hold this thread for good.
   std::string path = engine_.fileName;
-  if (const std::string why = path.empty() ? "" : whyNotPlayable(path); !why.empty()) {
-    std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(why).c_str());
+  if (const Status file = path.empty() ? Status() : checkPlayableFile(path); !file) {
+    std::fprintf(stderr, "videozarnix: %s\n", terminalSafe(file.message()).c_str());
     path.clear();
   }
   if (!path.empty()) g_object_set(fileSource, "location", path.c_str(), nullptr);
 
   if (!path.empty() && isStillImage(path)) {
-    GstPad* output = gst_element_get_static_pad(fileSourceFilter, "src");
-    GstPad* input = gst_element_get_static_pad(grabberFilter, "sink");
+    const GRef<GstPad> output(gst_element_get_static_pad(fileSourceFilter, "src"));
+    const GRef<GstPad> input(gst_element_get_static_pad(grabberFilter, "sink"));
     graphConnectStill(graph, output, input, kStillFps);
-    gst_object_unref(output);
-    gst_object_unref(input);
   } else {
     // A few decoded frames wait before the grabber, so that a clip's restart is decoded
     // while they play out, and its first frame follows the last one without a hitch.
@@ -376,15 +371,12 @@ int MediaGraph::buildFileGraph() {
 
 void MediaGraph::loopClip(GstElement* fed) {
   // The end of the decoding chain, which feeds fed.
-  GstPad* input = gst_element_get_static_pad(fed, "sink");
-  GstPad* feed = gst_pad_get_peer(input);
-  gst_object_unref(input);
-  if (feed == nullptr) return;
-  GstElement* converter = gst_pad_get_parent_element(feed);
-  gst_object_unref(feed);
-  if (converter == nullptr) return;
+  const GRef<GstPad> input(gst_element_get_static_pad(fed, "sink"));
+  const GRef<GstPad> feed(gst_pad_get_peer(input));
+  if (!feed) return;
+  const GRef<GstElement> converter(gst_pad_get_parent_element(feed));
+  if (!converter) return;
   clipLoop_ = ClipLoop::attach(converter);
-  gst_object_unref(converter);
   if (clipLoop_) clipLoop_->setEnabled(loopClips_);
 }
 

@@ -12,6 +12,7 @@
 #include "engine/engine_callback.h"
 #include "engine/frame_target.h"
 #include "engine/video_engine.h"
+#include "gstref/gst_ref.h"
 #include "source/camera_modes.h"
 #include "source/capture_devices.h"
 #include "source/clip_loop.h"
@@ -123,7 +124,7 @@ class MediaGraph final : private DeviceListener {
   void setRequiredMediaType();
   void getConnectedMediaType();
   HResult stopWhenReady();
-  GstCaps* chooseCaptureCaps();
+  GRef<GstCaps> chooseCaptureCaps();
   void reportSilentCamera(GstElement* grabber);
   void showBlack(GstElement* grabber);
   void watchBus();
@@ -152,7 +153,7 @@ class MediaGraph final : private DeviceListener {
   FirstFrameWatch firstFrameWatch_;
   ModeRequest cameraRequest_;
   ModeChoice cameraMode_;
-  GstCaps* deviceModes_ = nullptr;  // of the bound device, until the chain is built
+  GRef<GstCaps> deviceModes_;  // of the bound device, until the chain is built
   std::string deviceName_;
   bool capturing_ = false;  // the graph reads a bound device
   bool loopClips_ = true;

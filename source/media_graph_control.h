@@ -17,7 +17,7 @@ class MediaGraphControl final : public GraphControl {
   void startSource(FrameTarget* window) override { graph_.startSource(window); }
   void run() override { graph_.run(); }
   void releaseGraph() override { graph_.releaseGraph(); }
-  std::string whyCannotPlay(const std::string& path) override { return vz::whyCannotPlay(path); }
+  Status checkPlayable(const std::string& path) override { return probePlayable(path); }
   MediaGraph& graph() { return graph_; }
 
  private:

@@ -3,7 +3,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "gstref/gst_ref.h"
 #include "source/camera_key.h"
 #include "source/capture_devices.h"
 
@@ -12,47 +14,39 @@ namespace {
 
 class MonitoredDevice final : public CaptureDevice {
  public:
-  explicit MonitoredDevice(GstDevice* device) : device_(device) {}  // takes the reference
-  ~MonitoredDevice() override { gst_object_unref(device_); }
-  MonitoredDevice(const MonitoredDevice&) = delete;
-  MonitoredDevice& operator=(const MonitoredDevice&) = delete;
+  explicit MonitoredDevice(GRef<GstDevice> device) : device_(std::move(device)) {}
 
   // GStreamer devices carry a display name and no description.
   bool readProperty(const std::string& name, std::string& value) const override {
     if (name != "FriendlyName") return false;
-    gchar* display = gst_device_get_display_name(device_);
-    if (display == nullptr) return false;
-    value = display;
-    g_free(display);
+    const GRef<gchar> display(gst_device_get_display_name(device_));
+    if (!display) return false;
+    value = display.get();
     return true;
   }
 
   GstElement* bindToObject() override {
-    GstElement* element = gst_device_create_element(device_, nullptr);
-    return element != nullptr ? GST_ELEMENT(gst_object_ref_sink(element)) : nullptr;
+    return sinkRef(gst_device_create_element(device_, nullptr)).release();
   }
 
   GstCaps* modes() const override { return gst_device_get_caps(device_); }
 
   std::string key() const override {
-    GstStructure* props = gst_device_get_properties(device_);
-    std::string k = cameraKey(props);
-    if (props != nullptr) gst_structure_free(props);
-    return k;
+    const GRef<GstStructure> props(gst_device_get_properties(device_));
+    return cameraKey(props);
   }
 
   // The key that keeps the order stable across enumerations: the device node, whichever
   // provider describes it, then the name.
   std::string sortKey() const {
     std::string path;
-    if (GstStructure* props = gst_device_get_properties(device_)) {
+    if (const GRef<GstStructure> props{gst_device_get_properties(device_)}) {
       for (const char* field : {"device.path", "api.v4l2.path", "object.path"}) {
         if (const gchar* s = gst_structure_get_string(props, field)) {
           path = s;
           break;
         }
       }
-      gst_structure_free(props);
     }
     std::string name;
     readProperty("FriendlyName", name);
@@ -60,7 +54,7 @@ class MonitoredDevice final : public CaptureDevice {
   }
 
  private:
-  GstDevice* device_;
+  GRef<GstDevice> device_;
 };
 
 std::mutex ownLoopbackMutex;
@@ -69,8 +63,8 @@ std::string ownLoopback;
 // Our own virtual camera, offered back to us: the PipeWire node by its name, a loopback
 // device by the path we write.
 bool isOwnVirtualCamera(GstDevice* device) {
-  GstStructure* props = gst_device_get_properties(device);
-  if (props == nullptr) return false;
+  const GRef<GstStructure> props(gst_device_get_properties(device));
+  if (!props) return false;
   bool own = false;
   if (const gchar* node = gst_structure_get_string(props, "node.name"))
     own = std::string(node) == kOwnCameraNodeName;
@@ -78,7 +72,6 @@ bool isOwnVirtualCamera(GstDevice* device) {
   for (const char* field : {"device.path", "api.v4l2.path"})
     if (const gchar* path = gst_structure_get_string(props, field))
       own = own || (!written.empty() && written == path);
-  gst_structure_free(props);
   return own;
 }
 
@@ -100,7 +93,7 @@ namespace {
 // GStreamer we ship on destroys its registry twice (a double free), and the provider is one
 // per process anyway. Its notices run on the GUI thread, as do the listeners' changes.
 struct RunningMonitor {
-  GstDeviceMonitor* monitor = nullptr;
+  GRef<GstDeviceMonitor> monitor;
   std::vector<DeviceListener*> listeners;
 };
 
@@ -126,15 +119,15 @@ void dropCapslessDeviceCriticals(const gchar* domain, GLogLevelFlags level, cons
 
 gboolean onBusMessage(GstBus*, GstMessage* message, gpointer data) {
   auto* running = static_cast<RunningMonitor*>(data);
-  GstDevice* device = nullptr;
+  GRef<GstDevice> device;
   const bool added = GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED;
   if (added)
-    gst_message_parse_device_added(message, &device);
+    gst_message_parse_device_added(message, device.out());
   else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_REMOVED)
-    gst_message_parse_device_removed(message, &device);
-  if (device == nullptr) return G_SOURCE_CONTINUE;
+    gst_message_parse_device_removed(message, device.out());
+  if (!device) return G_SOURCE_CONTINUE;
   const bool own = isOwnVirtualCamera(device);
-  const std::string key = MonitoredDevice(device).key();
+  const std::string key = MonitoredDevice(std::move(device)).key();
   if (own) return G_SOURCE_CONTINUE;
   const std::vector<DeviceListener*> listeners = running->listeners;
   for (DeviceListener* listener : listeners) {
@@ -155,11 +148,9 @@ RunningMonitor& runningMonitor() {
     if (!gst_is_initialized()) gst_init(nullptr, nullptr);
     g_log_set_handler("GStreamer", G_LOG_LEVEL_CRITICAL, dropCapslessDeviceCriticals, nullptr);
     auto* r = new RunningMonitor;
-    r->monitor = gst_device_monitor_new();
+    r->monitor.reset(gst_device_monitor_new());
     gst_device_monitor_add_filter(r->monitor, "Video/Source", nullptr);
-    GstBus* bus = gst_device_monitor_get_bus(r->monitor);
-    gst_bus_add_watch(bus, onBusMessage, r);
-    gst_object_unref(bus);
+    gst_bus_add_watch(GRef<GstBus>(gst_device_monitor_get_bus(r->monitor)), onBusMessage, r);
     // Without any provider that can watch, each listing probes afresh and nobody is told.
     gst_device_monitor_start(r->monitor);
     return r;
@@ -181,15 +172,11 @@ std::vector<std::unique_ptr<CaptureDevice>> MonitorDeviceList::videoInputDevices
   std::vector<std::unique_ptr<MonitoredDevice>> found;
   // The monitor hides providers that another one stands in front of (show-all stays off),
   // so each camera is listed once. While it runs, the list is the providers' current one.
-  GList* devices = gst_device_monitor_get_devices(runningMonitor().monitor);
-  for (GList* l = devices; l != nullptr; l = l->next) {
-    if (isOwnVirtualCamera(GST_DEVICE(l->data))) {
-      gst_object_unref(l->data);
-      continue;
-    }
-    found.push_back(std::make_unique<MonitoredDevice>(GST_DEVICE(l->data)));
+  for (GRef<GstDevice>& device :
+       takeList<GstDevice>(gst_device_monitor_get_devices(runningMonitor().monitor))) {
+    if (!isOwnVirtualCamera(device))
+      found.push_back(std::make_unique<MonitoredDevice>(std::move(device)));
   }
-  g_list_free(devices);
 
   std::vector<std::pair<std::string, std::unique_ptr<MonitoredDevice>>> keyed;
   for (auto& d : found) keyed.emplace_back(d->sortKey(), std::move(d));

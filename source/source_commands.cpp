@@ -67,9 +67,9 @@ void SourceCommands::OnSelectMpeg() {
 void SourceCommands::OnDropFiles(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
   const std::string& path = paths.front();
-  if (const std::string why = graph_.whyCannotPlay(path); !why.empty()) {
+  if (const Status playable = graph_.checkPlayable(path); !playable) {
     std::fprintf(stderr, "videozarnix: %s; the current source keeps playing\n",
-                 terminalSafe(why).c_str());
+                 terminalSafe(playable.message()).c_str());
     return;
   }
   engine_.fileName = path;

@@ -175,10 +175,10 @@ TEST_F(CommandLineTest, RecordFormatsFollowTheExtension) {
       {"a.mkv", "ffv1", Container::Matroska, VideoCodec::Ffv1},
   };
   for (const auto& c : cases) {
-    const RecordFormatResult r = resolveRecordFormat(c.name, c.codec);
-    ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
-    EXPECT_EQ(r.format.container, c.container) << c.name;
-    EXPECT_EQ(r.format.codec, c.expected) << c.name;
+    const Result<RecordFormat> r = resolveRecordFormat(c.name, c.codec);
+    ASSERT_TRUE(r.ok()) << c.name << ": " << r.message();
+    EXPECT_EQ(r->container, c.container) << c.name;
+    EXPECT_EQ(r->codec, c.expected) << c.name;
   }
   setenv("XDG_VIDEOS_DIR", "/v", 1);
   const std::string path = defaultRecordingPath(0);
@@ -272,9 +272,9 @@ TEST_F(CommandLineTest, AVirtualCameraDeviceMustBeAVideoOutputDevice) {
       {"/dev/nonexistent-video", "not a video device: /dev/nonexistent-video (No such file"},
   };
   for (const auto& [device, message] : cases) {
-    const CameraTarget t = resolveCameraTarget(device);
-    EXPECT_FALSE(t.ok) << device;
-    EXPECT_EQ(t.error.rfind(message, 0), 0u) << t.error;
+    const Result<std::string> t = resolveCameraTarget(device);
+    EXPECT_FALSE(t.ok()) << device;
+    EXPECT_EQ(t.message().rfind(message, 0), 0u) << t.message();
   }
   const Ran refused = program("--virtual-camera /dev/zero");
   EXPECT_EQ(refused.out,

@@ -234,9 +234,9 @@ TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
     addControllerOptions(parser);
     ASSERT_TRUE(parser.parse(QStringList{"videozarnix"} + c.args));
     ControllerOptions o;
-    QString error;
-    EXPECT_EQ(readControllerOptions(parser, o, &error), c.ok);
-    EXPECT_EQ(error.isEmpty(), c.ok);
+    const Status read = readControllerOptions(parser, o);
+    EXPECT_EQ(read.ok(), c.ok);
+    EXPECT_EQ(read.message().empty(), c.ok);
     if (!c.ok) continue;
     EXPECT_EQ(std::tie(o.midi, o.oscPort, o.oscBind, o.verbose),
               std::tie(c.out.midi, c.out.oscPort, c.out.oscBind, c.out.verbose));

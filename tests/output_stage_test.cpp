@@ -53,8 +53,10 @@ class OutputStageTest : public ::testing::Test {
   OutputStage stage;
   GstElement* appsink = nullptr;
   void addAppSink(const std::string& id = "look") {
-    ASSERT_EQ(stage.addBranch(id, "appsink name=sink sync=false max-buffers=1 drop=true",
-                              [&](GstBin* bin) { appsink = gst_bin_get_by_name(bin, "sink"); }),
+    ASSERT_EQ(stage
+                  .addBranch(id, "appsink name=sink sync=false max-buffers=1 drop=true",
+                             [&](GstBin* bin) { appsink = gst_bin_get_by_name(bin, "sink"); })
+                  .message(),
               "");
   }
   void TearDown() override {
@@ -138,19 +140,19 @@ TEST_F(OutputStageTest, RecordingsPlayInEveryContainer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const RecordFormatResult fmt = resolveRecordFormat((dir / c.name).string(), c.codec);
-    ASSERT_TRUE(fmt.ok);
+    const Result<RecordFormat> fmt = resolveRecordFormat((dir / c.name).string(), c.codec);
+    ASSERT_TRUE(fmt.ok());
     stage.takeFrame(f.data(), 160, 120);
-    ASSERT_EQ(startRecording(stage, fmt.format), "");
+    ASSERT_EQ(startRecording(stage, *fmt).message(), "");
     for (int i = 0; i < 50; ++i)
       stage.takeFrame(f.data(), 160, 120), std::this_thread::sleep_for(20ms);
     const BranchReport r = stage.removeBranch(kRecordBranch);
     EXPECT_TRUE(r.finalised);
     EXPECT_GT(r.framesWritten, 5u);
-    const std::string info = shell("gst-discoverer-1.0 -v '" + fmt.format.path + "'").out;
+    const std::string info = shell("gst-discoverer-1.0 -v '" + fmt->path + "'").out;
     EXPECT_NE(info.find(c.expect), std::string::npos) << info;
     EXPECT_NE(info.find("Width: 160"), std::string::npos) << info;
-    EXPECT_NE(recordingSummary(fmt.format.path, r).find(" frames written, "), std::string::npos);
+    EXPECT_NE(recordingSummary(fmt->path, r).find(" frames written, "), std::string::npos);
   }
 }
 
@@ -173,15 +175,15 @@ TEST_F(OutputStageTest, AFailingRecordingEndsAloneWithItsReason) {
     EXPECT_TRUE(waitFor([&] { return stage.framesPushed() >= before + 5; }));
     EXPECT_FALSE(pullRows(appsink).empty());
   };
-  RecordFormat format = resolveRecordFormat("/proc/no/such/place.mkv", "").format;
-  const std::string error = startRecording(stage, format);
+  RecordFormat format = resolveRecordFormat("/proc/no/such/place.mkv", "").value();
+  const std::string error = startRecording(stage, format).message();
   EXPECT_NE(error.find("/proc/no/such/place.mkv"), std::string::npos) << error;
   othersGoOn();
 
   // The device that is always full: it opens, and every write fails.
-  format = resolveRecordFormat("/dev/full.mkv", "ffv1").format;
+  format = resolveRecordFormat("/dev/full.mkv", "ffv1").value();
   format.path = "/dev/full";
-  ASSERT_EQ(startRecording(stage, format), "");
+  ASSERT_EQ(startRecording(stage, format).message(), "");
   ASSERT_TRUE(waitFor([&] {
     stage.takeFrame(f.data(), 320, 240);
     std::lock_guard lock(m);

@@ -112,10 +112,11 @@ TEST(ScreenChoiceTest, ByIndexOrByANameOnlyOneScreenHas) {
       {"Projector", -1, "more than one screen is named Projector; give its number" + all},
   };
   for (const auto& c : cases) {
-    const ScreenChoice chosen = findScreen(c.asked);
-    EXPECT_EQ(chosen.screen, c.screen < 0 ? nullptr : QGuiApplication::screens()[c.screen])
+    const Result<QScreen*> chosen = findScreen(c.asked);
+    EXPECT_EQ(chosen ? *chosen : nullptr,
+              c.screen < 0 ? nullptr : QGuiApplication::screens()[c.screen])
         << c.asked;
-    EXPECT_EQ(chosen.error, c.error) << c.asked;
+    EXPECT_EQ(chosen.message(), c.error) << c.asked;
   }
 }
 

@@ -43,9 +43,9 @@ TEST_F(OutputsOnTheGraph, ARecordingSurvivesThreeSourceSwitches) {
   devices.add({{"FriendlyName", "Cam"}}, testPattern(160, 120));
   playFile(clipPath("halves_mpeg1.mpg"));
   ASSERT_TRUE(recorder.waitFrames(3));
-  const RecordFormatResult f = resolveRecordFormat((dir / "set.mkv").string(), "");
+  const Result<RecordFormat> f = resolveRecordFormat((dir / "set.mkv").string(), "");
   stage.setSourceRate(graph.frameRate().numerator, graph.frameRate().denominator);
-  ASSERT_EQ(startRecording(stage, f.format), "");
+  ASSERT_EQ(startRecording(stage, *f).message(), "");
   EXPECT_EQ(stage.format().width, 322);
   EXPECT_EQ(stage.format().rateNumerator, 25);
   switchTo(0);  // the camera
@@ -56,7 +56,7 @@ TEST_F(OutputsOnTheGraph, ARecordingSurvivesThreeSourceSwitches) {
   ASSERT_TRUE(waitFor([&] { return recorder.lastWidth.load() == 322; }));
   const BranchReport r = stage.removeBranch(kRecordBranch);
   EXPECT_TRUE(r.finalised);
-  const std::string info = shell("gst-discoverer-1.0 " + f.format.path).out;
+  const std::string info = shell("gst-discoverer-1.0 " + f->path).out;
   EXPECT_NE(info.find("Width: 322"), std::string::npos) << info;
   EXPECT_EQ(info.find("Duration: 0:00:00.0"), std::string::npos) << info;
   EXPECT_GT(r.framesWritten, 10u);

@@ -186,15 +186,15 @@ TEST(RecordingGrid, EachSourceFrameOnceAtTheRateRepeatsOnlyWhenSlowerDropsOnlyWh
     OutputStage stage;
     stage.setSourceRate(30, 1);
     Feeder feeder(stage, c.fps, true);
-    const RecordFormatResult f = resolveRecordFormat((dir / "grid.mkv").string(), "ffv1");
+    const Result<RecordFormat> f = resolveRecordFormat((dir / "grid.mkv").string(), "ffv1");
     const int atStart = feeder.fed();
-    ASSERT_EQ(startRecording(stage, f.format), "");
+    ASSERT_EQ(startRecording(stage, *f).message(), "");
     feeder.unsteady();
     std::this_thread::sleep_for(10s);
     const BranchReport r = stage.removeBranch(kRecordBranch);
     const int unsteady = feeder.unsteady();
-    std::fprintf(stderr, "%s\n", recordingSummary(f.format.path, r).c_str());
-    const Held h = checkFile(f.format.path, r, dir, true, atStart);
+    std::fprintf(stderr, "%s\n", recordingSummary(f->path, r).c_str());
+    const Held h = checkFile(f->path, r, dir, true, atStart);
     ASSERT_FALSE(h.indices.empty());
     EXPECT_GT(h.indices.front(), atStart);  // taken after the start
     EXPECT_NEAR(static_cast<double>(h.indices.size()), 300, 15);
@@ -234,15 +234,15 @@ TEST(RecordingGrid, EveryRecordingStartsOnAKeyFrameOfTheLookAndDecodesWhole) {
     stage.setSourceRate(30, 1);
     Feeder feeder(stage, 30, moving);
     for (const auto& c : cases) {
-      const RecordFormatResult f = resolveRecordFormat((dir / c.name).string(), c.codec);
+      const Result<RecordFormat> f = resolveRecordFormat((dir / c.name).string(), c.codec);
       for (int i = 0; i < c.times; ++i) {
         SCOPED_TRACE(std::string(c.name) + (moving ? " moving, take " : " still, take ") +
                      std::to_string(i));
         const int atStart = feeder.fed();  // frames up to this one came before the start
-        ASSERT_EQ(startRecording(stage, f.format), "");
+        ASSERT_EQ(startRecording(stage, *f).message(), "");
         std::this_thread::sleep_for(400ms);
         const BranchReport r = stage.removeBranch(kRecordBranch);
-        const Held h = checkFile(f.format.path, r, dir, moving, atStart);
+        const Held h = checkFile(f->path, r, dir, moving, atStart);
         ASSERT_FALSE(h.indices.empty());
         // The first frame is the look as it was after the start, never black.
         if (moving) {

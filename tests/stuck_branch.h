@@ -20,12 +20,14 @@ class StuckBranch {
     const auto hold = +[](GstElement*, GstBuffer*, GstPad*, gpointer flag) {
       while (!static_cast<std::atomic<bool>*>(flag)->load()) g_usleep(5000);
     };
-    EXPECT_EQ(stage.addBranch(id_, "fakesink name=sink sync=false signal-handoffs=true",
-                              [&](GstBin* bin) {
-                                GstElement* sink = gst_bin_get_by_name(bin, "sink");
-                                g_signal_connect(sink, "handoff", G_CALLBACK(hold), &released_);
-                                gst_object_unref(sink);
-                              }),
+    EXPECT_EQ(stage
+                  .addBranch(id_, "fakesink name=sink sync=false signal-handoffs=true",
+                             [&](GstBin* bin) {
+                               GstElement* sink = gst_bin_get_by_name(bin, "sink");
+                               g_signal_connect(sink, "handoff", G_CALLBACK(hold), &released_);
+                               gst_object_unref(sink);
+                             })
+                  .message(),
               "");
   }
   ~StuckBranch() {
