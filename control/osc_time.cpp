@@ -29,8 +29,8 @@ std::int64_t nsBetween(OscTimeTag a, OscTimeTag b) {
 }  // namespace
 
 OscTimeTag oscInnerTime(OscTimeTag outer, OscTimeTag inner) {
-  if (inner == kOscImmediately) return outer;
-  if (outer == kOscImmediately) return inner;
+  if (inner <= kOscImmediately) return outer;
+  if (outer <= kOscImmediately) return inner;
   return static_cast<std::int64_t>(inner - outer) < 0 ? outer : inner;
 }
 
@@ -41,7 +41,7 @@ OscClockReading oscClockNow() {
 }
 
 OscWhen oscWhen(OscTimeTag tag, OscClockReading now) {
-  if (tag == kOscImmediately) return {OscWhen::Kind::Now};
+  if (tag <= kOscImmediately) return {OscWhen::Kind::Now};
   const std::int64_t ahead = nsBetween(tagOf(now.systemNs), tag);
   if (ahead <= 0) return {OscWhen::Kind::Now};
   if (ahead > kOscMaxAheadNs) return {OscWhen::Kind::TooFar, 0, ahead};

@@ -6,7 +6,8 @@
 namespace vz {
 
 // An OSC time tag: seconds since 1900 (UTC) in the high 32 bits, the fraction of a second in
-// the low 32. 1 means "immediately"; a message outside any bundle is taken as that.
+// the low 32. 1 means "immediately"; a message outside any bundle is taken as that, and so is
+// 0, which senders that leave the tag unset send (read as a time it would lie in 2036).
 using OscTimeTag = std::uint64_t;
 constexpr OscTimeTag kOscImmediately = 1;
 
