@@ -84,8 +84,7 @@ void ControllerBridge::watchUserMoves() {
     if (t.kind == ControlTarget::Kind::Mode) {
       for (int id = kIdModeFirst; id <= kIdModeLast; ++id)
         if (auto* radio = qobject_cast<QAbstractButton*>(dialog_.control(id)))
-          connect(radio, &QAbstractButton::clicked, this,
-                  [this, &t] { controlMoved(t); });
+          connect(radio, &QAbstractButton::clicked, this, [this, &t] { controlMoved(t); });
     } else if (auto* slider = qobject_cast<TrackBar*>(dialog_.control(t.id))) {
       connect(slider, &TrackBar::scrolled, this, [this, &t] { controlMoved(t); });
     } else if (auto* box = qobject_cast<QAbstractButton*>(dialog_.control(t.id))) {

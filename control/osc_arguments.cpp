@@ -12,11 +12,15 @@ namespace {
 
 using Kind = ControllerAction::Kind;
 
-bool isWhole(const OscArgument& a) { return a.type == 'i' || a.type == 'h'; }
+bool isWhole(const OscArgument& a) {
+  return a.type == 'i' || a.type == 'h';
+}
 bool isFraction(const OscArgument& a) {
   return (a.type == 'f' || a.type == 'd') && a.fraction >= 0.0 && a.fraction <= 1.0;  // NaN: no
 }
-bool isText(const OscArgument& a) { return a.type == 's' || a.type == 'S'; }
+bool isText(const OscArgument& a) {
+  return a.type == 's' || a.type == 'S';
+}
 
 Status oneArgument(const OscArguments& args) {
   if (args.size() == 1) return {};
@@ -42,7 +46,8 @@ Result<ControllerAction> mode(const OscArgument& a) {
   }
   if (isWhole(a) && a.whole >= 0 && a.whole <= 9)
     return ControllerAction{Kind::Mode, 0, static_cast<int>(a.whole)};
-  if (isFraction(a)) return ControllerAction{Kind::Mode, 0, static_cast<int>(std::lround(a.fraction * 9))};
+  if (isFraction(a))
+    return ControllerAction{Kind::Mode, 0, static_cast<int>(std::lround(a.fraction * 9))};
   return Status::failure("expects a mode name, i 0..9 or f 0..1");
 }
 

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -117,8 +117,7 @@ class UdpOscInput final : public OscInput {
     const OscClockReading now = oscClockNow();
     for (const OscOutcome& o : parseOscPacket(data, size, setup_.learned)) {
       if (!o.action) {
-        if (!(o.unknown && setup_.unknown && setup_.unknown(*o.unknown)))
-          say(o.action.message());
+        if (!(o.unknown && setup_.unknown && setup_.unknown(*o.unknown))) say(o.action.message());
         continue;
       }
       const OscWhen when = oscWhen(o.time, now);

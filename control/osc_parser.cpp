@@ -33,8 +33,8 @@ std::vector<OwnAddress> buildOwnAddresses() {
   int count = 0;
   const ControlTarget* targets = controlTargets(&count);
   for (int i = 0; i < count; ++i)
-    out.push_back({std::string("/videozarnix/") + targets[i].name, OwnAddress::What::Control,
-                   &targets[i]});
+    out.push_back(
+        {std::string("/videozarnix/") + targets[i].name, OwnAddress::What::Control, &targets[i]});
   return out;
 }
 
@@ -67,7 +67,8 @@ std::optional<OscUnknown> learnable(const std::string& address, const OscArgumen
   if (args.size() != 1 || !isLearnableOscAddress(address)) return std::nullopt;
   const char t = args[0].type;
   if (t == 'f' || t == 'd') return OscUnknown{address, OscForm::Float, args[0]};
-  if (t == 'i' || t == 'h' || t == 'T' || t == 'F') return OscUnknown{address, OscForm::Int, args[0]};
+  if (t == 'i' || t == 'h' || t == 'T' || t == 'F')
+    return OscUnknown{address, OscForm::Int, args[0]};
   return std::nullopt;
 }
 
@@ -96,8 +97,8 @@ struct Parse {
     const size_t before = out.size();
     for (const OwnAddress& own : ownAddresses())
       if (oscPatternMatches(address, own.address))
-        out.push_back({named(address + " (" + own.address + ")", request(own, args)), time,
-                       std::nullopt});
+        out.push_back(
+            {named(address + " (" + own.address + ")", request(own, args)), time, std::nullopt});
     if (learned != nullptr)
       for (const OscMapping& m : learned->matching(address))
         out.push_back({named(address + " (" + m.address + ")", oscControlRequest(*m.target, args)),
@@ -112,14 +113,27 @@ struct Parse {
 OscArgument argument(char type, const lo_arg* value) {
   OscArgument a{type};
   switch (type) {
-    case LO_INT32: a.whole = value->i; break;
-    case LO_INT64: a.whole = value->h; break;
-    case LO_FLOAT: a.fraction = value->f; break;
-    case LO_DOUBLE: a.fraction = value->d; break;
+    case LO_INT32:
+      a.whole = value->i;
+      break;
+    case LO_INT64:
+      a.whole = value->h;
+      break;
+    case LO_FLOAT:
+      a.fraction = value->f;
+      break;
+    case LO_DOUBLE:
+      a.fraction = value->d;
+      break;
     case LO_STRING:
-    case LO_SYMBOL: a.text = &value->s; break;
-    case LO_TRUE: a.whole = 1; break;
-    default: break;  // F, and types nothing takes
+    case LO_SYMBOL:
+      a.text = &value->s;
+      break;
+    case LO_TRUE:
+      a.whole = 1;
+      break;
+    default:
+      break;  // F, and types nothing takes
   }
   return a;
 }

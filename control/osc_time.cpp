@@ -50,8 +50,8 @@ OscWhen oscWhen(OscTimeTag tag, OscClockReading now) {
 
 OscTimeTag oscTimeTagAfter(OscClockReading now, std::int64_t aheadNs) {
   const OscTimeTag base = tagOf(now.systemNs);
-  const std::uint64_t span = aheadNs < 0 ? 0 - static_cast<std::uint64_t>(aheadNs)
-                                         : static_cast<std::uint64_t>(aheadNs);
+  const std::uint64_t span =
+      aheadNs < 0 ? 0 - static_cast<std::uint64_t>(aheadNs) : static_cast<std::uint64_t>(aheadNs);
   // Rounded up, so a tag ahead is never read back as earlier than asked for.
   const std::uint64_t ns = span % kNsPerSecond;
   const std::uint64_t delta =

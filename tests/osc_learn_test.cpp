@@ -51,8 +51,8 @@ class OscLearnMenu : public OutputDialogFixture {
   }
   void startBridge() {
     bridge.reset();
-    bridge = std::make_unique<ControllerBridge>(*dialog, ControllerOptions{false, port, "127.0.0.1"},
-                                                ControllerBridge::RecordHook{}, path);
+    bridge = std::make_unique<ControllerBridge>(
+        *dialog, ControllerOptions{false, port, "127.0.0.1"}, ControllerBridge::RecordHook{}, path);
     ASSERT_NE(bridge->osc(), nullptr);
   }
   template <class... Args>

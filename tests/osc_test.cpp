@@ -137,11 +137,13 @@ TEST(OscParser, PatternsReachEveryAddressTheyMatch) {
        {A{K::Slider, kIdGainRed, 255}, A{K::Slider, kIdGainBlue, 255}}},
       {osc("/videozarnix/invert/[!g]*", "T"),
        {A{K::Switch, kIdInvertRed, 1}, A{K::Switch, kIdInvertBlue, 1}}},
-      {osc("/videozarnix/{fullscreen,record}", "i", 1), {A{K::FullScreen, 0, 1}, A{K::Record, 0, 1}}},
+      {osc("/videozarnix/{fullscreen,record}", "i", 1),
+       {A{K::FullScreen, 0, 1}, A{K::Record, 0, 1}}},
       {osc("/videozarnix/m?de", "s", "lut"), {A{K::Mode, 0, 3}}},
       // Each matched address checks the argument for itself.
       {osc("/videozarnix/gain/*", "i", 300), {std::nullopt, std::nullopt, std::nullopt}},
-      {osc("/videozarnix/{floor,mirror}", "i", 1), {A{K::Slider, kIdFloor, 254}, A{K::Switch, kIdMirror, 1}}},
+      {osc("/videozarnix/{floor,mirror}", "i", 1),
+       {A{K::Slider, kIdFloor, 254}, A{K::Switch, kIdMirror, 1}}},
       {osc("/videozarnix/nothing*", "i", 1), {std::nullopt}},
       {osc("/videozarnix/{gain", "i", 1), {std::nullopt}},
       // Learned addresses are ours too.
@@ -151,7 +153,8 @@ TEST(OscParser, PatternsReachEveryAddressTheyMatch) {
       {osc("/1/fader2", "i", 2), {std::nullopt}},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(actionsOf(c.packet, &learned), c.out) << reinterpret_cast<const char*>(c.packet.data());
+    EXPECT_EQ(actionsOf(c.packet, &learned), c.out)
+        << reinterpret_cast<const char*>(c.packet.data());
 
   // A refusal names the address the pattern reached and why.
   const auto refused = parse(osc("/videozarnix/gain/r*", "i", 300));
@@ -216,14 +219,17 @@ TEST(OscParser, ArgumentsAreCheckedOneWayForEveryAddress) {
       {osc("/videozarnix/preset", "T"), std::nullopt},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(actionsOf(c.packet), Actions{c.out}) << reinterpret_cast<const char*>(c.packet.data());
+    EXPECT_EQ(actionsOf(c.packet), Actions{c.out})
+        << reinterpret_cast<const char*>(c.packet.data());
 
   const struct {
     Bytes packet;
     const char* says;
   } refusals[] = {
-      {osc("/videozarnix/gain/red", "ii", 1, 2), "/videozarnix/gain/red: expects one argument, got 2"},
-      {osc("/videozarnix/fullscreen", "i", 2), "/videozarnix/fullscreen: expects i 0|1, T|F or f 0..1"},
+      {osc("/videozarnix/gain/red", "ii", 1, 2),
+       "/videozarnix/gain/red: expects one argument, got 2"},
+      {osc("/videozarnix/fullscreen", "i", 2),
+       "/videozarnix/fullscreen: expects i 0|1, T|F or f 0..1"},
       {osc("/videozarnix/mode", "s", "sepia"), "/videozarnix/mode: unknown mode 'sepia'"},
       {osc("/videozarnix/sparkle", "i", 1), "/videozarnix/sparkle: unknown address"},
   };
@@ -314,8 +320,11 @@ TEST(OscSchedule, RequestsComeOutAtTheirTimeInTheOrderTheyWentIn) {
     int64_t now;
     std::vector<A> due;
     std::optional<int64_t> next;
-  } steps[] = {
-      {5, {}, 10}, {20, {b, d}, 30}, {29, {}, 30}, {31, {a, c}, std::nullopt}, {40, {}, std::nullopt}};
+  } steps[] = {{5, {}, 10},
+               {20, {b, d}, 30},
+               {29, {}, 30},
+               {31, {a, c}, std::nullopt},
+               {40, {}, std::nullopt}};
   for (const auto& step : steps) {
     EXPECT_EQ(s.takeDue(step.now), step.due) << step.now;
     EXPECT_EQ(s.next(), step.next) << step.now;
@@ -344,13 +353,13 @@ TEST(OscMappingsFile, SharesTheMidiMappingsFile) {
   const std::vector<OscMapping> expected = {{"/1/fader1", &target("gain/red"), OscForm::Float},
                                             {"/1/toggle1", &target("mirror"), OscForm::Int}};
   EXPECT_EQ(learned, expected);
-  EXPECT_EQ(oscProblems,
-            (std::vector<std::string>{
-                "line 5: '/videozarnix/gain/red' is not an address that can be learned",
-                "line 6: unknown control 'nosuch'", "line 7: form 'double' is not float or int",
-                "line 8: unexpected 'extra'",
-                "line 9: '/2/*' is not an address that can be learned",
-                "line 10: expected ADDRESS CONTROL float|int"}));
+  EXPECT_EQ(
+      oscProblems,
+      (std::vector<std::string>{
+          "line 5: '/videozarnix/gain/red' is not an address that can be learned",
+          "line 6: unknown control 'nosuch'", "line 7: form 'double' is not float or int",
+          "line 8: unexpected 'extra'", "line 9: '/2/*' is not an address that can be learned",
+          "line 10: expected ADDRESS CONTROL float|int"}));
 
   // Written beside the MIDI lines, each side reads its own back.
   test::ScratchDir dir("vz-osc-mappings");
@@ -375,10 +384,10 @@ TEST(OscParser, UnknownAddressesAreOfferedForLearning) {
       {osc("/1/push", "T"), "/1/push", OscForm::Int},
       {osc("/1/label", "s", "x"), nullptr, {}},
       {osc("/1/xy", "ff", 0.1f, 0.2f), nullptr, {}},
-      {osc("/1/*", "f", 0.5f), nullptr, {}},                 // a pattern is no address
-      {osc("/videozarnix/sparkle", "i", 1), nullptr, {}},    // ours, however unknown
-      {osc("/videozarnix/gain/red", "i", 1), nullptr, {}},   // known
-      {osc("/1/bad name", "f", 0.5f), nullptr, {}},          // could not be stored
+      {osc("/1/*", "f", 0.5f), nullptr, {}},                // a pattern is no address
+      {osc("/videozarnix/sparkle", "i", 1), nullptr, {}},   // ours, however unknown
+      {osc("/videozarnix/gain/red", "i", 1), nullptr, {}},  // known
+      {osc("/1/bad name", "f", 0.5f), nullptr, {}},         // could not be stored
   };
   for (const auto& c : cases) {
     const auto out = parse(c.packet);
@@ -456,20 +465,19 @@ class OscInputTest : public ::testing::Test {
   sockaddr_in to{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
 
   void start() {
-    auto started = OscInput::start(
-        {"127.0.0.1", 0, true,
-         [this](const A& a) {
-           const std::lock_guard lock(mutex);
-           received.push_back({a, std::chrono::steady_clock::now()});
-           changed.notify_all();
-         },
-         &learned,
-         [this](const OscUnknown& u) {
-           const std::lock_guard lock(mutex);
-           offered.push_back(u);
-           changed.notify_all();
-           return u.address == "/learn/me";
-         }});
+    auto started = OscInput::start({"127.0.0.1", 0, true,
+                                    [this](const A& a) {
+                                      const std::lock_guard lock(mutex);
+                                      received.push_back({a, std::chrono::steady_clock::now()});
+                                      changed.notify_all();
+                                    },
+                                    &learned,
+                                    [this](const OscUnknown& u) {
+                                      const std::lock_guard lock(mutex);
+                                      offered.push_back(u);
+                                      changed.notify_all();
+                                      return u.address == "/learn/me";
+                                    }});
     ASSERT_TRUE(started) << started.message();
     input = std::move(*started);
     to.sin_port = htons(static_cast<uint16_t>(input->port()));
@@ -498,7 +506,7 @@ TEST_F(OscInputTest, TimedBundlesWaitWhileLaterPacketsGoThrough) {
   send(bundle(oscTimeTagAfter(now, 60'000'000'000), {osc("/videozarnix/gain/blue", "i", 70)}));
   send(bundle(oscTimeTagAfter(now, -5'000'000'000), {osc("/videozarnix/gain/green", "i", 60)}));
   send(osc("/1/fader1", "f", 1.0f));
-  send(osc("/learn/me", "f", 0.25f));   // taken for learning: no line
+  send(osc("/learn/me", "f", 0.25f));    // taken for learning: no line
   send(osc("/not/learned", "f", 0.5f));  // offered, refused: a line
   const bool all = waitFor(3);
   input.reset();  // also ends the thread's wait, nothing left behind
@@ -514,8 +522,7 @@ TEST_F(OscInputTest, TimedBundlesWaitWhileLaterPacketsGoThrough) {
   EXPECT_NE(said.find("videozarnix: OSC ignored: a bundle timed 60.0 s ahead, more than 10 s"),
             std::string::npos)
       << said;
-  EXPECT_NE(said.find("videozarnix: OSC ignored: /not/learned: unknown address"),
-            std::string::npos)
+  EXPECT_NE(said.find("videozarnix: OSC ignored: /not/learned: unknown address"), std::string::npos)
       << said;
   EXPECT_EQ(said.find("/learn/me"), std::string::npos) << said;
 }
