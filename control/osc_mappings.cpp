@@ -97,12 +97,21 @@ std::vector<OscMapping> parseOscMappings(std::string_view text,
   return out;
 }
 
+std::string formatOscMapping(const OscMapping& m) {
+  return m.address + ' ' + m.target->name + (m.form == OscForm::Int ? " int" : " float");
+}
+
 std::string formatOscMappings(const std::vector<OscMapping>& mappings) {
   if (mappings.empty()) return {};
   std::string out = "# OSC: ADDRESS CONTROL float|int\n";
-  for (const OscMapping& m : mappings)
-    out += m.address + ' ' + m.target->name + (m.form == OscForm::Int ? " int\n" : " float\n");
+  for (const OscMapping& m : mappings) out += formatOscMapping(m) + '\n';
   return out;
+}
+
+std::optional<std::string> oscLineKey(std::string_view line) {
+  const std::vector<OscMapping> m = parseOscMappings(line, nullptr);
+  if (m.size() != 1) return std::nullopt;
+  return m.front().address;
 }
 
 std::vector<OscMapping> loadOscMappingsFile(const std::string& path) {

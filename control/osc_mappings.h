@@ -47,7 +47,10 @@ class OscMappings {
 // starts with '/', which tells them from the MIDI lines). Other lines are passed over; a
 // damaged OSC line is described in `problems` and skipped.
 std::vector<OscMapping> parseOscMappings(std::string_view text, std::vector<std::string>* problems);
+std::string formatOscMapping(const OscMapping& mapping);  // one line, without its '\n'
 std::string formatOscMappings(const std::vector<OscMapping>& mappings);
+// The address of a line that holds an OSC mapping (its key when the file is rewritten).
+std::optional<std::string> oscLineKey(std::string_view line);
 // The OSC lines of the mappings file at `path`; damage goes to stderr line by line. A file
 // that cannot be read says nothing here: the MIDI side reports it.
 std::vector<OscMapping> loadOscMappingsFile(const std::string& path);

@@ -370,6 +370,9 @@ TEST(OscMappingsFile, SharesTheMidiMappingsFile) {
   EXPECT_EQ(loadMappingsFile(path), midi);
   EXPECT_EQ(loadOscMappingsFile(path), learned);
   EXPECT_EQ(formatOscMappings({}), "");
+  EXPECT_EQ(oscLineKey("  /1/toggle1 mirror int # the big button"), "/1/toggle1");
+  EXPECT_EQ(oscLineKey("/2/y floor double"), std::nullopt);
+  EXPECT_EQ(oscLineKey("1 7 gain/red"), std::nullopt);
 }
 
 TEST(OscParser, UnknownAddressesAreOfferedForLearning) {
