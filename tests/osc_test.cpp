@@ -276,7 +276,9 @@ TEST(OscTime, TagsBecomeSteadyClockDeadlines) {
   for (const auto& c : cases) {
     const OscWhen when = oscWhen(c.tag, c.now);
     EXPECT_EQ(when.kind, c.kind) << c.what;
-    if (c.kind == W::At) EXPECT_EQ(when.steadyNs, c.steadyNs) << c.what;
+    if (c.kind == W::At) {
+      EXPECT_EQ(when.steadyNs, c.steadyNs) << c.what;
+    }
   }
 
   // A bundle inside another runs no earlier than the one around it.
