@@ -110,24 +110,33 @@ struct Parse {
   void bundle(const uint8_t* data, size_t size, int depth, OscTimeTag time);
 };
 
+// One argument as liblo decoded it. OSC aligns arguments to 4 bytes only, so the 8-byte ones
+// are copied out rather than read through the union.
+template <class T>
+T read(const lo_arg* value) {
+  T v;
+  std::memcpy(&v, value, sizeof v);
+  return v;
+}
+
 OscArgument argument(char type, const lo_arg* value) {
   OscArgument a{type};
   switch (type) {
     case LO_INT32:
-      a.whole = value->i;
+      a.whole = read<int32_t>(value);
       break;
     case LO_INT64:
-      a.whole = value->h;
+      a.whole = read<int64_t>(value);
       break;
     case LO_FLOAT:
-      a.fraction = value->f;
+      a.fraction = read<float>(value);
       break;
     case LO_DOUBLE:
-      a.fraction = value->d;
+      a.fraction = read<double>(value);
       break;
     case LO_STRING:
     case LO_SYMBOL:
-      a.text = &value->s;
+      a.text = reinterpret_cast<const char*>(value);
       break;
     case LO_TRUE:
       a.whole = 1;
