@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "control/osc_mappings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -14,6 +15,23 @@ constexpr size_t kLongestAddress = 256;
 constexpr size_t kMappingsFileLimit = 1 << 20;
 constexpr std::string_view kOwnPrefix = "/videozarnix";
 }  // namespace
+
+std::variant<int, float> oscLearnedValue(const OscMapping& m, int engineValue) {
+  if (m.form == OscForm::Int) return engineValue;
+  const ControlTarget& t = *m.target;
+  switch (t.kind) {
+    case ControlTarget::Kind::Switch:
+      return engineValue != 0 ? 1.0f : 0.0f;
+    case ControlTarget::Kind::Mode:
+      return std::clamp(engineValue, 0, 9) / 9.0f;
+    case ControlTarget::Kind::Slider:
+      break;
+  }
+  const int low = lowestValue(t), high = highestValue(t);
+  if (high == low) return 0.0f;
+  return std::clamp(static_cast<float>(engineValue - low) / static_cast<float>(high - low), 0.0f,
+                    1.0f);
+}
 
 bool isLearnableOscAddress(std::string_view a) {
   if (a.size() < 2 || a.size() > kLongestAddress || a[0] != '/' || a.back() == '/') return false;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "control/control_targets.h"
@@ -22,6 +23,11 @@ struct OscMapping {
   OscForm form = OscForm::Float;
   bool operator==(const OscMapping&) const = default;
 };
+
+// What a learned address is sent back when its control shows `engineValue` (the mode: its
+// number 0..9), in the form the address came: the engine value itself, or float 0..1 over the
+// control's range (a switch 0 or 1).
+std::variant<int, float> oscLearnedValue(const OscMapping& mapping, int engineValue);
 
 // An address that can be learned: plain printable ASCII without spaces, pattern characters
 // or '#' (which starts a comment in the file), and none of our own /videozarnix/ ones.

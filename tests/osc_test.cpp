@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "control/midi_mappings.h"
@@ -375,6 +376,37 @@ TEST(OscMappingsFile, SharesTheMidiMappingsFile) {
   EXPECT_EQ(oscLineKey("  /1/toggle1 mirror int # the big button"), "/1/toggle1");
   EXPECT_EQ(oscLineKey("/2/y floor double"), std::nullopt);
   EXPECT_EQ(oscLineKey("1 7 gain/red"), std::nullopt);
+}
+
+// Feedback to a learned address goes in the form it came, and reads back as the same value.
+TEST(OscMappingsFile, LearnedAddressesAreAnsweredInTheirForm) {
+  using V = std::variant<int, float>;
+  const struct {
+    const char* control;
+    OscForm form;
+    int engineValue;
+    V sent;
+  } cases[] = {
+      {"gain/red", OscForm::Float, 0, 0.0f},  {"gain/red", OscForm::Float, 255, 1.0f},
+      {"gain/red", OscForm::Float, 51, 0.2f}, {"gain/red", OscForm::Int, 51, 51},
+      {"floor", OscForm::Float, 255, 1.0f},   {"floor", OscForm::Int, 200, 200},
+      {"mirror", OscForm::Float, 1, 1.0f},    {"mirror", OscForm::Int, 0, 0},
+      {"mode", OscForm::Float, 9, 1.0f},      {"mode", OscForm::Int, 3, 3},
+  };
+  for (const auto& c : cases) {
+    const OscMapping m{"/1/x", &target(c.control), c.form};
+    EXPECT_EQ(oscLearnedValue(m, c.engineValue), c.sent) << c.control << " " << c.engineValue;
+    // Sent back to us, the same address sets the value it showed.
+    const V v = oscLearnedValue(m, c.engineValue);
+    OscArgument a{c.form == OscForm::Int ? 'i' : 'f'};
+    if (c.form == OscForm::Int)
+      a.whole = std::get<int>(v);
+    else
+      a.fraction = std::get<float>(v);
+    const auto back = oscControlRequest(*m.target, {a});
+    ASSERT_TRUE(back) << back.message();
+    EXPECT_EQ(*back, *oscControlRequest(*m.target, {OscArgument{'i', c.engineValue}})) << c.control;
+  }
 }
 
 TEST(OscParser, UnknownAddressesAreOfferedForLearning) {
