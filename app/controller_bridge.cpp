@@ -26,8 +26,10 @@ ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions
         QMetaObject::invokeMethod(this, &ControllerBridge::drain, Qt::QueuedConnection);
       }),
       mappingsPath_(std::move(mappingsPath)) {
-  if (!mappingsPath_.empty())
+  if (!mappingsPath_.empty()) {
     for (const MidiMapping& m : loadMappingsFile(mappingsPath_)) mappings_.set(m);
+    for (const OscMapping& m : loadOscMappingsFile(mappingsPath_)) oscMappings_.set(m);
+  }
   watchUserMoves();
   qApp->installEventFilter(this);
 
@@ -38,8 +40,18 @@ ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions
     if (!midi_) std::fprintf(stderr, "videozarnix: running without MIDI: %s\n", error.c_str());
   }
   if (options.oscPort != 0) {
-    osc_ = OscInput::start(options.oscBind, options.oscPort, options.verbose, sink, &error);
-    if (!osc_) std::fprintf(stderr, "videozarnix: running without OSC: %s\n", error.c_str());
+    auto unknown = [this](const OscUnknown& u) {
+      if (oscLearn_.offer(u))
+        QMetaObject::invokeMethod(
+            this, [this] { oscLearned(oscLearn_.addressOffered()); }, Qt::QueuedConnection);
+      return oscLearn_.armed();
+    };
+    auto osc = OscInput::start(
+        {options.oscBind, options.oscPort, options.verbose, sink, &oscMappings_, unknown});
+    if (osc)
+      osc_ = std::move(*osc);
+    else
+      std::fprintf(stderr, "videozarnix: running without OSC: %s\n", osc.message().c_str());
   }
 }
 
@@ -72,15 +84,18 @@ void ControllerBridge::watchUserMoves() {
     if (t.kind == ControlTarget::Kind::Mode) {
       for (int id = kIdModeFirst; id <= kIdModeLast; ++id)
         if (auto* radio = qobject_cast<QAbstractButton*>(dialog_.control(id)))
-          connect(radio, &QAbstractButton::clicked, this,
-                  [this, &t] { learned(learn_.controlMoved(t)); });
+          connect(radio, &QAbstractButton::clicked, this, [this, &t] { controlMoved(t); });
     } else if (auto* slider = qobject_cast<TrackBar*>(dialog_.control(t.id))) {
-      connect(slider, &TrackBar::scrolled, this, [this, &t] { learned(learn_.controlMoved(t)); });
+      connect(slider, &TrackBar::scrolled, this, [this, &t] { controlMoved(t); });
     } else if (auto* box = qobject_cast<QAbstractButton*>(dialog_.control(t.id))) {
-      connect(box, &QAbstractButton::clicked, this,
-              [this, &t] { learned(learn_.controlMoved(t)); });
+      connect(box, &QAbstractButton::clicked, this, [this, &t] { controlMoved(t); });
     }
   }
+}
+
+void ControllerBridge::controlMoved(const ControlTarget& target) {
+  learned(learn_.controlMoved(target));
+  oscLearned(oscLearn_.controlMoved(target));
 }
 
 void ControllerBridge::learned(const std::optional<MidiMapping>& mapping) {
@@ -96,6 +111,25 @@ void ControllerBridge::setLearning(bool on) {
   emit learningChanged(on);
 }
 
+void ControllerBridge::oscLearned(const std::optional<OscLearned>& learned) {
+  if (!learned) return;
+  oscMappings_.set(learned->mapping);
+  save();
+  if (learned->apply) applyAction(*learned->apply, actions_);
+  emit oscLearningChanged(false);
+}
+
+void ControllerBridge::setOscLearning(bool on) {
+  if (on == oscLearn_.armed()) return;
+  on ? oscLearn_.arm() : oscLearn_.cancel();
+  emit oscLearningChanged(on);
+}
+
+void ControllerBridge::clearOscMappings() {
+  oscMappings_.clear();
+  save();
+}
+
 void ControllerBridge::clearMappings() {
   mappings_.clear();
   save();
@@ -103,20 +137,23 @@ void ControllerBridge::clearMappings() {
 
 void ControllerBridge::save() {
   if (mappingsPath_.empty()) {
-    std::fprintf(stderr, "videozarnix: MIDI mappings not saved: no HOME or XDG_CONFIG_HOME\n");
+    std::fprintf(stderr, "videozarnix: mappings not saved: no HOME or XDG_CONFIG_HOME\n");
     return;
   }
   std::string error;
-  if (!saveMappingsFile(mappingsPath_, mappings_.all(), &error))
-    std::fprintf(stderr, "videozarnix: MIDI mappings not saved: %s\n", error.c_str());
+  if (!saveMappingsFile(mappingsPath_, mappings_.all(), &error,
+                        formatOscMappings(oscMappings_.all())))
+    std::fprintf(stderr, "videozarnix: mappings not saved: %s\n", error.c_str());
 }
 
 bool ControllerBridge::eventFilter(QObject* watched, QEvent* event) {
   // Escape cancels learning and still does what it always does (leaves full screen).
-  if (event->type() == QEvent::KeyPress && learn_.armed() && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == &dialog_ &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+  if (event->type() == QEvent::KeyPress && (learn_.armed() || oscLearn_.armed()) &&
+      watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == &dialog_ &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
     setLearning(false);
+    setOscLearning(false);
+  }
   return false;
 }
 

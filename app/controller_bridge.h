@@ -10,6 +10,8 @@
 #include "control/controller_options.h"
 #include "control/dialog_actions.h"
 #include "control/midi_mappings.h"
+#include "control/osc_learn.h"
+#include "control/osc_mappings.h"
 
 namespace vz {
 
@@ -19,7 +21,7 @@ class OscInput;
 
 // Brings MIDI and OSC requests onto the GUI thread: the input threads post into a
 // coalescing queue, one queued call drains it, and each request runs on the dialog as the
-// user's own move would. Also MIDI learn and the mappings file.
+// user's own move would. Also MIDI and OSC learn and the mappings file they share.
 class ControllerBridge final : public QObject {
   Q_OBJECT
 
@@ -36,6 +38,11 @@ class ControllerBridge final : public QObject {
   bool learning() const { return learn_.armed(); }
   void clearMappings();
   const MidiMappings& mappings() const { return mappings_; }
+  void setOscLearning(bool on);
+  bool oscLearning() const { return oscLearn_.armed(); }
+  void clearOscMappings();
+  // The learned addresses, their controls and forms; safe to read on any thread.
+  const OscMappings& oscMappings() const { return oscMappings_; }
   // Where requests from the inputs go; tests may post here directly.
   ActionQueue& queue() { return queue_; }
   MidiInput* midi() const { return midi_.get(); }
@@ -43,6 +50,7 @@ class ControllerBridge final : public QObject {
 
  signals:
   void learningChanged(bool on);
+  void oscLearningChanged(bool on);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,7 +58,9 @@ class ControllerBridge final : public QObject {
  private:
   void drain();
   void watchUserMoves();
+  void controlMoved(const ControlTarget& target);
   void learned(const std::optional<MidiMapping>& mapping);
+  void oscLearned(const std::optional<OscLearned>& learned);
   void save();
 
   EffectDialog& dialog_;
@@ -58,6 +68,8 @@ class ControllerBridge final : public QObject {
   ActionQueue queue_;
   MidiMappings mappings_;
   MidiLearn learn_;
+  OscMappings oscMappings_;  // read by the OSC thread
+  OscLearn oscLearn_;        // offered addresses by the OSC thread
   std::string mappingsPath_;
   std::unique_ptr<MidiInput> midi_;  // the inputs go first: they post into queue_
   std::unique_ptr<OscInput> osc_;

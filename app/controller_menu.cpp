@@ -17,6 +17,15 @@ void addControllerMenuActions(QMenu& menu, ControllerBridge& bridge) {
   QObject::connect(&bridge, &ControllerBridge::learningChanged, learn, &QAction::setChecked);
   QAction* clear = menu.addAction(QStringLiteral("Clear MIDI Mappings"));
   QObject::connect(clear, &QAction::triggered, &bridge, [&bridge] { bridge.clearMappings(); });
+  QAction* oscLearn = menu.addAction(QStringLiteral("OSC Learn"));
+  oscLearn->setCheckable(true);
+  oscLearn->setChecked(bridge.oscLearning());
+  QObject::connect(oscLearn, &QAction::triggered, &bridge,
+                   [&bridge](bool checked) { bridge.setOscLearning(checked); });
+  QObject::connect(&bridge, &ControllerBridge::oscLearningChanged, oscLearn, &QAction::setChecked);
+  QAction* oscClear = menu.addAction(QStringLiteral("Clear OSC Mappings"));
+  QObject::connect(oscClear, &QAction::triggered, &bridge,
+                   [&bridge] { bridge.clearOscMappings(); });
 }
 
 void installControllerContextMenu(QWidget& preview, ControllerBridge& bridge) {

@@ -8,7 +8,8 @@ namespace vz {
 
 class ControllerBridge;
 
-// "MIDI Learn" (checked while armed; choosing it again cancels) and "Clear MIDI Mappings".
+// "MIDI Learn" (checked while armed; choosing it again cancels), "Clear MIDI Mappings", and
+// the same two for OSC.
 void addControllerMenuActions(QMenu& menu, ControllerBridge& bridge);
 
 // A right-click menu on the preview holding just those, for a build whose preview has no

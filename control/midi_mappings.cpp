@@ -111,7 +111,8 @@ std::vector<MidiMapping> parseMappings(std::string_view text, std::vector<std::s
   for (std::string line; std::getline(in, line);) {
     ++number;
     if (const size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    const size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos || line[first] == '/') continue;  // blank, or OSC's
     std::string why;
     if (auto m = parseLine(line, &why)) {
       out.push_back(*m);
@@ -165,7 +166,7 @@ std::vector<MidiMapping> loadMappingsFile(const std::string& path) {
 }
 
 bool saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& mappings,
-                      std::string* error) {
+                      std::string* error, std::string_view oscLines) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path target(path);
@@ -173,7 +174,7 @@ bool saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& m
   std::string temp = path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) return *error = path + ": " + std::strerror(errno), false;
-  const std::string text = formatMappings(mappings);
+  const std::string text = formatMappings(mappings) + std::string(oscLines);
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

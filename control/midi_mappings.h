@@ -40,7 +40,8 @@ class MidiMappings {
 };
 
 // The file: one mapping a line, "CHANNEL CONTROLLER CONTROL [LOW HIGH] [invert]", channel
-// 1..16; '#' starts a comment. A damaged line is described in `problems` and skipped.
+// 1..16; '#' starts a comment. A damaged line is described in `problems` and skipped; lines
+// that start with '/' are OSC mappings (control/osc_mappings.h) and passed over.
 std::vector<MidiMapping> parseMappings(std::string_view text, std::vector<std::string>* problems);
 std::string formatMappings(const std::vector<MidiMapping>& mappings);
 
@@ -51,9 +52,10 @@ std::string midiMappingsPath();
 // is no regular file (a pipe is never opened, so it cannot hold the caller).
 std::vector<MidiMapping> loadMappingsFile(const std::string& path);
 // Writes a new file beside the old one and renames it over: a crash leaves one or the
-// other, never half of one. False with a reason in `error`.
+// other, never half of one. `oscLines` (formatOscMappings) follow the MIDI ones. False with a
+// reason in `error`.
 bool saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& mappings,
-                      std::string* error);
+                      std::string* error, std::string_view oscLines = {});
 
 // MIDI learn: once armed, the next control the user moves and the next controller that
 // changes are bound together, in whichever order they come.

@@ -8,21 +8,25 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <thread>
 #include <vector>
 
 #include "base/terminal_safe.h"
 #include "control/osc_parser.h"
+#include "control/osc_schedule.h"
+#include "control/osc_time.h"
 
 namespace vz {
 
 namespace {
 
-// A bound UDP socket for address:port, or -1 with the reason in `error`.
-int bindUdp(const std::string& address, int port, std::string* error) {
+// A bound UDP socket for address:port, or the reason there is none.
+Result<int> bindUdp(const std::string& address, int port) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
@@ -32,21 +36,19 @@ int bindUdp(const std::string& address, int port, std::string* error) {
   // Every interface: the IPv6 wildcard also takes IPv4 where the system allows it.
   const int rc =
       getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0) {
-    *error = "cannot use address '" + address + "': " + gai_strerror(rc);
-    return -1;
-  }
+  if (rc != 0)
+    return Result<int>::failure("cannot use address '" + address + "': " + gai_strerror(rc));
   std::vector<addrinfo*> order;
   for (addrinfo* a = found; a; a = a->ai_next)
     if (a->ai_family == AF_INET6) order.push_back(a);
   for (addrinfo* a = found; a; a = a->ai_next)
     if (a->ai_family != AF_INET6) order.push_back(a);
   int fd = -1;
-  *error = "no usable address";
+  std::string error = "no usable address";
   for (addrinfo* a : order) {
     fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
     if (fd < 0) {
-      *error = std::strerror(errno);
+      error = std::strerror(errno);
       continue;
     }
     if (a->ai_family == AF_INET6 && address.empty()) {
@@ -54,18 +56,19 @@ int bindUdp(const std::string& address, int port, std::string* error) {
       ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
     }
     if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0) break;
-    *error = "UDP port " + service + ": " + std::strerror(errno);
+    error = "UDP port " + service + ": " + std::strerror(errno);
     ::close(fd);
     fd = -1;
   }
   freeaddrinfo(found);
+  if (fd < 0) return Result<int>::failure(error);
   return fd;
 }
 
 class UdpOscInput final : public OscInput {
  public:
-  UdpOscInput(int fd, bool verbose, Sink sink)
-      : fd_(fd), stop_(::eventfd(0, EFD_CLOEXEC)), verbose_(verbose), sink_(std::move(sink)) {
+  UdpOscInput(int fd, Setup setup)
+      : fd_(fd), stop_(::eventfd(0, EFD_CLOEXEC)), setup_(std::move(setup)) {
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &length);
@@ -89,42 +92,69 @@ class UdpOscInput final : public OscInput {
     std::vector<unsigned char> buffer(65536);
     pollfd fds[2] = {{fd_, POLLIN, 0}, {stop_, POLLIN, 0}};
     for (;;) {
-      if (::poll(fds, 2, -1) < 0) {
+      // Asleep until a packet comes or the next timed request falls due, never longer.
+      timespec wait{};
+      const std::optional<int64_t> next = schedule_.next();
+      if (next) {
+        const int64_t ns = std::max<int64_t>(0, *next - oscClockNow().steadyNs);
+        wait = {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+      }
+      if (::ppoll(fds, 2, next ? &wait : nullptr, nullptr) < 0) {
         if (errno == EINTR) continue;
         return;
       }
       if (fds[1].revents != 0) return;
-      const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-      if (n < 0) continue;  // nothing after all, or an ICMP error for an earlier send
-      for (const OscResult& r : parseOscPacket(buffer.data(), static_cast<size_t>(n))) {
-        if (r.action)
-          sink_(*r.action);
-        else if (verbose_)
-          // Addresses come from the network: no escape sequence of theirs reaches the terminal.
-          std::fprintf(stderr, "videozarnix: OSC ignored: %s\n", terminalSafe(r.problem).c_str());
+      if (fds[0].revents != 0) {
+        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        // Nothing after all, or an ICMP error for an earlier send: nothing to read.
+        if (n >= 0) take(buffer.data(), static_cast<size_t>(n));
+      }
+      for (const ControllerAction& a : schedule_.takeDue(oscClockNow().steadyNs)) setup_.sink(a);
+    }
+  }
+
+  void take(const unsigned char* data, size_t size) {
+    const OscClockReading now = oscClockNow();
+    for (const OscOutcome& o : parseOscPacket(data, size, setup_.learned)) {
+      if (!o.action) {
+        if (!(o.unknown && setup_.unknown && setup_.unknown(*o.unknown))) say(o.action.message());
+        continue;
+      }
+      const OscWhen when = oscWhen(o.time, now);
+      if (when.kind == OscWhen::Kind::Now) {
+        setup_.sink(*o.action);
+      } else if (when.kind == OscWhen::Kind::TooFar) {
+        char ahead[32];
+        std::snprintf(ahead, sizeof ahead, "%.1f", when.aheadNs / 1e9);
+        say(std::string("a bundle timed ") + ahead + " s ahead, more than 10 s");
+      } else if (!schedule_.add(when.steadyNs, *o.action)) {
+        say("more than " + std::to_string(OscSchedule::kLimit) + " timed requests waiting");
       }
     }
+  }
+
+  void say(const std::string& problem) const {
+    // Addresses come from the network: no escape sequence of theirs reaches the terminal.
+    if (setup_.verbose)
+      std::fprintf(stderr, "videozarnix: OSC ignored: %s\n", terminalSafe(problem).c_str());
   }
 
   int fd_;
   int stop_;
   int port_ = 0;
-  bool verbose_;
-  Sink sink_;
+  Setup setup_;
+  OscSchedule schedule_;  // the OSC thread's own
   std::thread thread_;
 };
 
 }  // namespace
 
-std::unique_ptr<OscInput> OscInput::start(const std::string& address, int port, bool verbose,
-                                          Sink sink, std::string* error) {
-  if (port < 0 || port > 65535) {
-    *error = "port " + std::to_string(port) + " is not 0..65535";
-    return nullptr;
-  }
-  const int fd = bindUdp(address, port, error);
-  if (fd < 0) return nullptr;
-  return std::make_unique<UdpOscInput>(fd, verbose, std::move(sink));
+Result<std::unique_ptr<OscInput>> OscInput::start(Setup setup) {
+  if (setup.port < 0 || setup.port > 65535)
+    return Status::failure("port " + std::to_string(setup.port) + " is not 0..65535");
+  Result<int> fd = bindUdp(setup.address, setup.port);
+  if (!fd) return fd.status();
+  return std::unique_ptr<OscInput>(std::make_unique<UdpOscInput>(*fd, std::move(setup)));
 }
 
 }  // namespace vz

@@ -5,20 +5,32 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "control/controller_actions.h"
+#include "control/osc_mappings.h"
+#include "control/osc_parser.h"
 
 namespace vz {
 
 // OSC over UDP on a thread of its own: every packet read, parsed and its requests handed to
-// `sink` on that thread; with `verbose`, one stderr line per ignored message.
+// `sink` on that thread, those of bundles timed in the future (up to 10 s) at their time
+// while other packets go on being read; with `verbose`, one stderr line per ignored message.
 class OscInput {
  public:
   using Sink = std::function<void(const ControllerAction&)>;
+  struct Setup {
+    std::string address;  // empty: every interface
+    int port = 0;         // 0: any free port
+    bool verbose = false;
+    Sink sink;
+    const OscMappings* learned = nullptr;  // addresses learned, taken as their controls take them
+    // A message at an address nobody has bound, for OSC learn (on the OSC thread): true when
+    // taken, which keeps it off the --verbose lines.
+    std::function<bool(const OscUnknown&)> unknown;
+  };
 
-  // Binds `address` (empty: every interface) at `port` (0: any free port). Nothing, with
-  // the reason in `error`, when that fails (the port taken, a bad address).
-  static std::unique_ptr<OscInput> start(const std::string& address, int port, bool verbose,
-                                         Sink sink, std::string* error);
+  // Binds address:port; the reason when that fails (the port taken, a bad address).
+  static Result<std::unique_ptr<OscInput>> start(Setup setup);
   virtual ~OscInput() = default;
   virtual int port() const = 0;
 };

@@ -3,146 +3,199 @@
 
 #include <lo/lo_lowlevel.h>
 
-#include <cctype>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "control/control_targets.h"
-#include "engine/setting_names.h"
+#include "control/osc_pattern.h"
 
 namespace vz {
 
 namespace {
 
 using Kind = ControllerAction::Kind;
-constexpr std::string_view kPrefix = "/videozarnix/";
 constexpr int kMaxBundleDepth = 8;
+constexpr size_t kLongestPattern = 1024;  // matching costs its length times each address's
 
-struct Argument {
-  char type;
-  lo_arg* value;
-  // An integer argument (i, h) or a float (f, d) as a number; T/F as 1/0.
-  std::optional<long long> whole() const {
-    if (type == LO_INT32) return value->i;
-    if (type == LO_INT64) return value->h;
-    if (type == LO_TRUE) return 1;
-    if (type == LO_FALSE) return 0;
-    return std::nullopt;
-  }
-  std::optional<double> fraction() const {
-    if (type == LO_FLOAT) return value->f;
-    if (type == LO_DOUBLE) return value->d;
-    return std::nullopt;
-  }
+// One of our own addresses and what reads its arguments.
+struct OwnAddress {
+  std::string address;
+  enum class What { Preset, FullScreen, Record, Control } what;
+  const ControlTarget* target = nullptr;
 };
 
-OscResult ignored(std::string why) {
-  return {std::nullopt, std::move(why)};
+std::vector<OwnAddress> buildOwnAddresses() {
+  std::vector<OwnAddress> out = {{"/videozarnix/preset", OwnAddress::What::Preset},
+                                 {"/videozarnix/fullscreen", OwnAddress::What::FullScreen},
+                                 {"/videozarnix/record", OwnAddress::What::Record}};
+  int count = 0;
+  const ControlTarget* targets = controlTargets(&count);
+  for (int i = 0; i < count; ++i)
+    out.push_back(
+        {std::string("/videozarnix/") + targets[i].name, OwnAddress::What::Control, &targets[i]});
+  return out;
 }
 
-OscResult onOff(Kind kind, const Argument& a) {
-  if (auto w = a.whole()) return {ControllerAction{kind, 0, *w != 0}, {}};
-  if (auto f = a.fraction(); f && !std::isnan(*f)) return {ControllerAction{kind, 0, *f != 0}, {}};
-  return ignored("expects 0 or 1");
+const std::vector<OwnAddress>& ownAddresses() {
+  static const std::vector<OwnAddress> table = buildOwnAddresses();
+  return table;
 }
 
-OscResult preset(const Argument& a) {
-  if (a.type == LO_STRING) {
-    const char* s = &a.value->s;
-    if (std::strlen(s) == 1 && std::isalpha(static_cast<unsigned char>(s[0])))
-      return {
-          ControllerAction{Kind::Preset, 0, std::toupper(static_cast<unsigned char>(s[0])) - 'A'},
-          {}};
-    return ignored("expects a letter A..Z");
+Result<ControllerAction> request(const OwnAddress& own, const OscArguments& args) {
+  switch (own.what) {
+    case OwnAddress::What::Preset:
+      return oscPresetRequest(args);
+    case OwnAddress::What::FullScreen:
+      return oscSwitchRequest(Kind::FullScreen, 0, args);
+    case OwnAddress::What::Record:
+      return oscSwitchRequest(Kind::Record, 0, args);
+    case OwnAddress::What::Control:
+      break;
   }
-  if (auto w = a.whole(); w && a.type == LO_INT32 && *w >= 0 && *w < 26)
-    return {ControllerAction{Kind::Preset, 0, static_cast<int>(*w)}, {}};
-  return ignored("expects a letter or 0..25");
+  return oscControlRequest(*own.target, args);
 }
 
-OscResult mode(const Argument& a) {
-  if (a.type == LO_STRING) {
-    const int m = findModeName(&a.value->s);
-    if (m >= 0) return {ControllerAction{Kind::Mode, 0, m}, {}};
-    return ignored("unknown mode");
+// The request, or its refusal with `name` in front.
+Result<ControllerAction> named(const std::string& name, Result<ControllerAction> r) {
+  if (r) return r;
+  return Result<ControllerAction>::failure(name + ": " + r.message());
+}
+
+std::optional<OscUnknown> learnable(const std::string& address, const OscArguments& args) {
+  if (args.size() != 1 || !isLearnableOscAddress(address)) return std::nullopt;
+  const char t = args[0].type;
+  if (t == 'f' || t == 'd') return OscUnknown{address, OscForm::Float, args[0]};
+  if (t == 'i' || t == 'h' || t == 'T' || t == 'F')
+    return OscUnknown{address, OscForm::Int, args[0]};
+  return std::nullopt;
+}
+
+struct Parse {
+  const OscMappings* learned;
+  std::vector<OscOutcome> out;
+
+  void refuse(std::string why, OscTimeTag time = kOscImmediately) {
+    out.push_back({Result<ControllerAction>::failure(std::move(why)), time, std::nullopt});
   }
-  if (auto w = a.whole(); w && a.type == LO_INT32 && *w >= 0 && *w <= 9)
-    return {ControllerAction{Kind::Mode, 0, static_cast<int>(*w)}, {}};
-  return ignored("expects a mode name or 0..9");
-}
 
-OscResult control(const ControlTarget& t, const Argument& a) {
-  std::optional<ControllerAction> action;
-  if (a.type == LO_INT32 || a.type == LO_INT64) {
-    action = actionForInt(t, *a.whole());
-  } else if (auto f = a.fraction()) {
-    action = actionForFraction(t, *f);
-  } else if (t.kind == ControlTarget::Kind::Switch && a.whole()) {
-    action = actionForInt(t, *a.whole());  // T or F
+  void message(const std::string& address, const OscArguments& args, OscTimeTag time) {
+    if (!isOscPattern(address)) {
+      for (const OwnAddress& own : ownAddresses())
+        if (own.address == address)
+          return out.push_back({named(address, request(own, args)), time, std::nullopt});
+      if (learned != nullptr)
+        if (auto m = learned->find(address))
+          return out.push_back(
+              {named(address, oscControlRequest(*m->target, args)), time, std::nullopt});
+      out.push_back({Result<ControllerAction>::failure(address + ": unknown address"), time,
+                     learnable(address, args)});
+      return;
+    }
+    if (address.size() > kLongestPattern) return refuse(address + ": pattern too long", time);
+    const size_t before = out.size();
+    for (const OwnAddress& own : ownAddresses())
+      if (oscPatternMatches(address, own.address))
+        out.push_back(
+            {named(address + " (" + own.address + ")", request(own, args)), time, std::nullopt});
+    if (learned != nullptr)
+      for (const OscMapping& m : learned->matching(address))
+        out.push_back({named(address + " (" + m.address + ")", oscControlRequest(*m.target, args)),
+                       time, std::nullopt});
+    if (out.size() == before) refuse(address + ": no address matches", time);
   }
-  if (action) return {action, {}};
-  return ignored("value out of range or of the wrong type");
+
+  void element(const uint8_t* data, size_t size, int depth, OscTimeTag time);
+  void bundle(const uint8_t* data, size_t size, int depth, OscTimeTag time);
+};
+
+// One argument as liblo decoded it. OSC aligns arguments to 4 bytes only, so the 8-byte ones
+// are copied out rather than read through the union.
+template <class T>
+T read(const lo_arg* value) {
+  T v;
+  std::memcpy(&v, value, sizeof v);
+  return v;
 }
 
-OscResult message(std::string_view path, const Argument& a) {
-  const std::string_view name = path.substr(kPrefix.size());
-  if (name == "preset") return preset(a);
-  if (name == "mode") return mode(a);
-  if (name == "fullscreen") return onOff(Kind::FullScreen, a);
-  if (name == "record") return onOff(Kind::Record, a);
-  if (const ControlTarget* t = findControlTarget(name); t && t->kind != ControlTarget::Kind::Mode)
-    return control(*t, a);
-  return ignored("unknown address");
+OscArgument argument(char type, const lo_arg* value) {
+  OscArgument a{type};
+  switch (type) {
+    case LO_INT32:
+      a.whole = read<int32_t>(value);
+      break;
+    case LO_INT64:
+      a.whole = read<int64_t>(value);
+      break;
+    case LO_FLOAT:
+      a.fraction = read<float>(value);
+      break;
+    case LO_DOUBLE:
+      a.fraction = read<double>(value);
+      break;
+    case LO_STRING:
+    case LO_SYMBOL:
+      a.text = reinterpret_cast<const char*>(value);
+      break;
+    case LO_TRUE:
+      a.whole = 1;
+      break;
+    default:
+      break;  // F, and types nothing takes
+  }
+  return a;
 }
 
-void parseElement(const uint8_t* data, size_t size, int depth, std::vector<OscResult>& out);
+uint64_t bigEndian(const uint8_t* p, int bytes) {
+  uint64_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+  return v;
+}
 
-void parseBundle(const uint8_t* data, size_t size, int depth, std::vector<OscResult>& out) {
-  if (depth >= kMaxBundleDepth) return out.push_back(ignored("bundles nested too deep"));
+void Parse::bundle(const uint8_t* data, size_t size, int depth, OscTimeTag time) {
+  if (depth >= kMaxBundleDepth) return refuse("bundles nested too deep");
   size_t at = 16;  // "#bundle\0" and the time tag
-  if (size < at) return out.push_back(ignored("truncated bundle"));
+  if (size < at) return refuse("truncated bundle");
+  time = depth == 0 ? bigEndian(data + 8, 8) : oscInnerTime(time, bigEndian(data + 8, 8));
   while (at < size) {
-    if (size - at < 4) return out.push_back(ignored("truncated bundle element"));
-    const uint32_t length = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
-                            (uint32_t{data[at + 2]} << 8) | data[at + 3];
+    if (size - at < 4) return refuse("truncated bundle element");
+    const auto length = static_cast<uint32_t>(bigEndian(data + at, 4));
     at += 4;
-    if (length > size - at) return out.push_back(ignored("bundle element overruns the packet"));
-    parseElement(data + at, length, depth + 1, out);
+    if (length > size - at) return refuse("bundle element overruns the packet");
+    element(data + at, length, depth + 1, time);
     at += length;
   }
 }
 
-void parseElement(const uint8_t* data, size_t size, int depth, std::vector<OscResult>& out) {
-  if (size >= 8 && std::memcmp(data, "#bundle", 8) == 0) return parseBundle(data, size, depth, out);
+void Parse::element(const uint8_t* data, size_t size, int depth, OscTimeTag time) {
+  if (size >= 8 && std::memcmp(data, "#bundle", 8) == 0) return bundle(data, size, depth, time);
   const void* nul = size > 0 ? std::memchr(data, '\0', size) : nullptr;
-  if (nul == nullptr || data[0] != '/') return out.push_back(ignored("not an OSC message"));
-  const std::string path(reinterpret_cast<const char*>(data));
+  if (nul == nullptr || data[0] != '/') return refuse("not an OSC message", time);
+  const std::string address(reinterpret_cast<const char*>(data));
   // liblo reads the message from a copy: it may be handed the buffer of a bundle.
   std::unique_ptr<uint8_t[]> copy(new uint8_t[size]);
   std::memcpy(copy.get(), data, size);
   int result = 0;
   const lo_message m = lo_message_deserialise(copy.get(), size, &result);
-  if (m == nullptr) return out.push_back(ignored(path + ": malformed message"));
+  if (m == nullptr) return refuse(address + ": malformed message", time);
   const std::unique_ptr<std::remove_pointer_t<lo_message>, void (*)(lo_message)> owner(
       m, lo_message_free);
   const char* types = lo_message_get_types(m);
-  if (path.rfind(kPrefix, 0) != 0) return out.push_back(ignored(path + ": unknown address"));
-  if (types == nullptr || std::strlen(types) != 1 || lo_message_get_argc(m) != 1)
-    return out.push_back(ignored(path + ": expects one argument"));
-  OscResult r = message(path, Argument{types[0], lo_message_get_argv(m)[0]});
-  if (!r.action) r.problem = path + ": " + r.problem;
-  out.push_back(std::move(r));
+  const int argc = lo_message_get_argc(m);
+  lo_arg** argv = lo_message_get_argv(m);
+  OscArguments args;
+  for (int i = 0; i < argc && types != nullptr && types[i] != '\0'; ++i)
+    args.push_back(argument(types[i], argv[i]));
+  message(address, args, time);
 }
 
 }  // namespace
 
-std::vector<OscResult> parseOscPacket(const void* data, size_t size) {
-  std::vector<OscResult> out;
-  parseElement(static_cast<const uint8_t*>(data), size, 0, out);
-  return out;
+std::vector<OscOutcome> parseOscPacket(const void* data, size_t size, const OscMappings* learned) {
+  Parse parse{learned, {}};
+  parse.element(static_cast<const uint8_t*>(data), size, 0, kOscImmediately);
+  return std::move(parse.out);
 }
 
 }  // namespace vz

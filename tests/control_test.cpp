@@ -190,9 +190,9 @@ Bytes osc(const char* path, const char* types, Args... args) {
 
 std::vector<std::optional<A>> actionsOf(const Bytes& packet) {
   std::vector<std::optional<A>> out;
-  for (const OscResult& r : parseOscPacket(packet.data(), packet.size())) {
-    EXPECT_TRUE(r.action || !r.problem.empty());  // a refusal says why
-    out.push_back(r.action);
+  for (const OscOutcome& r : parseOscPacket(packet.data(), packet.size())) {
+    EXPECT_TRUE(r.action || !r.action.message().empty());  // a refusal says why
+    out.push_back(r.action ? std::optional<A>(*r.action) : std::nullopt);
   }
   return out;
 }
@@ -227,7 +227,7 @@ TEST(OscParser, AddressesAndArguments) {
       {osc("/videozarnix/color", "i", 30), A{K::Slider, kIdColor, 70}},
       {osc("/videozarnix/tint/green", "f", 1.0f), A{K::Slider, kIdTintGreen, 767}},
       {osc("/videozarnix/output/blue", "i", -1), std::nullopt},
-      {osc("/videozarnix/invert/green", "i", 5), A{K::Switch, kIdInvertGreen, 1}},
+      {osc("/videozarnix/invert/green", "i", 5), std::nullopt},  // a switch is 0 or 1
       {osc("/videozarnix/invert/green", "i", 0), A{K::Switch, kIdInvertGreen, 0}},
       {osc("/videozarnix/cycle", "f", 1.0f), A{K::Switch, kIdColorCycle, 1}},
       {osc("/videozarnix/fullscreen", "i", 1), A{K::FullScreen, 0, 1}},
