@@ -21,28 +21,30 @@ uint32_t pixelAt(const uint8_t* p) {
 }
 
 // Pixels [from, to) of each row one by one: the edges before the first aligned vector and
-// after the last whole one.
+// after the last whole one. Streamed as well: an ordinary store into a line that streamed
+// stores are filling would fetch it after all.
 void pixelsOneByOne(const uint8_t* in, int scale, int col, int from, int to, uint32_t* out,
                     std::ptrdiff_t strideBytes, int rows) {
+  const int shift = scale - 1;
   for (int r = 0; r < rows; ++r) {
-    auto* row = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(out) + r * strideBytes);
-    for (int x = from; x < to; ++x) row[x] = pixelAt(in + 3 * ((col + x) / scale));
+    auto* row = reinterpret_cast<int*>(reinterpret_cast<uint8_t*>(out) + r * strideBytes);
+    for (int x = from; x < to; ++x)
+      _mm_stream_si32(row + x, static_cast<int>(pixelAt(in + 3 * ((col + x) >> shift))));
   }
 }
 
-// The shuffle control that spreads one 16-byte load over four destination pixels: pixel j
+// The shuffle controls that spread one 16-byte load over four destination pixels: pixel j
 // shows the load's source pixel (phase + j) / scale, phase being the first one's column
-// modulo the scale.
+// modulo the scale. Constants, not built on the stack: a load from bytes just stored there
+// would wait behind every streamed store before it.
+alignas(16) constexpr int8_t kSpread[3][16] = {
+    {0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1},  // same width
+    {0, 1, 2, -1, 0, 1, 2, -1, 3, 4, 5, -1, 3, 4, 5, -1},    // doubled, even column first
+    {0, 1, 2, -1, 3, 4, 5, -1, 3, 4, 5, -1, 6, 7, 8, -1},    // doubled, odd column first
+};
+
 __m128i spreadControl(int scale, int phase) {
-  alignas(16) int8_t c[16];
-  for (int j = 0; j < 4; ++j) {
-    const int from = 3 * ((phase + j) / scale);
-    c[4 * j] = static_cast<int8_t>(from);
-    c[4 * j + 1] = static_cast<int8_t>(from + 1);
-    c[4 * j + 2] = static_cast<int8_t>(from + 2);
-    c[4 * j + 3] = -1;
-  }
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(c));
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread[scale - 1 + phase]));
 }
 
 // Pixels before `out` + x reaches an `align`-byte boundary (out is 4-byte aligned).
