@@ -26,7 +26,12 @@ OutputWindow::OutputWindow(QScreen* screen, PreviewWidget& frames,
   // Painted at once, before the preview's own repaint is even asked for: a frame reaches
   // this screen no later than the preview.
   connect(&frames, &PreviewWidget::frameArrived, this, [this] {
-    if (isVisible()) repaint();
+    if (!isVisible()) return;
+    const QRect picture = pictureFor(frames_->shownFrame());
+    if (picture == painted_)
+      repaint(picture);
+    else
+      repaint();
   });
   // A screen that goes away takes the window with it.
   connect(qApp, &QGuiApplication::screenRemoved, this, [this](QScreen* gone) {
@@ -42,17 +47,23 @@ void OutputWindow::showOnScreen() {
   showFullScreen();
 }
 
+QRect OutputWindow::pictureFor(const FrameMailbox::View& frame) const {
+  if (frame.pixels == nullptr) return rect();
+  const QSize fitted = QSize(frame.width, frame.height).scaled(size(), Qt::KeepAspectRatio);
+  return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+}
+
 void OutputWindow::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const FrameMailbox::View frame = frames_ ? frames_->shownFrame() : FrameMailbox::View{};
-  QRect picture = rect();
-  if (frame.pixels != nullptr) {
-    const QSize fitted = QSize(frame.width, frame.height).scaled(size(), Qt::KeepAspectRatio);
-    picture =
-        QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
-  }
-  // The bars are black; the picture only where it was exposed.
+  const QRect picture = pictureFor(frame);
+  // The bars are black; the picture only where it was exposed. Bars are known to surround
+  // the picture after a paint of the whole window, and stay so while it keeps its place.
   for (const QRect& bar : event->region() - picture) p.fillRect(bar, Qt::black);
+  if ((QRegion(rect()) - event->region()).isEmpty())
+    painted_ = picture;
+  else if (picture != painted_)
+    painted_ = QRect();
   painter_.paint(p, picture, event->region(), frame);
   if (kFrameTimesOn && frame.callbackStart != lastTraced_) {
     lastTraced_ = frame.callbackStart;

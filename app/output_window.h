@@ -16,7 +16,8 @@ class PreviewWidget;
 // A borderless full-screen window on one screen showing only the processed video, scaled to
 // fit with its aspect kept (black bars). It follows the preview: paints each frame the
 // preview takes, with the preview's painter, straight into its backing store, at once when
-// the frame comes and before the preview paints it.
+// the frame comes and before the preview paints it. A frame of the size before repaints only
+// the picture: the bars stay as they are.
 // Letter keys go to onLetter ('A'..'Z'); Escape closes it; so does its screen going away.
 class OutputWindow final : public QWidget {
   Q_OBJECT
@@ -38,10 +39,14 @@ class OutputWindow final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Where a frame of that size goes: fitted, centred; the whole window without a frame.
+  QRect pictureFor(const FrameMailbox::View& frame) const;
+
   QPointer<PreviewWidget> frames_;
   QScreen* screen_;
   std::function<void(char)> onLetter_;
   FramePainter painter_;
+  QRect painted_;  // where the last paint put the picture; the bars around it are black
   int64_t lastTraced_ = 0;
 };
 

@@ -8,13 +8,16 @@
 # frame's age when its paint ended, counted from the start of its grabber callback (median
 # and 99th percentile, from the program's VZ_FRAME_TIMES trace). Then the window's extra
 # CPU against the run without it, from this same run.
+# With VZ_BASELINE_PROGRAM set to another build of the program (say, the last release's),
+# every measurement is taken with that one too, right after, and both are summed up.
 #
 # Usage: bench/output_window.sh [BUILD_DIR]      Needs Xvfb and xdotool.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 seconds=${VZ_LIVE_SECONDS:-20}
 cmake --build "$build" --target videozarnix vz_live_clip >/dev/null
-program=$build/videozarnix
+programs=("$build/videozarnix")
+[ -n "${VZ_BASELINE_PROGRAM:-}" ] && programs+=("$(realpath "$VZ_BASELINE_PROGRAM")")
 clip=$build/bench/clips/live_1080p30_mpeg2.mpg
 hz=$(getconf CLK_TCK)
 overflow=(925 199)  # client pixels of the Overflow radio in the dialog
@@ -63,9 +66,9 @@ order() {
 }
 
 declare -A cpu perFrame
-measure() {  # $1 = label, then the program's extra options
-  local label=$1
-  shift
+measure() {  # $1 = label, $2 = program, then the program's extra options
+  local label=$1 program=$2
+  shift 2
   : >"$work/times"
   VZ_FRAME_TIMES=$work/times "$program" "$@" "$clip" >"$work/app.log" 2>&1 &
   apid=$!
@@ -101,13 +104,26 @@ measure() {  # $1 = label, then the program's extra options
 }
 
 echo "load before: $(uptime)"
-measure "no output window"
-measure "output window 1920x1080" --output-screen 1
-measure "output window 3840x2160" --output-screen 2
+for options in "" "--output-screen 1" "--output-screen 2"; do
+  case "$options" in
+    *1) label="output window 1920x1080" ;;
+    *2) label="output window 3840x2160" ;;
+    *) label="no output window" ;;
+  esac
+  for i in "${!programs[@]}"; do
+    # shellcheck disable=SC2086  # the options are words
+    measure "$label$([ "$i" -gt 0 ] && echo ", baseline")" "${programs[$i]}" $options
+  done
+done
 echo "load after: $(uptime)"
-for size in 1920x1080 3840x2160; do
-  awk -v w="${cpu[output window $size]}" -v b="${cpu[no output window]}" \
-    -v fw="${perFrame[output window $size]}" -v fb="${perFrame[no output window]}" -v s="$size" \
-    'BEGIN {printf "output window at %s: program CPU %+.3f of a core as measured; GUI thread per frame %+.2f ms (%.2fx), so %.3f of a core at 30 frames/s\n",
-            s, w - b, fw - fb, (fb > 0 ? fw / fb : 0), (fw - fb) * 30 / 1000}'
+for i in "${!programs[@]}"; do
+  suffix="" name="this build"
+  [ "$i" -gt 0 ] && suffix=", baseline" name="baseline ${programs[$i]}"
+  echo "$name:"
+  for size in 1920x1080 3840x2160; do
+    awk -v w="${cpu[output window $size$suffix]}" -v b="${cpu[no output window$suffix]}" \
+      -v fw="${perFrame[output window $size$suffix]}" -v fb="${perFrame[no output window$suffix]}" -v s="$size" \
+      'BEGIN {printf "  output window at %s: program CPU %+.3f of a core as measured; GUI thread per frame %+.2f ms (%.2fx), so %.3f of a core at 30 frames/s\n",
+              s, w - b, fw - fb, (fb > 0 ? fw / fb : 0), (fw - fb) * 30 / 1000}'
+  done
 done

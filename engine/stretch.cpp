@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+
+#include "engine/stretch_stream.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -59,6 +62,29 @@ void NearestStretch::buildColumns(int srcWidth, int dstWidth) {
   columnsDstWidth_ = dstWidth;
 }
 
+void NearestStretch::widenRow(const uint8_t* in, std::ptrdiff_t srcRowBytes, int scale, int left,
+                              int width, int wordEnd, uint32_t* out) const {
+  const uint32_t* columns = columns_.data() + left;  // indexed from the area's left edge
+  int x = 0;
+#if defined(__x86_64__)
+  if (scale != 0) x = shuffleRow(in, srcRowBytes, scale, left, width, out);
+#else
+  (void)srcRowBytes, (void)scale;
+#endif
+  if constexpr (std::endian::native == std::endian::little) {
+    // One 4-byte read per pixel; its spare top byte becomes the opaque alpha.
+    for (; x < wordEnd; ++x) {
+      uint32_t word;
+      std::memcpy(&word, in + columns[x], 4);
+      out[x] = word | 0xff000000u;
+    }
+  }
+  for (; x < width; ++x) {
+    const uint8_t* p = in + columns[x];
+    out[x] = 0xff000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+  }
+}
+
 void NearestStretch::draw(const uint8_t* src, int srcWidth, int srcHeight, int dstWidth,
                           int dstHeight, Area area, uint32_t* areaPixels,
                           std::ptrdiff_t strideBytes) {
@@ -71,41 +97,50 @@ void NearestStretch::draw(const uint8_t* src, int srcWidth, int srcHeight, int d
 
   auto* firstRow = reinterpret_cast<uint8_t*>(areaPixels);
   const std::ptrdiff_t srcRowBytes = static_cast<std::ptrdiff_t>(srcWidth) * 3;
-  const uint32_t* columns = columns_.data() + left;  // indexed from the area's left edge
   const int width = right - left;
   const int wordEnd = std::clamp(wordReadEnd_, left, right) - left;
+  const auto sourceRow = [&](int y) {  // counted from the top
+    return static_cast<int>(static_cast<int64_t>(y) * srcHeight / dstHeight);
+  };
+  const auto rowAt = [&](int y) {
+    return reinterpret_cast<uint32_t*>(firstRow + (y - top) * strideBytes);
+  };
   int scale = 0;  // a scale the shuffles handle, or 0
 #if defined(__x86_64__)
   if (kHaveShuffles && (dstWidth == srcWidth || dstWidth == 2 * srcWidth))
     scale = dstWidth / srcWidth;
 #endif
+  if (stream::available() &&
+      static_cast<uint64_t>(width) * static_cast<uint64_t>(bottom - top) * 4 >= streamFromBytes_) {
+    // Each source row is read once for all the destination rows that repeat it.
+    const bool direct = scale != 0 && (reinterpret_cast<uintptr_t>(areaPixels) & 3) == 0;
+    if (!direct) rowBuffer_.resize(static_cast<size_t>(width));
+    for (int y = top; y < bottom;) {
+      const int fromTop = sourceRow(y);
+      const uint8_t* in = src + (srcHeight - 1 - fromTop) * srcRowBytes;
+      int rows = 1;
+      while (y + rows < bottom && sourceRow(y + rows) == fromTop) ++rows;
+      if (direct) {
+        stream::scaledRows(in, srcRowBytes, scale, left, width, rowAt(y), strideBytes, rows);
+      } else {  // widened once where it stays in the cache, then copied out
+        widenRow(in, srcRowBytes, scale, left, width, wordEnd, rowBuffer_.data());
+        for (int r = 0; r < rows; ++r) stream::copyRow(rowAt(y + r), rowBuffer_.data(), width);
+      }
+      y += rows;
+    }
+    stream::fence();
+    return;
+  }
   const uint8_t* previousSource = nullptr;
   for (int y = top; y < bottom; ++y) {
-    uint8_t* row = firstRow + (y - top) * strideBytes;
-    const int fromTop = static_cast<int>(static_cast<int64_t>(y) * srcHeight / dstHeight);
-    const uint8_t* in = src + (srcHeight - 1 - fromTop) * srcRowBytes;
+    uint32_t* out = rowAt(y);
+    const uint8_t* in = src + (srcHeight - 1 - sourceRow(y)) * srcRowBytes;
     if (in == previousSource) {  // a repeated row: copy the one just drawn
-      std::memcpy(row, row - strideBytes, static_cast<size_t>(width) * 4);
+      std::memcpy(out, rowAt(y - 1), static_cast<size_t>(width) * 4);
       continue;
     }
     previousSource = in;
-    auto* out = reinterpret_cast<uint32_t*>(row);
-    int x = 0;
-#if defined(__x86_64__)
-    if (scale != 0) x = shuffleRow(in, srcRowBytes, scale, left, width, out);
-#endif
-    if constexpr (std::endian::native == std::endian::little) {
-      // One 4-byte read per pixel; its spare top byte becomes the opaque alpha.
-      for (; x < wordEnd; ++x) {
-        uint32_t word;
-        std::memcpy(&word, in + columns[x], 4);
-        out[x] = word | 0xff000000u;
-      }
-    }
-    for (; x < width; ++x) {
-      const uint8_t* p = in + columns[x];
-      out[x] = 0xff000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
-    }
+    widenRow(in, srcRowBytes, scale, left, width, wordEnd, out);
   }
 }
 
