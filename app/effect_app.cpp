@@ -20,6 +20,7 @@
 #include "app/command_line.h"
 #include "app/controller_bridge.h"
 #include "app/controller_menu.h"
+#include "app/fade_control.h"
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
 #include "app/preview_menu.h"
@@ -147,6 +148,11 @@ void runDialog(const StartOptions& options) {
     return OutputControl::Rate{r.numerator, r.denominator};
   });
   closeOnQuitSignals(&dialog);
+  FadeControl fade(dialog.engine, [&media] {
+    const GrabberRate r = media->graph().frameRate();
+    return r.denominator > 0 ? static_cast<double>(r.numerator) / r.denominator : 0.0;
+  });
+  fade.apply(options.fade);
   media->graph().setLoopClips(options.loopClips);
   outputs.menu->setLoopClips([&media] { return media->graph().loopClips(); },
                              [&media](bool on) { media->graph().setLoopClips(on); });
@@ -160,6 +166,10 @@ void runDialog(const StartOptions& options) {
   outputs.menu->setExtraItems([&](QMenu& menu) {
     menu.addSeparator();
     addCameraItems(menu, devices, media->graph(), dialog);
+  });
+  outputs.menu->setExtraItems([&fade](QMenu& menu) {
+    menu.addSeparator();
+    fade.addMenu(menu);
   });
   outputs.menu->setExtraItems([&controllers](QMenu& menu) {
     menu.addSeparator();

@@ -74,6 +74,14 @@ OscResult mode(const Argument& a) {
   return ignored("expects a mode name or 0..9");
 }
 
+OscResult fade(const Argument& a) {
+  std::optional<double> seconds = a.fraction();
+  if (a.type == LO_INT32 || a.type == LO_INT64) seconds = static_cast<double>(*a.whole());
+  if (seconds && *seconds >= 0 && *seconds <= 60)
+    return {ControllerAction{Kind::Fade, 0, static_cast<int>(std::lround(*seconds * 1000))}, {}};
+  return ignored("expects seconds 0..60");
+}
+
 OscResult control(const ControlTarget& t, const Argument& a) {
   std::optional<ControllerAction> action;
   if (a.type == LO_INT32 || a.type == LO_INT64) {
@@ -93,6 +101,7 @@ OscResult message(std::string_view path, const Argument& a) {
   if (name == "mode") return mode(a);
   if (name == "fullscreen") return onOff(Kind::FullScreen, a);
   if (name == "record") return onOff(Kind::Record, a);
+  if (name == "fade") return fade(a);
   if (const ControlTarget* t = findControlTarget(name); t && t->kind != ControlTarget::Kind::Mode)
     return control(*t, a);
   return ignored("unknown address");

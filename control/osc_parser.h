@@ -22,6 +22,7 @@ struct OscResult {
 //   /videozarnix/<control>  i engine value | f 0..1 (lowest..highest); switches: non-zero on
 //   /videozarnix/fullscreen i|f 0 or 1
 //   /videozarnix/record     i|f 0 or 1
+//   /videozarnix/fade       f|i seconds 0..60 the recalls fade over (0: they cut)
 // Malformed packets, unknown addresses and wrong arguments give problems, never actions.
 std::vector<OscResult> parseOscPacket(const void* data, size_t size);
 
