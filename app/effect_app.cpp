@@ -152,7 +152,6 @@ void runDialog(const StartOptions& options) {
     const GrabberRate r = media->graph().frameRate();
     return r.denominator > 0 ? static_cast<double>(r.numerator) / r.denominator : 0.0;
   });
-  fade.apply(options.fade);
   media->graph().setLoopClips(options.loopClips);
   outputs.menu->setLoopClips([&media] { return media->graph().loopClips(); },
                              [&media](bool on) { media->graph().setLoopClips(on); });
@@ -177,6 +176,7 @@ void runDialog(const StartOptions& options) {
   });
   QTimer::singleShot(0, &dialog, [&] {
     applyStartOptions(dialog, options);
+    fade.apply(options.fade);  // after the start preset's recall: that one is the first look
     outputs.applyStartOptions(options);
   });
   dialog.DoModal();

@@ -28,11 +28,40 @@ VZ_AVX2_INLINE __m256i divide(__m256i v, const Divider& d) {
                           d.shift2);
 }
 
+// Fades up to 127 frames: both weights fit a signed byte, so one multiply-add per pair of
+// bytes forms old * a + new * b, and the sums stay below 2^15, where a high multiply by
+// m = ceil(2^(15+s) / n) (s = ceil(log2 n)) and a shift divide exactly: the reciprocal errs
+// by under n / 2^(15+s) <= 2^-15, less than the 1/n a quotient needs to reach the next one.
+VZ_AVX2 std::ptrdiff_t blendShortAvx2(const uint8_t* old, uint8_t* into, std::ptrdiff_t bytes,
+                                      int j, int n) {
+  int s = 0;
+  while ((1 << s) < n) ++s;
+  const uint32_t m = ((uint32_t{1} << (15 + s)) + n - 1) / n;
+  const __m256i weights = _mm256_set1_epi16(static_cast<short>(((j + 1) << 8) | (n - 1 - j)));
+  const __m256i half = _mm256_set1_epi16(static_cast<short>(n / 2));
+  const __m256i magic = _mm256_set1_epi16(static_cast<short>(m));
+  const __m128i shift = _mm_cvtsi32_si128(s - 1);
+  std::ptrdiff_t i = 0;
+  for (; i + 32 <= bytes; i += 32) {
+    const __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
+    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(into + i));
+    // (old, new) byte pairs within each lane; packing within the lanes restores the order.
+    const __m256i lo = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(o, w), weights), half);
+    const __m256i hi = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(o, w), weights), half);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(into + i),
+                        _mm256_packus_epi16(_mm256_srl_epi16(_mm256_mulhi_epu16(lo, magic), shift),
+                                            _mm256_srl_epi16(_mm256_mulhi_epu16(hi, magic), shift)));
+  }
+  return i;
+}
+
 }  // namespace
 
 // Sums reach 255 n + n / 2, inside 16 bits for n up to 256.
 VZ_AVX2 std::ptrdiff_t blendRowAvx2(const uint8_t* old, uint8_t* into, std::ptrdiff_t bytes,
                                     int j, int n) {
+  if (n == 1) return bytes;  // the new look alone: already in place
+  if (n < 128) return blendShortAvx2(old, into, bytes, j, n);
   const Divider d = dividerFor(n);
   const __m256i a = _mm256_set1_epi16(static_cast<short>(n - 1 - j));
   const __m256i b = _mm256_set1_epi16(static_cast<short>(j + 1));

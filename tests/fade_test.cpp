@@ -48,7 +48,7 @@ TEST(Blend, EveryFrameOfAFadeEqualsTheFormulaOnBothPathsOddSizesAndPaddedRows) {
   std::mt19937 gen(7);
   for (bool portable : {false, true}) {
     const PortablePaths paths(portable);
-    for (int n : {1, 2, 7, 30, 256, 257, 4000}) {
+    for (int n : {1, 2, 7, 30, 127, 128, 256, 257, 4000}) {
       for (auto [rowBytes, rows, oldPad, intoPad] :
            {std::tuple{3 * 37, 5, 5, 13}, std::tuple{3 * 64, 3, 0, 0}, std::tuple{1, 1, 0, 2}}) {
         Frame old((rowBytes + oldPad) * rows), into((rowBytes + intoPad) * rows);
