@@ -28,10 +28,9 @@ constexpr FadeOptionSpec kSpecs[] = {
 
 void addFadeOptions(QCommandLineParser& parser) {
   for (const FadeOptionSpec& s : kSpecs)
-    parser.addOption(QCommandLineOption(QString::fromUtf8(s.name), QString::fromUtf8(s.help),
-                                        QString::fromUtf8(s.field == &FadeOptions::seconds
-                                                              ? "SECONDS"
-                                                              : "N")));
+    parser.addOption(
+        QCommandLineOption(QString::fromUtf8(s.name), QString::fromUtf8(s.help),
+                           QString::fromUtf8(s.field == &FadeOptions::seconds ? "SECONDS" : "N")));
 }
 
 bool readFadeOptions(const QCommandLineParser& parser, FadeOptions& options, QString* error) {

@@ -8,8 +8,7 @@
 
 namespace vz {
 
-int fadeFramesFor(double seconds, double beats, double framesPerSecond,
-                  std::optional<double> bpm) {
+int fadeFramesFor(double seconds, double beats, double framesPerSecond, std::optional<double> bpm) {
   if (beats > 0 && bpm && *bpm > 0) seconds = beats * 60.0 / *bpm;
   return fadeFrameCount(seconds, framesPerSecond);
 }
@@ -42,8 +41,8 @@ void FadeControl::addMenu(QMenu& menu) {
     double beats;
   };
   static constexpr Choice kChoices[] = {
-      {"Off", 0, 0},      {"0.25 s", 0.25, 0}, {"0.5 s", 0.5, 0},  {"1 s", 1, 0},
-      {"2 s", 2, 0},      {"1 beat", -1, 1},   {"1 bar", -1, 4},
+      {"Off", 0, 0}, {"0.25 s", 0.25, 0}, {"0.5 s", 0.5, 0}, {"1 s", 1, 0},
+      {"2 s", 2, 0}, {"1 beat", -1, 1},   {"1 bar", -1, 4},
   };
   QMenu* fade = menu.addMenu(QStringLiteral("Fade"));
   auto* group = new QActionGroup(fade);

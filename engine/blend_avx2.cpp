@@ -46,11 +46,14 @@ VZ_AVX2 std::ptrdiff_t blendShortAvx2(const uint8_t* old, uint8_t* into, std::pt
     const __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(into + i));
     // (old, new) byte pairs within each lane; packing within the lanes restores the order.
-    const __m256i lo = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(o, w), weights), half);
-    const __m256i hi = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(o, w), weights), half);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(into + i),
-                        _mm256_packus_epi16(_mm256_srl_epi16(_mm256_mulhi_epu16(lo, magic), shift),
-                                            _mm256_srl_epi16(_mm256_mulhi_epu16(hi, magic), shift)));
+    const __m256i lo =
+        _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(o, w), weights), half);
+    const __m256i hi =
+        _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(o, w), weights), half);
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(into + i),
+        _mm256_packus_epi16(_mm256_srl_epi16(_mm256_mulhi_epu16(lo, magic), shift),
+                            _mm256_srl_epi16(_mm256_mulhi_epu16(hi, magic), shift)));
   }
   return i;
 }
@@ -58,8 +61,8 @@ VZ_AVX2 std::ptrdiff_t blendShortAvx2(const uint8_t* old, uint8_t* into, std::pt
 }  // namespace
 
 // Sums reach 255 n + n / 2, inside 16 bits for n up to 256.
-VZ_AVX2 std::ptrdiff_t blendRowAvx2(const uint8_t* old, uint8_t* into, std::ptrdiff_t bytes,
-                                    int j, int n) {
+VZ_AVX2 std::ptrdiff_t blendRowAvx2(const uint8_t* old, uint8_t* into, std::ptrdiff_t bytes, int j,
+                                    int n) {
   if (n == 1) return bytes;  // the new look alone: already in place
   if (n < 128) return blendShortAvx2(old, into, bytes, j, n);
   const Divider d = dividerFor(n);
@@ -72,14 +75,14 @@ VZ_AVX2 std::ptrdiff_t blendRowAvx2(const uint8_t* old, uint8_t* into, std::ptrd
     const __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(into + i));
     // Unpacking and packing within each 128-bit lane keeps the bytes in order.
-    const __m256i lo = _mm256_add_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(o, zero), a),
-                         _mm256_mullo_epi16(_mm256_unpacklo_epi8(w, zero), b)),
-        half);
-    const __m256i hi = _mm256_add_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(o, zero), a),
-                         _mm256_mullo_epi16(_mm256_unpackhi_epi8(w, zero), b)),
-        half);
+    const __m256i lo =
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(o, zero), a),
+                                          _mm256_mullo_epi16(_mm256_unpacklo_epi8(w, zero), b)),
+                         half);
+    const __m256i hi =
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(o, zero), a),
+                                          _mm256_mullo_epi16(_mm256_unpackhi_epi8(w, zero), b)),
+                         half);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(into + i),
                         _mm256_packus_epi16(divide(lo, d), divide(hi, d)));
   }

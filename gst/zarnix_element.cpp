@@ -37,8 +37,8 @@ namespace {
 struct ZarnixState {
   std::mutex controlLock;  // setters and getters only; the streaming thread never takes it
   VideoEngine control;
-  std::string bankFile;  // the last bank loaded
-  std::string preset;    // the last letter recalled
+  std::string bankFile;    // the last bank loaded
+  std::string preset;      // the last letter recalled
   double fadeSeconds = 0;  // under controlLock
   LookInbox inbox;
   VideoEngine live;  // streaming thread only, as are the rest

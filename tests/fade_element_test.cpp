@@ -47,10 +47,11 @@ TEST(ElementFade, APresetChangeFadesAsTheFilterFadesFrameForFrame) {
     gst_harness_teardown(h);
 
     EXPECT_EQ(shownBefore, runFilter({{"--bank", bankPath, "--preset", from}, {}}, before, kW, kH));
-    EXPECT_EQ(shownAfter, runFilter({{"--bank", bankPath, "--preset", from, "--fade-to", to,
-                                      "--fade-frames", "7"},
-                                     {}},
-                                    after, kW, kH))
+    EXPECT_EQ(
+        shownAfter,
+        runFilter(
+            {{"--bank", bankPath, "--preset", from, "--fade-to", to, "--fade-frames", "7"}, {}},
+            after, kW, kH))
         << from << " into " << to;
   }
 }

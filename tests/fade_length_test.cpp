@@ -42,11 +42,11 @@ TEST(FadeLength, FramesFromSecondsOrBeatsAtTheSourceRate) {
     std::optional<double> bpm;
     int frames;
   };
-  for (const Case& c : {Case{0.5, 0, 25, {}, 13},   // 12.5 rounded
-                        Case{1, 0, 29.97, {}, 30},  //
-                        Case{0, 0, 30, {}, 1},      // off: a cut
-                        Case{0.01, 0, 30, {}, 1},   // under a frame: a cut
-                        Case{1, 0, 0, {}, 1},       // rate unknown: a cut
+  for (const Case& c : {Case{0.5, 0, 25, {}, 13},     // 12.5 rounded
+                        Case{1, 0, 29.97, {}, 30},    //
+                        Case{0, 0, 30, {}, 1},        // off: a cut
+                        Case{0.01, 0, 30, {}, 1},     // under a frame: a cut
+                        Case{1, 0, 0, {}, 1},         // rate unknown: a cut
                         Case{0.5, 1, 30, 120.0, 15},  // a beat at 120 bpm
                         Case{0.5, 4, 30, 120.0, 60},  // a bar
                         Case{0.5, 4, 30, {}, 15},     // no tempo: the seconds

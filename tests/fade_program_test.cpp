@@ -97,7 +97,8 @@ TEST(ProgramFade, ARecallByOscRecordsTheFiltersFadeFrameForFrame) {
   const fs::path decoded = dir / "decoded.bgr";
   runCommand("gst-launch-1.0 -q filesrc location=" + out.string() +
              " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
-             "location=" + decoded.string());
+             "location=" +
+             decoded.string());
   const std::vector<std::string> got = distinctFrames(readFile(decoded));
 
   // 0.5 s at 25 frames a second: 13 frames (12.5 rounded); the filter's fade over the still

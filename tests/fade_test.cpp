@@ -55,16 +55,16 @@ TEST(Blend, EveryFrameOfAFadeEqualsTheFormulaOnBothPathsOddSizesAndPaddedRows) {
         for (auto& b : old) b = static_cast<uint8_t>(gen());
         for (auto& b : into) b = static_cast<uint8_t>(gen());
         old[0] = 255, into[0] = 255, old[1 % old.size()] = 0;  // the extremes
-        for (int j = 0; j < n; j += n > 40 ? n / 17 : 1) {
+        for (int j = 0; j<n; j += n> 40 ? n / 17 : 1) {
           Frame blended = into;
           blendFade(old.data(), rowBytes + oldPad, blended.data(), rowBytes + intoPad, rowBytes,
                     rows, j, n);
           for (int y = 0; y < rows; ++y)
             for (int x = 0; x < rowBytes + intoPad; ++x) {
               const size_t at = y * (rowBytes + intoPad) + x;
-              const uint8_t want =
-                  x < rowBytes ? reference(old[y * (rowBytes + oldPad) + x], into[at], j, n)
-                               : into[at];  // padding untouched
+              const uint8_t want = x < rowBytes
+                                       ? reference(old[y * (rowBytes + oldPad) + x], into[at], j, n)
+                                       : into[at];  // padding untouched
               ASSERT_EQ(blended[at], want) << "portable " << portable << " n " << n << " j " << j
                                            << " row " << y << " byte " << x;
             }
@@ -126,8 +126,8 @@ TEST(LookFade, EveryModePairBlendsTheTwoLooksRunAloneThenTheNewLookAloneOnBothPa
             fade.processFrame(*engine, f.data(), kW, kH);
             fade.advanceAnimation(*engine);
             const Frame want = j < kN ? referenceBlend(olds[j], news[j], j, kN) : news[j];
-            ASSERT_EQ(f, want) << "from " << from << " to " << to << " frame " << j
-                               << " portable " << portable;
+            ASSERT_EQ(f, want) << "from " << from << " to " << to << " frame " << j << " portable "
+                               << portable;
           }
         }
       }
@@ -184,10 +184,14 @@ TEST(LookFade, ARecallDuringAFadeFadesAgainFromTheLookThatWasFadingIn) {
   const std::vector<Frame> cFrames = runAlone(*c, {in.begin() + 5, in.end()});
   for (int i = 0; i < 14; ++i) {
     Frame want;
-    if (i < 3) want = aFrames[i];
-    else if (i < 5) want = referenceBlend(aFrames[i], bFrames[i - 3], i - 3, kN);
-    else if (i < 5 + kN) want = referenceBlend(bFrames[i - 3], cFrames[i - 5], i - 5, kN);
-    else want = cFrames[i - 5];
+    if (i < 3)
+      want = aFrames[i];
+    else if (i < 5)
+      want = referenceBlend(aFrames[i], bFrames[i - 3], i - 3, kN);
+    else if (i < 5 + kN)
+      want = referenceBlend(bFrames[i - 3], cFrames[i - 5], i - 5, kN);
+    else
+      want = cFrames[i - 5];
     ASSERT_EQ(got[i], want) << "frame " << i;
   }
 }
@@ -264,8 +268,9 @@ TEST(FilterFade, FadeToEqualsTheReferenceFromThePresetIntoTheLetter) {
   }
   auto run = [&](const std::vector<std::string>& extra) {
     auto e = std::make_unique<VideoEngine>();
-    std::vector<std::string> args = {"--size", std::to_string(kW) + "x" + std::to_string(kH),
-                                     "--bank", bankPath.string(), "--cycle", "1"};
+    std::vector<std::string> args = {"--size",  std::to_string(kW) + "x" + std::to_string(kH),
+                                     "--bank",  bankPath.string(),
+                                     "--cycle", "1"};
     args.insert(args.end(), extra.begin(), extra.end());
     const FxRun r = applyFxOptions(args, *e);
     std::istringstream in(std::string(input.begin(), input.end()));

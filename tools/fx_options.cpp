@@ -7,11 +7,11 @@
 #include <functional>
 #include <sstream>
 
+#include "engine/blend.h"
 #include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "files/user_file.h"
 #include "palette/palette_editor.h"
-#include "engine/blend.h"
 #include "presets/bank_bytes.h"
 #include "presets/preset_slot.h"
 
