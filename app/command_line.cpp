@@ -13,6 +13,7 @@
 
 #include "app/camera_command_line.h"
 #include "app/controller_command_line.h"
+#include "app/fade_command_line.h"
 #include "app/version_text.h"
 #include "engine/video_engine.h"
 #include "output/record_target.h"
@@ -161,6 +162,7 @@ void addOptions(QCommandLineParser& parser) {
   addOutputOptions(parser);
   addClipOptions(parser);
   addControllerOptions(parser);
+  addFadeOptions(parser);
   addCameraOptions(parser);
 }
 
@@ -169,6 +171,7 @@ void addOptions(QCommandLineParser& parser) {
 Status readOptions(const QCommandLineParser& parser, StartOptions& o) {
   if (Status s = checkGivenOnce(parser); !s) return s;
   if (Status s = readControllerOptions(parser, o.controllers); !s) return s;
+  if (Status s = readFadeOptions(parser, o.fade); !s) return s;
   if (Status s = readCameraOptions(parser, o.cameras); !s) return s;
   if (Status s = readClipOptions(parser, o); !s) return s;
   if (Status s = readLookOptions(parser, o); !s) return s;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/camera_command_line.h"
+#include "app/fade_command_line.h"
 #include "control/controller_options.h"
 #include "output/record_format.h"
 
@@ -23,6 +24,7 @@ struct StartOptions {
   std::string outputScreen;   // a 0-based index or a screen name; empty: none
   bool loopClips = true;      // false (--no-loop): a clip holds its last frame at its end
   ControllerOptions controllers;
+  FadeOptions fade;
   CameraOptions cameras;
 };
 

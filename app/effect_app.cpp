@@ -21,6 +21,7 @@
 #include "app/controller_bridge.h"
 #include "app/controller_menu.h"
 #include "app/effect_dialog.h"
+#include "app/fade_control.h"
 #include "app/output_setup.h"
 #include "app/preview_menu.h"
 #include "app/qt_file_dialogs.h"
@@ -148,6 +149,10 @@ void runDialog(const StartOptions& options) {
     return OutputControl::Rate{r.numerator, r.denominator};
   });
   closeOnQuitSignals(&dialog);
+  FadeControl fade(dialog.engine, [&media] {
+    const GrabberRate r = media->graph().frameRate();
+    return r.denominator > 0 ? static_cast<double>(r.numerator) / r.denominator : 0.0;
+  });
   media->graph().setLoopClips(options.loopClips);
   outputs.menu->setLoopClips([&media] { return media->graph().loopClips(); },
                              [&media](bool on) { media->graph().setLoopClips(on); });
@@ -162,12 +167,17 @@ void runDialog(const StartOptions& options) {
     menu.addSeparator();
     addCameraItems(menu, devices, media->graph(), dialog);
   });
+  outputs.menu->setExtraItems([&fade](QMenu& menu) {
+    menu.addSeparator();
+    fade.addMenu(menu);
+  });
   outputs.menu->setExtraItems([&controllers](QMenu& menu) {
     menu.addSeparator();
     addControllerMenuActions(menu, controllers);
   });
   QTimer::singleShot(0, &dialog, [&] {
     applyStartOptions(dialog, options);
+    fade.apply(options.fade);  // after the start preset's recall: that one is the first look
     outputs.applyStartOptions(options);
   });
   dialog.DoModal();

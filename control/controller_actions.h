@@ -15,6 +15,7 @@ struct ControllerAction {
     FullScreen,  // value: 0 or 1
     Record,      // value: 0 or 1
     MidiCc,      // target: channel * 128 + controller, value: 0..127 (mapped on the GUI thread)
+    Fade,        // value: the recalls' fade length in milliseconds
   };
   Kind kind;
   int target = 0;
@@ -41,6 +42,8 @@ class ControllerActions {
   virtual void setSwitch(int id, bool on) = 0;
   virtual void setFullScreen(bool on) = 0;
   virtual void setRecording(bool on) = 0;
+  // The fade of the recalls that follow, in milliseconds (0: they cut).
+  virtual void setFade(int /*milliseconds*/) {}
 };
 
 }  // namespace vz

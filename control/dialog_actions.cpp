@@ -59,6 +59,11 @@ void DialogActions::setRecording(bool on) {
   std::fprintf(stderr, "videozarnix: recording is not available in this build\n");
 }
 
+void DialogActions::setFade(int milliseconds) {
+  engine_.fadeLink.setSeconds(milliseconds / 1000.0);
+  engine_.fadeLink.setBeats(0);  // a length in time asked for: it applies with a tempo too
+}
+
 void applyAction(const ControllerAction& a, ControllerActions& actions) {
   using K = ControllerAction::Kind;
   switch (a.kind) {
@@ -79,6 +84,9 @@ void applyAction(const ControllerAction& a, ControllerActions& actions) {
       break;
     case K::Record:
       actions.setRecording(a.value != 0);
+      break;
+    case K::Fade:
+      actions.setFade(a.value);
       break;
     case K::MidiCc:
       break;  // mapped before it gets here

@@ -25,6 +25,7 @@ class DialogActions final : public ControllerActions {
   void setSwitch(int id, bool on) override;
   void setFullScreen(bool on) override;
   void setRecording(bool on) override;
+  void setFade(int milliseconds) override;
 
  private:
   VideoEngine& engine_;

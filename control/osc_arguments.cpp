@@ -87,4 +87,15 @@ Result<ControllerAction> oscPresetRequest(const OscArguments& args) {
   return Status::failure("expects a letter A..Z or i 0..25");
 }
 
+Result<ControllerAction> oscFadeRequest(const OscArguments& args) {
+  if (Status one = oneArgument(args); !one) return one;
+  const OscArgument& a = args[0];
+  double seconds = -1;
+  if (isWhole(a)) seconds = static_cast<double>(a.whole);
+  if (a.type == 'f' || a.type == 'd') seconds = a.fraction;
+  if (seconds >= 0 && seconds <= 60)  // NaN: no
+    return ControllerAction{Kind::Fade, 0, static_cast<int>(std::lround(seconds * 1000))};
+  return Status::failure("expects seconds 0..60");
+}
+
 }  // namespace vz

@@ -32,5 +32,7 @@ Result<ControllerAction> oscControlRequest(const ControlTarget& target, const Os
 Result<ControllerAction> oscSwitchRequest(ControllerAction::Kind kind, int id,
                                           const OscArguments& args);
 Result<ControllerAction> oscPresetRequest(const OscArguments& args);
+// The recalls' fade: f or i seconds 0..60, as milliseconds.
+Result<ControllerAction> oscFadeRequest(const OscArguments& args);
 
 }  // namespace vz

@@ -22,14 +22,15 @@ constexpr size_t kLongestPattern = 1024;  // matching costs its length times eac
 // One of our own addresses and what reads its arguments.
 struct OwnAddress {
   std::string address;
-  enum class What { Preset, FullScreen, Record, Control } what;
+  enum class What { Preset, FullScreen, Record, Fade, Control } what;
   const ControlTarget* target = nullptr;
 };
 
 std::vector<OwnAddress> buildOwnAddresses() {
   std::vector<OwnAddress> out = {{"/videozarnix/preset", OwnAddress::What::Preset},
                                  {"/videozarnix/fullscreen", OwnAddress::What::FullScreen},
-                                 {"/videozarnix/record", OwnAddress::What::Record}};
+                                 {"/videozarnix/record", OwnAddress::What::Record},
+                                 {"/videozarnix/fade", OwnAddress::What::Fade}};
   int count = 0;
   const ControlTarget* targets = controlTargets(&count);
   for (int i = 0; i < count; ++i)
@@ -51,6 +52,8 @@ Result<ControllerAction> request(const OwnAddress& own, const OscArguments& args
       return oscSwitchRequest(Kind::FullScreen, 0, args);
     case OwnAddress::What::Record:
       return oscSwitchRequest(Kind::Record, 0, args);
+    case OwnAddress::What::Fade:
+      return oscFadeRequest(args);
     case OwnAddress::What::Control:
       break;
   }

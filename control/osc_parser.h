@@ -34,6 +34,7 @@ struct OscOutcome {
 //   /videozarnix/<control>  sliders: i engine value | f 0..1 (lowest..highest)
 //   /videozarnix/<switch>, /videozarnix/fullscreen, /videozarnix/record
 //                           i 0|1 | T|F | f 0..1 (on from 0.5)
+//   /videozarnix/fade       f|i seconds 0..60 the recalls fade over (0: they cut)
 // and each address learned in `learned` as its control takes them. Incoming addresses may be
 // patterns (* ? [..] {..}): one outcome for each address they match. Malformed packets,
 // unknown addresses and wrong arguments give refusals, never requests.

@@ -6,6 +6,8 @@
 
 #include "engine/frame_sink.h"
 #include "engine/frame_target.h"
+#include "engine/look_fade.h"
+#include "engine/recall_watch.h"
 #include "engine/video_engine.h"
 
 namespace vz {
@@ -19,7 +21,8 @@ class SampleGrabberCallback {
   virtual void BufferCB(const uint8_t* buffer, long length) = 0;
 };
 
-// The per-frame sequence: process in place, present, then advance the colour animation.
+// The per-frame sequence: process in place (fading after a recall when asked), present,
+// then advance the colour animation.
 class EngineCallback final : public SampleGrabberCallback {
  public:
   explicit EngineCallback(VideoEngine& engine) : engine_(engine) {}
@@ -38,6 +41,8 @@ class EngineCallback final : public SampleGrabberCallback {
 
  private:
   VideoEngine& engine_;
+  LookFade fade_;  // streaming thread only, as is the watch
+  RecallWatch recalls_;
   std::atomic<FrameTarget*> target_{nullptr};
   std::atomic<FrameSink*> sink_{nullptr};
 };

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/effect_mode.h"
+#include "engine/fade_link.h"
 #include "engine/frame_worker.h"
 #include "engine/rand15.h"
 
@@ -98,6 +99,8 @@ struct VideoEngine {
 
   // Takes half of a large frame for the streaming thread; not part of the engine's value.
   mutable OwnFrameWorker frameWorker;
+  // Recalls and the fade length, for the fade on the streaming thread (engine/fade_link.h).
+  FadeLink fadeLink;
 };
 
 inline constexpr int kSettingsBlockInts = 20;

@@ -43,6 +43,26 @@ void processTopDownFrame(VideoEngine& engine, uint8_t* top, int width, int heigh
   engine.advanceAnimation();
 }
 
+void processTopDownFrame(VideoEngine& engine, LookFade& fade, uint8_t* top, int width, int height,
+                         std::ptrdiff_t stride, std::vector<uint8_t>& work) {
+  if (!fade.fading()) return processTopDownFrame(engine, top, width, height, stride, work);
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  if (top == nullptr || width <= 0 || height <= 0 || stride < rowBytes) return;
+  if (stride == rowBytes) {
+    flipRowsInPlace(top, static_cast<int>(rowBytes), height);
+    fade.processFrame(engine, top, width, height);
+    flipRowsInPlace(top, static_cast<int>(rowBytes), height);
+  } else {
+    work.resize(static_cast<size_t>(rowBytes) * height);
+    packRowsBottomUp(top, static_cast<int>(stride), work.data(), static_cast<int>(rowBytes),
+                     height);
+    fade.processFrame(engine, work.data(), width, height);
+    unpackRowsBottomUp(work.data(), static_cast<int>(rowBytes), top, static_cast<int>(stride),
+                       height);
+  }
+  fade.advanceAnimation(engine);
+}
+
 bool leavesFramesAlone(const VideoEngine& engine) {
   return kernelFor(loadRelaxed(engine.mode)) == nullptr && loadRelaxed(engine.mirror) == 0;
 }

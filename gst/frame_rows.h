@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/look_fade.h"
 #include "engine/video_engine.h"
 
 namespace vz {
@@ -16,6 +17,11 @@ namespace vz {
 // Looks whose rows come out independently skip the reordering; padded rows of the others
 // are repacked through `work`.
 void processTopDownFrame(VideoEngine& engine, uint8_t* top, int width, int height,
+                         std::ptrdiff_t stride, std::vector<uint8_t>& work);
+
+// The same with a fade that may be running: both looks on the frame bottom row first, then
+// both animation steps.
+void processTopDownFrame(VideoEngine& engine, LookFade& fade, uint8_t* top, int width, int height,
                          std::ptrdiff_t stride, std::vector<uint8_t>& work);
 
 // True when the look changes nothing, so a frame may pass untouched (colour cycling has no

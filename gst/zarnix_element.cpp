@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/effect_mode.h"
+#include "engine/look_fade.h"
 #include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "engine/video_engine.h"
@@ -36,10 +37,14 @@ namespace {
 struct ZarnixState {
   std::mutex controlLock;  // setters and getters only; the streaming thread never takes it
   VideoEngine control;
-  std::string bankFile;  // the last bank loaded
-  std::string preset;    // the last letter recalled
+  std::string bankFile;    // the last bank loaded
+  std::string preset;      // the last letter recalled
+  double fadeSeconds = 0;  // under controlLock
   LookInbox inbox;
-  VideoEngine live;  // streaming thread only
+  VideoEngine live;  // streaming thread only, as are the rest
+  LookFade fade;
+  double framesPerSecond = 0;  // of the caps in hand; 0: unknown
+  bool running = false;        // a frame has been through since start
   std::vector<uint8_t> work;
 };
 
@@ -76,7 +81,7 @@ GType modeEnumType() {
   return type;
 }
 
-enum class Kind { Mode, Cycle, Number, Palette, BankFile, Preset };
+enum class Kind { Mode, Cycle, Number, Palette, BankFile, Preset, Fade };
 
 struct Property {
   Kind kind;
@@ -151,6 +156,12 @@ void installProperties(GObjectClass* klass) {
                               "store; setting it again recalls again",
                               nullptr, kTextFlags),
           {Kind::Preset});
+  install(klass,
+          g_param_spec_double("fade", "Fade",
+                              "Seconds a change of preset fades from the running look into the "
+                              "recalled one (0: it cuts)",
+                              0, FadeLink::kMaxSeconds, 0, kFlags),
+          {Kind::Fade});
 }
 
 // Applies a change to the control copy and passes it to the streaming thread, under the
@@ -189,8 +200,14 @@ void setPreset(GObject* object, ZarnixState& st, const char* text) {
   if (!slot)
     return warnRefused(object, "preset",
                        std::string("'") + (text ? text : "") + "' is not a letter A..Z");
-  applyChange(st, [s = *slot](VideoEngine& e) { recallSlotFields(e, s); });
   std::lock_guard lock(st.controlLock);
+  recallSlotFields(st.control, *slot);
+  // The streaming thread fades from the look it runs at that moment (once frames run: a
+  // preset set before them is the starting look), over the fade set before this preset.
+  st.inbox.post([&st, s = *slot, seconds = st.fadeSeconds](VideoEngine& e) {
+    if (st.running) st.fade.startFrom(e, fadeFrameCount(seconds, st.framesPerSecond));
+    recallSlotFields(e, s);
+  });
   st.preset = text;
 }
 
@@ -233,6 +250,11 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     case Kind::Preset:
       setPreset(object, st, g_value_get_string(value));
       break;
+    case Kind::Fade: {
+      std::lock_guard lock(st.controlLock);
+      st.fadeSeconds = g_value_get_double(value);
+      break;
+    }
   }
 }
 
@@ -265,11 +287,17 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     case Kind::Preset:
       g_value_set_string(value, nullIfEmpty(st.preset));
       break;
+    case Kind::Fade:
+      g_value_set_double(value, st.fadeSeconds);
+      break;
   }
 }
 
 gboolean start(GstBaseTransform* trans) {
-  stateOf(trans).live.cycleRandom.restart();  // a new run, a new cycling sequence
+  ZarnixState& st = stateOf(trans);
+  st.live.cycleRandom.restart();  // a new run, a new cycling sequence
+  st.fade.stop();
+  st.running = false;
   return TRUE;
 }
 
@@ -280,15 +308,20 @@ void beforeTransform(GstBaseTransform* trans, GstBuffer* buffer) {
       gst_segment_to_stream_time(&trans->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
   if (GST_CLOCK_TIME_IS_VALID(streamTime)) gst_object_sync_values(GST_OBJECT(trans), streamTime);
   ZarnixState& st = stateOf(trans);
+  const GstVideoInfo& info = GST_VIDEO_FILTER(trans)->in_info;
+  st.framesPerSecond =
+      info.fps_d > 0 ? static_cast<double>(info.fps_n) / static_cast<double>(info.fps_d) : 0;
   st.inbox.applyAll(st.live);
-  const bool alone = leavesFramesAlone(st.live);
+  st.running = true;
+  // A fade into a look that leaves frames alone still rewrites them until it ends.
+  const bool alone = leavesFramesAlone(st.live) && !st.fade.fading();
   if (alone != static_cast<bool>(gst_base_transform_is_passthrough(trans)))
     gst_base_transform_set_passthrough(trans, alone);
 }
 
 GstFlowReturn transformFrameIp(GstVideoFilter* filter, GstVideoFrame* frame) {
   ZarnixState& st = stateOf(filter);
-  processTopDownFrame(st.live, static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0)),
+  processTopDownFrame(st.live, st.fade, static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0)),
                       GST_VIDEO_FRAME_WIDTH(frame), GST_VIDEO_FRAME_HEIGHT(frame),
                       GST_VIDEO_FRAME_PLANE_STRIDE(frame, 0), st.work);
   return GST_FLOW_OK;

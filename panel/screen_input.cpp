@@ -28,6 +28,8 @@ void leaveFullScreen(VideoEngine& e, DialogOps& dialog) {
 }
 
 void recallPreset(VideoEngine& e, DialogOps& dialog, int slot) {
+  // The fade's length as it stands now (the source's rate, the tempo).
+  e.fadeLink.refreshFrames();
   recallSlotFields(e, slot);
   applyModeVisibility(dialog, loadRelaxed(e.mode));
 }

@@ -50,6 +50,9 @@ void storeSlot(VideoEngine& e, int slot) {
 void recallSlotFields(VideoEngine& e, int slot) {
   if (!validSlot(slot)) return;
   const int32_t* in = slotInts(e, slot);
+  // Bracketed, so the streaming thread fades from the whole look before and never from a
+  // half-written one.
+  e.fadeLink.recallBegins();
   for (int k = 0; k < kPaletteSize; ++k) {
     storeRelaxed(e.paletteRed[k], in[kSlotPaletteRed + k]);
     storeRelaxed(e.paletteGreen[k], in[kSlotPaletteGreen + k]);
@@ -62,6 +65,7 @@ void recallSlotFields(VideoEngine& e, int slot) {
   e.rampState = in[kSlotRampState];
   for (int i = 0; i < kSettingsBlockInts; ++i)
     storeRelaxed(e.*kSettingsBlock[i], in[kSlotSettings + i]);
+  e.fadeLink.recallEnds();
 }
 
 }  // namespace vz

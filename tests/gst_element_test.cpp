@@ -228,7 +228,7 @@ TEST_F(Zarnix, EveryPropertyFlaggedControllableBindsAndTheTextOnesAreNotFlagged)
     gst_object_unref(source);
     ++bound;
   }
-  EXPECT_EQ(bound, 3 + 20 + 3);
+  EXPECT_EQ(bound, 3 + 20 + 3 + 1);  // and the fade
   EXPECT_EQ(objectWarnings.load(), warningsBefore);  // no critical on the way
   g_free(pspecs);
   gst_object_unref(z);
@@ -339,7 +339,8 @@ TEST_F(Zarnix, InspectListsEveryPropertyWithItsDescription) {
       EXPECT_NE(block.find("(10): unchanged"), std::string::npos);
     }
   }
-  EXPECT_EQ(ours, 3 + 20 + 3 + 3);  // mode, mirror, cycle; the numbers; inverts; the strings
+  // mode, mirror, cycle; the numbers; inverts; the strings; the fade
+  EXPECT_EQ(ours, 3 + 20 + 3 + 3 + 1);
   g_free(pspecs);
   gst_object_unref(z);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "engine/blend.h"
 #include "engine/setting_names.h"
 #include "engine/shared_value.h"
 #include "files/user_file.h"
@@ -133,10 +134,10 @@ void loadBank(VideoEngine& e, const std::string& path) {
   decodeBank(e, bytes);
 }
 
-int parseSlot(const std::string& text) {
+int parseSlot(const std::string& text, const char* option = "--preset") {
   if (text.size() == 1 && std::isalpha(static_cast<unsigned char>(text[0])))
     return std::toupper(static_cast<unsigned char>(text[0])) - 'A';
-  fail("--preset: expected a letter A..Z, got '" + text + "'");
+  fail(std::string(option) + ": expected a letter A..Z, got '" + text + "'");
 }
 
 using Handler = std::function<void(const std::string& value, VideoEngine&, FxRun&)>;
@@ -196,6 +197,12 @@ std::vector<Option> options() {
        [](const std::string& v, E&, FxRun& run) {
          run.frames = parseInt("--frames", v, 0, INT32_MAX);
        }},
+      {"--fade-to", true,
+       [](const std::string& v, E&, FxRun& run) { run.fadeTo = parseSlot(v, "--fade-to"); }},
+      {"--fade-frames", true,
+       [](const std::string& v, E&, FxRun& run) {
+         run.fadeFrames = static_cast<int>(parseInt("--fade-frames", v, 1, kMaxFadeFrames));
+       }},
       {"--dump-settings", false,
        [](const std::string&, E&, FxRun& run) { run.dumpSettings = true; }},
       {"--help", false, [](const std::string&, E&, FxRun& run) { run.help = true; }},
@@ -230,6 +237,8 @@ FxRun applyFxOptions(const std::vector<std::string>& args, VideoEngine& engine) 
     option->apply(value, engine, run);
   }
   if (!run.help && run.width == 0) fail("--size WxH is required (see --help)");
+  if (!run.help && run.fadeTo.has_value() != (run.fadeFrames > 0))
+    fail(run.fadeTo ? "--fade-to needs --fade-frames N" : "--fade-frames needs --fade-to LETTER");
   return run;
 }
 
@@ -302,6 +311,9 @@ Options apply in the order given; values are engine values, not slider positions
   --range             the next two --pick options choose the ends of a blend
   --pick K            palette entry K (0..15, 0 is the top one) takes the current
                       colour, or is an end of an armed --range
+  --fade-to LETTER    fade from the look the other options set up into slot LETTER
+                      of the store: frame j is frame j of the fade
+  --fade-frames N     the fade's length, 1..65535 frames; from frame N on LETTER alone
   --frames N          process exactly N frames; fewer on stdin is an error
   --dump-settings     print every setting to stderr after the options are applied
   --help              this text

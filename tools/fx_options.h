@@ -21,6 +21,8 @@ struct FxRun {
   int width = 0;
   int height = 0;
   std::optional<int64_t> frames;  // exactly this many frames, or every whole frame
+  std::optional<int> fadeTo;      // a slot: the run fades from the look set up into it
+  int fadeFrames = 0;             // over this many frames (with fadeTo only)
   bool dumpSettings = false;
   bool help = false;
 };

@@ -10,6 +10,9 @@
 #include <ostream>
 #include <vector>
 
+#include "engine/look_fade.h"
+#include "presets/preset_slot.h"
+
 namespace vz {
 
 namespace {
@@ -53,6 +56,11 @@ int filterFrames(const FxRun& run, VideoEngine& engine, std::istream& in, std::o
   const size_t frameBytes = rowBytes * run.height;
   GrowingFrame frame;
   std::vector<uint8_t> row;
+  LookFade fade;
+  if (run.fadeTo) {
+    fade.startFrom(engine, run.fadeFrames);
+    recallSlotFields(engine, *run.fadeTo);
+  }
   try {
     row.resize(rowBytes);
     int64_t done = 0;
@@ -82,8 +90,8 @@ int filterFrames(const FxRun& run, VideoEngine& engine, std::istream& in, std::o
         return 0;
       }
       flipRows(frame.data(), row, run.height);
-      engine.processFrame(frame.data(), run.width, run.height);
-      engine.advanceAnimation();
+      fade.processFrame(engine, frame.data(), run.width, run.height);
+      fade.advanceAnimation(engine);
       flipRows(frame.data(), row, run.height);
       out.write(reinterpret_cast<const char*>(frame.data()),
                 static_cast<std::streamsize>(frameBytes));
