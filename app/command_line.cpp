@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/camera_command_line.h"
+#include "app/feedback_command_line.h"
 #include "app/controller_command_line.h"
 #include "app/version_text.h"
 #include "engine/video_engine.h"
@@ -83,6 +84,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   parser.addOptions(
       {help, version, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
   addControllerOptions(parser);
+  addFeedbackOptions(parser);
   addCameraOptions(parser);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("An MPEG file to play instead of the camera."),
@@ -114,6 +116,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   StartOptions& o = c.options;
   if (QString error; !readControllerOptions(parser, o.controllers, &error))
     return usageError(text(error));
+  if (Status s = readFeedbackOptions(parser, o.controllers.feedback); !s) return usageError(s.message());
   if (std::string error; !readCameraOptions(parser, o.cameras, &error)) return usageError(error);
   const QStringList positional = parser.positionalArguments();
   if (positional.size() > 1) return usageError("more than one FILE given");

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/effect_dialog.h"
+#include "app/feedback_bridge.h"
 #include "app/track_bar.h"
 #include "control/midi_input.h"
 #include "control/osc_input.h"
@@ -31,36 +32,55 @@ ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions
   watchUserMoves();
   qApp->installEventFilter(this);
 
+  feedback_ = std::make_unique<FeedbackBridge>(dialog.engine, options, mappings_);
   auto sink = [this](const ControllerAction& a) { queue_.post(a); };
-  std::string error;
   if (options.midi) {
-    midi_ = MidiInput::start(sink, &error);
-    if (!midi_) std::fprintf(stderr, "videozarnix: running without MIDI: %s\n", error.c_str());
+    Result<std::unique_ptr<MidiInput>> midi = MidiInput::start(sink);
+    if (midi)
+      midi_ = std::move(*midi);
+    else
+      std::fprintf(stderr, "videozarnix: running without MIDI: %s\n", midi.message().c_str());
   }
   if (options.oscPort != 0) {
-    osc_ = OscInput::start(options.oscBind, options.oscPort, options.verbose, sink, &error);
+    std::string error;
+    osc_ = OscInput::start(
+        options.oscBind, options.oscPort, options.verbose, sink, &error,
+        [feedback = feedback_.get()](const OscPeer& peer, const std::vector<OscRequest>& r) {
+          feedback->oscPacket(peer, r);
+        });
     if (!osc_) std::fprintf(stderr, "videozarnix: running without OSC: %s\n", error.c_str());
   }
+  feedback_->attach(osc_ ? osc_->socket() : -1, midi_.get());
 }
 
 ControllerBridge::~ControllerBridge() {
   qApp->removeEventFilter(this);
   midi_.reset();  // no input thread may post once the queue goes
   osc_.reset();
+  feedback_.reset();
 }
 
 void ControllerBridge::drain() {
   for (const ControllerAction& a : queue_.take()) {
+    if (a.kind == ControllerAction::Kind::MidiProgram) feedback_->heardProgram(a.target, a.value);
     if (a.kind != ControllerAction::Kind::MidiCc) {
       applyAction(a, actions_);
       continue;
     }
     const int channel = a.target / 128, controller = a.target % 128;
+    // The change that completes learning is the first the new mapping carries out.
     if (learn_.armed()) {
-      learned(learn_.controllerChanged(channel, controller));
-    } else if (auto mapped = mappings_.map(channel, controller, a.value)) {
-      applyAction(*mapped, actions_);
+      const std::optional<MidiMapping> mapping = learn_.controllerChanged(channel, controller);
+      learned(mapping);
+      if (!mapping) continue;  // the controller is chosen; the control is still to come
     }
+    for (const MidiMapping& m : mappings_.all())
+      if (m.channel == channel && m.controller == controller) {
+        applyAction(mappedAction(m, a.value), actions_);
+        // That controller shows the value already: no echo.
+        feedback_->heardController(channel, controller, *m.target);
+        break;
+      }
   }
 }
 
@@ -86,6 +106,7 @@ void ControllerBridge::watchUserMoves() {
 void ControllerBridge::learned(const std::optional<MidiMapping>& mapping) {
   if (!mapping) return;
   mappings_.set(*mapping);
+  feedback_->mappingsChanged();
   save();
   emit learningChanged(false);
 }
@@ -98,6 +119,7 @@ void ControllerBridge::setLearning(bool on) {
 
 void ControllerBridge::clearMappings() {
   mappings_.clear();
+  feedback_->mappingsChanged();
   save();
 }
 
@@ -106,9 +128,8 @@ void ControllerBridge::save() {
     std::fprintf(stderr, "videozarnix: MIDI mappings not saved: no HOME or XDG_CONFIG_HOME\n");
     return;
   }
-  std::string error;
-  if (!saveMappingsFile(mappingsPath_, mappings_.all(), &error))
-    std::fprintf(stderr, "videozarnix: MIDI mappings not saved: %s\n", error.c_str());
+  if (const Status saved = saveMappingsFile(mappingsPath_, mappings_.all()); !saved)
+    std::fprintf(stderr, "videozarnix: MIDI mappings not saved: %s\n", saved.message().c_str());
 }
 
 bool ControllerBridge::eventFilter(QObject* watched, QEvent* event) {

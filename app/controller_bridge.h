@@ -14,12 +14,13 @@
 namespace vz {
 
 class EffectDialog;
+class FeedbackBridge;
 class MidiInput;
 class OscInput;
 
 // Brings MIDI and OSC requests onto the GUI thread: the input threads post into a
 // coalescing queue, one queued call drains it, and each request runs on the dialog as the
-// user's own move would. Also MIDI learn and the mappings file.
+// user's own move would. Also MIDI learn, the mappings file and the feedback.
 class ControllerBridge final : public QObject {
   Q_OBJECT
 
@@ -40,6 +41,8 @@ class ControllerBridge final : public QObject {
   ActionQueue& queue() { return queue_; }
   MidiInput* midi() const { return midi_.get(); }
   OscInput* osc() const { return osc_.get(); }
+  // The look flowing back to the controllers.
+  FeedbackBridge& feedback() const { return *feedback_; }
 
  signals:
   void learningChanged(bool on);
@@ -59,6 +62,7 @@ class ControllerBridge final : public QObject {
   MidiMappings mappings_;
   MidiLearn learn_;
   std::string mappingsPath_;
+  std::unique_ptr<FeedbackBridge> feedback_;  // before the inputs, which report to it
   std::unique_ptr<MidiInput> midi_;  // the inputs go first: they post into queue_
   std::unique_ptr<OscInput> osc_;
 };

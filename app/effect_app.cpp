@@ -19,6 +19,7 @@
 #include "app/camera_menu.h"
 #include "app/command_line.h"
 #include "app/controller_bridge.h"
+#include "app/feedback_bridge.h"
 #include "app/controller_menu.h"
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
@@ -157,6 +158,7 @@ void runDialog(const StartOptions& options) {
   ControllerBridge controllers(dialog, options.controllers, [&outputs](bool on, bool mayShowBox) {
     outputs.control.remoteRecord(on, mayShowBox);
   });
+  controllers.feedback().setRecording([&outputs] { return outputs.control.recording(); });
   outputs.menu->setExtraItems([&](QMenu& menu) {
     menu.addSeparator();
     addCameraItems(menu, devices, media->graph(), dialog);

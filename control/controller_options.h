@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "control/feedback_options.h"
+
 namespace vz {
 
 struct ControllerOptions {
@@ -11,6 +13,7 @@ struct ControllerOptions {
   int oscPort = 7770;    // --osc-port N, 0: no OSC
   std::string oscBind;   // --osc-bind ADDR, empty: every interface
   bool verbose = false;  // --verbose: ignored OSC messages on stderr
+  FeedbackOptions feedback;  // the look sent back to OSC and MIDI controllers
 };
 
 // The options, for a command-line parser to declare: name (without "--"), value name

@@ -63,6 +63,7 @@ void applyAction(const ControllerAction& a, ControllerActions& actions) {
   using K = ControllerAction::Kind;
   switch (a.kind) {
     case K::Preset:
+    case K::MidiProgram:
       actions.recallPreset(a.value);
       break;
     case K::Mode:

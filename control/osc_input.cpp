@@ -64,8 +64,12 @@ int bindUdp(const std::string& address, int port, std::string* error) {
 
 class UdpOscInput final : public OscInput {
  public:
-  UdpOscInput(int fd, bool verbose, Sink sink)
-      : fd_(fd), stop_(::eventfd(0, EFD_CLOEXEC)), verbose_(verbose), sink_(std::move(sink)) {
+  UdpOscInput(int fd, bool verbose, Sink sink, PeerSink peers)
+      : fd_(fd),
+        stop_(::eventfd(0, EFD_CLOEXEC)),
+        verbose_(verbose),
+        sink_(std::move(sink)),
+        peers_(std::move(peers)) {
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &length);
@@ -83,6 +87,7 @@ class UdpOscInput final : public OscInput {
   }
 
   int port() const override { return port_; }
+  int socket() const override { return fd_; }
 
  private:
   void run() {
@@ -94,15 +99,22 @@ class UdpOscInput final : public OscInput {
         return;
       }
       if (fds[1].revents != 0) return;
-      const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+      OscPeer peer;
+      peer.length = sizeof peer.address;
+      const ssize_t n = ::recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                   reinterpret_cast<sockaddr*>(&peer.address), &peer.length);
       if (n < 0) continue;  // nothing after all, or an ICMP error for an earlier send
-      for (const OscResult& r : parseOscPacket(buffer.data(), static_cast<size_t>(n))) {
+      std::vector<OscRequest> requests;
+      for (OscResult& r : parseOscPacket(buffer.data(), static_cast<size_t>(n))) {
         if (r.action)
           sink_(*r.action);
+        else if (r.request)
+          requests.push_back(std::move(*r.request));
         else if (verbose_)
           // Addresses come from the network: no escape sequence of theirs reaches the terminal.
           std::fprintf(stderr, "videozarnix: OSC ignored: %s\n", terminalSafe(r.problem).c_str());
       }
+      if (peers_) peers_(peer, requests);
     }
   }
 
@@ -111,20 +123,21 @@ class UdpOscInput final : public OscInput {
   int port_ = 0;
   bool verbose_;
   Sink sink_;
+  PeerSink peers_;
   std::thread thread_;
 };
 
 }  // namespace
 
 std::unique_ptr<OscInput> OscInput::start(const std::string& address, int port, bool verbose,
-                                          Sink sink, std::string* error) {
+                                          Sink sink, std::string* error, PeerSink peers) {
   if (port < 0 || port > 65535) {
     *error = "port " + std::to_string(port) + " is not 0..65535";
     return nullptr;
   }
   const int fd = bindUdp(address, port, error);
   if (fd < 0) return nullptr;
-  return std::make_unique<UdpOscInput>(fd, verbose, std::move(sink));
+  return std::make_unique<UdpOscInput>(fd, verbose, std::move(sink), std::move(peers));
 }
 
 }  // namespace vz

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "control/controller_actions.h"
+#include "control/osc_requests.h"
 
 namespace vz {
 
@@ -14,6 +15,7 @@ namespace vz {
 struct OscResult {
   std::optional<ControllerAction> action;
   std::string problem;  // set when there is no action
+  std::optional<OscRequest> request;  // subscribe, unsubscribe, get: not a change of the look
 };
 
 // A UDP packet (one message or a bundle of them, nested a few deep) to requests:

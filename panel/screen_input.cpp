@@ -3,6 +3,7 @@
 
 #include "engine/shared_value.h"
 #include "panel/control_bindings.h"
+#include "panel/recall_notice.h"
 #include "presets/preset_slot.h"
 #include "res/control_ids.h"
 
@@ -30,6 +31,7 @@ void leaveFullScreen(VideoEngine& e, DialogOps& dialog) {
 void recallPreset(VideoEngine& e, DialogOps& dialog, int slot) {
   recallSlotFields(e, slot);
   applyModeVisibility(dialog, loadRelaxed(e.mode));
+  announceRecall(e, slot);
 }
 
 KeyVerdict preTranslateKeyDown(VideoEngine& e, DialogOps& dialog, bool escape, char letter) {
