@@ -16,9 +16,9 @@ bool readControllerOptions(const QCommandLineParser& parser, ControllerOptions& 
   for (const ControllerOptionSpec& s : kControllerOptionSpecs) {
     const QString name = QString::fromUtf8(s.name);
     if (!parser.isSet(name)) continue;
-    std::string why;
-    if (!applyControllerOption(s.name, parser.value(name).toStdString(), options, &why)) {
-      *error = QString::fromStdString(why);
+    if (const Status applied = applyControllerOption(s.name, parser.value(name).toStdString(), options);
+        !applied) {
+      *error = QString::fromStdString(applied.message());
       return false;
     }
   }

@@ -116,7 +116,10 @@ void FeedbackBridge::mappingsChanged() {
 std::vector<OscOut> FeedbackBridge::messages(const std::vector<StateChange>& batch) const {
   std::vector<OscOut> out;
   out.reserve(batch.size());
-  for (const StateChange& c : batch) out.push_back(oscFeedbackMessage(changes_, c));
+  for (const StateChange& c : batch) {
+    out.push_back(oscFeedbackMessage(changes_, c));
+    if (oscForms_) oscForms_(changes_.item(c.item), c.value, out);
+  }
   return out;
 }
 

@@ -36,6 +36,11 @@ class FeedbackBridge final : public QObject, public RecallListener {
 
   // Where recording's state is read (the output side); until then, never recording.
   void setRecording(std::function<bool()> recording) { recording_ = std::move(recording); }
+  // More OSC forms of a change, sent with our own address (an address learned from a
+  // tablet, in the form it came): appended for every change, to every OSC listener.
+  using OscForms = std::function<void(const StateItem& item, const FeedbackValue& value,
+                                      std::vector<OscOut>& out)>;
+  void setOscForms(OscForms forms) { oscForms_ = std::move(forms); }
   // The inputs, once they run: answers leave from the OSC port, MIDI from the MIDI port.
   void attach(int oscReplySocket, MidiInput* midi);
 
@@ -66,6 +71,7 @@ class FeedbackBridge final : public QObject, public RecallListener {
   LookChanges changes_;
   std::optional<int> lastRecalled_;
   std::function<bool()> recording_;
+  OscForms oscForms_;
   std::vector<OscPeer> targets_;
   OscSubscribers subscribers_;
   std::unique_ptr<OscSender> sender_;
