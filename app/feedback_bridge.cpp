@@ -12,7 +12,8 @@
 namespace vz {
 
 namespace {
-constexpr int kTickMs = 16;
+// Just over the rate limit's gap, so that a control that keeps changing goes out on every tick.
+constexpr int kTickMs = 17;
 }  // namespace
 
 std::int64_t FeedbackBridge::steadyNow() {
