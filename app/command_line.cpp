@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/camera_command_line.h"
-#include "app/feedback_command_line.h"
 #include "app/controller_command_line.h"
+#include "app/feedback_command_line.h"
 #include "app/version_text.h"
 #include "engine/video_engine.h"
 #include "output/record_target.h"
@@ -116,7 +116,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   StartOptions& o = c.options;
   if (QString error; !readControllerOptions(parser, o.controllers, &error))
     return usageError(text(error));
-  if (Status s = readFeedbackOptions(parser, o.controllers.feedback); !s) return usageError(s.message());
+  if (Status s = readFeedbackOptions(parser, o.controllers.feedback); !s)
+    return usageError(s.message());
   if (std::string error; !readCameraOptions(parser, o.cameras, &error)) return usageError(error);
   const QStringList positional = parser.positionalArguments();
   if (positional.size() > 1) return usageError("more than one FILE given");

@@ -62,7 +62,7 @@ ControllerBridge::~ControllerBridge() {
 
 void ControllerBridge::drain() {
   for (const ControllerAction& a : queue_.take()) {
-    if (a.kind == ControllerAction::Kind::MidiProgram) feedback_->heardProgram(a.target, a.value);
+    if (a.kind == ControllerAction::Kind::MidiPc) feedback_->heardProgram(a.target, a.value);
     if (a.kind != ControllerAction::Kind::MidiCc) {
       applyAction(a, actions_);
       continue;

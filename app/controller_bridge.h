@@ -63,7 +63,7 @@ class ControllerBridge final : public QObject {
   MidiLearn learn_;
   std::string mappingsPath_;
   std::unique_ptr<FeedbackBridge> feedback_;  // before the inputs, which report to it
-  std::unique_ptr<MidiInput> midi_;  // the inputs go first: they post into queue_
+  std::unique_ptr<MidiInput> midi_;           // the inputs go first: they post into queue_
   std::unique_ptr<OscInput> osc_;
 };
 

@@ -16,7 +16,8 @@ bool readControllerOptions(const QCommandLineParser& parser, ControllerOptions& 
   for (const ControllerOptionSpec& s : kControllerOptionSpecs) {
     const QString name = QString::fromUtf8(s.name);
     if (!parser.isSet(name)) continue;
-    if (const Status applied = applyControllerOption(s.name, parser.value(name).toStdString(), options);
+    if (const Status applied =
+            applyControllerOption(s.name, parser.value(name).toStdString(), options);
         !applied) {
       *error = QString::fromStdString(applied.message());
       return false;

@@ -144,8 +144,7 @@ void FeedbackBridge::updateTimer() {
   const bool midiListens =
       midi_ != nullptr && midiFeedback_.mode() != MidiFeedbackMode::Off &&
       (!mappings_.all().empty() || midiFeedback_.mode() == MidiFeedbackMode::All);
-  const bool wanted =
-      !targets_.empty() || !subscribers_.live(clock_()).empty() || midiListens;
+  const bool wanted = !targets_.empty() || !subscribers_.live(clock_()).empty() || midiListens;
   if (wanted && !timer_.isActive()) timer_.start(kTickMs);
   if (!wanted && timer_.isActive()) timer_.stop();
 }

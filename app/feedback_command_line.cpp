@@ -13,7 +13,8 @@ void addFeedbackOptions(QCommandLineParser& parser) {
 
 Status readFeedbackOptions(const QCommandLineParser& parser, FeedbackOptions& options) {
   const QString midi = QStringLiteral("midi-feedback");
-  if (parser.values(midi).size() > 1) return Status::failure("--midi-feedback given more than once");
+  if (parser.values(midi).size() > 1)
+    return Status::failure("--midi-feedback given more than once");
   for (const FeedbackOptionSpec& s : kFeedbackOptionSpecs)
     for (const QString& value : parser.values(QString::fromUtf8(s.name)))
       if (Status st = applyFeedbackOption(s.name, value.toStdString(), options); !st) return st;

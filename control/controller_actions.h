@@ -15,7 +15,7 @@ struct ControllerAction {
     FullScreen,  // value: 0 or 1
     Record,      // value: 0 or 1
     MidiCc,      // target: channel * 128 + controller, value: 0..127 (mapped on the GUI thread)
-    MidiProgram,  // target: channel, value: slot 0..25 (a recall, not echoed back)
+    MidiPc,      // target: channel, value: slot 0..25 (a recall, not echoed back)
   };
   Kind kind;
   int target = 0;

@@ -11,12 +11,10 @@ const ControllerOptionSpec kControllerOptionSpecs[4] = {
     {"osc-bind", "ADDR",
      "OSC listens on ADDR only (default: every interface, so anyone on the network can "
      "drive the show)"},
-    {"verbose", "",
-     "report ignored OSC messages, and OSC feedback that cannot be sent, on stderr"},
+    {"verbose", "", "report ignored OSC messages, and OSC feedback that cannot be sent, on stderr"},
 };
 
-Status applyControllerOption(std::string_view name, std::string_view value,
-                             ControllerOptions& o) {
+Status applyControllerOption(std::string_view name, std::string_view value, ControllerOptions& o) {
   if (name == "midi") {
     if (value != "auto" && value != "none")
       return Status::failure("--midi: expected auto or none, got '" + std::string(value) + "'");

@@ -10,10 +10,10 @@
 namespace vz {
 
 struct ControllerOptions {
-  bool midi = true;      // --midi auto|none
-  int oscPort = 7770;    // --osc-port N, 0: no OSC
-  std::string oscBind;   // --osc-bind ADDR, empty: every interface
-  bool verbose = false;  // --verbose: ignored OSC messages, unreachable feedback targets
+  bool midi = true;          // --midi auto|none
+  int oscPort = 7770;        // --osc-port N, 0: no OSC
+  std::string oscBind;       // --osc-bind ADDR, empty: every interface
+  bool verbose = false;      // --verbose: ignored OSC messages, unreachable feedback targets
   FeedbackOptions feedback;  // the look sent back to OSC and MIDI controllers
 };
 

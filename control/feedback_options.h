@@ -11,7 +11,7 @@
 namespace vz {
 
 struct FeedbackOptions {
-  std::vector<std::string> oscTargets;             // --osc-feedback HOST:PORT, repeatable
+  std::vector<std::string> oscTargets;            // --osc-feedback HOST:PORT, repeatable
   MidiFeedbackMode midi = MidiFeedbackMode::All;  // --midi-feedback off|cc|all
 };
 

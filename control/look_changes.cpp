@@ -60,11 +60,10 @@ void addEngineState(LookChanges& changes, const VideoEngine& engine, EngineState
     const ControlTarget& t = targets[i];
     if (t.kind == ControlTarget::Kind::Mode) continue;
     const SettingField field = t.setting->fields[t.channel];
-    changes.add({t.name,
-                 [&engine, field]() -> std::optional<FeedbackValue> {
-                   return fieldValue(engine, field);
-                 },
-                 &t});
+    changes.add(
+        {t.name,
+         [&engine, field]() -> std::optional<FeedbackValue> { return fieldValue(engine, field); },
+         &t});
   }
   changes.add({"mode",
                [&engine]() -> std::optional<FeedbackValue> {

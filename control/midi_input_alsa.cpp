@@ -39,9 +39,9 @@ class AlsaMidi final : public MidiInput {
     if (stop_ < 0 || snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
       return false;
     snd_seq_set_client_name(seq_, kClientName);
-    port_ = snd_seq_create_simple_port(seq_, kClientName, kReadable | kWritable,
-                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC |
-                                           SND_SEQ_PORT_TYPE_APPLICATION);
+    port_ =
+        snd_seq_create_simple_port(seq_, kClientName, kReadable | kWritable,
+                                   SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (port_ < 0) return false;
     self_ = snd_seq_client_id(seq_);
     online_.store(true, std::memory_order_relaxed);

@@ -105,8 +105,8 @@ class JackMidi final : public MidiInput {
     in_ = jack_port_register(client_, kClientName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     out_ = jack_port_register(client_, kOutPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     jack_on_shutdown(client_, onShutdown, this);
-    if (in_ == nullptr || out_ == nullptr || jack_set_process_callback(client_, process, this) != 0 ||
-        jack_activate(client_) != 0) {
+    if (in_ == nullptr || out_ == nullptr ||
+        jack_set_process_callback(client_, process, this) != 0 || jack_activate(client_) != 0) {
       close();
       return false;
     }

@@ -247,7 +247,8 @@ Status rewriteMappingsFile(const std::string& path,
   const int savedErrno = errno;
   ::close(fd);
   if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-    const Status failed = Status::failure(path + ": " + std::strerror(written ? errno : savedErrno));
+    const Status failed =
+        Status::failure(path + ": " + std::strerror(written ? errno : savedErrno));
     ::unlink(temp.c_str());
     return failed;
   }

@@ -149,10 +149,10 @@ void OscSender::send(const OscPeer& to, const std::vector<OscOut>& messages, boo
   const std::string who = verbose_ ? to.text() : std::string();
   for (const std::vector<std::uint8_t>& packet : encodeOscPackets(messages)) {
     // MSG_DONTWAIT: the reply socket is the input's, which blocks for its own thread.
-    const ssize_t n =
-        fd < 0 ? -1
-               : ::sendto(fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-                          reinterpret_cast<const sockaddr*>(&to.address), to.length);
+    const ssize_t n = fd < 0
+                          ? -1
+                          : ::sendto(fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                     reinterpret_cast<const sockaddr*>(&to.address), to.length);
     if (n >= 0) {
       ++sent_;
       if (verbose_ && failing_[who]) {

@@ -130,9 +130,8 @@ void parseElement(const uint8_t* data, size_t size, int depth, std::vector<OscRe
       m, lo_message_free);
   const char* types = lo_message_get_types(m);
   if (path.rfind(kPrefix, 0) != 0) return out.push_back(ignored(path + ": unknown address"));
-  if (auto r = parseOscRequest(path, types, types && types[0] == LO_STRING
-                                                ? &lo_message_get_argv(m)[0]->s
-                                                : nullptr))
+  if (auto r = parseOscRequest(
+          path, types, types && types[0] == LO_STRING ? &lo_message_get_argv(m)[0]->s : nullptr))
     return out.push_back({std::nullopt, std::move(r->problem), std::move(r->request)});
   if (types == nullptr || std::strlen(types) != 1 || lo_message_get_argc(m) != 1)
     return out.push_back(ignored(path + ": expects one argument"));

@@ -14,7 +14,7 @@ namespace vz {
 // What one OSC message asks for, or why it is ignored.
 struct OscResult {
   std::optional<ControllerAction> action;
-  std::string problem;  // set when there is no action
+  std::string problem;                // set when there is no action
   std::optional<OscRequest> request;  // subscribe, unsubscribe, get: not a change of the look
 };
 

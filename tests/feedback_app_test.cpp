@@ -90,8 +90,8 @@ struct Client {
     for (;;) {
       sockaddr_in from{};
       socklen_t n = sizeof from;
-      const ssize_t r = recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT,
-                                 reinterpret_cast<sockaddr*>(&from), &n);
+      const ssize_t r =
+          recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &n);
       if (r < 0) return;
       ++packets;
       lastSenderPort = ntohs(from.sin_port);
@@ -165,8 +165,10 @@ TEST_F(FeedbackTest, EveryRecallSendsTheWholeLookAndAMovedSliderOnlyItself) {
   } recalls[] = {
       {"letter key", [&] { typeKey(Qt::Key_F); }, "F", "77", "overflow"},
       {"MIDI Program Change",
-       [&] { bridge->queue().post({ControllerAction::Kind::MidiProgram, 0, 2}); }, "C", "33",
-       "emboss"},
+       [&] {
+         bridge->queue().post({ControllerAction::Kind::MidiPc, 0, 2});
+       },
+       "C", "33", "emboss"},
       {"OSC", [&] { tablet.send(oscPort, "/videozarnix/preset", "s", "d"); }, "D", "44", "lut"},
   };
   for (const auto& r : recalls) {
@@ -187,7 +189,8 @@ TEST_F(FeedbackTest, EveryRecallSendsTheWholeLookAndAMovedSliderOnlyItself) {
   ASSERT_TRUE(tablet.waitFor("/videozarnix/gain/green i " + std::to_string(green)));
   QTest::qWait(100);
   tablet.drain();
-  EXPECT_EQ(tablet.got, std::vector<std::string>{"/videozarnix/gain/green i " + std::to_string(green)});
+  EXPECT_EQ(tablet.got,
+            std::vector<std::string>{"/videozarnix/gain/green i " + std::to_string(green)});
   // Full screen, also from a remote request.
   tablet.clear();
   tablet.send(oscPort, "/videozarnix/fullscreen", "i", 1);
@@ -402,7 +405,8 @@ class Pads {
     const std::lock_guard lock(p->mutex_);  // no real-time server: a test may take a lock
     for (uint32_t i = 0, n = jack_midi_get_event_count(in); i < n; ++i) {
       jack_midi_event_t e;
-      if (jack_midi_event_get(&e, in, i) == 0) p->received_.emplace_back(e.buffer, e.buffer + e.size);
+      if (jack_midi_event_get(&e, in, i) == 0)
+        p->received_.emplace_back(e.buffer, e.buffer + e.size);
     }
     for (const auto& b : p->outgoing_) jack_midi_event_write(out, 0, b.data(), b.size());
     p->outgoing_.clear();
@@ -463,7 +467,11 @@ TEST_F(FeedbackTest, MidiControllersFollowTheLookWithoutEcho) {
   // Recalled from elsewhere (a letter key): the Program Change goes out too.
   pads.clear();
   typeKey(Qt::Key_E);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return pads.hasReceived({0xC3, 4}); }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return pads.hasReceived({0xC3, 4});
+      },
+      5000))
       << "on the channel the pads recall on";
 
   // The knob turned: Gain blue follows; nothing goes back to the knob, while a change from

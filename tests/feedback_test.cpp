@@ -182,10 +182,13 @@ TEST(OscFeedbackTargets, ResolvedOrRefusedWithAReason) {
     const char* in;
     const char* text;  // nullptr: refused
   } cases[] = {
-      {"127.0.0.1:9000", "127.0.0.1:9000"}, {"[::1]:9", "[::1]:9"},
+      {"127.0.0.1:9000", "127.0.0.1:9000"},
+      {"[::1]:9", "[::1]:9"},
       {"localhost:7000", nullptr},  // either family; checked below
-      {"127.0.0.1", nullptr},       {"127.0.0.1:0", nullptr},
-      {"127.0.0.1:70000", nullptr}, {":9000", nullptr},
+      {"127.0.0.1", nullptr},
+      {"127.0.0.1:0", nullptr},
+      {"127.0.0.1:70000", nullptr},
+      {":9000", nullptr},
       {"no.such.host.invalid:9000", nullptr},
   };
   for (const auto& c : cases) {
@@ -228,7 +231,7 @@ TEST(MidiFeedbackValues, ControllerValuesInvertMappedActions) {
       {fullRangeMapping(0, 1, target("gain/red")), 128, 64},
       {{0, 2, &target("tint/blue"), 100, 200, true}, 100, 127},
       {{0, 2, &target("tint/blue"), 100, 200, true}, 200, 0},
-      {{0, 2, &target("tint/blue"), 100, 200, true}, 50, 127},  // outside the range: its end
+      {{0, 2, &target("tint/blue"), 100, 200, true}, 50, 127},    // outside the range: its end
       {{0, 2, &target("tint/blue"), 200, 100, false}, 100, 127},  // a range given high to low
       {fullRangeMapping(0, 3, target("mirror")), 1, 127},
       {{0, 3, &target("mirror"), 0, 1, true}, 1, 0},
@@ -242,9 +245,10 @@ TEST(MidiFeedbackValues, ControllerValuesInvertMappedActions) {
     const ControllerAction back = mappedAction(c.m, cc);
     const ControlTarget& t = *c.m.target;
     if (t.kind == ControlTarget::Kind::Slider && c.engine >= std::min(c.m.low, c.m.high) &&
-        c.engine <= std::max(c.m.low, c.m.high))
+        c.engine <= std::max(c.m.low, c.m.high)) {
       EXPECT_NEAR(engineValueAt(t, back.value), c.engine,
                   std::abs(c.m.high - c.m.low) / 127.0 + 0.5);
+    }
     if (t.kind == ControlTarget::Kind::Mode) EXPECT_EQ(back.value, c.engine);
     if (t.kind == ControlTarget::Kind::Switch) EXPECT_EQ(back.value, c.engine);
   }
@@ -325,8 +329,8 @@ TEST(MappingsFile, CommentsAndOtherLinesSurviveARewrite) {
       "2 22 no/such/control\n";
   std::vector<MidiMapping> mappings = parseMappings(text, nullptr);
   ASSERT_EQ(mappings.size(), 2u);
-  mappings[0].high = 128;                        // changed in place
-  mappings.erase(mappings.begin() + 1);          // cleared
+  mappings[0].high = 128;                                        // changed in place
+  mappings.erase(mappings.begin() + 1);                          // cleared
   mappings.push_back(fullRangeMapping(0, 7, target("mirror")));  // learned
   EXPECT_EQ(rewriteMidiLines(text, mappings),
             "# my controller, knobs on channel 2\n"
