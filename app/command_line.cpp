@@ -14,6 +14,7 @@
 #include "app/camera_command_line.h"
 #include "app/controller_command_line.h"
 #include "app/fade_command_line.h"
+#include "app/feedback_command_line.h"
 #include "app/version_text.h"
 #include "engine/video_engine.h"
 #include "output/record_target.h"
@@ -162,6 +163,7 @@ void addOptions(QCommandLineParser& parser) {
   addOutputOptions(parser);
   addClipOptions(parser);
   addControllerOptions(parser);
+  addFeedbackOptions(parser);
   addFadeOptions(parser);
   addCameraOptions(parser);
 }
@@ -171,6 +173,7 @@ void addOptions(QCommandLineParser& parser) {
 Status readOptions(const QCommandLineParser& parser, StartOptions& o) {
   if (Status s = checkGivenOnce(parser); !s) return s;
   if (Status s = readControllerOptions(parser, o.controllers); !s) return s;
+  if (Status s = readFeedbackOptions(parser, o.controllers.feedback); !s) return s;
   if (Status s = readFadeOptions(parser, o.fade); !s) return s;
   if (Status s = readCameraOptions(parser, o.cameras); !s) return s;
   if (Status s = readClipOptions(parser, o); !s) return s;

@@ -7,9 +7,11 @@
 #include <cstdio>
 
 #include "app/effect_dialog.h"
+#include "app/feedback_bridge.h"
 #include "app/track_bar.h"
 #include "control/midi_input.h"
 #include "control/osc_input.h"
+#include "engine/setting_names.h"
 #include "res/control_ids.h"
 
 namespace vz {
@@ -33,11 +35,28 @@ ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions
   watchUserMoves();
   qApp->installEventFilter(this);
 
+  feedback_ = std::make_unique<FeedbackBridge>(dialog.engine, options, mappings_);
+  // Learned addresses hear their control's changes back in the form they came in.
+  feedback_->setOscForms(
+      [this](const StateItem& item, const FeedbackValue& value, std::vector<OscOut>& out) {
+        if (item.target == nullptr) return;
+        int engineValue = -1;
+        if (const int* i = std::get_if<int>(&value)) engineValue = *i;
+        if (const std::string* name = std::get_if<std::string>(&value))
+          engineValue = findModeName(*name);  // the mode goes out by name
+        if (engineValue < 0 && !std::holds_alternative<int>(value)) return;
+        for (const OscMapping& m : oscMappings_.all())
+          if (m.target == item.target)
+            std::visit([&](auto v) { out.emplace_back(m.address, FeedbackValue(v)); },
+                       oscLearnedValue(m, engineValue));
+      });
   auto sink = [this](const ControllerAction& a) { queue_.post(a); };
-  std::string error;
   if (options.midi) {
-    midi_ = MidiInput::start(sink, &error);
-    if (!midi_) std::fprintf(stderr, "videozarnix: running without MIDI: %s\n", error.c_str());
+    Result<std::unique_ptr<MidiInput>> midi = MidiInput::start(sink);
+    if (midi)
+      midi_ = std::move(*midi);
+    else
+      std::fprintf(stderr, "videozarnix: running without MIDI: %s\n", midi.message().c_str());
   }
   if (options.oscPort != 0) {
     auto unknown = [this](const OscUnknown& u) {
@@ -46,33 +65,48 @@ ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions
             this, [this] { oscLearned(oscLearn_.addressOffered()); }, Qt::QueuedConnection);
       return oscLearn_.armed();
     };
+    auto peers = [feedback = feedback_.get()](const OscPeer& peer,
+                                              const std::vector<OscRequest>& r) {
+      feedback->oscPacket(peer, r);
+    };
     auto osc = OscInput::start(
-        {options.oscBind, options.oscPort, options.verbose, sink, &oscMappings_, unknown});
+        {options.oscBind, options.oscPort, options.verbose, sink, &oscMappings_, unknown, peers});
     if (osc)
       osc_ = std::move(*osc);
     else
       std::fprintf(stderr, "videozarnix: running without OSC: %s\n", osc.message().c_str());
   }
+  feedback_->attach(osc_ ? osc_->socket() : -1, midi_.get());
 }
 
 ControllerBridge::~ControllerBridge() {
   qApp->removeEventFilter(this);
   midi_.reset();  // no input thread may post once the queue goes
   osc_.reset();
+  feedback_.reset();
 }
 
 void ControllerBridge::drain() {
   for (const ControllerAction& a : queue_.take()) {
+    if (a.kind == ControllerAction::Kind::MidiPc) feedback_->heardProgram(a.target, a.value);
     if (a.kind != ControllerAction::Kind::MidiCc) {
       applyAction(a, actions_);
       continue;
     }
     const int channel = a.target / 128, controller = a.target % 128;
+    // The change that completes learning is the first the new mapping carries out.
     if (learn_.armed()) {
-      learned(learn_.controllerChanged(channel, controller));
-    } else if (auto mapped = mappings_.map(channel, controller, a.value)) {
-      applyAction(*mapped, actions_);
+      const std::optional<MidiMapping> mapping = learn_.controllerChanged(channel, controller);
+      learned(mapping);
+      if (!mapping) continue;  // the controller is chosen; the control is still to come
     }
+    for (const MidiMapping& m : mappings_.all())
+      if (m.channel == channel && m.controller == controller) {
+        applyAction(mappedAction(m, a.value), actions_);
+        // That controller shows the value already: no echo.
+        feedback_->heardController(channel, controller, *m.target);
+        break;
+      }
   }
 }
 
@@ -101,6 +135,7 @@ void ControllerBridge::controlMoved(const ControlTarget& target) {
 void ControllerBridge::learned(const std::optional<MidiMapping>& mapping) {
   if (!mapping) return;
   mappings_.set(*mapping);
+  feedback_->mappingsChanged();
   save();
   emit learningChanged(false);
 }
@@ -132,6 +167,7 @@ void ControllerBridge::clearOscMappings() {
 
 void ControllerBridge::clearMappings() {
   mappings_.clear();
+  feedback_->mappingsChanged();
   save();
 }
 
@@ -140,10 +176,14 @@ void ControllerBridge::save() {
     std::fprintf(stderr, "videozarnix: mappings not saved: no HOME or XDG_CONFIG_HOME\n");
     return;
   }
-  std::string error;
-  if (!saveMappingsFile(mappingsPath_, mappings_.all(), &error,
-                        formatOscMappings(oscMappings_.all())))
-    std::fprintf(stderr, "videozarnix: mappings not saved: %s\n", error.c_str());
+  const auto midi = mappings_.all();
+  const auto osc = oscMappings_.all();
+  const Status saved = rewriteMappingsFile(mappingsPath_, [&](std::string_view text) {
+    std::vector<OwnedLine> lines;
+    for (const OscMapping& m : osc) lines.push_back({m.address, formatOscMapping(m)});
+    return rewriteOwnedLines(rewriteMidiLines(text, midi), oscLineKey, lines);
+  });
+  if (!saved) std::fprintf(stderr, "videozarnix: mappings not saved: %s\n", saved.message().c_str());
 }
 
 bool ControllerBridge::eventFilter(QObject* watched, QEvent* event) {

@@ -16,12 +16,14 @@
 namespace vz {
 
 class EffectDialog;
+class FeedbackBridge;
 class MidiInput;
 class OscInput;
 
 // Brings MIDI and OSC requests onto the GUI thread: the input threads post into a
 // coalescing queue, one queued call drains it, and each request runs on the dialog as the
-// user's own move would. Also MIDI and OSC learn and the mappings file they share.
+// user's own move would. Also MIDI and OSC learn, the mappings file they share, and the
+// feedback.
 class ControllerBridge final : public QObject {
   Q_OBJECT
 
@@ -47,6 +49,8 @@ class ControllerBridge final : public QObject {
   ActionQueue& queue() { return queue_; }
   MidiInput* midi() const { return midi_.get(); }
   OscInput* osc() const { return osc_.get(); }
+  // The look flowing back to the controllers.
+  FeedbackBridge& feedback() const { return *feedback_; }
 
  signals:
   void learningChanged(bool on);
@@ -71,7 +75,8 @@ class ControllerBridge final : public QObject {
   OscMappings oscMappings_;  // read by the OSC thread
   OscLearn oscLearn_;        // offered addresses by the OSC thread
   std::string mappingsPath_;
-  std::unique_ptr<MidiInput> midi_;  // the inputs go first: they post into queue_
+  std::unique_ptr<FeedbackBridge> feedback_;  // before the inputs, which report to it
+  std::unique_ptr<MidiInput> midi_;           // the inputs go first: they post into queue_
   std::unique_ptr<OscInput> osc_;
 };
 

@@ -15,9 +15,9 @@ Status readControllerOptions(const QCommandLineParser& parser, ControllerOptions
   for (const ControllerOptionSpec& s : kControllerOptionSpecs) {
     const QString name = QString::fromUtf8(s.name);
     if (!parser.isSet(name)) continue;
-    std::string why;
-    if (!applyControllerOption(s.name, parser.value(name).toStdString(), options, &why))
-      return Status::failure(why);
+    if (Status applied = applyControllerOption(s.name, parser.value(name).toStdString(), options);
+        !applied)
+      return applied;
   }
   return {};
 }

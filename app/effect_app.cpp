@@ -22,6 +22,7 @@
 #include "app/controller_menu.h"
 #include "app/effect_dialog.h"
 #include "app/fade_control.h"
+#include "app/feedback_bridge.h"
 #include "app/output_setup.h"
 #include "app/preview_menu.h"
 #include "app/qt_file_dialogs.h"
@@ -163,6 +164,7 @@ void runDialog(const StartOptions& options) {
   ControllerBridge controllers(dialog, options.controllers, [&outputs](bool on, bool mayShowBox) {
     outputs.control.remoteRecord(on, mayShowBox);
   });
+  controllers.feedback().setRecording([&outputs] { return outputs.control.recording(); });
   outputs.menu->setExtraItems([&](QMenu& menu) {
     menu.addSeparator();
     addCameraItems(menu, devices, media->graph(), dialog);

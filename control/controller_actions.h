@@ -16,6 +16,7 @@ struct ControllerAction {
     Record,      // value: 0 or 1
     MidiCc,      // target: channel * 128 + controller, value: 0..127 (mapped on the GUI thread)
     Fade,        // value: the recalls' fade length in milliseconds
+    MidiPc,      // target: channel, value: slot 0..25 (a recall, not echoed back)
   };
   Kind kind;
   int target = 0;

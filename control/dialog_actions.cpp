@@ -68,6 +68,7 @@ void applyAction(const ControllerAction& a, ControllerActions& actions) {
   using K = ControllerAction::Kind;
   switch (a.kind) {
     case K::Preset:
+    case K::MidiPc:
       actions.recallPreset(a.value);
       break;
     case K::Mode:

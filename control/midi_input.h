@@ -5,27 +5,46 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "control/controller_actions.h"
+#include "control/midi_parser.h"
 
 namespace vz {
 
-// MIDI in through the ALSA sequencer where the kernel has it, else through a running JACK
-// server: one virtual input port "Video Zarnix", plus a connection to every other source
-// port (but "Midi Through"), the port list looked at again about once a second. Program
-// and control changes go to `sink` on the MIDI threads.
+// MIDI both ways through the ALSA sequencer where the kernel has it, else through a running
+// JACK server, as one client "Video Zarnix": an input port that every other source (but
+// "Midi Through") is connected to, and an output port beside it, connected back to the
+// controllers the input was connected to. A connection the user made by hand is left as it
+// is, and never made a second time. The port list is looked at again about once a second.
+// Program and control changes go to `sink` on the MIDI threads.
 class MidiInput {
  public:
   using Sink = std::function<void(const ControllerAction&)>;
 
-  // Nothing, with the reason in `error`, when neither MIDI system is there.
-  static std::unique_ptr<MidiInput> start(Sink sink, std::string* error);
+  // Fails, with the reason, when neither MIDI system is there.
+  static Result<std::unique_ptr<MidiInput>> start(Sink sink);
   virtual ~MidiInput() = default;
 
-  // Source ports connected at the moment (for diagnostics and tests).
+  // Source ports connected to the input at the moment (for diagnostics and tests).
   virtual int connectedSources() const = 0;
+  // Ports the output is connected to at the moment.
+  virtual int connectedDestinations() const = 0;
   // The port is there: false from the JACK server's going (one line on stderr) until it is
   // back and the port open again (another line), which the input sees to by itself.
   virtual bool online() const = 0;
+  // One channel message out, from the GUI thread; never waits (with the queue full, or the
+  // port gone, the message is dropped).
+  virtual void send(const MidiMessage& message) = 0;
 };
+
+namespace midi_detail {
+inline constexpr const char* kClientName = "Video Zarnix";
+// A source the input connects to by itself: not ours (nor another Video Zarnix's), not
+// the sequencer's echo port.
+bool wantedSource(const std::string& portName);
+std::unique_ptr<MidiInput> startJack(MidiInput::Sink sink);  // nullptr: no server
+std::unique_ptr<MidiInput> startAlsa(MidiInput::Sink sink);  // nullptr: cannot open
+bool jackServerRunning();
+}  // namespace midi_detail
 
 }  // namespace vz

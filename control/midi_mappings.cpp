@@ -123,17 +123,76 @@ std::vector<MidiMapping> parseMappings(std::string_view text, std::vector<std::s
   return out;
 }
 
-std::string formatMappings(const std::vector<MidiMapping>& mappings) {
-  std::string out =
-      "# Video Zarnix MIDI mappings: CHANNEL(1..16) CONTROLLER(0..127) CONTROL LOW HIGH "
-      "[invert]\n";
-  for (const MidiMapping& m : mappings) {
-    out += std::to_string(m.channel + 1) + ' ' + std::to_string(m.controller) + ' ' +
-           m.target->name + ' ' + std::to_string(m.low) + ' ' + std::to_string(m.high);
-    if (m.invert) out += " invert";
-    out += '\n';
-  }
+std::string formatMapping(const MidiMapping& m) {
+  std::string out = std::to_string(m.channel + 1) + ' ' + std::to_string(m.controller) + ' ' +
+                    m.target->name + ' ' + std::to_string(m.low) + ' ' + std::to_string(m.high);
+  if (m.invert) out += " invert";
   return out;
+}
+
+namespace {
+constexpr const char* kMidiHeader =
+    "# Video Zarnix MIDI mappings: CHANNEL(1..16) CONTROLLER(0..127) CONTROL LOW HIGH "
+    "[invert]\n";
+
+std::string keyOf(const MidiMapping& m) {
+  return std::to_string(m.channel) + ' ' + std::to_string(m.controller);
+}
+}  // namespace
+
+std::string formatMappings(const std::vector<MidiMapping>& mappings) {
+  std::string out = kMidiHeader;
+  for (const MidiMapping& m : mappings) out += formatMapping(m) + '\n';
+  return out;
+}
+
+std::string rewriteOwnedLines(std::string_view text, const LineKey& keyOf,
+                              const std::vector<OwnedLine>& lines) {
+  std::vector<bool> placed(lines.size(), false);
+  std::string out;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    const std::optional<std::string> key = keyOf(line);
+    if (!key) {
+      out.append(line).push_back('\n');
+      continue;
+    }
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (placed[i] || lines[i].key != *key) continue;
+      placed[i] = true;
+      out += lines[i].text;
+      if (const size_t hash = line.find('#'); hash != std::string_view::npos) {
+        // The comment after the mapping, with the space before it.
+        size_t from = hash;
+        while (from > 0 && (line[from - 1] == ' ' || line[from - 1] == '\t')) --from;
+        out.append(line.substr(from));
+      }
+      out.push_back('\n');
+      break;
+    }
+  }
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (!placed[i]) out += lines[i].text + '\n';
+  return out;
+}
+
+std::optional<std::string> midiLineKey(std::string_view line) {
+  std::vector<std::string> problems;
+  const std::vector<MidiMapping> m = parseMappings(line, &problems);
+  if (m.size() != 1) return std::nullopt;
+  return keyOf(m.front());
+}
+
+std::string rewriteMidiLines(std::string_view text, const std::vector<MidiMapping>& mappings) {
+  std::vector<OwnedLine> lines;
+  for (const MidiMapping& m : mappings) lines.push_back({keyOf(m), formatMapping(m)});
+  if (text.find_first_not_of(" \t\r\n") == std::string_view::npos)
+    return kMidiHeader + rewriteOwnedLines({}, midiLineKey, lines);
+  return rewriteOwnedLines(text, midiLineKey, lines);
 }
 
 std::string midiMappingsPath() {
@@ -165,16 +224,19 @@ std::vector<MidiMapping> loadMappingsFile(const std::string& path) {
   return mappings;
 }
 
-bool saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& mappings,
-                      std::string* error, std::string_view oscLines) {
+Status rewriteMappingsFile(const std::string& path,
+                           const std::function<std::string(std::string_view text)>& rewrite) {
   namespace fs = std::filesystem;
+  const UserFile old = readUserFile(path, kMappingsFileLimit);
+  if (old.status != UserFileStatus::Ok && old.status != UserFileStatus::Missing)
+    return Status::failure(path + ": " + old.why);
   std::error_code ec;
   const fs::path target(path);
   fs::create_directories(target.parent_path(), ec);
   std::string temp = path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
-  if (fd < 0) return *error = path + ": " + std::strerror(errno), false;
-  const std::string text = formatMappings(mappings) + std::string(oscLines);
+  if (fd < 0) return Status::failure(path + ": " + std::strerror(errno));
+  const std::string text = rewrite(old.status == UserFileStatus::Ok ? old.data : std::string());
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -186,11 +248,17 @@ bool saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& m
   const int savedErrno = errno;
   ::close(fd);
   if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-    *error = path + ": " + std::strerror(written ? errno : savedErrno);
+    const Status failed =
+        Status::failure(path + ": " + std::strerror(written ? errno : savedErrno));
     ::unlink(temp.c_str());
-    return false;
+    return failed;
   }
-  return true;
+  return {};
+}
+
+Status saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& mappings) {
+  return rewriteMappingsFile(
+      path, [&](std::string_view text) { return rewriteMidiLines(text, mappings); });
 }
 
 void MidiLearn::arm() {

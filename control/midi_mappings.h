@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "control/control_targets.h"
 #include "control/controller_actions.h"
 
@@ -43,7 +45,25 @@ class MidiMappings {
 // 1..16; '#' starts a comment. A damaged line is described in `problems` and skipped; lines
 // that start with '/' are OSC mappings (control/osc_mappings.h) and passed over.
 std::vector<MidiMapping> parseMappings(std::string_view text, std::vector<std::string>* problems);
+std::string formatMapping(const MidiMapping& mapping);
 std::string formatMappings(const std::vector<MidiMapping>& mappings);
+
+// The mappings file holds lines of more than one kind (MIDI, OSC) beside comments. A kind
+// rewrites only the lines it owns: `keyOf` gives the key of such a line (nothing for any
+// other line). An owned line whose key is among `lines` is replaced by that line, keeping
+// its own trailing comment; an owned line whose key is gone is dropped; lines left over
+// are added at the end. Every other line (comments, blank lines, other kinds, damaged
+// lines) stays as it was written.
+struct OwnedLine {
+  std::string key;
+  std::string text;
+};
+using LineKey = std::function<std::optional<std::string>(std::string_view line)>;
+std::string rewriteOwnedLines(std::string_view text, const LineKey& keyOf,
+                              const std::vector<OwnedLine>& lines);
+// The MIDI kind: a line that parses as a mapping, keyed by its channel and controller.
+std::optional<std::string> midiLineKey(std::string_view line);
+std::string rewriteMidiLines(std::string_view text, const std::vector<MidiMapping>& mappings);
 
 // $XDG_CONFIG_HOME/videozarnix/midi-mappings, else ~/.config/videozarnix/midi-mappings;
 // empty when neither is known.
@@ -51,11 +71,13 @@ std::string midiMappingsPath();
 // A missing file is no mappings; damage goes to stderr, line by line, and so does a name that
 // is no regular file (a pipe is never opened, so it cannot hold the caller).
 std::vector<MidiMapping> loadMappingsFile(const std::string& path);
-// Writes a new file beside the old one and renames it over: a crash leaves one or the
-// other, never half of one. `oscLines` (formatOscMappings) follow the MIDI ones. False with a
-// reason in `error`.
-bool saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& mappings,
-                      std::string* error, std::string_view oscLines = {});
+// Reads the file (missing: empty), hands its text to `rewrite` and writes what comes back as
+// a new file beside the old one, renamed over it: a crash leaves one or the other, never
+// half of one. A file that is there but cannot be read is left alone.
+Status rewriteMappingsFile(const std::string& path,
+                           const std::function<std::string(std::string_view text)>& rewrite);
+// The MIDI lines of the file brought to `mappings`; everything else in it kept.
+Status saveMappingsFile(const std::string& path, const std::vector<MidiMapping>& mappings);
 
 // MIDI learn: once armed, the next control the user moves and the next controller that
 // changes are bound together, in whichever order they come.

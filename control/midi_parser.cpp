@@ -61,7 +61,7 @@ std::vector<MidiMessage> parseMidi(std::span<const uint8_t> bytes) {
 
 std::optional<ControllerAction> actionForMidi(const MidiMessage& m) {
   if (m.kind() == kMidiProgramChange && m.data1 < 26)
-    return ControllerAction{ControllerAction::Kind::Preset, 0, m.data1};
+    return ControllerAction{ControllerAction::Kind::MidiPc, m.channel(), m.data1};
   if (m.kind() == kMidiControlChange)
     return ControllerAction{ControllerAction::Kind::MidiCc, m.channel() * 128 + m.data1, m.data2};
   return std::nullopt;

@@ -86,6 +86,7 @@ class UdpOscInput final : public OscInput {
   }
 
   int port() const override { return port_; }
+  int socket() const override { return fd_; }
 
  private:
   void run() {
@@ -105,17 +106,25 @@ class UdpOscInput final : public OscInput {
       }
       if (fds[1].revents != 0) return;
       if (fds[0].revents != 0) {
-        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        OscPeer peer;
+        peer.length = sizeof peer.address;
+        const ssize_t n = ::recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                     reinterpret_cast<sockaddr*>(&peer.address), &peer.length);
         // Nothing after all, or an ICMP error for an earlier send: nothing to read.
-        if (n >= 0) take(buffer.data(), static_cast<size_t>(n));
+        if (n >= 0) take(buffer.data(), static_cast<size_t>(n), peer);
       }
       for (const ControllerAction& a : schedule_.takeDue(oscClockNow().steadyNs)) setup_.sink(a);
     }
   }
 
-  void take(const unsigned char* data, size_t size) {
+  void take(const unsigned char* data, size_t size, const OscPeer& peer) {
     const OscClockReading now = oscClockNow();
+    std::vector<OscRequest> requests;
     for (const OscOutcome& o : parseOscPacket(data, size, setup_.learned)) {
+      if (o.request) {
+        requests.push_back(*o.request);
+        continue;
+      }
       if (!o.action) {
         if (!(o.unknown && setup_.unknown && setup_.unknown(*o.unknown))) say(o.action.message());
         continue;
@@ -131,6 +140,7 @@ class UdpOscInput final : public OscInput {
         say("more than " + std::to_string(OscSchedule::kLimit) + " timed requests waiting");
       }
     }
+    if (setup_.peers) setup_.peers(peer, requests);
   }
 
   void say(const std::string& problem) const {

@@ -4,11 +4,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 #include "control/controller_actions.h"
 #include "control/osc_mappings.h"
 #include "control/osc_parser.h"
+#include "control/osc_requests.h"
 
 namespace vz {
 
@@ -18,6 +20,9 @@ namespace vz {
 class OscInput {
  public:
   using Sink = std::function<void(const ControllerAction&)>;
+  // Every packet's sender with the feedback requests it held (often none: a packet is a
+  // sign of life all the same), on the input's thread.
+  using PeerSink = std::function<void(const OscPeer&, const std::vector<OscRequest>&)>;
   struct Setup {
     std::string address;  // empty: every interface
     int port = 0;         // 0: any free port
@@ -27,12 +32,15 @@ class OscInput {
     // A message at an address nobody has bound, for OSC learn (on the OSC thread): true when
     // taken, which keeps it off the --verbose lines.
     std::function<bool(const OscUnknown&)> unknown;
+    PeerSink peers;  // may be empty
   };
 
   // Binds address:port; the reason when that fails (the port taken, a bad address).
   static Result<std::unique_ptr<OscInput>> start(Setup setup);
   virtual ~OscInput() = default;
   virtual int port() const = 0;
+  // The bound socket, for answers that come from the port the client sent to.
+  virtual int socket() const = 0;
 };
 
 }  // namespace vz

@@ -84,6 +84,17 @@ struct Parse {
   }
 
   void message(const std::string& address, const OscArguments& args, OscTimeTag time) {
+    std::string types;
+    for (const OscArgument& a : args) types += a.type;
+    const char* first = !args.empty() && (args[0].type == 's' || args[0].type == 'S')
+                            ? args[0].text.c_str()
+                            : nullptr;
+    if (auto r = parseOscRequest(address, types.c_str(), first)) {
+      if (!r->request) return refuse(address + ": " + r->problem, time);
+      out.push_back({Result<ControllerAction>::failure(address + ": a request"), time,
+                     std::nullopt, std::move(r->request)});
+      return;
+    }
     if (!isOscPattern(address)) {
       for (const OwnAddress& own : ownAddresses())
         if (own.address == address)

@@ -10,6 +10,7 @@
 #include "control/controller_actions.h"
 #include "control/osc_arguments.h"
 #include "control/osc_mappings.h"
+#include "control/osc_requests.h"
 #include "control/osc_time.h"
 
 namespace vz {
@@ -26,6 +27,7 @@ struct OscOutcome {
   Result<ControllerAction> action;    // or why it is ignored, naming the address
   OscTimeTag time = kOscImmediately;  // the time tag of the innermost bundle around it
   std::optional<OscUnknown> unknown;  // set for an address that OSC learn may take
+  std::optional<OscRequest> request;  // subscribe, unsubscribe, get: not a change of the look
 };
 
 // A UDP packet (one message or a bundle of them, nested a few deep) to requests:

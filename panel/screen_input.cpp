@@ -3,6 +3,7 @@
 
 #include "engine/shared_value.h"
 #include "panel/control_bindings.h"
+#include "panel/recall_notice.h"
 #include "presets/preset_slot.h"
 #include "res/control_ids.h"
 
@@ -32,6 +33,7 @@ void recallPreset(VideoEngine& e, DialogOps& dialog, int slot) {
   e.fadeLink.refreshFrames();
   recallSlotFields(e, slot);
   applyModeVisibility(dialog, loadRelaxed(e.mode));
+  announceRecall(e, slot);
 }
 
 KeyVerdict preTranslateKeyDown(VideoEngine& e, DialogOps& dialog, bool escape, char letter) {

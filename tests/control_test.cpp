@@ -56,8 +56,8 @@ TEST(MidiParser, ProgramAndControlChangesBecomeRequests) {
     MidiMessage in;
     std::optional<A> out;
   } cases[] = {
-      {{0xC0, 0}, A{K::Preset, 0, 0}}, {{0xCF, 25}, A{K::Preset, 0, 25}},
-      {{0xC0, 26}, std::nullopt},      {{0xB3, 7, 100}, A{K::MidiCc, 3 * 128 + 7, 100}},
+      {{0xC0, 0}, A{K::MidiPc, 0, 0}}, {{0xCF, 25}, A{K::MidiPc, 15, 25}},
+      {{0xC0, 26}, std::nullopt},           {{0xB3, 7, 100}, A{K::MidiCc, 3 * 128 + 7, 100}},
       {{0x90, 60, 127}, std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(actionForMidi(c.in), c.out) << int(c.in.status);
@@ -135,8 +135,8 @@ TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {
   const std::string path = (dir / "videozarnix" / "midi-mappings").string();
   const std::vector<MidiMapping> mappings = {fullRangeMapping(2, 5, target("output/green")),
                                              {0, 9, &target("floor"), 10, 20, true}};
-  std::string error;
-  ASSERT_TRUE(saveMappingsFile(path, mappings, &error)) << error;
+  const Status saved = saveMappingsFile(path, mappings);
+  ASSERT_TRUE(saved) << saved.message();
   EXPECT_EQ(loadMappingsFile(path), mappings);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "videozarnix"), {}), 1)
       << "no temporary file is left behind";
@@ -146,8 +146,9 @@ TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {
                                         << std::string(5000, '\xff') << "\n3 4 mirror invert";
   EXPECT_EQ(loadMappingsFile(path).size(), 2u) << "a damaged file is read line by line";
   std::filesystem::create_directories(dir / "blocked");  // a directory where the file goes
-  EXPECT_FALSE(saveMappingsFile((dir / "blocked").string(), mappings, &error));
-  EXPECT_FALSE(error.empty());
+  const Status blocked = saveMappingsFile((dir / "blocked").string(), mappings);
+  EXPECT_FALSE(blocked);
+  EXPECT_FALSE(blocked.message().empty());
   // Read on the GUI thread at start-up: a pipe, device, socket or folder in its place is no
   // mappings, and never waited on.
   for (const auto& [name, kind] : test::makeSpecialFiles(dir.path)) {

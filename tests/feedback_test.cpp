@@ -1,0 +1,347 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Feedback's pure parts: the change detector with a clock of the test's own, the OSC bytes
+// read back by liblo, subscribers going silent, the MIDI values a mapping sends back, the
+// options, and the mappings file keeping what the user wrote in it.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <lo/lo.h>
+
+#include <cstring>
+#include <map>
+
+#include "control/feedback_options.h"
+#include "control/look_changes.h"
+#include "control/midi_mappings.h"
+#include "control/midi_output.h"
+#include "control/osc_feedback.h"
+#include "control/osc_parser.h"
+#include "engine/shared_value.h"
+#include "tests/osc_packet.h"
+
+namespace vz {
+namespace {
+
+constexpr std::int64_t kMs = 1'000'000;
+
+const ControlTarget& target(const char* name) {
+  return *findControlTarget(name);
+}
+
+// Every message of a packet (bundles opened), as "address type value".
+void readPacket(const std::vector<uint8_t>& p, std::vector<std::string>& out) {
+  if (p.size() >= 8 && std::memcmp(p.data(), "#bundle", 8) == 0) {
+    size_t at = 16;
+    while (at + 4 <= p.size()) {
+      const uint32_t n = ntohl(*reinterpret_cast<const uint32_t*>(&p[at]));
+      readPacket(std::vector<uint8_t>(p.begin() + at + 4, p.begin() + at + 4 + n), out);
+      at += 4 + n;
+    }
+    return;
+  }
+  std::vector<uint8_t> copy = p;
+  int rc = 0;
+  lo_message m = lo_message_deserialise(copy.data(), copy.size(), &rc);
+  ASSERT_NE(m, nullptr) << rc;
+  const char* types = lo_message_get_types(m);
+  lo_arg* a = lo_message_get_argv(m)[0];
+  std::string v = types[0] == 'i'   ? std::to_string(a->i)
+                  : types[0] == 'f' ? std::to_string(a->f)
+                                    : std::string(&a->s);
+  out.push_back(std::string(reinterpret_cast<const char*>(p.data())) + " " + types + " " + v);
+  lo_message_free(m);
+}
+
+std::vector<std::string> readPackets(const std::vector<std::vector<uint8_t>>& packets) {
+  std::vector<std::string> out;
+  for (const auto& p : packets) readPacket(p, out);
+  return out;
+}
+
+class LookChangesTest : public ::testing::Test {
+ protected:
+  VideoEngine engine;
+  std::optional<int> recalled;
+  bool recording = false;
+  LookChanges changes;
+  void SetUp() override {
+    addEngineState(changes, engine, {[this] { return recalled; }, [this] { return recording; }});
+  }
+  std::map<std::string, FeedbackValue> named(const std::vector<StateChange>& batch) {
+    std::map<std::string, FeedbackValue> out;
+    for (const StateChange& c : batch) out[changes.item(c.item).name] = c.value;
+    return out;
+  }
+};
+
+TEST_F(LookChangesTest, OnlyWhatChangedAndARecallSendsEverything) {
+  const auto first = named(changes.poll(0));
+  EXPECT_EQ(first.count("preset"), 0u) << "no letter before a recall";
+  EXPECT_EQ(first.at("mode"), FeedbackValue(std::string("source")));
+  EXPECT_EQ(first.at("fullscreen"), FeedbackValue(0));
+  EXPECT_EQ(first.size(), static_cast<size_t>(changes.size() - 1));
+  EXPECT_TRUE(changes.poll(kMs).empty()) << "nothing changed";
+
+  storeRelaxed(engine.gainRed, 14);
+  storeRelaxed(engine.mode, 1);
+  storeRelaxed(engine.invertBlue, 1);
+  engine.fullScreen = 1;
+  recording = true;
+  EXPECT_EQ(named(changes.poll(100 * kMs)),
+            (std::map<std::string, FeedbackValue>{{"gain/red", 14},
+                                                  {"mode", std::string("overflow")},
+                                                  {"invert/blue", 1},
+                                                  {"fullscreen", 1},
+                                                  {"recording", 1}}));
+  storeRelaxed(engine.mode, 200);  // a bank's byte without a name
+  EXPECT_EQ(named(changes.poll(200 * kMs)), (std::map<std::string, FeedbackValue>{{"mode", 200}}));
+
+  // A recall sends the whole look at once, even within the rate limit's gap.
+  recalled = 5;
+  changes.recalled();
+  const auto all = named(changes.poll(200 * kMs + 1));
+  EXPECT_EQ(all.size(), static_cast<size_t>(changes.size()));
+  EXPECT_EQ(all.at("preset"), FeedbackValue(std::string("F")));
+  EXPECT_TRUE(changes.poll(300 * kMs).empty());
+  EXPECT_EQ(changes.everything().size(), static_cast<size_t>(changes.size()));
+}
+
+TEST_F(LookChangesTest, AThousandChangesInASecondSendAtMostSixtyAndTheLastValue) {
+  changes.poll(0);
+  const int item = changes.find("gain/green");
+  ASSERT_GE(item, 0);
+  std::vector<std::pair<std::int64_t, int>> sent;
+  for (int i = 1; i <= 1000; ++i) {
+    storeRelaxed(engine.gainGreen, i % 256);
+    const std::int64_t now = i * kMs;
+    for (const StateChange& c : changes.poll(now))
+      if (c.item == item) sent.emplace_back(now, std::get<int>(c.value));
+  }
+  EXPECT_LE(sent.size(), 60u);
+  EXPECT_GE(sent.size(), 50u) << "held back, not thrown away";
+  for (size_t i = 1; i < sent.size(); ++i)
+    EXPECT_GE(sent[i].first - sent[i - 1].first, LookChanges::kMinGapNs);
+  // The last value goes out once its gap has passed.
+  for (const StateChange& c : changes.poll(1000 * kMs + LookChanges::kMinGapNs))
+    if (c.item == item) sent.emplace_back(0, std::get<int>(c.value));
+  EXPECT_EQ(sent.back().second, 1000 % 256);
+  // Another control changing meanwhile is not held back by this one's gap.
+  storeRelaxed(engine.gainBlue, 99);
+  storeRelaxed(engine.gainGreen, 1);
+  const auto next = named(changes.poll(1000 * kMs + LookChanges::kMinGapNs + 1));
+  EXPECT_EQ(next, (std::map<std::string, FeedbackValue>{{"gain/blue", 99}}));
+}
+
+TEST(OscFeedbackBytes, MessagesAndBundlesReadBackByAnotherImplementation) {
+  const std::vector<OscOut> one = {{"/videozarnix/gain/red", 14}};
+  EXPECT_EQ(readPackets(encodeOscPackets(one)),
+            (std::vector<std::string>{"/videozarnix/gain/red i 14"}));
+  EXPECT_EQ(encodeOscPackets(one).front(), test::oscPacket("/videozarnix/gain/red", "i", 14))
+      << "a single change goes bare";
+  std::vector<OscOut> many = {{"/videozarnix/mode", std::string("overflow")},
+                              {"/videozarnix/preset", std::string("F")},
+                              {"/1/fader1", 0.25f}};
+  EXPECT_EQ(readPackets(encodeOscPackets(many)),
+            (std::vector<std::string>{"/videozarnix/mode s overflow", "/videozarnix/preset s F",
+                                      "/1/fader1 f 0.250000"}));
+  EXPECT_EQ(encodeOscPackets(many).size(), 1u);
+  // Many changes are cut into bundles that each fit an Ethernet frame.
+  for (int i = 0; i < 200; ++i) many.push_back({"/videozarnix/tint/red", i});
+  const auto packets = encodeOscPackets(many);
+  EXPECT_GT(packets.size(), 1u);
+  for (const auto& p : packets) EXPECT_LE(p.size(), 1400u);
+  EXPECT_EQ(readPackets(packets).size(), many.size());
+}
+
+TEST(OscFeedbackRequests, SubscribeUnsubscribeAndGetParse) {
+  using K = OscRequest::Kind;
+  const struct {
+    std::vector<uint8_t> packet;
+    std::optional<OscRequest> request;
+    bool problem;
+  } cases[] = {
+      {test::oscPacket("/videozarnix/subscribe", ""), OscRequest{K::Subscribe, ""}, false},
+      {test::oscPacket("/videozarnix/unsubscribe", ""), OscRequest{K::Unsubscribe, ""}, false},
+      {test::oscPacket("/videozarnix/get", ""), OscRequest{K::Get, ""}, false},
+      {test::oscPacket("/videozarnix/get", "s", "/videozarnix/gain/red"),
+       OscRequest{K::Get, "gain/red"}, false},
+      {test::oscPacket("/videozarnix/get", "s", "mode"), OscRequest{K::Get, "mode"}, false},
+      {test::oscPacket("/videozarnix/get", "i", 3), std::nullopt, true},
+      {test::oscPacket("/videozarnix/subscribe", "i", 1), std::nullopt, true},
+  };
+  for (const auto& c : cases) {
+    const auto results = parseOscPacket(c.packet.data(), c.packet.size());
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(results[0].action);
+    EXPECT_EQ(results[0].request, c.request);
+    EXPECT_EQ(!results[0].problem.empty(), c.problem) << results[0].problem;
+  }
+}
+
+TEST(OscFeedbackTargets, ResolvedOrRefusedWithAReason) {
+  const struct {
+    const char* in;
+    const char* text;  // nullptr: refused
+  } cases[] = {
+      {"127.0.0.1:9000", "127.0.0.1:9000"},
+      {"[::1]:9", "[::1]:9"},
+      {"localhost:7000", nullptr},  // either family; checked below
+      {"127.0.0.1", nullptr},
+      {"127.0.0.1:0", nullptr},
+      {"127.0.0.1:70000", nullptr},
+      {":9000", nullptr},
+      {"no.such.host.invalid:9000", nullptr},
+  };
+  for (const auto& c : cases) {
+    const Result<OscPeer> r = resolveOscTarget(c.in);
+    if (std::string_view(c.in) == "localhost:7000") {
+      EXPECT_TRUE(r) << r.message();
+      continue;
+    }
+    EXPECT_EQ(r.ok(), c.text != nullptr) << c.in << ": " << r.message();
+    if (r && c.text) EXPECT_EQ(r->text(), c.text);
+    if (!r) EXPECT_NE(r.message().find(c.in), std::string::npos) << r.message();
+  }
+}
+
+TEST(OscFeedbackSubscribers, SilentTenMinutesIsDropped) {
+  OscSubscribers subs;
+  const OscPeer a = *resolveOscTarget("127.0.0.1:9001"), b = *resolveOscTarget("127.0.0.1:9002");
+  const std::int64_t minute = 60'000 * kMs;
+  EXPECT_TRUE(subs.subscribe(a, 0));
+  EXPECT_FALSE(subs.subscribe(a, 0)) << "once";
+  EXPECT_TRUE(subs.subscribe(b, 0));
+  subs.heard(b, 9 * minute);  // any packet is a sign of life
+  EXPECT_EQ(subs.live(10 * minute - 1).size(), 2u);
+  EXPECT_EQ(subs.live(10 * minute), std::vector<OscPeer>{b});
+  EXPECT_EQ(subs.live(19 * minute - 1).size(), 1u);
+  EXPECT_TRUE(subs.live(19 * minute).empty());
+  EXPECT_TRUE(subs.subscribe(a, 20 * minute)) << "comes back by subscribing again";
+  subs.unsubscribe(a);
+  EXPECT_TRUE(subs.live(20 * minute).empty());
+}
+
+TEST(MidiFeedbackValues, ControllerValuesInvertMappedActions) {
+  const struct {
+    MidiMapping m;
+    int engine;
+    int cc;
+  } cases[] = {
+      {fullRangeMapping(0, 1, target("gain/red")), 0, 0},
+      {fullRangeMapping(0, 1, target("gain/red")), 255, 127},
+      {fullRangeMapping(0, 1, target("gain/red")), 128, 64},
+      {{0, 2, &target("tint/blue"), 100, 200, true}, 100, 127},
+      {{0, 2, &target("tint/blue"), 100, 200, true}, 200, 0},
+      {{0, 2, &target("tint/blue"), 100, 200, true}, 50, 127},    // outside the range: its end
+      {{0, 2, &target("tint/blue"), 200, 100, false}, 100, 127},  // a range given high to low
+      {fullRangeMapping(0, 3, target("mirror")), 1, 127},
+      {{0, 3, &target("mirror"), 0, 1, true}, 1, 0},
+      {fullRangeMapping(0, 4, target("mode")), 6, 110},
+      {fullRangeMapping(0, 4, target("floor")), 255, 127},  // reversed slider
+  };
+  for (const auto& c : cases) {
+    const int cc = controllerValueFor(c.m, c.engine);
+    EXPECT_EQ(cc, c.cc) << c.m.target->name << " " << c.engine;
+    // Sent back through the mapping, the value gives the same control value.
+    const ControllerAction back = mappedAction(c.m, cc);
+    const ControlTarget& t = *c.m.target;
+    if (t.kind == ControlTarget::Kind::Slider && c.engine >= std::min(c.m.low, c.m.high) &&
+        c.engine <= std::max(c.m.low, c.m.high)) {
+      EXPECT_NEAR(engineValueAt(t, back.value), c.engine,
+                  std::abs(c.m.high - c.m.low) / 127.0 + 0.5);
+    }
+    if (t.kind == ControlTarget::Kind::Mode) EXPECT_EQ(back.value, c.engine);
+    if (t.kind == ControlTarget::Kind::Switch) EXPECT_EQ(back.value, c.engine);
+  }
+}
+
+TEST_F(LookChangesTest, MidiFeedbackFollowsWithoutEchoAndRecallsSendPrograms) {
+  MidiMappings mappings;
+  mappings.set(fullRangeMapping(0, 20, target("gain/blue")));
+  mappings.set({1, 21, &target("gain/blue"), 0, 127, true});  // a second control surface
+  mappings.set(fullRangeMapping(0, 22, target("mirror")));
+  MidiFeedback midi(MidiFeedbackMode::All);
+  auto follow = [&](std::int64_t now) {
+    const bool recall = changes.recallPending();
+    return midi.follow(changes, changes.poll(now), mappings, recall);
+  };
+  EXPECT_EQ(follow(0).size(), 3u) << "at start every controller is told";
+
+  // Controller 20 moved Gain blue: the other surface follows, 20 is not sent its own move.
+  storeRelaxed(engine.gainBlue, 255);
+  midi.heardController(0, 20, 255);
+  EXPECT_EQ(follow(100 * kMs), (std::vector<MidiMessage>{{0xB1, 21, 0}}));
+  // The dialog moves it: both follow.
+  storeRelaxed(engine.gainBlue, 0);
+  EXPECT_EQ(follow(200 * kMs), (std::vector<MidiMessage>{{0xB0, 20, 0}, {0xB1, 21, 127}}));
+
+  // A recall: every mapped controller, then the Program Change.
+  recalled = 3;
+  changes.recalled();
+  const auto all = follow(300 * kMs);
+  ASSERT_EQ(all.size(), 4u);
+  EXPECT_EQ(all.back(), (MidiMessage{0xC0, 3, 0}));
+  // A recall made by a Program Change does not send that Program Change back.
+  midi.heardProgram(4, 3);
+  changes.recalled();
+  EXPECT_EQ(follow(400 * kMs).size(), 3u);
+  changes.recalled();
+  // Only that one; later ones go out on the channel the controller recalls on.
+  EXPECT_EQ(follow(500 * kMs).back(), (MidiMessage{0xC4, 3, 0}));
+
+  MidiFeedback ccOnly(MidiFeedbackMode::Cc), off(MidiFeedbackMode::Off);
+  changes.recalled();
+  const auto batch = changes.poll(600 * kMs);
+  EXPECT_EQ(ccOnly.follow(changes, batch, mappings, true).size(), 3u);
+  EXPECT_TRUE(off.follow(changes, batch, mappings, true).empty());
+}
+
+TEST(FeedbackOptions, ValuesCheckedAndTargetsCollected) {
+  const struct {
+    const char* name;
+    const char* value;
+    bool ok;
+  } cases[] = {
+      {"osc-feedback", "127.0.0.1:9000", true}, {"osc-feedback", "tablet.local:8000", true},
+      {"osc-feedback", "[::1]:9000", true},     {"osc-feedback", "::1:9000", false},
+      {"osc-feedback", "127.0.0.1", false},     {"osc-feedback", "127.0.0.1:0", false},
+      {"osc-feedback", "h:65536", false},       {"osc-feedback", "h:9x", false},
+      {"midi-feedback", "off", true},           {"midi-feedback", "cc", true},
+      {"midi-feedback", "all", true},           {"midi-feedback", "on", false},
+  };
+  FeedbackOptions o;
+  for (const auto& c : cases) {
+    const Status s = applyFeedbackOption(c.name, c.value, o);
+    EXPECT_EQ(s.ok(), c.ok) << c.name << " " << c.value;
+    if (!s) EXPECT_NE(s.message().find(c.value), std::string::npos) << s.message();
+  }
+  EXPECT_EQ(o.oscTargets,
+            (std::vector<std::string>{"127.0.0.1:9000", "tablet.local:8000", "[::1]:9000"}));
+  EXPECT_EQ(o.midi, MidiFeedbackMode::All);
+}
+
+TEST(MappingsFile, CommentsAndOtherLinesSurviveARewrite) {
+  const std::string text =
+      "# my controller, knobs on channel 2\n"
+      "\n"
+      "2 20 gain/blue 0 255  # the big knob\n"
+      "2 21 tint/blue 100 200 invert\n"
+      "/1/fader1 gain/red   # a line another kind owns\n"
+      "2 22 no/such/control\n";
+  std::vector<MidiMapping> mappings = parseMappings(text, nullptr);
+  ASSERT_EQ(mappings.size(), 2u);
+  mappings[0].high = 128;                                        // changed in place
+  mappings.erase(mappings.begin() + 1);                          // cleared
+  mappings.push_back(fullRangeMapping(0, 7, target("mirror")));  // learned
+  EXPECT_EQ(rewriteMidiLines(text, mappings),
+            "# my controller, knobs on channel 2\n"
+            "\n"
+            "2 20 gain/blue 0 128  # the big knob\n"
+            "/1/fader1 gain/red   # a line another kind owns\n"
+            "2 22 no/such/control\n"
+            "1 7 mirror 0 1\n");
+  EXPECT_EQ(parseMappings(rewriteMidiLines("", mappings), nullptr), mappings);
+  EXPECT_EQ(rewriteMidiLines("", mappings).rfind("# Video Zarnix MIDI mappings", 0), 0u);
+}
+
+}  // namespace
+}  // namespace vz
