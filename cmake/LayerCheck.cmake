@@ -8,6 +8,7 @@ set(VZ_LAYERS
   "res     : base"
   "ui      : base"
   "engine  : base res"
+  "tempo   : base"
   "presets : base files engine"
   "palette : base engine"
   "present : base engine"
@@ -16,8 +17,8 @@ set(VZ_LAYERS
   "tools   : base files engine presets palette"
   "panel   : base engine presets res ui"
   "source  : base engine res ui"
-  "control : base files engine panel res ui"
-  "app     : base engine presets palette present output panel source control res ui"
+  "control : base files engine panel res tempo ui"
+  "app     : base engine presets palette present output panel source control res tempo ui"
   "tests   : *"
   "bench   : *"
 )
