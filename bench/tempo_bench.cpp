@@ -76,7 +76,7 @@ int run(int argc, char** argv) {
       next += std::chrono::nanoseconds(kFrameNs * 1001 / 1000);
       std::this_thread::sleep_until(next);
       const std::int64_t now = steadyNowNs();
-      engine.beatSteps.stepsBeforeFrame(now);
+      engine.beforeFrame(now);
       if (logging.load()) frames.push_back({now, loadRelaxed(engine.mode)});
     }
   });
