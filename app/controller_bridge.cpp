@@ -79,6 +79,7 @@ void ControllerBridge::watchUserMoves() {
   const ControlTarget* targets = controlTargets(&count);
   for (int i = 0; i < count; ++i) {
     const ControlTarget& t = targets[i];
+    if (t.kind == ControlTarget::Kind::Tap) continue;  // no dialog control: userTapped()
     if (t.kind == ControlTarget::Kind::Mode) {
       for (int id = kIdModeFirst; id <= kIdModeLast; ++id)
         if (auto* radio = qobject_cast<QAbstractButton*>(dialog_.control(id)))

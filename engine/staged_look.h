@@ -24,6 +24,11 @@ struct LookFields {
 // other holds it.
 class StagedLook {
  public:
+  // Not part of an engine's value: a copied engine starts with nothing staged.
+  StagedLook() = default;
+  StagedLook(const StagedLook&) {}
+  StagedLook& operator=(const StagedLook&) { return *this; }
+
   // GUI thread. False when the streaming thread is applying the previous one this moment (try
   // again later).
   bool stage(const LookFields& look, std::int64_t dueNs);

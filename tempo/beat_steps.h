@@ -15,6 +15,11 @@ namespace vz {
 class BeatSteps {
  public:
   static constexpr int kRates[] = {1, 2, 4, 8, 16, 24};
+
+  // Not part of an engine's value: a copied engine starts without a clock.
+  BeatSteps() = default;
+  BeatSteps(const BeatSteps&) {}
+  BeatSteps& operator=(const BeatSteps&) { return *this; }
   static bool validRate(int n);
 
   void setClock(const TempoClock* clock) { clock_.store(clock, std::memory_order_release); }
