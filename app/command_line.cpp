@@ -15,6 +15,7 @@
 #include "app/controller_command_line.h"
 #include "app/fade_command_line.h"
 #include "app/feedback_command_line.h"
+#include "app/tempo_command_line.h"
 #include "app/version_text.h"
 #include "engine/video_engine.h"
 #include "output/record_target.h"
@@ -166,6 +167,7 @@ void addOptions(QCommandLineParser& parser) {
   addFeedbackOptions(parser);
   addFadeOptions(parser);
   addCameraOptions(parser);
+  addTempoOptions(parser);
 }
 
 // Every group's values, in the order their mistakes are reported (the first one found ends
@@ -176,6 +178,7 @@ Status readOptions(const QCommandLineParser& parser, StartOptions& o) {
   if (Status s = readFeedbackOptions(parser, o.controllers.feedback); !s) return s;
   if (Status s = readFadeOptions(parser, o.fade); !s) return s;
   if (Status s = readCameraOptions(parser, o.cameras); !s) return s;
+  if (Status s = readTempoOptions(parser, o.tempo); !s) return s;
   if (Status s = readClipOptions(parser, o); !s) return s;
   if (Status s = readLookOptions(parser, o); !s) return s;
   if (Status s = readOutputOptions(parser, o); !s) return s;

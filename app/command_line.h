@@ -9,6 +9,7 @@
 #include "app/fade_command_line.h"
 #include "control/controller_options.h"
 #include "output/record_format.h"
+#include "tempo/tempo_options.h"
 
 namespace vz {
 
@@ -26,6 +27,7 @@ struct StartOptions {
   ControllerOptions controllers;
   FadeOptions fade;
   CameraOptions cameras;
+  TempoOptions tempo;
 };
 
 struct CommandLine {

@@ -17,7 +17,8 @@
 namespace vz {
 
 ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions& options,
-                                   RecordHook record, std::string mappingsPath)
+                                   RecordHook record, std::string mappingsPath,
+                                   MidiInput::ClockSink clock)
     : dialog_(dialog),
       actions_(dialog.engine, dialog.dialogOps(),
                record ? DialogActions::RecordHook([record](bool on) {
@@ -52,7 +53,7 @@ ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions
       });
   auto sink = [this](const ControllerAction& a) { queue_.post(a); };
   if (options.midi) {
-    Result<std::unique_ptr<MidiInput>> midi = MidiInput::start(sink);
+    Result<std::unique_ptr<MidiInput>> midi = MidiInput::start(sink, std::move(clock));
     if (midi)
       midi_ = std::move(*midi);
     else
@@ -90,7 +91,7 @@ void ControllerBridge::drain() {
   for (const ControllerAction& a : queue_.take()) {
     if (a.kind == ControllerAction::Kind::MidiPc) feedback_->heardProgram(a.target, a.value);
     if (a.kind != ControllerAction::Kind::MidiCc) {
-      applyAction(a, actions_);
+      run(a);
       continue;
     }
     const int channel = a.target / 128, controller = a.target % 128;
@@ -102,7 +103,7 @@ void ControllerBridge::drain() {
     }
     for (const MidiMapping& m : mappings_.all())
       if (m.channel == channel && m.controller == controller) {
-        applyAction(mappedAction(m, a.value), actions_);
+        run(mappedAction(m, a.value));
         // That controller shows the value already: no echo.
         feedback_->heardController(channel, controller, *m.target);
         break;
@@ -110,11 +111,21 @@ void ControllerBridge::drain() {
   }
 }
 
+void ControllerBridge::run(const ControllerAction& a) {
+  if (tempoActions_ && tempoActions_(a)) return;
+  applyAction(a, actions_);
+}
+
+void ControllerBridge::userTapped() {
+  if (learn_.armed()) learned(learn_.controlMoved(*findControlTarget("tap")));
+}
+
 void ControllerBridge::watchUserMoves() {
   int count = 0;
   const ControlTarget* targets = controlTargets(&count);
   for (int i = 0; i < count; ++i) {
     const ControlTarget& t = targets[i];
+    if (t.kind == ControlTarget::Kind::Tap) continue;  // no dialog control: userTapped()
     if (t.kind == ControlTarget::Kind::Mode) {
       for (int id = kIdModeFirst; id <= kIdModeLast; ++id)
         if (auto* radio = qobject_cast<QAbstractButton*>(dialog_.control(id)))
@@ -150,7 +161,7 @@ void ControllerBridge::oscLearned(const std::optional<OscLearned>& learned) {
   if (!learned) return;
   oscMappings_.set(learned->mapping);
   save();
-  if (learned->apply) applyAction(*learned->apply, actions_);
+  if (learned->apply) run(*learned->apply);
   emit oscLearningChanged(false);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,9 +21,13 @@ namespace vz {
 class MidiInput {
  public:
   using Sink = std::function<void(const ControllerAction&)>;
+  // MIDI clock and transport (0xF8 clock, 0xFA Start, 0xFB Continue, 0xFC Stop, 0xF2 Song
+  // Position with its two data bytes) as they arrive, with the steady-clock time of arrival in
+  // nanoseconds. On the MIDI threads.
+  using ClockSink = std::function<void(uint8_t status, uint8_t data1, uint8_t data2, int64_t ns)>;
 
   // Fails, with the reason, when neither MIDI system is there.
-  static Result<std::unique_ptr<MidiInput>> start(Sink sink);
+  static Result<std::unique_ptr<MidiInput>> start(Sink sink, ClockSink clock = {});
   virtual ~MidiInput() = default;
 
   // Source ports connected to the input at the moment (for diagnostics and tests).
@@ -42,8 +47,11 @@ inline constexpr const char* kClientName = "Video Zarnix";
 // A source the input connects to by itself: not ours (nor another Video Zarnix's), not
 // the sequencer's echo port.
 bool wantedSource(const std::string& portName);
-std::unique_ptr<MidiInput> startJack(MidiInput::Sink sink);  // nullptr: no server
-std::unique_ptr<MidiInput> startAlsa(MidiInput::Sink sink);  // nullptr: cannot open
+// nullptr: no server / cannot open.
+std::unique_ptr<MidiInput> startJack(MidiInput::Sink sink, MidiInput::ClockSink clock);
+std::unique_ptr<MidiInput> startAlsa(MidiInput::Sink sink, MidiInput::ClockSink clock);
+bool isClockStatus(uint8_t status);
+int64_t steadyNowNs();
 bool jackServerRunning();
 }  // namespace midi_detail
 

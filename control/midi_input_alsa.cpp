@@ -32,7 +32,8 @@ struct SeqPort {
 
 class AlsaMidi final : public MidiInput {
  public:
-  explicit AlsaMidi(Sink sink) : sink_(std::move(sink)), stop_(::eventfd(0, EFD_CLOEXEC)) {}
+  AlsaMidi(Sink sink, ClockSink clock)
+      : sink_(std::move(sink)), clock_(std::move(clock)), stop_(::eventfd(0, EFD_CLOEXEC)) {}
 
   bool start() {
     // Non-blocking: a full output queue drops a message rather than holding the GUI thread.
@@ -145,6 +146,22 @@ class AlsaMidi final : public MidiInput {
   }
 
   void handle(const snd_seq_event_t& ev) {
+    if (clock_) {
+      uint8_t status = 0, low = 0, high = 0;
+      switch (ev.type) {
+        case SND_SEQ_EVENT_CLOCK: status = 0xF8; break;
+        case SND_SEQ_EVENT_START: status = 0xFA; break;
+        case SND_SEQ_EVENT_CONTINUE: status = 0xFB; break;
+        case SND_SEQ_EVENT_STOP: status = 0xFC; break;
+        case SND_SEQ_EVENT_SONGPOS:
+          status = 0xF2;
+          low = static_cast<uint8_t>(ev.data.control.value & 127);
+          high = static_cast<uint8_t>((ev.data.control.value >> 7) & 127);
+          break;
+        default: break;
+      }
+      if (status != 0) return clock_(status, low, high, steadyNowNs());
+    }
     std::optional<MidiMessage> m;
     if (ev.type == SND_SEQ_EVENT_CONTROLLER && ev.data.control.param < 128)
       m = MidiMessage{static_cast<uint8_t>(kMidiControlChange | (ev.data.control.channel & 15)),
@@ -177,6 +194,7 @@ class AlsaMidi final : public MidiInput {
   }
 
   Sink sink_;
+  ClockSink clock_;
   int stop_;
   snd_seq_t* seq_ = nullptr;
   int port_ = -1, self_ = -1;
@@ -188,8 +206,8 @@ class AlsaMidi final : public MidiInput {
 
 }  // namespace
 
-std::unique_ptr<MidiInput> startAlsa(MidiInput::Sink sink) {
-  auto midi = std::make_unique<AlsaMidi>(std::move(sink));
+std::unique_ptr<MidiInput> startAlsa(MidiInput::Sink sink, MidiInput::ClockSink clock) {
+  auto midi = std::make_unique<AlsaMidi>(std::move(sink), std::move(clock));
   if (!midi->start()) return nullptr;
   return midi;
 }

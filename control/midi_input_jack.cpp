@@ -61,7 +61,8 @@ std::vector<std::string> counterparts(const std::string& source,
 
 class JackMidi final : public MidiInput {
  public:
-  explicit JackMidi(Sink sink) : sink_(std::move(sink)), queue_(jack_ringbuffer_create(4096)) {}
+  JackMidi(Sink sink, ClockSink clock)
+      : sink_(std::move(sink)), clock_(std::move(clock)), queue_(jack_ringbuffer_create(4096)) {}
 
   bool start() {
     if (queue_ == nullptr || !open()) return false;
@@ -132,6 +133,9 @@ class JackMidi final : public MidiInput {
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event;
       if (jack_midi_event_get(&event, in, i) != 0) continue;
+      if (event.size > 0 && isClockStatus(event.buffer[0]) && s->clock_)
+        s->clock_(event.buffer[0], event.size > 1 ? event.buffer[1] : 0,
+                  event.size > 2 ? event.buffer[2] : 0, steadyNowNs());
       for (size_t b = 0; b < event.size; ++b)
         if (auto m = s->parser_.feed(event.buffer[b]))
           if (auto action = actionForMidi(*m)) s->sink_(*action);
@@ -201,6 +205,7 @@ class JackMidi final : public MidiInput {
   }
 
   Sink sink_;
+  ClockSink clock_;
   MidiParser parser_;  // process thread
   jack_ringbuffer_t* queue_;
   jack_client_t* client_ = nullptr;  // poller thread, once it runs
@@ -228,8 +233,8 @@ bool jackServerRunning() {
   return true;
 }
 
-std::unique_ptr<MidiInput> startJack(MidiInput::Sink sink) {
-  auto midi = std::make_unique<JackMidi>(std::move(sink));
+std::unique_ptr<MidiInput> startJack(MidiInput::Sink sink, MidiInput::ClockSink clock) {
+  auto midi = std::make_unique<JackMidi>(std::move(sink), std::move(clock));
   if (!midi->start()) return nullptr;
   return midi;
 }

@@ -10,6 +10,7 @@
 
 #include "control/control_targets.h"
 #include "control/osc_pattern.h"
+#include "control/tempo_osc.h"
 
 namespace vz {
 
@@ -96,6 +97,8 @@ struct Parse {
       return;
     }
     if (!isOscPattern(address)) {
+      if (auto tempo = tempoOscRequest(address, args))
+        return out.push_back({named(address, std::move(*tempo)), time, std::nullopt});
       for (const OwnAddress& own : ownAddresses())
         if (own.address == address)
           return out.push_back({named(address, request(own, args)), time, std::nullopt});

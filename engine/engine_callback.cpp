@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/engine_callback.h"
 
+#include "tempo/tempo_clock.h"
+
 namespace vz {
 
 void EngineCallback::SampleCB(uint8_t* pixels, int width, int height) {
   if (pixels == nullptr || width <= 0 || height <= 0) return;  // nothing to show: skip it
+  // On the beat, a recall and the steps due by this frame go before it, so the frame nearest
+  // their time shows them (and a fade starts from it); without a tempo, one step after each
+  // frame as always.
+  const int beatSteps = engine_.beforeFrame(steadyNowNs());
   recalls_.beforeFrame(engine_, fade_);
+  for (int i = 0; i < beatSteps; ++i) fade_.advanceAnimation(engine_);
   fade_.processFrame(engine_, pixels, width, height);
   presentFrame(pixels, width, height);
   if (FrameSink* sink = sink_.load(std::memory_order_acquire))
     sink->takeFrame(pixels, width, height);
-  fade_.advanceAnimation(engine_);
+  if (beatSteps < 0) fade_.advanceAnimation(engine_);
   recalls_.afterFrame(engine_);
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/recall_watch.h"
 
+#include "engine/staged_look.h"
+
 #include <atomic>
 #include <utility>
 
@@ -20,6 +22,10 @@ void RecallWatch::beforeFrame(const VideoEngine& engine, LookFade& fade) {
   }
   if ((recalls & 1) != 0 || recalls == seen_) return;
   seen_ = recalls;
+  // The look that runs already, recalled again (the GUI thread repeats a beat's recall after
+  // this thread applied it on the beat): the fade in progress goes on rather than restarting
+  // from the look it fades into.
+  if (havePrior_ && LookFields::of(*prior_) == LookFields::of(engine)) return;
   if (havePrior_)
     fade.startFrom(*prior_, engine.fadeLink.fadeFrames());
   else

@@ -4,6 +4,7 @@
 #include "engine/shared_value.h"
 #include "panel/control_bindings.h"
 #include "panel/recall_notice.h"
+#include "panel/recall_gate.h"
 #include "presets/preset_slot.h"
 #include "res/control_ids.h"
 
@@ -31,6 +32,7 @@ void leaveFullScreen(VideoEngine& e, DialogOps& dialog) {
 void recallPreset(VideoEngine& e, DialogOps& dialog, int slot) {
   // The fade's length as it stands now (the source's rate, the tempo).
   e.fadeLink.refreshFrames();
+  if (recallHeldByGate(slot)) return;  // quantized: it comes back here on the beat
   recallSlotFields(e, slot);
   applyModeVisibility(dialog, loadRelaxed(e.mode));
   announceRecall(e, slot);

@@ -14,7 +14,7 @@
 #include "engine/shared_value.h"
 #include "res/control_ids.h"
 #include "tests/osc_packet.h"
-#include "tests/output_dialog_fixture.h"
+#include "tests/dialog_fixture.h"
 #include "tests/scratch_dir.h"
 
 namespace vz::test {
@@ -31,7 +31,7 @@ int freeUdpPort() {
   return ntohs(a.sin_port);
 }
 
-class OscLearnMenu : public OutputDialogFixture {
+class OscLearnMenu : public DialogFixture {
  protected:
   ScratchDir dir{"vz-osc-learn"};
   std::string path = (dir.path / "videozarnix" / "midi-mappings").string();
@@ -40,14 +40,18 @@ class OscLearnMenu : public OutputDialogFixture {
   std::unique_ptr<ControllerBridge> bridge;
 
   void SetUp() override {
-    ASSERT_TRUE(startDialog());
+    ASSERT_TRUE(openOnCamera());
     QApplication::setActiveWindow(dialog.get());
     outputs->menu->setExtraItems([this](QMenu& m) { addControllerMenuActions(m, *bridge); });
   }
   void TearDown() override {
     bridge.reset();
     close(fd);
-    OutputDialogFixture::TearDown();
+    DialogFixture::TearDown();
+  }
+  template <class Pred>
+  bool waitUntil(Pred pred) {
+    return QTest::qWaitFor(pred, 10000);
   }
   void startBridge() {
     bridge.reset();
