@@ -9,6 +9,7 @@ set(VZ_LAYERS
   "ui      : base"
   "engine  : base res"
   "tempo   : base"
+  "audio   : base tempo"
   "presets : base files engine"
   "palette : base engine"
   "present : base engine"
@@ -18,7 +19,7 @@ set(VZ_LAYERS
   "panel   : base engine presets res ui"
   "source  : base engine res ui"
   "control : base files engine panel res tempo ui"
-  "app     : base engine presets palette present output panel source control res tempo ui"
+  "app     : base engine presets palette present output panel source control res tempo audio ui"
   "tests   : *"
   "bench   : *"
 )
