@@ -5,8 +5,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cmath>
-#include <algorithm>
 
 #include "tempo/audio_beat_tracker.h"
 #include "tempo/tempo_clock.h"
@@ -151,7 +149,6 @@ void AudioTempoSource::handleSample(GstSample* sample) {
     }
   }
   if (clock != nullptr) gst_object_unref(clock);
-  if (getenv("VZ_DBG")) { float mx=0; for (size_t i=0;i<count;i++) mx=std::max(mx,std::abs(reinterpret_cast<const float*>(map.data)[i])); fprintf(stderr,"DBG %zu %.3f %lld %lld\n",count,mx,(long long)firstNs,(long long)nowNs);}
   tracker_->feed(reinterpret_cast<const float*>(map.data), count, firstNs);
   gst_buffer_unmap(buffer, &map);
 }
