@@ -13,6 +13,7 @@
 
 #include "app/camera_command_line.h"
 #include "app/controller_command_line.h"
+#include "app/tempo_command_line.h"
 #include "app/version_text.h"
 #include "engine/video_engine.h"
 #include "output/record_target.h"
@@ -84,6 +85,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
       {help, version, bank, preset, record, recordCodec, virtualCamera, outputScreen, noLoop});
   addControllerOptions(parser);
   addCameraOptions(parser);
+  addTempoOptions(parser);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("An MPEG file to play instead of the camera."),
                                QStringLiteral("[FILE]"));
@@ -115,6 +117,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   if (QString error; !readControllerOptions(parser, o.controllers, &error))
     return usageError(text(error));
   if (std::string error; !readCameraOptions(parser, o.cameras, &error)) return usageError(error);
+  if (std::string error; !readTempoOptions(parser, o.tempo, &error)) return usageError(error);
   const QStringList positional = parser.positionalArguments();
   if (positional.size() > 1) return usageError("more than one FILE given");
   if (!positional.isEmpty()) {

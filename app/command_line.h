@@ -8,6 +8,7 @@
 #include "app/camera_command_line.h"
 #include "control/controller_options.h"
 #include "output/record_format.h"
+#include "tempo/tempo_options.h"
 
 namespace vz {
 
@@ -24,6 +25,7 @@ struct StartOptions {
   bool loopClips = true;      // false (--no-loop): a clip holds its last frame at its end
   ControllerOptions controllers;
   CameraOptions cameras;
+  TempoOptions tempo;
 };
 
 struct CommandLine {

@@ -15,7 +15,8 @@
 namespace vz {
 
 ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions& options,
-                                   RecordHook record, std::string mappingsPath)
+                                   RecordHook record, std::string mappingsPath,
+                                   MidiInput::ClockSink clock)
     : dialog_(dialog),
       actions_(dialog.engine, dialog.dialogOps(),
                record ? DialogActions::RecordHook([record](bool on) {
@@ -34,7 +35,7 @@ ControllerBridge::ControllerBridge(EffectDialog& dialog, const ControllerOptions
   auto sink = [this](const ControllerAction& a) { queue_.post(a); };
   std::string error;
   if (options.midi) {
-    midi_ = MidiInput::start(sink, &error);
+    midi_ = MidiInput::start(sink, &error, std::move(clock));
     if (!midi_) std::fprintf(stderr, "videozarnix: running without MIDI: %s\n", error.c_str());
   }
   if (options.oscPort != 0) {
@@ -52,16 +53,25 @@ ControllerBridge::~ControllerBridge() {
 void ControllerBridge::drain() {
   for (const ControllerAction& a : queue_.take()) {
     if (a.kind != ControllerAction::Kind::MidiCc) {
-      applyAction(a, actions_);
+      run(a);
       continue;
     }
     const int channel = a.target / 128, controller = a.target % 128;
     if (learn_.armed()) {
       learned(learn_.controllerChanged(channel, controller));
     } else if (auto mapped = mappings_.map(channel, controller, a.value)) {
-      applyAction(*mapped, actions_);
+      run(*mapped);
     }
   }
+}
+
+void ControllerBridge::run(const ControllerAction& a) {
+  if (tempoActions_ && tempoActions_(a)) return;
+  applyAction(a, actions_);
+}
+
+void ControllerBridge::userTapped() {
+  if (learn_.armed()) learned(learn_.controlMoved(*findControlTarget("tap")));
 }
 
 void ControllerBridge::watchUserMoves() {

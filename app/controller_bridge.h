@@ -9,6 +9,7 @@
 #include "control/action_queue.h"
 #include "control/controller_options.h"
 #include "control/dialog_actions.h"
+#include "control/midi_input.h"
 #include "control/midi_mappings.h"
 
 namespace vz {
@@ -28,13 +29,21 @@ class ControllerBridge final : public QObject {
   // open, when failures must go to stderr instead of a second box.
   using RecordHook = std::function<void(bool on, bool mayShowBox)>;
 
+  // `clock` hears MIDI clock and transport on the MIDI threads; it must outlive the bridge.
   ControllerBridge(EffectDialog& dialog, const ControllerOptions& options, RecordHook record = {},
-                   std::string mappingsPath = midiMappingsPath());
+                   std::string mappingsPath = midiMappingsPath(),
+                   MidiInput::ClockSink clock = {});
   ~ControllerBridge() override;
 
   void setLearning(bool on);
   bool learning() const { return learn_.armed(); }
   void clearMappings();
+  // Requests the tempo takes (true: taken) before the dialog sees them. GUI thread.
+  void setTempoActions(std::function<bool(const ControllerAction&)> take) {
+    tempoActions_ = std::move(take);
+  }
+  // A tap from the keyboard or the menu: while learning, it is the control to bind.
+  void userTapped();
   const MidiMappings& mappings() const { return mappings_; }
   // Where requests from the inputs go; tests may post here directly.
   ActionQueue& queue() { return queue_; }
@@ -49,6 +58,7 @@ class ControllerBridge final : public QObject {
 
  private:
   void drain();
+  void run(const ControllerAction& action);
   void watchUserMoves();
   void learned(const std::optional<MidiMapping>& mapping);
   void save();
@@ -59,6 +69,7 @@ class ControllerBridge final : public QObject {
   MidiMappings mappings_;
   MidiLearn learn_;
   std::string mappingsPath_;
+  std::function<bool(const ControllerAction&)> tempoActions_;
   std::unique_ptr<MidiInput> midi_;  // the inputs go first: they post into queue_
   std::unique_ptr<OscInput> osc_;
 };

@@ -23,11 +23,15 @@
 #include "app/effect_dialog.h"
 #include "app/output_setup.h"
 #include "app/preview_menu.h"
+#include "app/preview_widget.h"
 #include "app/qt_file_dialogs.h"
 #include "app/qt_message_boxes.h"
+#include "app/qt_text_prompts.h"
 #include "app/quit_signals.h"
 #include "app/screen_choice.h"
 #include "app/start_options.h"
+#include "app/tempo_control.h"
+#include "app/tempo_ui.h"
 #include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
@@ -154,8 +158,22 @@ void runDialog(const StartOptions& options) {
     dialog.engine.fileName = options.file;
     dialog.startOnFile();
   }
-  ControllerBridge controllers(dialog, options.controllers, [&outputs](bool on, bool mayShowBox) {
-    outputs.control.remoteRecord(on, mayShowBox);
+  // Before the controllers: their MIDI threads hand it the clock until they stop.
+  TempoControl tempo(dialog, options.tempo);
+  ControllerBridge controllers(
+      dialog, options.controllers,
+      [&outputs](bool on, bool mayShowBox) { outputs.control.remoteRecord(on, mayShowBox); },
+      midiMappingsPath(), tempo.midiClockSink());
+  controllers.setTempoActions([&tempo](const ControllerAction& a) { return tempo.takeAction(a); });
+  tempo.setTapListener([&controllers] { controllers.userTapped(); });
+  QtTextPrompts prompts(&dialog);
+  installTapKey(dialog, tempo);
+  // Goes before the tempo it shows (a child of the preview would outlive it).
+  const auto badge = std::make_unique<TempoBadge>(
+      dialog.previewControl, tempo, [&dialog] { return dialog.engine.fullScreen != 0; });
+  outputs.menu->setExtraItems([&](QMenu& menu) {
+    menu.addSeparator();
+    addTempoMenu(menu, tempo, prompts);
   });
   outputs.menu->setExtraItems([&](QMenu& menu) {
     menu.addSeparator();

@@ -7,7 +7,7 @@ set(VZ_LAYERS
   "files   : base"
   "res     : base"
   "ui      : base"
-  "engine  : base res"
+  "engine  : base res tempo"
   "tempo   : base"
   "audio   : base tempo"
   "presets : base files engine"

@@ -28,6 +28,7 @@ std::vector<ControlTarget> buildTargets() {
     }
   }
   out.push_back({"mode", K::Mode, 0, 0, 9});
+  out.push_back({"tap", K::Tap, 0, 0, 1});
   return out;
 }
 
@@ -51,7 +52,7 @@ const ControlTarget* findControlTarget(std::string_view name) {
 
 const ControlTarget* controlTargetById(int id) {
   for (const ControlTarget& t : targets())
-    if (t.id == id && t.kind != K::Mode) return &t;
+    if (t.id == id && t.kind != K::Mode && t.kind != K::Tap) return &t;
   return nullptr;
 }
 
@@ -79,6 +80,8 @@ ControllerAction actionWithValue(const ControlTarget& t, int value) {
       return {ControllerAction::Kind::Slider, t.id, positionFor(t, value)};
     case K::Switch:
       return {ControllerAction::Kind::Switch, t.id, value != 0 ? 1 : 0};
+    case K::Tap:
+      return {ControllerAction::Kind::Tap, value != 0 ? 1 : 0, 0};
     case K::Mode:
       break;
   }
@@ -88,7 +91,8 @@ ControllerAction actionWithValue(const ControlTarget& t, int value) {
 }  // namespace
 
 std::optional<ControllerAction> actionForInt(const ControlTarget& t, long long value) {
-  if (t.kind == K::Switch) return actionWithValue(t, value != 0);  // set, never toggled
+  if (t.kind == K::Switch || t.kind == K::Tap)
+    return actionWithValue(t, value != 0);  // set, never toggled
   const int min = t.setting ? t.setting->min : t.sliderMin;
   const int max = t.setting ? t.setting->max : t.sliderMax;
   if (value < min || value > max) return std::nullopt;
@@ -97,7 +101,7 @@ std::optional<ControllerAction> actionForInt(const ControlTarget& t, long long v
 
 std::optional<ControllerAction> actionForFraction(const ControlTarget& t, double fraction) {
   if (!(fraction >= 0.0 && fraction <= 1.0)) return std::nullopt;  // NaN too
-  if (t.kind == K::Switch) return actionWithValue(t, fraction != 0.0);
+  if (t.kind == K::Switch || t.kind == K::Tap) return actionWithValue(t, fraction != 0.0);
   const int low = lowestValue(t), high = highestValue(t);
   return actionWithValue(t, low + static_cast<int>(std::lround(fraction * (high - low))));
 }

@@ -12,7 +12,7 @@ namespace vz {
 // A control that remote messages reach by name: one channel of a settings row's dialog
 // control (its id, and how slider positions give engine values), or the mode.
 struct ControlTarget {
-  enum class Kind { Slider, Switch, Mode };
+  enum class Kind { Slider, Switch, Mode, Tap };
   const char* name;  // "gain/red", "floor", "mirror", "mode"
   Kind kind;
   int id;  // 0 for the mode
@@ -23,7 +23,7 @@ struct ControlTarget {
 };
 
 // Every remote-controllable control: the sliders and switches named as the frame filter's
-// options, then "mode".
+// options, then "mode", then "tap" (tap tempo: MIDI-learnable like a control).
 const ControlTarget* controlTargets(int* count);
 const ControlTarget* findControlTarget(std::string_view name);
 const ControlTarget* controlTargetById(int id);

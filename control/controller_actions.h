@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <string>
+
 namespace vz {
 
 // One remote request, as the MIDI and OSC threads hand it to the GUI thread. Plain data:
@@ -15,10 +17,19 @@ struct ControllerAction {
     FullScreen,  // value: 0 or 1
     Record,      // value: 0 or 1
     MidiCc,      // target: channel * 128 + controller, value: 0..127 (mapped on the GUI thread)
+    // The tempo's requests, carried out by the tempo control rather than the dialog.
+    TempoBpm,       // value: a fixed tempo in thousandths of a BPM
+    TempoSource,    // text: off, tap, midi, link or audio
+    Tap,            // target: 1 pressed (taps), 0 released, so a release never replaces a tap
+    CycleRate,      // value: colour-cycle steps a beat
+    Sequence,       // text: preset letters, empty stops
+    SequenceBeats,  // value: beats between the sequence's recalls
+    Quantize,       // text: off, beat or bar
   };
   Kind kind;
   int target = 0;
   int value = 0;
+  std::string text = {};
 
   // Requests with the same key replace each other: the latest value wins.
   bool sameKey(const ControllerAction& o) const { return kind == o.kind && target == o.target; }

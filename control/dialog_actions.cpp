@@ -82,6 +82,14 @@ void applyAction(const ControllerAction& a, ControllerActions& actions) {
       break;
     case K::MidiCc:
       break;  // mapped before it gets here
+    case K::TempoBpm:
+    case K::TempoSource:
+    case K::Tap:
+    case K::CycleRate:
+    case K::Sequence:
+    case K::SequenceBeats:
+    case K::Quantize:
+      break;  // the tempo control takes these before they get here
   }
 }
 

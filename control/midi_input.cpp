@@ -26,12 +26,24 @@ constexpr const char* kClientName = "Video Zarnix";
 // One open input: its own parser, since running status belongs to one source.
 struct Connection {
   MidiInput::Sink* sink = nullptr;
+  MidiInput::ClockSink* clock = nullptr;
   MidiParser parser;
   std::unique_ptr<RtMidiIn> in;
 };
 
 void onMidi(double, std::vector<unsigned char>* bytes, void* user) {
   auto* c = static_cast<Connection*>(user);
+  const unsigned char status = bytes->empty() ? 0 : (*bytes)[0];
+  if (status == 0xF8 || status == 0xFA || status == 0xFB || status == 0xFC || status == 0xF2) {
+    if (*c->clock) {
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+      (*c->clock)(status, bytes->size() > 1 ? (*bytes)[1] : 0, bytes->size() > 2 ? (*bytes)[2] : 0,
+                  ns);
+    }
+    return;
+  }
   for (unsigned char b : *bytes)
     if (auto m = c->parser.feed(b))
       if (auto action = actionForMidi(*m)) (*c->sink)(*action);
@@ -62,14 +74,17 @@ bool hasApi(RtMidi::Api api) {
   return false;
 }
 
-std::unique_ptr<Connection> openInput(RtMidi::Api api, MidiInput::Sink* sink, int port) {
+std::unique_ptr<Connection> openInput(RtMidi::Api api, MidiInput::Sink* sink,
+                                      MidiInput::ClockSink* clock, int port) {
   auto c = std::make_unique<Connection>();
   c->sink = sink;
+  c->clock = clock;
   std::atomic<bool> failed{false};
   try {
     c->in = std::make_unique<RtMidiIn>(api, kClientName);
     c->in->setErrorCallback(onRtMidiError, &failed);
     c->in->setCallback(onMidi, c.get());
+    c->in->ignoreTypes(true, false, true);  // clock and transport are the tempo's
     if (port < 0)
       c->in->openVirtualPort(kClientName);
     else
@@ -86,7 +101,8 @@ std::unique_ptr<Connection> openInput(RtMidi::Api api, MidiInput::Sink* sink, in
 
 class RtMidiInput final : public MidiInput {
  public:
-  RtMidiInput(RtMidi::Api api, Sink sink) : api_(api), sink_(std::move(sink)) {}
+  RtMidiInput(RtMidi::Api api, Sink sink, ClockSink clock)
+      : api_(api), sink_(std::move(sink)), clock_(std::move(clock)) {}
 
   bool openVirtual() {
     if (!open()) return false;
@@ -122,7 +138,7 @@ class RtMidiInput final : public MidiInput {
     });
     for (unsigned i = 0; i < names.size(); ++i) {
       if (!wanted(names[i]) || sources_.count(names[i]) != 0) continue;
-      if (auto c = openInput(api_, &sink_, static_cast<int>(i)))
+      if (auto c = openInput(api_, &sink_, &clock_, static_cast<int>(i)))
         sources_.emplace(names[i], std::move(c));
     }
     connected_.store(static_cast<int>(sources_.size()), std::memory_order_relaxed);
@@ -142,7 +158,7 @@ class RtMidiInput final : public MidiInput {
         return false;
       }
     }
-    virtual_ = openInput(api_, &sink_, -1);
+    virtual_ = openInput(api_, &sink_, &clock_, -1);
     if (!virtual_) {
       close();
       return false;
@@ -187,6 +203,7 @@ class RtMidiInput final : public MidiInput {
 
   RtMidi::Api api_;
   Sink sink_;
+  ClockSink clock_;
   std::unique_ptr<Connection> virtual_;  // poller thread, once it runs
   jack_client_t* watch_ = nullptr;       // likewise
   std::atomic<bool> serverGone_{false};
@@ -202,7 +219,7 @@ class RtMidiInput final : public MidiInput {
 
 }  // namespace
 
-std::unique_ptr<MidiInput> MidiInput::start(Sink sink, std::string* error) {
+std::unique_ptr<MidiInput> MidiInput::start(Sink sink, std::string* error, ClockSink clock) {
   RtMidi::Api api = RtMidi::UNSPECIFIED;
   if (hasApi(RtMidi::LINUX_ALSA) && ::access("/dev/snd/seq", R_OK | W_OK) == 0)
     api = RtMidi::LINUX_ALSA;
@@ -212,7 +229,7 @@ std::unique_ptr<MidiInput> MidiInput::start(Sink sink, std::string* error) {
     *error = "no ALSA sequencer and no JACK server";
     return nullptr;
   }
-  auto input = std::make_unique<RtMidiInput>(api, std::move(sink));
+  auto input = std::make_unique<RtMidiInput>(api, std::move(sink), std::move(clock));
   if (!input->openVirtual()) {
     *error = std::string("cannot open the ") + (api == RtMidi::LINUX_ALSA ? "ALSA" : "JACK") +
              " MIDI port";

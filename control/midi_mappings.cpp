@@ -33,6 +33,8 @@ ControllerAction mappedAction(const MidiMapping& m, int value) {
       return {ControllerAction::Kind::Switch, t.id, v >= 64 ? 1 : 0};
     case ControlTarget::Kind::Mode:
       return {ControllerAction::Kind::Mode, 0, v * 7 / 128};
+    case ControlTarget::Kind::Tap:
+      return {ControllerAction::Kind::Tap, v >= 64 ? 1 : 0, 0};
     case ControlTarget::Kind::Slider:
       break;
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "control/control_targets.h"
+#include "control/tempo_osc.h"
 #include "engine/setting_names.h"
 
 namespace vz {
@@ -130,6 +131,8 @@ void parseElement(const uint8_t* data, size_t size, int depth, std::vector<OscRe
       m, lo_message_free);
   const char* types = lo_message_get_types(m);
   if (path.rfind(kPrefix, 0) != 0) return out.push_back(ignored(path + ": unknown address"));
+  if (auto r = tempoOscMessage(path, types, lo_message_get_argc(m), lo_message_get_argv(m)))
+    return out.push_back(std::move(*r));
   if (types == nullptr || std::strlen(types) != 1 || lo_message_get_argc(m) != 1)
     return out.push_back(ignored(path + ": expects one argument"));
   OscResult r = message(path, Argument{types[0], lo_message_get_argv(m)[0]});

@@ -8,6 +8,7 @@
 #include "engine/effect_mode.h"
 #include "engine/frame_worker.h"
 #include "engine/rand15.h"
+#include "tempo/beat_steps.h"
 
 namespace vz {
 
@@ -95,6 +96,10 @@ struct VideoEngine {
   void processFrame(uint8_t* pixels, int width, int height) const;
   // One colour-cycle step when colorCycle is 1. Streaming thread, after the frame is shown.
   void advanceAnimation();
+
+  // With a running tempo, the colour cycling steps on the beat instead of once a frame; the
+  // program hands it the clock. Not part of the engine's value.
+  BeatSteps beatSteps;
 
   // Takes half of a large frame for the streaming thread; not part of the engine's value.
   mutable OwnFrameWorker frameWorker;

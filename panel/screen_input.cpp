@@ -3,6 +3,7 @@
 
 #include "engine/shared_value.h"
 #include "panel/control_bindings.h"
+#include "panel/recall_gate.h"
 #include "presets/preset_slot.h"
 #include "res/control_ids.h"
 
@@ -28,6 +29,7 @@ void leaveFullScreen(VideoEngine& e, DialogOps& dialog) {
 }
 
 void recallPreset(VideoEngine& e, DialogOps& dialog, int slot) {
+  if (recallHeldByGate(slot)) return;  // quantized: it comes back here on the beat
   recallSlotFields(e, slot);
   applyModeVisibility(dialog, loadRelaxed(e.mode));
 }

@@ -14,6 +14,15 @@ constexpr std::int64_t kGapNs = 1'000'000'000;  // clocks resumed after a gap: a
 
 }  // namespace
 
+void MidiClockFollower::reset() {
+  times_.clear();
+  running_ = true;
+  positioned_ = false;
+  position_ = 0;
+  bpm_ = 0.0;
+  fittedLastNs_ = 0.0;
+}
+
 void MidiClockFollower::feed(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
                              std::int64_t ns) {
   switch (status) {

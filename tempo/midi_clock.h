@@ -19,6 +19,9 @@ class MidiClockFollower {
   static constexpr int kClocksPerBeat = 24;
   explicit MidiClockFollower(TempoClock& clock) : clock_(clock) {}
 
+  // Forgets every clock and position (a new start of following).
+  void reset();
+
   // One system realtime or system common message; other messages are ignored.
   void feed(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t ns);
 
