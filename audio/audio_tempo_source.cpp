@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "tempo/audio_beat_tracker.h"
 #include "tempo/tempo_clock.h"
@@ -27,6 +29,29 @@ std::string takeError(GstElement* pipeline) {
   if (error != nullptr) g_error_free(error);
   gst_message_unref(msg);
   return text;
+}
+
+// Whether "auto" has anything to open: a PipeWire or PulseAudio server of this session, or a
+// sound card that records. Without any, the stock source would go through every audio library
+// in turn, each printing its own complaint, to end in a failure anyway.
+bool anyAudioInput() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const char* remote = std::getenv("PIPEWIRE_REMOTE");
+  const std::string dir = runtime != nullptr ? runtime : "";
+  if (!dir.empty() && (fs::exists(dir + "/" + (remote != nullptr ? remote : "pipewire-0"), ec) ||
+                       fs::exists(dir + "/pulse/native", ec)))
+    return true;
+  if (const char* pulse = std::getenv("PULSE_SERVER"); pulse != nullptr) {
+    const std::string server = pulse;
+    if (server.rfind("unix:", 0) != 0 || fs::exists(server.substr(5), ec)) return true;  // or remote
+  }
+  for (const fs::directory_entry& e : fs::directory_iterator("/dev/snd", ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind("pcmC", 0) == 0 && name.back() == 'c') return true;  // a capture device
+  }
+  return false;
 }
 
 }  // namespace
@@ -59,7 +84,11 @@ Status AudioTempoSource::start() {
   if (pipeline_ != nullptr) return {};
   const Result<std::string> graph = audioInputGraph(input_);
   if (!graph) return graph.status();
-  // Mono floats at one rate: what the tracker takes. The appsink keeps a second of sound at
+  if (*graph == "autoaudiosrc" && !anyAudioInput())
+    return Status::failure("no audio input for '" + input_ +
+                           "': no PipeWire or PulseAudio server and no sound card that records; "
+                           "the tempo stays off");
+  // Mono floats at one rate: what the tracker takes. The appsink keeps a hundred buffers at
   // most; should the tracker fall that far behind, old sound is dropped, never the capture held.
   const std::string description =
       *graph + " ! queue ! audioconvert ! audioresample ! audio/x-raw,format=F32LE,channels=1,rate=" +
