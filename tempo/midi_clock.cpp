@@ -7,15 +7,40 @@ namespace vz {
 
 namespace {
 
-// One beat of clocks in the fit: a new tempo fills it within a beat, and a line through 25
-// clock times leaves a jitter of a period of the MIDI system well under 0.1 BPM.
-constexpr std::size_t kWindow = MidiClockFollower::kClocksPerBeat + 1;
+// Two beats of clocks in the fit while the tempo holds: a line through them leaves the jitter
+// of a MIDI system's period well under 0.1 BPM. When the last beat's own line disagrees, the
+// tempo changed: the older clocks go, and a new tempo is followed within a beat.
+constexpr std::size_t kWindow = 2 * MidiClockFollower::kClocksPerBeat + 1;
+constexpr std::size_t kRecent = MidiClockFollower::kClocksPerBeat + 1;
+constexpr double kChange = 0.01;
+
+// Least squares of time against clock number over times[from..]: the interval and the fitted
+// time of the last clock; the interval is 0 with fewer than two clocks.
+struct Line {
+  double interval = 0.0;
+  double lastNs = 0.0;
+};
+
+Line fitLine(const std::deque<std::int64_t>& times, std::size_t from) {
+  const std::size_t m = times.size() - from;
+  if (m < 2) return {};
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (std::size_t i = 0; i < m; ++i) {
+    const double x = static_cast<double>(i), y = static_cast<double>(times[from + i] - times[from]);
+    sx += x, sy += y, sxx += x * x, sxy += x * y;
+  }
+  const double count = static_cast<double>(m);
+  const double slope = (count * sxy - sx * sy) / (count * sxx - sx * sx);
+  const double intercept = (sy - slope * sx) / count;
+  return {slope, static_cast<double>(times[from]) + intercept + slope * (count - 1)};
+}
 constexpr std::int64_t kGapNs = 1'000'000'000;  // clocks resumed after a gap: a new tempo
 
 }  // namespace
 
 void MidiClockFollower::reset() {
   times_.clear();
+  shortWindow_ = 0;
   running_ = true;
   positioned_ = false;
   position_ = 0;
@@ -58,7 +83,9 @@ void MidiClockFollower::feed(std::uint8_t status, std::uint8_t data1, std::uint8
 void MidiClockFollower::onClock(std::int64_t ns) {
   if (!times_.empty() && (ns - times_.back() > kGapNs || ns <= times_.back())) times_.clear();
   times_.push_back(ns);
-  if (times_.size() > kWindow) times_.pop_front();
+  // For a beat after a change only the last beat counts, so no clock of the old tempo stays.
+  if (shortWindow_ > 0) --shortWindow_;
+  while (times_.size() > (shortWindow_ > 0 ? kRecent : kWindow)) times_.pop_front();
   if (positioned_)
     positioned_ = false;  // this clock is position_ itself
   else
@@ -70,20 +97,18 @@ void MidiClockFollower::onClock(std::int64_t ns) {
 }
 
 void MidiClockFollower::fit() {
-  const std::size_t m = times_.size();
-  if (m < 2) return;
-  // Least squares of time against clock number, relative to the first clock for precision.
-  double sx = 0, sy = 0, sxx = 0, sxy = 0;
-  for (std::size_t i = 0; i < m; ++i) {
-    const double x = static_cast<double>(i), y = static_cast<double>(times_[i] - times_[0]);
-    sx += x, sy += y, sxx += x * x, sxy += x * y;
+  Line line = fitLine(times_, 0);
+  if (times_.size() > kRecent) {
+    const Line recent = fitLine(times_, times_.size() - kRecent);
+    if (std::abs(recent.interval - line.interval) > kChange * line.interval) {
+      times_.erase(times_.begin(), times_.end() - static_cast<std::ptrdiff_t>(kRecent));
+      shortWindow_ = static_cast<int>(kRecent);
+      line = recent;
+    }
   }
-  const double count = static_cast<double>(m);
-  const double slope = (count * sxy - sx * sy) / (count * sxx - sx * sx);
-  if (!(slope > 0.0)) return;
-  const double intercept = (sy - slope * sx) / count;
-  bpm_ = 60e9 / (slope * kClocksPerBeat);
-  fittedLastNs_ = static_cast<double>(times_[0]) + intercept + slope * (count - 1);
+  if (!(line.interval > 0.0)) return;
+  bpm_ = 60e9 / (line.interval * kClocksPerBeat);
+  fittedLastNs_ = line.lastNs;
 }
 
 }  // namespace vz

@@ -34,6 +34,7 @@ class MidiClockFollower {
 
   TempoClock& clock_;
   std::deque<std::int64_t> times_;  // recent clock times, oldest first
+  int shortWindow_ = 0;             // clocks left of the beat after a change
   bool running_ = true;             // false between Stop and Start/Continue
   bool positioned_ = false;         // the next clock is `position_` (after Start, Song Position)
   std::int64_t position_ = 0;       // of the last clock counted
