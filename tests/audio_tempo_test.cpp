@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -148,12 +149,11 @@ TEST_F(NoAudioDevice, TheProgramSaysSoInOneLine) {
   std::vector<std::string> lines;
   std::istringstream in(readFile(log));
   for (std::string line; std::getline(in, line);)
-    if (line.find("audio") != std::string::npos || line.find("ALSA") != std::string::npos ||
-        line.find("AL lib") != std::string::npos)
+    if (line.find("audio") != std::string::npos || line.rfind("ALSA lib", 0) == 0 ||
+        line.rfind("AL lib", 0) == 0)
       lines.push_back(line);
   ASSERT_EQ(lines.size(), 1u) << readFile(log);
   EXPECT_EQ(lines[0].rfind("videozarnix: ", 0), 0u) << lines[0];
-  }
 }
 
 TEST(AudioInputNames, EachFormHasItsGraphAndOthersAreRefused) {
@@ -196,7 +196,15 @@ TEST(AudioOnPipeWire, AClickTrackAt128GivesItsTempoAndBeats) {
   gst_pipeline_use_clock(GST_PIPELINE(player), monotonic);
   gst_element_set_state(player, GST_STATE_PLAYING);
   gst_element_get_state(player, nullptr, nullptr, 5 * GST_SECOND);
-  const std::int64_t firstClick = static_cast<std::int64_t>(gst_element_get_base_time(player));
+  // A click is played when the sink renders it: its running time plus the player's latency.
+  GstQuery* latency = gst_query_new_latency();
+  GstClockTime playerLatency = 0;
+  if (gst_element_query(player, latency))
+    gst_query_parse_latency(latency, nullptr, &playerLatency, nullptr);
+  gst_query_unref(latency);
+  std::printf("[ note ] the player's latency: %.1f ms\n", playerLatency / 1e6);
+  const std::int64_t firstClick =
+      static_cast<std::int64_t>(gst_element_get_base_time(player) + playerLatency);
 
   TempoClock clock;
   AudioTempoSource source(clock, "pipewire:vz-clicks");
@@ -210,12 +218,19 @@ TEST(AudioOnPipeWire, AClickTrackAt128GivesItsTempoAndBeats) {
   ASSERT_TRUE(started.ok()) << started.message();
   ASSERT_TRUE(s.running) << "no beat within 8 s";
   EXPECT_NEAR(s.bpm, 128.0, 1.0);
+  // The beats sit on the clicks' grid, a constant delay after them: the way from the player
+  // through the looped-back sink to the input (two to five PipeWire cycles here, varying from run
+  // to run, so not checked against 30 ms: that is done above on sound whose times are exact).
+  std::vector<double> late;
   for (int k = 0; k < 4; ++k) {
     const std::int64_t beat = timeOfBeat(s, s.anchorBeat + k);
     const double x = static_cast<double>(beat - firstClick) / interval;
-    const double ms = (x - std::round(x)) * interval / 1e6;
-    std::printf("[ note ] beat %d: %+.1f ms from its click\n", k, ms);
-    EXPECT_LT(std::abs(ms), 30.0) << "beat " << k;
+    late.push_back((x - std::round(x)) * interval / 1e6);
+    std::printf("[ note ] beat %d: %+.1f ms from its click as played\n", k, late.back());
+  }
+  for (const double ms : late) {
+    EXPECT_LT(std::abs(ms), 200.0) << "more than the path's latency";
+    EXPECT_NEAR(ms, late.front(), 3.0) << "the beats drift against the clicks";
   }
 }
 
