@@ -15,9 +15,11 @@ namespace {
 constexpr uint_t kWindow = 1024, kHop = 256;  // about 5 ms steps at 48 kHz
 constexpr std::int64_t kHistoryNs = 8'000'000'000;  // onsets older than this leave the fit
 constexpr double kFitTolerance = 0.15;  // of a period: off-beats (half a period) stay out
-constexpr double kWeakHit = 0.6;        // of the strongest onset: an off-beat, not a beat
+constexpr double kWeakHit = 0.3;  // of the strongest onset: an off-beat, not a beat
+constexpr std::int64_t kLoudestWithinNs = 3'000'000'000;
 constexpr int kMinFitted = 4;           // onsets on the grid before it counts
 constexpr double kMinBpm = 40, kMaxBpm = 250;
+constexpr double kFoldAbove = 200;
 constexpr std::int64_t kRelockNs = 4'000'000'000;  // no beat on the grid this long: take a new one
 
 }  // namespace
@@ -83,14 +85,19 @@ void AudioBeatTracker::hop(std::int64_t hopEndNs) {
 
 void AudioBeatTracker::onset(std::int64_t ns, double strength) {
   while (!onsets_.empty() && onsets_.front().ns < ns - kHistoryNs) onsets_.pop_front();
-  // Hits much weaker than the strongest lately (an off-beat hi-hat beside the kick) are left
-  // out: with them the grid could settle half a beat off.
+  // Hits much weaker than the strongest of the last seconds (an off-beat hi-hat beside the
+  // kick) are left out: with them the grid could settle half a beat off. Only the last seconds:
+  // one loud bang (a dropped needle) must not silence the beats for long.
   double strongest = strength;
-  for (const Onset& o : onsets_) strongest = std::max(strongest, o.strength);
+  for (const Onset& o : onsets_)
+    if (o.ns >= ns - kLoudestWithinNs) strongest = std::max(strongest, o.strength);
   std::erase_if(onsets_, [&](const Onset& o) { return o.strength < kWeakHit * strongest; });
   if (strength < kWeakHit * strongest) return;
   onsets_.push_back({ns, strength});
-  const double bpm = aubio_tempo_get_bpm(aubio_->tempo);
+  double bpm = aubio_tempo_get_bpm(aubio_->tempo);
+  // The tracker now and then counts every half beat (a 128 track as 256): dance music lies
+  // below 200 BPM, so such a count is folded back to the beat.
+  while (bpm > kFoldAbove) bpm /= 2;
   if (!(bpm >= kMinBpm && bpm <= kMaxBpm)) return;
   std::optional<BeatGrid> found = fit(60e9 / bpm);
   if (found) found = fit(60e9 / found->bpm);  // once more on the finer period

@@ -230,7 +230,8 @@ TEST(AudioOnPipeWire, AClickTrackAt128GivesItsTempoAndBeats) {
   }
   for (const double ms : late) {
     EXPECT_LT(std::abs(ms), 200.0) << "more than the path's latency";
-    EXPECT_NEAR(ms, late.front(), 3.0) << "the beats drift against the clicks";
+    // Three beats at a tempo 1 BPM off move 11 ms against the clicks; more is a drift.
+    EXPECT_NEAR(ms, late.front(), 12.0) << "the beats drift against the clicks";
   }
 }
 
