@@ -45,7 +45,8 @@ bool anyAudioInput() {
     return true;
   if (const char* pulse = std::getenv("PULSE_SERVER"); pulse != nullptr) {
     const std::string server = pulse;
-    if (server.rfind("unix:", 0) != 0 || fs::exists(server.substr(5), ec)) return true;  // or remote
+    if (server.rfind("unix:", 0) != 0 || fs::exists(server.substr(5), ec))
+      return true;  // or remote
   }
   for (const fs::directory_entry& e : fs::directory_iterator("/dev/snd", ec)) {
     const std::string name = e.path().filename().string();
@@ -91,7 +92,8 @@ Status AudioTempoSource::start() {
   // Mono floats at one rate: what the tracker takes. The appsink keeps a hundred buffers at
   // most; should the tracker fall that far behind, old sound is dropped, never the capture held.
   const std::string description =
-      *graph + " ! queue ! audioconvert ! audioresample ! audio/x-raw,format=F32LE,channels=1,rate=" +
+      *graph +
+      " ! queue ! audioconvert ! audioresample ! audio/x-raw,format=F32LE,channels=1,rate=" +
       std::to_string(kSampleRate) + " ! appsink name=sink sync=false max-buffers=100 drop=true";
   GError* error = nullptr;
   pipeline_ = gst_parse_launch(description.c_str(), &error);

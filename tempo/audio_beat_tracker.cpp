@@ -12,12 +12,12 @@
 namespace vz {
 namespace {
 
-constexpr uint_t kWindow = 1024, kHop = 256;  // about 5 ms steps at 48 kHz
+constexpr uint_t kWindow = 1024, kHop = 256;        // about 5 ms steps at 48 kHz
 constexpr std::int64_t kHistoryNs = 8'000'000'000;  // onsets older than this leave the fit
 constexpr double kFitTolerance = 0.15;  // of a period: off-beats (half a period) stay out
-constexpr double kWeakHit = 0.3;  // of the strongest onset: an off-beat, not a beat
+constexpr double kWeakHit = 0.3;        // of the strongest onset: an off-beat, not a beat
 constexpr std::int64_t kLoudestWithinNs = 3'000'000'000;
-constexpr int kMinFitted = 4;           // onsets on the grid before it counts
+constexpr int kMinFitted = 4;  // onsets on the grid before it counts
 constexpr double kMinBpm = 40, kMaxBpm = 250;
 constexpr double kFoldAbove = 200;
 constexpr std::int64_t kRelockNs = 4'000'000'000;  // no beat on the grid this long: take a new one
@@ -106,7 +106,8 @@ void AudioBeatTracker::onset(std::int64_t ns, double strength) {
     // A grid in place moves only by whole beats: onsets between the beats (an off-beat hi-hat)
     // fit a grid of their own, half a beat off, until the beat itself is heard again.
     const double beats = (found->beatNs - grid_->beatNs) / (60e9 / found->bpm);
-    if (std::abs(beats - std::round(beats)) > kFitTolerance && found->beatNs - grid_->beatNs < kRelockNs)
+    if (std::abs(beats - std::round(beats)) > kFitTolerance &&
+        found->beatNs - grid_->beatNs < kRelockNs)
       return;
     found->beatIndex = grid_->beatIndex + std::round(beats);
   }

@@ -44,8 +44,8 @@ class AudioBeatTracker {
   int rate_;
   TempoClock* clock_;
   Aubio* aubio_;
-  std::vector<float> pending_;   // samples short of a whole hop
-  std::int64_t pendingNs_ = 0;   // steady time of pending_[0]
+  std::vector<float> pending_;  // samples short of a whole hop
+  std::int64_t pendingNs_ = 0;  // steady time of pending_[0]
   struct Onset {
     std::int64_t ns;
     double strength;  // aubio's onset descriptor

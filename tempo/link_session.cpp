@@ -16,7 +16,7 @@
 namespace vz {
 namespace {
 
-constexpr double kQuantum = 4.0;  // a bar: the phase every peer agrees on
+constexpr double kQuantum = 4.0;                           // a bar: the phase every peer agrees on
 constexpr double kLinkMinBpm = 20.0, kLinkMaxBpm = 999.0;  // what Link carries
 // How far the clock may stray from the session before it is anchored anew. Well under the
 // 2 ms two programs in one session may differ; each anchoring is one more snapshot for readers.

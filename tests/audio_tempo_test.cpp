@@ -2,8 +2,8 @@
 // The tempo heard in sound: the beat tracker on sound made here (no daemon), the audio input
 // without any device, and a click track played on a private PipeWire.
 #include <gst/gst.h>
-#include <sys/wait.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -186,8 +186,7 @@ TEST(AudioOnPipeWire, AClickTrackAt128GivesItsTempoAndBeats) {
   const GstClockTime interval = 468'750'000;  // 60 s / 128
   GError* error = nullptr;
   GstElement* player = gst_parse_launch(
-      ("audiotestsrc is-live=true wave=ticks volume=0.8 tick-interval=" +
-       std::to_string(interval) +
+      ("audiotestsrc is-live=true wave=ticks volume=0.8 tick-interval=" + std::to_string(interval) +
        " ! audio/x-raw,rate=48000,channels=1 ! pipewiresink target-object=vz-sink")
           .c_str(),
       &error);

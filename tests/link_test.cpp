@@ -48,8 +48,7 @@ class PrivateNetwork {
     for (const std::string& step :
          {in + "link set lo up", in + "link add vza type veth peer name vzb",
           in + "addr add 10.213.0.1/24 dev vza", in + "addr add 10.213.0.2/24 dev vzb",
-          in + "link set vza up", in + "link set vzb up",
-          in + "route add 224.0.0.0/4 dev vza"})
+          in + "link set vza up", in + "link set vzb up", in + "route add 224.0.0.0/4 dev vza"})
       if (!run(step)) {
         why_ = "cannot set up the private network: " + step;
         return;
@@ -111,7 +110,8 @@ class LinkSessionTest : public ::testing::Test {
 };
 
 TEST_F(LinkSessionTest, FollowsAPeersTempoChangeWithinOneBeatAndKeepsItsPhase) {
-  const std::string peerLog = (dir_ / "peer.log").string(), probeLog = (dir_ / "probe.log").string();
+  const std::string peerLog = (dir_ / "peer.log").string(),
+                    probeLog = (dir_ / "probe.log").string();
   {
     Child peer(net_.inside({VZ_LINK_PEER, "120", "2000", "90", "7000"}), peerLog);
     Child probe(net_.inside({VZ_LINK_PROBE, "6500"}), probeLog);
@@ -195,8 +195,8 @@ TEST_F(LinkSessionTest, TwoProgramsInOneSessionShareTheBeatAndATappedTempo) {
     if (c.now < settled) continue;
     while (j + 1 < b.size() && b[j + 1].now <= c.now) ++j;
     if (b[j].now > c.now || b[j].now < settled) continue;
-    worst = std::max(worst, barPhaseMs(beatAt(c.state, c.now), beatAt(b[j].state, c.now),
-                                       c.state.bpm));
+    worst =
+        std::max(worst, barPhaseMs(beatAt(c.state, c.now), beatAt(b[j].state, c.now), c.state.bpm));
     ++compared;
   }
   EXPECT_GT(compared, 100);
