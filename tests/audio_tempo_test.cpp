@@ -218,7 +218,7 @@ TEST(AudioOnPipeWire, AClickTrackAt128GivesItsTempoAndBeats) {
   ASSERT_TRUE(s.running) << "no beat within 8 s";
   EXPECT_NEAR(s.bpm, 128.0, 1.0);
   // The beats sit on the clicks' grid, a constant delay after them: the way from the player
-  // through the looped-back sink to the input (two to five PipeWire cycles here, varying from run
+  // through the looped-back sink to the input (two to eight PipeWire cycles here, varying from run
   // to run, so not checked against 30 ms: that is done above on sound whose times are exact).
   std::vector<double> late;
   for (int k = 0; k < 4; ++k) {
@@ -228,7 +228,7 @@ TEST(AudioOnPipeWire, AClickTrackAt128GivesItsTempoAndBeats) {
     std::printf("[ note ] beat %d: %+.1f ms from its click as played\n", k, late.back());
   }
   for (const double ms : late) {
-    EXPECT_LT(std::abs(ms), 200.0) << "more than the path's latency";
+    EXPECT_LT(std::abs(ms), 300.0) << "more than the path's latency";
     // Three beats at a tempo 1 BPM off move 11 ms against the clicks; more is a drift.
     EXPECT_NEAR(ms, late.front(), 12.0) << "the beats drift against the clicks";
   }
