@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tempo_control.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,13 +9,15 @@
 #include "panel/control_bindings.h"
 #include "panel/recall_gate.h"
 #include "panel/screen_input.h"
+#include "presets/preset_slot.h"
 
 namespace vz {
 
 namespace {
 
-// The timer fires this much before a beat: its own lateness is about a millisecond, and a
-// frame that comes within it is the frame nearest the beat.
+// The timer fires this much before a beat: its own lateness is about a millisecond. The look
+// itself is on screen from the frame nearest the beat already (staged for the streaming
+// thread); the recall here brings the controls and everything else along.
 constexpr std::int64_t kLeadNs = 2'000'000;
 constexpr int kFollowMs = 20;
 
@@ -52,6 +55,7 @@ TempoControl::TempoControl(EffectDialog& dialog, const TempoOptions& options, No
 
 TempoControl::~TempoControl() {
   setRecallGate({});
+  dialog_.engine.stagedLook.cancel();
   dialog_.engine.beatSteps.setClock(nullptr);  // the streaming thread lets go of the clock
   if (running_) running_->stop();
 }
@@ -181,13 +185,30 @@ void TempoControl::poll() {
 
 void TempoControl::reschedule() {
   const std::int64_t now = now_();
-  const auto due = schedule_.nextDue(clock_.read(), now);
+  const TempoState s = clock_.read();
+  const auto due = schedule_.nextDue(s, now);
   if (!due) {
     beat_.stop();
+    dialog_.engine.stagedLook.cancel();
+    staged_.slot = -1;
     return;
   }
+  if (const auto next = schedule_.peekDue(s, *due); !next.empty()) stage(next.back(), *due);
   const std::int64_t wait = *due - kLeadNs - now;
   beat_.start(wait <= 0 ? 0 : static_cast<int>((wait + 999'999) / 1'000'000));
+}
+
+void TempoControl::stage(int slot, std::int64_t dueNs) {
+  const std::int32_t* ints = dialog_.engine.presetStore + slot * kSlotInts;
+  StagedLook& look = dialog_.engine.stagedLook;
+  if (look.pending() && staged_.slot == slot && staged_.dueNs == dueNs &&
+      std::equal(ints, ints + kSlotInts, staged_.ints.begin(), staged_.ints.end()))
+    return;  // handed over already, and the slot is as it was
+  if (!scratch_) scratch_ = std::make_unique<VideoEngine>();
+  std::copy(ints, ints + kSlotInts, scratch_->presetStore + slot * kSlotInts);
+  recallSlotFields(*scratch_, slot);
+  if (!look.stage(LookFields::of(*scratch_), dueNs)) return;  // being applied: next time
+  staged_ = {slot, dueNs, std::vector<std::int32_t>(ints, ints + kSlotInts)};
 }
 
 bool TempoControl::takeAction(const ControllerAction& a) {

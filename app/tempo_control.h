@@ -8,6 +8,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
+
+#include "engine/video_engine.h"
 
 #include "control/controller_actions.h"
 #include "control/midi_input.h"
@@ -67,6 +70,7 @@ class TempoControl final : public QObject {
 
  private:
   void reschedule();
+  void stage(int slot, std::int64_t dueNs);
   bool holdRecall(int slot);
 
   EffectDialog& dialog_;
@@ -83,6 +87,13 @@ class TempoControl final : public QObject {
   QTimer beat_;     // single shot, precise: the next due recall
   QTimer follow_;   // picks up tempo changes the sources make on their own threads
   bool releasing_ = false;  // recalls made here pass the gate
+  // The recall handed to the streaming thread: its slot, time and the slot's ints then.
+  struct Staged {
+    int slot = -1;
+    std::int64_t dueNs = 0;
+    std::vector<std::int32_t> ints;
+  } staged_;
+  std::unique_ptr<VideoEngine> scratch_;  // turns a slot into look fields
   std::function<void()> tapListener_;
 };
 

@@ -7,9 +7,9 @@ namespace vz {
 
 void EngineCallback::SampleCB(uint8_t* pixels, int width, int height) {
   if (pixels == nullptr || width <= 0 || height <= 0) return;  // nothing to show: skip it
-  // On the beat, the steps due by this frame go before it, so the frame nearest a step's
-  // time shows it; without a tempo, one step after each frame as always.
-  const int beatSteps = engine_.beatSteps.stepsBeforeFrame(steadyNowNs());
+  // On the beat, a recall and the steps due by this frame go before it, so the frame nearest
+  // their time shows them; without a tempo, one step after each frame as always.
+  const int beatSteps = engine_.beforeFrame(steadyNowNs());
   for (int i = 0; i < beatSteps; ++i) engine_.advanceAnimation();
   engine_.processFrame(pixels, width, height);
   presentFrame(pixels, width, height);

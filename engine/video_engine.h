@@ -8,6 +8,7 @@
 #include "engine/effect_mode.h"
 #include "engine/frame_worker.h"
 #include "engine/rand15.h"
+#include "engine/staged_look.h"
 #include "tempo/beat_steps.h"
 
 namespace vz {
@@ -100,6 +101,14 @@ struct VideoEngine {
   // With a running tempo, the colour cycling steps on the beat instead of once a frame; the
   // program hands it the clock. Not part of the engine's value.
   BeatSteps beatSteps;
+  // A recall due on the beat, applied by the frame nearest the beat. Not part of the value.
+  StagedLook stagedLook;
+  // Streaming thread, before a frame at steady time `nowNs`: a staged recall that is due, then
+  // the colour steps due (-1: no tempo, step once after the frame as always).
+  int beforeFrame(std::int64_t nowNs) {
+    stagedLook.applyIfDue(*this, nowNs);
+    return beatSteps.stepsBeforeFrame(nowNs);
+  }
 
   // Takes half of a large frame for the streaming thread; not part of the engine's value.
   mutable OwnFrameWorker frameWorker;

@@ -38,6 +38,11 @@ class BeatSchedule {
   // The slots due by `nowNs`, in the order to recall them (the sequence's first, a held
   // recall last: the user's own choice wins the beat).
   std::vector<int> takeDue(const TempoState& s, std::int64_t nowNs);
+  // What takeDue would give at `atNs`, leaving everything as it is.
+  std::vector<int> peekDue(const TempoState& s, std::int64_t atNs) const {
+    BeatSchedule copy = *this;
+    return copy.takeDue(s, atNs);
+  }
 
  private:
   std::int64_t boundaryAtOrBefore(double beat) const;
