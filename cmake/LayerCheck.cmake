@@ -10,6 +10,7 @@ set(VZ_LAYERS
   "ui      : base"
   "engine  : base res tempo"
   "tempo   : base"
+  "audio   : base tempo"
   "presets : base files engine"
   "palette : base engine"
   "present : base engine"
@@ -19,7 +20,7 @@ set(VZ_LAYERS
   "panel   : base engine presets res ui"
   "source  : base engine res ui gstref"
   "control : base files engine panel res tempo ui"
-  "app     : base engine presets palette present output panel source control res tempo ui gstref"
+  "app     : base engine presets palette present output panel source control res tempo audio ui gstref"
   "tests   : *"
   "bench   : *"
 )
