@@ -7,6 +7,7 @@
 // gets what it needs to run: see programEnvironment and toolEnvironment.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,8 +99,13 @@ inline pid_t spawn(std::vector<std::string> argv, const std::string& log = "/dev
   for (auto& a : argv) args.push_back(a.data());
   for (auto& v : vars) envp.push_back(v.data());
   args.push_back(nullptr), envp.push_back(nullptr);
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
+    // A test killed at its time limit cannot stop what it started: the child goes with it,
+    // so no private daemon outlives its test.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
     const int in = ::open("/dev/null", O_RDONLY);
     const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (in >= 0) dup2(in, 0);
