@@ -34,6 +34,7 @@
 #include "app/start_options.h"
 #include "app/tempo_control.h"
 #include "app/tempo_ui.h"
+#include "control/tempo_feedback.h"
 #include "base/terminal_safe.h"
 #include "output/camera_target.h"
 #include "source/capture_devices.h"
@@ -172,6 +173,12 @@ void runDialog(const StartOptions& options) {
       [&outputs](bool on, bool mayShowBox) { outputs.control.remoteRecord(on, mayShowBox); },
       midiMappingsPath(), tempo.midiClockSink());
   controllers.setTempoActions([&tempo](const ControllerAction& a) { return tempo.takeAction(a); });
+  // Fades counted in beats follow the running tempo.
+  fade.setTempo([&tempo]() -> std::optional<double> {
+    const TempoState s = tempo.clock().read();
+    return s.running && s.bpm > 0 ? std::optional<double>(s.bpm) : std::nullopt;
+  });
+  addTempoFeedback(controllers.feedback().changes(), tempo.clock());
   tempo.setTapListener([&controllers] { controllers.userTapped(); });
   QtTextPrompts prompts(&dialog);
   installTapKey(dialog, tempo);

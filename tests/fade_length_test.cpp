@@ -73,8 +73,8 @@ TEST(FadeLength, FramesFromSecondsOrBeatsAtTheSourceRate) {
 
 TEST(FadeLength, OscFadeTakesSeconds) {
   auto one = [](const std::vector<uint8_t>& p) { return parseOscPacket(p.data(), p.size()).at(0); };
-  const OscResult f = one(test::oscPacket("/videozarnix/fade", "f", 0.25f));
-  ASSERT_TRUE(f.action) << f.problem;
+  const OscOutcome f = one(test::oscPacket("/videozarnix/fade", "f", 0.25f));
+  ASSERT_TRUE(f.action) << f.action.message();
   EXPECT_EQ(*f.action, (ControllerAction{ControllerAction::Kind::Fade, 0, 250}));
   EXPECT_EQ(one(test::oscPacket("/videozarnix/fade", "i", 2)).action->value, 2000);
   EXPECT_FALSE(one(test::oscPacket("/videozarnix/fade", "f", -1.0f)).action);

@@ -15,6 +15,7 @@
 #include "control/midi_output.h"
 #include "control/osc_feedback.h"
 #include "control/osc_parser.h"
+#include "control/tempo_feedback.h"
 #include "engine/shared_value.h"
 #include "tests/osc_packet.h"
 
@@ -72,6 +73,28 @@ class LookChangesTest : public ::testing::Test {
     return out;
   }
 };
+
+// The tempo to a tenth of a BPM (a clock that follows MIDI jitters below that) and the beat
+// within the bar, counted from 1.
+TEST(TempoFeedback, BpmToATenthAndTheBeatInTheBar) {
+  TempoClock clock;
+  std::int64_t now = 0;
+  LookChanges changes;
+  addTempoFeedback(changes, clock, [&] { return now; });
+  auto values = [&](std::int64_t at) {
+    std::map<std::string, FeedbackValue> out;
+    for (const StateChange& c : changes.poll(at)) out[changes.item(c.item).name] = c.value;
+    return out;
+  };
+  EXPECT_EQ(values(0), (std::map<std::string, FeedbackValue>{{"tempo", 0.0f}}));
+  clock.set(120.04, 0, 0);  // beat 0 (the bar's first) at time 0; a beat is 0.5 s
+  now = 1'600'000'000;      // beat 3.2: the fourth of the bar
+  EXPECT_EQ(values(now), (std::map<std::string, FeedbackValue>{{"tempo", 120.0f}, {"beat", 4}}));
+  now = 2'100'000'000;  // beat 4.2: the next bar's first
+  EXPECT_EQ(values(now), (std::map<std::string, FeedbackValue>{{"beat", 1}}));
+  clock.set(120.06, 0, 0);
+  EXPECT_EQ(values(now + kMs * 100), (std::map<std::string, FeedbackValue>{{"tempo", 120.1f}}));
+}
 
 TEST_F(LookChangesTest, OnlyWhatChangedAndARecallSendsEverything) {
   const auto first = named(changes.poll(0));
@@ -173,7 +196,7 @@ TEST(OscFeedbackRequests, SubscribeUnsubscribeAndGetParse) {
     ASSERT_EQ(results.size(), 1u);
     EXPECT_FALSE(results[0].action);
     EXPECT_EQ(results[0].request, c.request);
-    EXPECT_EQ(!results[0].problem.empty(), c.problem) << results[0].problem;
+    EXPECT_EQ(!results[0].request, c.problem) << results[0].action.message();
   }
 }
 

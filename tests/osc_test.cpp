@@ -368,8 +368,12 @@ TEST(OscMappingsFile, SharesTheMidiMappingsFile) {
   test::ScratchDir dir("vz-osc-mappings");
   const std::string path = (dir.path / "midi-mappings").string();
   const std::vector<MidiMapping> midi = {fullRangeMapping(0, 7, target("gain/red"))};
-  std::string error;
-  ASSERT_TRUE(saveMappingsFile(path, midi, &error, formatOscMappings(learned))) << error;
+  const Status saved = rewriteMappingsFile(path, [&](std::string_view text) {
+    std::vector<OwnedLine> lines;
+    for (const OscMapping& m : learned) lines.push_back({m.address, formatOscMapping(m)});
+    return rewriteOwnedLines(rewriteMidiLines(text, midi), oscLineKey, lines);
+  });
+  ASSERT_TRUE(saved) << saved.message();
   EXPECT_EQ(loadMappingsFile(path), midi);
   EXPECT_EQ(loadOscMappingsFile(path), learned);
   EXPECT_EQ(formatOscMappings({}), "");

@@ -147,9 +147,9 @@ TEST(MidiClockThroughJack, TempoChangeStartStopAndSongPosition) {
         clocks == kClocksAt120 + kClocksAt128 + 1)
       snapshots.push_back({status == 0xF8 ? clocks : -status, clock.read()});
   };
-  std::string error;
-  auto input = MidiInput::start([](const ControllerAction&) {}, &error, sink);
-  ASSERT_NE(input, nullptr) << error;
+  auto started = MidiInput::start([](const ControllerAction&) {}, sink);
+  ASSERT_TRUE(started) << started.message();
+  std::unique_ptr<MidiInput> input = std::move(*started);
   ClockSender sender;
   ASSERT_TRUE(sender.ok());
   for (int i = 0; i < 300 && !sender.done(); ++i)

@@ -16,7 +16,8 @@ using test::oscPacket;
 std::optional<ControllerAction> only(const std::vector<uint8_t>& packet) {
   const auto results = parseOscPacket(packet.data(), packet.size());
   EXPECT_EQ(results.size(), 1u);
-  return results.empty() ? std::nullopt : results[0].action;
+  if (results.empty() || !results[0].action) return std::nullopt;
+  return *results[0].action;
 }
 
 TEST(TempoOsc, AddressesGiveTheirRequestsAndRefuseWrongArguments) {
