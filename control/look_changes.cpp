@@ -58,7 +58,8 @@ void addEngineState(LookChanges& changes, const VideoEngine& engine, EngineState
   const ControlTarget* targets = controlTargets(&count);
   for (int i = 0; i < count; ++i) {
     const ControlTarget& t = targets[i];
-    if (t.kind == ControlTarget::Kind::Mode) continue;
+    // The mode goes by name below; a tap is an action, not a state.
+    if (t.kind == ControlTarget::Kind::Mode || t.kind == ControlTarget::Kind::Tap) continue;
     const SettingField field = t.setting->fields[t.channel];
     changes.add(
         {t.name,

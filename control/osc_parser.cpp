@@ -35,8 +35,9 @@ std::vector<OwnAddress> buildOwnAddresses() {
   int count = 0;
   const ControlTarget* targets = controlTargets(&count);
   for (int i = 0; i < count; ++i)
-    out.push_back(
-        {std::string("/videozarnix/") + targets[i].name, OwnAddress::What::Control, &targets[i]});
+    if (targets[i].kind != ControlTarget::Kind::Tap)  // /videozarnix/tap is the tempo's
+      out.push_back(
+          {std::string("/videozarnix/") + targets[i].name, OwnAddress::What::Control, &targets[i]});
   return out;
 }
 
