@@ -19,16 +19,12 @@ constexpr auto kFirstSoundWait = std::chrono::seconds(3);
 
 // One line from the first error on the bus, if any.
 std::string takeError(GstElement* pipeline) {
-  GstBus* bus = gst_element_get_bus(pipeline);
-  GstMessage* msg = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
-  gst_object_unref(bus);
-  if (msg == nullptr) return {};
-  GError* error = nullptr;
-  gst_message_parse_error(msg, &error, nullptr);
-  std::string text = error != nullptr ? error->message : "unknown error";
-  if (error != nullptr) g_error_free(error);
-  gst_message_unref(msg);
-  return text;
+  const GRef<GstBus> bus(gst_element_get_bus(pipeline));
+  const GRef<GstMessage> msg(gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR));
+  if (!msg) return {};
+  GRef<GError> error;
+  gst_message_parse_error(msg, error.out(), nullptr);
+  return error ? error->message : "unknown error";
 }
 
 // Whether "auto" has anything to open: a PipeWire or PulseAudio server of this session, or a
@@ -82,7 +78,7 @@ AudioTempoSource::~AudioTempoSource() {
 }
 
 Status AudioTempoSource::start() {
-  if (pipeline_ != nullptr) return {};
+  if (pipeline_) return {};
   const Result<std::string> graph = audioInputGraph(input_);
   if (!graph) return graph.status();
   if (*graph == "autoaudiosrc" && !anyAudioInput())
@@ -95,16 +91,13 @@ Status AudioTempoSource::start() {
       *graph +
       " ! queue ! audioconvert ! audioresample ! audio/x-raw,format=F32LE,channels=1,rate=" +
       std::to_string(kSampleRate) + " ! appsink name=sink sync=false max-buffers=100 drop=true";
-  GError* error = nullptr;
-  pipeline_ = gst_parse_launch(description.c_str(), &error);
-  if (error != nullptr) {
-    const std::string why = error->message;
-    g_error_free(error);
-    if (pipeline_ != nullptr) gst_object_unref(pipeline_);
-    pipeline_ = nullptr;
-    return Status::failure("cannot open the audio input '" + input_ + "': " + why);
+  GRef<GError> error;
+  pipeline_ = sinkRef(gst_parse_launch(description.c_str(), error.out()));
+  if (error) {
+    pipeline_.reset();
+    return Status::failure("cannot open the audio input '" + input_ + "': " + error->message);
   }
-  sink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "sink");
+  sink_.reset(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "sink"));
 
   auto fail = [this](const std::string& why) {
     stop();
@@ -118,15 +111,14 @@ Status AudioTempoSource::start() {
   // An input that cannot be opened says so on the bus, one that waits for a device never
   // sends sound: either way a bounded wait tells.
   const auto end = std::chrono::steady_clock::now() + kFirstSoundWait;
-  GstSample* first = nullptr;
-  while (first == nullptr) {
+  GRef<GstSample> first;
+  while (!first) {
     if (const std::string why = takeError(pipeline_); !why.empty()) return fail(why);
     if (std::chrono::steady_clock::now() > end) return fail("nothing came within 3 s");
-    first = gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 50 * GST_MSECOND);
+    first.reset(gst_app_sink_try_pull_sample(GST_APP_SINK(sink_.get()), 50 * GST_MSECOND));
   }
   tracker_ = std::make_unique<AudioBeatTracker>(kSampleRate, &clock_);
   handleSample(first);
-  gst_sample_unref(first);
   quit_.store(false);
   thread_ = std::thread([this] { run(); });
   return {};
@@ -135,11 +127,10 @@ Status AudioTempoSource::start() {
 void AudioTempoSource::stop() {
   quit_.store(true);
   if (thread_.joinable()) thread_.join();
-  if (pipeline_ != nullptr) {
+  if (pipeline_) {
     gst_element_set_state(pipeline_, GST_STATE_NULL);
-    gst_object_unref(sink_);
-    gst_object_unref(pipeline_);
-    pipeline_ = sink_ = nullptr;
+    sink_.reset();
+    pipeline_.reset();
   }
   tracker_.reset();
 }
@@ -151,10 +142,8 @@ void AudioTempoSource::run() {
                    why.c_str());
       return;
     }
-    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), kPullTimeout);
-    if (sample == nullptr) continue;
-    handleSample(sample);
-    gst_sample_unref(sample);
+    const GRef<GstSample> sample(gst_app_sink_try_pull_sample(GST_APP_SINK(sink_.get()), kPullTimeout));
+    if (sample) handleSample(sample);
   }
 }
 
@@ -168,7 +157,7 @@ void AudioTempoSource::handleSample(GstSample* sample) {
   const std::size_t count = map.size / sizeof(float);
   const std::int64_t nowNs = steadyNowNs();
   std::int64_t firstNs = nowNs - static_cast<std::int64_t>(count * 1'000'000'000LL / kSampleRate);
-  GstClock* clock = gst_element_get_clock(pipeline_);
+  const GRef<GstClock> clock(gst_element_get_clock(pipeline_));
   const GstSegment* segment = gst_sample_get_segment(sample);
   if (clock != nullptr && segment != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
     const GstClockTime running =
@@ -179,7 +168,6 @@ void AudioTempoSource::handleSample(GstSample* sample) {
                          static_cast<std::int64_t>(captured));
     }
   }
-  if (clock != nullptr) gst_object_unref(clock);
   tracker_->feed(reinterpret_cast<const float*>(map.data), count, firstNs);
   gst_buffer_unmap(buffer, &map);
 }

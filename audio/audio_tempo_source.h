@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/result.h"
+#include "gstref/gst_ref.h"
 #include "tempo/tempo_source.h"
 
 namespace vz {
@@ -40,8 +41,8 @@ class AudioTempoSource final : public TempoSource {
 
   TempoClock& clock_;
   std::string input_;
-  GstElement* pipeline_ = nullptr;
-  GstElement* sink_ = nullptr;
+  GRef<GstElement> pipeline_;
+  GRef<GstElement> sink_;
   std::unique_ptr<AudioBeatTracker> tracker_;  // the capture thread's, once started
   std::thread thread_;
   std::atomic<bool> quit_{false};

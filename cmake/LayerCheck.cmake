@@ -10,7 +10,7 @@ set(VZ_LAYERS
   "ui      : base"
   "engine  : base res tempo"
   "tempo   : base"
-  "audio   : base tempo"
+  "audio   : base tempo gstref"
   "presets : base files engine"
   "palette : base engine"
   "present : base engine"

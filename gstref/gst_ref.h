@@ -31,6 +31,9 @@ inline void dropRef(GstPad* p) {
 inline void dropRef(GstBus* p) {
   gst_object_unref(p);
 }
+inline void dropRef(GstClock* p) {
+  gst_object_unref(p);
+}
 inline void dropRef(GstDevice* p) {
   gst_object_unref(p);
 }
