@@ -194,7 +194,8 @@ void ControllerBridge::save() {
     for (const OscMapping& m : osc) lines.push_back({m.address, formatOscMapping(m)});
     return rewriteOwnedLines(rewriteMidiLines(text, midi), oscLineKey, lines);
   });
-  if (!saved) std::fprintf(stderr, "videozarnix: mappings not saved: %s\n", saved.message().c_str());
+  if (!saved)
+    std::fprintf(stderr, "videozarnix: mappings not saved: %s\n", saved.message().c_str());
 }
 
 bool ControllerBridge::eventFilter(QObject* watched, QEvent* event) {

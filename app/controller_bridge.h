@@ -35,8 +35,7 @@ class ControllerBridge final : public QObject {
 
   // `clock` hears MIDI clock and transport on the MIDI threads; it must outlive the bridge.
   ControllerBridge(EffectDialog& dialog, const ControllerOptions& options, RecordHook record = {},
-                   std::string mappingsPath = midiMappingsPath(),
-                   MidiInput::ClockSink clock = {});
+                   std::string mappingsPath = midiMappingsPath(), MidiInput::ClockSink clock = {});
   ~ControllerBridge() override;
 
   void setLearning(bool on);

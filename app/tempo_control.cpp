@@ -252,9 +252,10 @@ QString TempoControl::badgeText() const {
   if (choice_.kind == TempoSourceKind::Off) return {};
   const TempoState s = clock_.read();
   if (!s.running || !(s.bpm > 0.0)) {
-    return choice_.kind == TempoSourceKind::Tap ? QStringLiteral("TAP ...")
-                                                : QStringLiteral("%1 ...").arg(
-                                                      QString::fromUtf8(tempoSourceName(choice_.kind)).toUpper());
+    return choice_.kind == TempoSourceKind::Tap
+               ? QStringLiteral("TAP ...")
+               : QStringLiteral("%1 ...").arg(
+                     QString::fromUtf8(tempoSourceName(choice_.kind)).toUpper());
   }
   const double beat = beatAt(s, now_());
   const long long whole = static_cast<long long>(std::floor(beat));

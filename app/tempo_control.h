@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/video_engine.h"
-
 #include "control/controller_actions.h"
 #include "control/midi_input.h"
+#include "engine/video_engine.h"
 #include "tempo/beat_schedule.h"
 #include "tempo/midi_clock.h"
 #include "tempo/tap_tempo.h"
@@ -84,8 +83,8 @@ class TempoControl final : public QObject {
   BeatSchedule schedule_;
   std::unique_ptr<TempoSource> running_;  // Link, audio
   TempoSourceOptions sourceOptions_;
-  QTimer beat_;     // single shot, precise: the next due recall
-  QTimer follow_;   // picks up tempo changes the sources make on their own threads
+  QTimer beat_;             // single shot, precise: the next due recall
+  QTimer follow_;           // picks up tempo changes the sources make on their own threads
   bool releasing_ = false;  // recalls made here pass the gate
   // The recall handed to the streaming thread: its slot, time and the slot's ints then.
   struct Staged {

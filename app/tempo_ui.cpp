@@ -76,9 +76,9 @@ void askFixedTempo(TempoControl& tempo, TextPrompts& prompts) {
 }
 
 void askSequence(TempoControl& tempo, TextPrompts& prompts) {
-  const auto answer = prompts.askText(
-      "Sequence", "Preset letters to recall in turn on the beat (empty stops):",
-      tempo.schedule().sequenceLetters());
+  const auto answer =
+      prompts.askText("Sequence", "Preset letters to recall in turn on the beat (empty stops):",
+                      tempo.schedule().sequenceLetters());
   if (!answer) return;
   TempoOptions check;
   if (const Status s = applyTempoOption("sequence", *answer, check); !s.ok()) {
@@ -103,9 +103,8 @@ void addTempoMenu(QMenu& parent, TempoControl& tempo, TextPrompts& prompts) {
             TempoSourceKind::Midi, setSource);
   const int peers = tempo.clock().read().peers;
   addChoice(menu, sources,
-            current == TempoSourceKind::Link
-                ? QObject::tr("Link (%n peer(s))", nullptr, peers)
-                : QObject::tr("Link"),
+            current == TempoSourceKind::Link ? QObject::tr("Link (%n peer(s))", nullptr, peers)
+                                             : QObject::tr("Link"),
             current == TempoSourceKind::Link, TempoSourceKind::Link, setSource);
   addChoice(menu, sources, QObject::tr("Audio Input"), current == TempoSourceKind::Audio,
             TempoSourceKind::Audio, setSource);
@@ -133,8 +132,8 @@ void addTempoMenu(QMenu& parent, TempoControl& tempo, TextPrompts& prompts) {
   auto setQuantize = [&tempo](Quantize v) { tempo.setQuantize(v); };
   addChoice(quantize, quantizeGroup, QObject::tr("Off"), q == Quantize::Off, Quantize::Off,
             setQuantize);
-  addChoice(quantize, quantizeGroup, QObject::tr("Next Beat"), q == Quantize::Beat,
-            Quantize::Beat, setQuantize);
+  addChoice(quantize, quantizeGroup, QObject::tr("Next Beat"), q == Quantize::Beat, Quantize::Beat,
+            setQuantize);
   addChoice(quantize, quantizeGroup, QObject::tr("Next Bar"), q == Quantize::Bar, Quantize::Bar,
             setQuantize);
 

@@ -142,7 +142,8 @@ void AudioTempoSource::run() {
                    why.c_str());
       return;
     }
-    const GRef<GstSample> sample(gst_app_sink_try_pull_sample(GST_APP_SINK(sink_.get()), kPullTimeout));
+    const GRef<GstSample> sample(
+        gst_app_sink_try_pull_sample(GST_APP_SINK(sink_.get()), kPullTimeout));
     if (sample) handleSample(sample);
   }
 }

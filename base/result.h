@@ -33,7 +33,8 @@ class [[nodiscard]] Status {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : value_(std::move(value)) {}  // NOLINT: implicit so `return value;` reads plainly
+  Result(T value)
+      : value_(std::move(value)) {}  // NOLINT: implicit so `return value;` reads plainly
   Result(Status failure)  // NOLINT: implicit so `return Status::failure(...);` reads plainly
       : message_(failure.ok() ? "no value was produced" : failure.message()) {}
   static Result failure(std::string message) { return Result(Status::failure(std::move(message))); }

@@ -110,7 +110,9 @@ int run(int argc, char** argv) {
   }
   std::sort(delays.begin(), delays.end());
   auto pct = [&](double p) {
-    return delays.empty() ? 0.0 : delays[std::min(delays.size() - 1, static_cast<size_t>(p * delays.size()))];
+    return delays.empty()
+               ? 0.0
+               : delays[std::min(delays.size() - 1, static_cast<size_t>(p * delays.size()))];
   };
   const auto late = std::count_if(delays.begin(), delays.end(), [](double d) { return d > 1.0; });
   std::printf("beat-to-frame delay over %zu beats (frame intervals of 33.3 ms):\n", delays.size());
@@ -123,15 +125,19 @@ int run(int argc, char** argv) {
   const int reps = 2000;
   auto t0 = Clock::now();
   for (int i = 0; i < reps; ++i) engine.processFrame(frame.data(), 720, 480);
-  const double processNs = std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / reps;
+  const double processNs =
+      std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / reps;
   const int checks = 1'000'000;
   t0 = Clock::now();
   std::int64_t sink = 0;
-  for (int i = 0; i < checks; ++i) sink += engine.beatSteps.stepsBeforeFrame(steadyNowNs() + i * kFrameNs);
-  const double checkNs = std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / checks;
-  std::printf("CPU (s a second) with frames flowing: tempo off %.5f, on with the sequence %.5f "
-              "(ratio %.2f; the tempo's share %.3f%% of a core)\n",
-              cpuOff, cpuOn, cpuOff > 0 ? cpuOn / cpuOff : 0.0, (cpuOn - cpuOff) * 100);
+  for (int i = 0; i < checks; ++i)
+    sink += engine.beatSteps.stepsBeforeFrame(steadyNowNs() + i * kFrameNs);
+  const double checkNs =
+      std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / checks;
+  std::printf(
+      "CPU (s a second) with frames flowing: tempo off %.5f, on with the sequence %.5f "
+      "(ratio %.2f; the tempo's share %.3f%% of a core)\n",
+      cpuOff, cpuOn, cpuOff > 0 ? cpuOn / cpuOff : 0.0, (cpuOn - cpuOff) * 100);
   std::printf("per-frame beat check %.0f ns = %.5f of processing one 720x480 frame (%.0f us)%s\n",
               checkNs, checkNs / processNs, processNs / 1000, sink == -42 ? " " : "");
   tempo.reset();

@@ -149,16 +149,25 @@ class AlsaMidi final : public MidiInput {
     if (clock_) {
       uint8_t status = 0, low = 0, high = 0;
       switch (ev.type) {
-        case SND_SEQ_EVENT_CLOCK: status = 0xF8; break;
-        case SND_SEQ_EVENT_START: status = 0xFA; break;
-        case SND_SEQ_EVENT_CONTINUE: status = 0xFB; break;
-        case SND_SEQ_EVENT_STOP: status = 0xFC; break;
+        case SND_SEQ_EVENT_CLOCK:
+          status = 0xF8;
+          break;
+        case SND_SEQ_EVENT_START:
+          status = 0xFA;
+          break;
+        case SND_SEQ_EVENT_CONTINUE:
+          status = 0xFB;
+          break;
+        case SND_SEQ_EVENT_STOP:
+          status = 0xFC;
+          break;
         case SND_SEQ_EVENT_SONGPOS:
           status = 0xF2;
           low = static_cast<uint8_t>(ev.data.control.value & 127);
           high = static_cast<uint8_t>((ev.data.control.value >> 7) & 127);
           break;
-        default: break;
+        default:
+          break;
       }
       if (status != 0) return clock_(status, low, high, steadyNowNs());
     }

@@ -39,8 +39,8 @@ class MidiParser {
 
 std::vector<MidiMessage> parseMidi(std::span<const uint8_t> bytes);
 
-// Program Change 0..25 recalls a slot (the channel kept, so the recall is not sent back); Control Change goes to the mapping on the GUI
-// thread; everything else is ignored.
+// Program Change 0..25 recalls a slot (the channel kept, so the recall is not sent back); Control
+// Change goes to the mapping on the GUI thread; everything else is ignored.
 std::optional<ControllerAction> actionForMidi(const MidiMessage& message);
 
 }  // namespace vz

@@ -93,8 +93,8 @@ struct Parse {
                             : nullptr;
     if (auto r = parseOscRequest(address, types.c_str(), first)) {
       if (!r->request) return refuse(address + ": " + r->problem, time);
-      out.push_back({Result<ControllerAction>::failure(address + ": a request"), time,
-                     std::nullopt, std::move(r->request)});
+      out.push_back({Result<ControllerAction>::failure(address + ": a request"), time, std::nullopt,
+                     std::move(r->request)});
       return;
     }
     if (!isOscPattern(address)) {

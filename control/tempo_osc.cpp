@@ -20,7 +20,9 @@ std::optional<double> number(const OscArgument& a) {
   return std::nullopt;
 }
 
-bool isText(const OscArgument& a) { return a.type == 's' || a.type == 'S'; }
+bool isText(const OscArgument& a) {
+  return a.type == 's' || a.type == 'S';
+}
 
 bool known(std::string_view name) {
   for (const char* n : {"tempo", "tap", "cycle-rate", "sequence", "sequence-beats", "quantize"})

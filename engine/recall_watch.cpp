@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/recall_watch.h"
 
-#include "engine/staged_look.h"
-
 #include <atomic>
 #include <utility>
+
+#include "engine/staged_look.h"
 
 namespace vz {
 

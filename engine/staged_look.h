@@ -45,8 +45,8 @@ class StagedLook {
   enum : int { kEmpty, kWriting, kReady, kReading };
   std::atomic<int> state_{kEmpty};
   std::atomic<std::int64_t> due_{0};
-  LookFields look_;                 // written only in kWriting, read only in kReading
-  std::int64_t lastFrameNs_ = 0;    // streaming thread
+  LookFields look_;               // written only in kWriting, read only in kReading
+  std::int64_t lastFrameNs_ = 0;  // streaming thread
 };
 
 }  // namespace vz

@@ -86,9 +86,8 @@ __attribute__((target("ssse3"))) int vectorsSsse3(const uint8_t* in, std::ptrdif
 
 // The same with one 32-byte store of eight pixels per row and step.
 __attribute__((target("avx2"))) int vectorsAvx2(const uint8_t* in, std::ptrdiff_t rowBytes,
-                                                int scale, int col, int x, int width,
-                                                uint32_t* out, std::ptrdiff_t strideBytes,
-                                                int rows) {
+                                                int scale, int col, int x, int width, uint32_t* out,
+                                                std::ptrdiff_t strideBytes, int rows) {
   const __m256i control = _mm256_broadcastsi128_si256(spreadControl(scale, (col + x) % scale));
   const int shift = scale - 1;
   const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xff000000u));
@@ -137,9 +136,9 @@ void scaledRows(const uint8_t* in, std::ptrdiff_t rowBytes, int scale, int col, 
   }
   const int head = headPixels(out, align, width);
   pixelsOneByOne(in, scale, col, 0, head, out, strideBytes, rows);
-  const int done = wide ? vectorsAvx2(in, rowBytes, scale, col, head, width, out, strideBytes, rows)
-                        : vectorsSsse3(in, rowBytes, scale, col, head, width, out, strideBytes,
-                                       rows);
+  const int done =
+      wide ? vectorsAvx2(in, rowBytes, scale, col, head, width, out, strideBytes, rows)
+           : vectorsSsse3(in, rowBytes, scale, col, head, width, out, strideBytes, rows);
   pixelsOneByOne(in, scale, col, done, width, out, strideBytes, rows);
 }
 

@@ -3,8 +3,8 @@
 
 #include "engine/shared_value.h"
 #include "panel/control_bindings.h"
-#include "panel/recall_notice.h"
 #include "panel/recall_gate.h"
+#include "panel/recall_notice.h"
 #include "presets/preset_slot.h"
 #include "res/control_ids.h"
 

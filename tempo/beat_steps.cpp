@@ -19,7 +19,8 @@ bool BeatSteps::validRate(int n) {
 
 int BeatSteps::stepsBeforeFrame(std::int64_t nowNs) {
   const TempoClock* clock = clock_.load(std::memory_order_acquire);
-  const std::int64_t interval = std::clamp<std::int64_t>(nowNs - lastFrameNs_, 0, kMaxFrameIntervalNs);
+  const std::int64_t interval =
+      std::clamp<std::int64_t>(nowNs - lastFrameNs_, 0, kMaxFrameIntervalNs);
   lastFrameNs_ = nowNs;
   if (clock == nullptr) return -1;
   const TempoState s = clock->read();
@@ -28,8 +29,7 @@ int BeatSteps::stepsBeforeFrame(std::int64_t nowNs) {
     return -1;
   }
   const int rate = perBeat_.load(std::memory_order_relaxed);
-  const auto target =
-      static_cast<std::int64_t>(std::floor(beatAt(s, nowNs + interval / 2) * rate));
+  const auto target = static_cast<std::int64_t>(std::floor(beatAt(s, nowNs + interval / 2) * rate));
   if (doneRate_ != rate || target < done_ || target - done_ > kMaxStepsAFrame) {
     doneRate_ = rate;
     done_ = target;

@@ -25,7 +25,7 @@ class MidiClockFollower {
   // One system realtime or system common message; other messages are ignored.
   void feed(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t ns);
 
-  double bpm() const { return bpm_; }  // 0 until two clocks are in
+  double bpm() const { return bpm_; }                  // 0 until two clocks are in
   std::int64_t position() const { return position_; }  // clocks since the song's start
 
  private:

@@ -27,8 +27,9 @@ Result<TempoChoice> parseTempoChoice(std::string_view text) {
   double bpm = 0.0;
   const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), bpm);
   if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || !std::isfinite(bpm))
-    return Status::failure("--tempo: expected off, tap, midi, link, audio or a tempo in BPM, got '" +
-                           std::string(text) + "'");
+    return Status::failure(
+        "--tempo: expected off, tap, midi, link, audio or a tempo in BPM, got '" +
+        std::string(text) + "'");
   if (bpm < kMinBpm || bpm > kMaxBpm)
     return Status::failure("--tempo: a tempo is 20 to 300 BPM, not " + std::string(text));
   return TempoChoice{TempoSourceKind::Fixed, bpm};

@@ -25,12 +25,12 @@ Result<TempoChoice> parseTempoChoice(std::string_view text);
 const char* tempoSourceName(TempoSourceKind kind);
 
 struct TempoOptions {
-  TempoChoice tempo;          // --tempo
-  std::string sequence;       // --sequence LETTERS (A..Z)
-  int sequenceBeats = 4;      // --sequence-beats N
+  TempoChoice tempo;                  // --tempo
+  std::string sequence;               // --sequence LETTERS (A..Z)
+  int sequenceBeats = 4;              // --sequence-beats N
   Quantize quantize = Quantize::Off;  // --quantize off|beat|bar
-  int cycleRate = 1;          // --cycle-rate N: colour-cycle steps a beat
-  std::string audioInput = "auto";  // --audio-input, for the audio source
+  int cycleRate = 1;                  // --cycle-rate N: colour-cycle steps a beat
+  std::string audioInput = "auto";    // --audio-input, for the audio source
 };
 
 struct TempoOptionSpec {

@@ -33,7 +33,9 @@ struct TempoSourceOptions {
 // The Link and audio sources. Built where VZ_HAVE_LINK_TEMPO / VZ_HAVE_AUDIO_TEMPO are
 // defined (by the targets that compile them); without them the program says the source is not
 // built in and keeps the clock off.
-std::unique_ptr<TempoSource> makeLinkTempoSource(TempoClock& clock, const TempoSourceOptions& options);
-std::unique_ptr<TempoSource> makeAudioTempoSource(TempoClock& clock, const TempoSourceOptions& options);
+std::unique_ptr<TempoSource> makeLinkTempoSource(TempoClock& clock,
+                                                 const TempoSourceOptions& options);
+std::unique_ptr<TempoSource> makeAudioTempoSource(TempoClock& clock,
+                                                  const TempoSourceOptions& options);
 
 }  // namespace vz

@@ -57,7 +57,7 @@ TEST(MidiParser, ProgramAndControlChangesBecomeRequests) {
     std::optional<A> out;
   } cases[] = {
       {{0xC0, 0}, A{K::MidiPc, 0, 0}}, {{0xCF, 25}, A{K::MidiPc, 15, 25}},
-      {{0xC0, 26}, std::nullopt},           {{0xB3, 7, 100}, A{K::MidiCc, 3 * 128 + 7, 100}},
+      {{0xC0, 26}, std::nullopt},      {{0xB3, 7, 100}, A{K::MidiCc, 3 * 128 + 7, 100}},
       {{0x90, 60, 127}, std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(actionForMidi(c.in), c.out) << int(c.in.status);

@@ -75,7 +75,7 @@ TEST(ProgramFade, ARecallByOscRecordsTheFiltersFadeFrameForFrame) {
   }
   const std::string source = (dir / "source.bgr").string();
   shell("gst-launch-1.0 -q filesrc location=" + clip.string() +
-             " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" + source);
+        " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" + source);
   const std::string still = readFile(source).substr(0, kFrameBytes);
   ASSERT_EQ(still.size(), kFrameBytes);
 
@@ -96,9 +96,9 @@ TEST(ProgramFade, ARecallByOscRecordsTheFiltersFadeFrameForFrame) {
 
   const fs::path decoded = dir / "decoded.bgr";
   shell("gst-launch-1.0 -q filesrc location=" + out.string() +
-             " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
-             "location=" +
-             decoded.string());
+        " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
+        "location=" +
+        decoded.string());
   const std::vector<std::string> got = distinctFrames(readFile(decoded));
 
   // 0.5 s at 25 frames a second: 13 frames (12.5 rounded); the filter's fade over the still
@@ -108,8 +108,7 @@ TEST(ProgramFade, ARecallByOscRecordsTheFiltersFadeFrameForFrame) {
   for (int i = 0; i < 16; ++i) input += still;
   writeFile(stills, input);
   shell(std::string(VZ_FX_PATH) + " --size 320x240 --bank " + bank.string() +
-             " --preset A --fade-to C --fade-frames 13 < " + stills.string() + " > " +
-             fade.string());
+        " --preset A --fade-to C --fade-frames 13 < " + stills.string() + " > " + fade.string());
   const std::string fx = readFile(fade);
   ASSERT_EQ(fx.size(), 16 * kFrameBytes);
   // Collapsed alike: the fade's last frame is already C alone.

@@ -228,7 +228,7 @@ TEST_F(Zarnix, EveryPropertyFlaggedControllableBindsAndTheTextOnesAreNotFlagged)
     gst_object_unref(source);
     ++bound;
   }
-  EXPECT_EQ(bound, 3 + 20 + 3 + 1);  // and the fade
+  EXPECT_EQ(bound, 3 + 20 + 3 + 1);                  // and the fade
   EXPECT_EQ(objectWarnings.load(), warningsBefore);  // no critical on the way
   g_free(pspecs);
   gst_object_unref(z);

@@ -13,8 +13,8 @@
 #include "app/controller_menu.h"
 #include "engine/shared_value.h"
 #include "res/control_ids.h"
-#include "tests/osc_packet.h"
 #include "tests/dialog_fixture.h"
+#include "tests/osc_packet.h"
 #include "tests/scratch_dir.h"
 
 namespace vz::test {

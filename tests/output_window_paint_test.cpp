@@ -30,21 +30,18 @@ TEST(OutputWindowPaint, PicturesOfAnyShapeSitBetweenBlackBars) {
   } frames[] = {{40, 30}, {64, 20}, {64, 20}, {40, 30}, {17, 61}, {40, 30}};
   uint32_t seed = 1;
   for (const auto& f : frames) {
-    SCOPED_TRACE(testing::Message() << f.w << "x" << f.h << " in " << size.width() << "x"
-                                    << size.height());
+    SCOPED_TRACE(testing::Message()
+                 << f.w << "x" << f.h << " in " << size.width() << "x" << size.height());
     const Frame frame = randomFrame(f.w, f.h, ++seed);
     preview.frameTarget().receiveFrame(frame.data(), f.w, f.h);
     QCoreApplication::processEvents();  // the frame's announcement: the window paints it
-    const QImage shown = window.screen()
-                             ->grabWindow(window.winId())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
+    const QImage shown =
+        window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), size);
 
     const QSize fitted = QSize(f.w, f.h).scaled(size, Qt::KeepAspectRatio);
-    const QRect picture(QPoint((size.width() - fitted.width()) / 2,
-                               (size.height() - fitted.height()) / 2),
-                        fitted);
+    const QRect picture(
+        QPoint((size.width() - fitted.width()) / 2, (size.height() - fitted.height()) / 2), fitted);
     Frame expected(static_cast<size_t>(fitted.width()) * fitted.height() * 3);
     referenceStretch(frame.data(), f.w, f.h, expected.data(), fitted.width(), fitted.height(),
                      fitted.width() * 3);

@@ -37,8 +37,8 @@ TEST_P(StretchStreamTest, MatchesTheReferenceWhereverThePictureLies) {
       {1920, 1080, 3840, 2160, {}, 0, 0},  // a 1080p picture on a 4K projector
       {1920, 1080, 1920, 1080, {}, 0, 0},
       {37, 5, 74, 10, {}, 0, 0},
-      {37, 5, 74, 10, {}, 3, 0},   // rows apart by no multiple of a vector
-      {37, 5, 74, 10, {}, 8, 1},   // rows apart by whole vectors, starting mid-vector
+      {37, 5, 74, 10, {}, 3, 0},  // rows apart by no multiple of a vector
+      {37, 5, 74, 10, {}, 8, 1},  // rows apart by whole vectors, starting mid-vector
       {37, 5, 74, 10, {}, 8, 7},
       {37, 5, 74, 10, {3, 1, 71, 9}, 8, 0},  // odd first column: each source pixel split
       {37, 5, 74, 10, {5, 0, 6, 10}, 2, 5},  // one column
@@ -48,7 +48,7 @@ TEST_P(StretchStreamTest, MatchesTheReferenceWhereverThePictureLies) {
       {37, 5, 37, 5, {}, 0, 0},
       {37, 5, 37, 5, {1, 1, 36, 4}, 1, 3},
       {100, 3, 100, 7, {}, 8, 4},
-      {3, 2, 6, 4, {}, 0, 1},      // narrower than one vector
+      {3, 2, 6, 4, {}, 0, 1},  // narrower than one vector
       {6, 2, 12, 4, {}, 0, 0},
       {33, 20, 100, 61, {}, 3, 1},  // no shuffle for this scale: widened, then copied out
       {33, 20, 100, 61, {7, 3, 99, 60}, 8, 0},
@@ -56,9 +56,9 @@ TEST_P(StretchStreamTest, MatchesTheReferenceWhereverThePictureLies) {
   };
   NearestStretch streamed(0);  // every area goes around the caches
   for (const StreamCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.srcW << "x" << c.srcH << " to " << c.dstW << "x"
-                                    << c.dstH << " part " << c.area.left << "," << c.area.top
-                                    << " pad " << c.padPixels << " shift " << c.shiftPixels);
+    SCOPED_TRACE(testing::Message() << c.srcW << "x" << c.srcH << " to " << c.dstW << "x" << c.dstH
+                                    << " part " << c.area.left << "," << c.area.top << " pad "
+                                    << c.padPixels << " shift " << c.shiftPixels);
     const Frame src = randomFrame(c.srcW, c.srcH, static_cast<uint32_t>(c.dstW + c.dstH));
     Frame expected(static_cast<size_t>(c.dstW) * c.dstH * 3);
     referenceStretch(src.data(), c.srcW, c.srcH, expected.data(), c.dstW, c.dstH, c.dstW * 3);

@@ -43,12 +43,12 @@ TEST(TempoOptions, ValuesAreCheckedWithAReason) {
     bool ok;
   };
   const Case cases[] = {
-      {"tempo", "off", true},      {"tempo", "midi", true},       {"tempo", "128", true},
-      {"tempo", "127.5", true},    {"tempo", "0", false},         {"tempo", "1000", false},
-      {"tempo", "fast", false},    {"tempo", "", false},          {"tempo", "nan", false},
-      {"sequence", "ABac", true},  {"sequence", "A1", false},     {"sequence-beats", "1", true},
+      {"tempo", "off", true},         {"tempo", "midi", true},        {"tempo", "128", true},
+      {"tempo", "127.5", true},       {"tempo", "0", false},          {"tempo", "1000", false},
+      {"tempo", "fast", false},       {"tempo", "", false},           {"tempo", "nan", false},
+      {"sequence", "ABac", true},     {"sequence", "A1", false},      {"sequence-beats", "1", true},
       {"sequence-beats", "0", false}, {"sequence-beats", "x", false}, {"quantize", "bar", true},
-      {"quantize", "bars", false}, {"cycle-rate", "24", true},    {"cycle-rate", "3", false},
+      {"quantize", "bars", false},    {"cycle-rate", "24", true},     {"cycle-rate", "3", false},
   };
   for (const Case& c : cases) {
     TempoOptions o;
@@ -111,7 +111,7 @@ TEST(BeatSchedule, QuantizedRecallsWaitForTheNextBeatOrBar) {
     std::int64_t dueMs;  // -1: at once
   };
   const Case cases[] = {
-      {Quantize::Off, 700, -1},  {Quantize::Beat, 700, 1000}, {Quantize::Beat, 1000, 1500},
+      {Quantize::Off, 700, -1},   {Quantize::Beat, 700, 1000}, {Quantize::Beat, 1000, 1500},
       {Quantize::Bar, 700, 2000}, {Quantize::Bar, 2100, 4000},
   };
   for (const Case& c : cases) {

@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -117,8 +117,8 @@ TEST(MidiClockThroughJack, TempoChangeStartStopAndSongPosition) {
   const std::string name = "vz-tempo-" + std::to_string(getpid());
   setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
   // A short period: the input stamps a clock when its cycle runs, so the period is the jitter.
-  test::Child jackd({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p",
-                     "256"});
+  test::Child jackd(
+      {"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256"});
   jack_set_error_function([](const char*) {});
   jack_set_info_function([](const char*) {});
   bool up = false;

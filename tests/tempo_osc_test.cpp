@@ -44,7 +44,8 @@ TEST(TempoOsc, AddressesGiveTheirRequestsAndRefuseWrongArguments) {
       {oscPacket("/videozarnix/sequence-beats", "i", 8),
        ControllerAction{Kind::SequenceBeats, 0, 8}},
       {oscPacket("/videozarnix/sequence-beats", "i", 0), std::nullopt},
-      {oscPacket("/videozarnix/quantize", "s", "bar"), ControllerAction{Kind::Quantize, 0, 0, "bar"}},
+      {oscPacket("/videozarnix/quantize", "s", "bar"),
+       ControllerAction{Kind::Quantize, 0, 0, "bar"}},
       {oscPacket("/videozarnix/quantize", "i", 1), std::nullopt},
   };
   for (const Case& c : cases) {

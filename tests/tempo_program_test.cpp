@@ -3,7 +3,6 @@
 // recorded losslessly; the recording changes look every beat (15 frames at 30 fps and 120 BPM),
 // each change on the frame of its beat.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -25,19 +24,20 @@ constexpr size_t kFrameBytes = 320 * 240 * 3;
 // The frame filter's picture of `slot` from `bank` on the source frame.
 std::string lookOf(const fs::path& dir, const fs::path& bank, char letter) {
   const fs::path out = dir / (std::string("look_") + letter + ".bgr");
-  shell("head -c " + std::to_string(kFrameBytes) + " " + (dir / "source.bgr").string() +
-             " | " + VZ_FX_PATH + " --size 320x240 --bank " + bank.string() + " --preset " +
-             letter + " > " + out.string());
+  shell("head -c " + std::to_string(kFrameBytes) + " " + (dir / "source.bgr").string() + " | " +
+        VZ_FX_PATH + " --size 320x240 --bank " + bank.string() + " --preset " + letter + " > " +
+        out.string());
   return readFile(out);
 }
 
 TEST(TempoProgram, ASequenceOnTheBeatChangesLookEveryFifteenFramesAtThirtyFps) {
   const ScratchDir dir("vz-tempo");
   const fs::path clip = dir / "still.mpg", bank = dir / "looks.pvl", out = dir / "beat.mkv";
-  shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-             "'color=c=0x3080c0:s=320x240:r=30:d=12,drawbox=x=40:y=30:w=100:h=80:"
-             "color=0xe0a020:t=fill' -g 1 -c:v mpeg1video -q:v 2 " +
-             clip.string());
+  shell(
+      "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+      "'color=c=0x3080c0:s=320x240:r=30:d=12,drawbox=x=40:y=30:w=100:h=80:"
+      "color=0xe0a020:t=fill' -g 1 -c:v mpeg1video -q:v 2 " +
+      clip.string());
   VideoEngine looks;
   looks.mode = static_cast<uint8_t>(EffectMode::Negative);
   storeSlot(looks, 'F' - 'A');
@@ -46,8 +46,8 @@ TEST(TempoProgram, ASequenceOnTheBeatChangesLookEveryFifteenFramesAtThirtyFps) {
   storeSlot(looks, 'G' - 'A');
   saveBankFile(bank.string(), looks);
   shell("gst-launch-1.0 -q filesrc location=" + clip.string() +
-             " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" +
-             (dir / "source.bgr").string());
+        " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" +
+        (dir / "source.bgr").string());
   const std::string f = lookOf(dir.path, bank, 'F'), g = lookOf(dir.path, bank, 'G');
   ASSERT_EQ(f.size(), kFrameBytes);
   ASSERT_EQ(g.size(), kFrameBytes);
@@ -66,8 +66,9 @@ TEST(TempoProgram, ASequenceOnTheBeatChangesLookEveryFifteenFramesAtThirtyFps) {
 
   const fs::path decoded = dir / "decoded.bgr";
   shell("gst-launch-1.0 -q filesrc location=" + out.string() +
-             " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
-             "location=" + decoded.string());
+        " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
+        "location=" +
+        decoded.string());
   const std::string frames = readFile(decoded);
   const size_t count = frames.size() / kFrameBytes;
   ASSERT_GE(count, 150u);
@@ -93,8 +94,9 @@ TEST(TempoProgram, ASequenceOnTheBeatChangesLookEveryFifteenFramesAtThirtyFps) {
   std::sort(sorted.begin(), sorted.end());
   const long middle = sorted[sorted.size() / 2];
   for (size_t k = 0; k < phase.size(); ++k)
-    EXPECT_LE(std::labs(phase[k] - middle), 1) << "change " << k << " at frame " << changes[k]
-                                               << "\n" << seen;
+    EXPECT_LE(std::labs(phase[k] - middle), 1)
+        << "change " << k << " at frame " << changes[k] << "\n"
+        << seen;
 }
 
 }  // namespace
