@@ -3,7 +3,6 @@
 
 #include <QActionGroup>
 #include <QMenu>
-#include <QPainter>
 #include <QShortcut>
 #include <cstdio>
 
@@ -15,39 +14,11 @@
 namespace vz {
 
 TempoBadge::TempoBadge(QWidget* preview, TempoControl& tempo, std::function<bool()> fullScreen)
-    : QWidget(preview), tempo_(tempo), fullScreen_(std::move(fullScreen)) {
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-  setAttribute(Qt::WA_NoSystemBackground);
-  QFont f = font();
-  f.setBold(true);
-  f.setPixelSize(16);
-  setFont(f);
-  setGeometry(126, 8, 150, 24);  // right of the recording badge
-  connect(&tick_, &QTimer::timeout, this, &TempoBadge::refresh);
+    // Read 20 times a second: the beat within the bar moves twice a second at 120.
+    : PreviewBadge(
+          preview, {QRect(126, 8, 150, 24), QColor(120, 220, 255), false, 50},
+          [&tempo] { return tempo.badgeText(); }, std::move(fullScreen)) {
   connect(&tempo, &TempoControl::changed, this, &TempoBadge::refresh);
-  tick_.start(50);  // the beat within the bar moves twice a second at 120
-  refresh();
-}
-
-void TempoBadge::refresh() {
-  const QString now = tempo_.badgeText();
-  const bool show = !now.isEmpty() && !(fullScreen_ && fullScreen_());
-  if (show != isVisible()) setVisible(show);
-  if (show && now != text_) {
-    text_ = now;
-    raise();
-    update();
-  }
-}
-
-void TempoBadge::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(0, 0, 0, 200));
-  p.drawRoundedRect(QRectF(rect()), 5, 5);
-  p.setPen(QColor(120, 220, 255));
-  p.drawText(rect().adjusted(8, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text_);
 }
 
 namespace {

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QTimer>
-#include <QWidget>
-#include <functional>
+#include "app/preview_badge.h"
 
 class QMenu;
 
@@ -13,25 +11,12 @@ class EffectDialog;
 class TempoControl;
 class TextPrompts;
 
-// The tempo's badge: "120.0 BPM 2/4" over the preview beside the recording badge, in the
-// framed dialog only (a child of the preview, so never in any frame it shows).
-class TempoBadge final : public QWidget {
+// The tempo's badge: "120.0 BPM 2/4" beside the recording badge.
+class TempoBadge final : public PreviewBadge {
   Q_OBJECT
 
  public:
   TempoBadge(QWidget* preview, TempoControl& tempo, std::function<bool()> fullScreen);
-  QString text() const { return text_; }
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  void refresh();
-
-  TempoControl& tempo_;
-  std::function<bool()> fullScreen_;
-  QString text_;
-  QTimer tick_;
 };
 
 // The key that taps the tempo: not a letter, Space, Enter or Escape, which the dialog uses.
