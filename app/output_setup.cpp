@@ -44,7 +44,9 @@ void OutputSetup::applyStartOptions(const StartOptions& o) {
   const std::string path = o.record ? o.record->path : std::string();
   const std::string camera = o.virtualCamera;
   const std::string screen = o.outputScreen;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  // Outputs asked for at start wait for the first processed frame, so a take begins on the
+  // look, not on black; a source that never delivers gets them anyway (said on stderr).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   auto* wait = new QTimer(this);
   connect(wait, &QTimer::timeout, this, [this, wait, path, camera, screen, deadline] {
     if (!control.stageHasFrame() && std::chrono::steady_clock::now() < deadline) return;
