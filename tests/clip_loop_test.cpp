@@ -11,16 +11,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The running time of every frame that enters the grabber: its timestamp converted through
-// the segment it arrives in, which carries whatever offset the loop adds. It is the time the
-// frame is due on the pipeline's clock, whatever the wall clock did meanwhile.
+// Every frame that enters the grabber: when it is due on the pipeline's clock, whatever the
+// wall clock did meanwhile (its running time: its timestamp through the segment it arrives in,
+// which carries whatever offset the loop adds), and where in the clip it stands (stream time).
 class DueTimes {
  public:
+  struct Frame {
+    GstClockTime due, position;
+  };
   void attach(GstElement* grabber) {
     {
       std::lock_guard lock(mutex_);
-      times_.clear();
-      positions_.clear();
+      frames_.clear();
     }
     GstPad* pad = gst_element_get_static_pad(grabber, "sink");
     gst_pad_add_probe(
@@ -28,14 +30,9 @@ class DueTimes {
         &DueTimes::onData, this, nullptr);
     gst_object_unref(pad);
   }
-  std::vector<GstClockTime> times() {
+  std::vector<Frame> frames() {
     std::lock_guard lock(mutex_);
-    return times_;
-  }
-  // Where in the clip each frame stands (its stream time).
-  std::vector<GstClockTime> positions() {
-    std::lock_guard lock(mutex_);
-    return positions_;
+    return frames_;
   }
 
  private:
@@ -44,8 +41,8 @@ class DueTimes {
     std::lock_guard lock(self.mutex_);
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
       const GstClockTime pts = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
-      self.times_.push_back(gst_segment_to_running_time(&self.segment_, GST_FORMAT_TIME, pts));
-      self.positions_.push_back(gst_segment_to_stream_time(&self.segment_, GST_FORMAT_TIME, pts));
+      self.frames_.push_back({gst_segment_to_running_time(&self.segment_, GST_FORMAT_TIME, pts),
+                              gst_segment_to_stream_time(&self.segment_, GST_FORMAT_TIME, pts)});
     } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_SEGMENT) {
       gst_event_copy_segment(GST_PAD_PROBE_INFO_EVENT(info), &self.segment_);
     }
@@ -54,8 +51,7 @@ class DueTimes {
 
   std::mutex mutex_;
   GstSegment segment_{};
-  std::vector<GstClockTime> times_;
-  std::vector<GstClockTime> positions_;
+  std::vector<Frame> frames_;
 };
 
 class ClipLoopTest : public MediaTest {
@@ -82,13 +78,13 @@ TEST_F(ClipLoopTest, ClipsRestartWithoutAGapOnTheClock) {
     SCOPED_TRACE(clip);
     play(clip, true);
     // Two passes and the start of a third.
-    ASSERT_TRUE(waitFor([&] { return due.times().size() >= 23; }, 20s));
+    ASSERT_TRUE(waitFor([&] { return due.frames().size() >= 23; }, 20s));
     EXPECT_GE(graph.clipLoops(), 2);
-    const std::vector<GstClockTime> t = due.times();
-    for (size_t i = 1; i < t.size(); ++i) {
-      ASSERT_TRUE(GST_CLOCK_TIME_IS_VALID(t[i])) << "frame " << i;
-      EXPECT_GT(t[i], t[i - 1]) << "frame " << i;
-      EXPECT_LE(t[i] - t[i - 1], kInterval + GST_MSECOND) << "frame " << i;
+    const std::vector<DueTimes::Frame> f = due.frames();
+    for (size_t i = 1; i < f.size(); ++i) {
+      ASSERT_TRUE(GST_CLOCK_TIME_IS_VALID(f[i].due)) << "frame " << i;
+      EXPECT_GT(f[i].due, f[i - 1].due) << "frame " << i;
+      EXPECT_LE(f[i].due - f[i - 1].due, kInterval + GST_MSECOND) << "frame " << i;
     }
     EXPECT_EQ(recorder.lastWidth.load(), 320);
     EXPECT_EQ(recorder.lastHeight.load(), 240);
@@ -113,11 +109,11 @@ TEST_F(ClipLoopTest, WithoutLoopingTheLastFrameIsHeld) {
     EXPECT_TRUE(recorder.waitFrames(frames + 12));
     // From its start, and the first frame shows for a whole frame: it is due one frame after
     // the restart, as after a loop. (Due at once, the second one replaced it on arrival.)
-    const std::vector<GstClockTime> at = due.positions(), t = due.times();
-    ASSERT_GT(at.size(), static_cast<size_t>(frames + 1));
-    EXPECT_EQ(at[frames], at[0]);
-    EXPECT_EQ(at[frames + 1], at[1]);
-    EXPECT_NEAR(static_cast<double>(t[frames]), static_cast<double>(kInterval), GST_MSECOND);
+    const std::vector<DueTimes::Frame> f = due.frames();
+    ASSERT_GT(f.size(), static_cast<size_t>(frames + 1));
+    EXPECT_EQ(f[frames].position, f[0].position);
+    EXPECT_EQ(f[frames + 1].position, f[1].position);
+    EXPECT_NEAR(static_cast<double>(f[frames].due), static_cast<double>(kInterval), GST_MSECOND);
   }
 }
 

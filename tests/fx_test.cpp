@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "presets/bank_bytes.h"
+#include "presets/bank_file.h"
 #include "presets/preset_slot.h"
 #include "tests/child_process.h"
 #include "tests/scratch_dir.h"
@@ -32,9 +32,8 @@ TEST_F(FrameFilter, OptionsApplyInTheOrderGiven) {
   VideoEngine source;
   source.gainRed = 40, source.mode = 6, source.lowPassBlue = 9;
   storeSlot(source, 5);  // F
-  uint8_t bank[kBankBytes];
-  encodeBank(source, bank);
-  const std::string path = writeFile("looks.pvl", std::string(bank, bank + kBankBytes));
+  const std::string path = (dir / "looks.pvl").string();
+  saveBankFile(path, source);
   std::string ints;
   for (int i = 0; i < 48; ++i) ints += std::to_string(i * 1000 - 20000) + (i % 7 ? " " : "\n");
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The zarnix element: byte for byte as videozarnix-fx, buffers passed through when there is
 // nothing to do, bad values refused with a warning, automation, the command-line tools, and
-// which looks may skip reordering the rows.
+// which looks may skip reordering the rows; fades between presets.
 #include <gst/controller/gstdirectcontrolbinding.h>
 #include <gst/controller/gsttriggercontrolsource.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,6 @@
 #include "engine/frame_settings.h"
 #include "engine/row_order.h"
 #include "engine/setting_names.h"
-#include "gst/frame_rows.h"
 #include "gst/zarnix_element.h"
 #include "presets/bank_bytes.h"
 #include "presets/bank_file.h"
@@ -51,8 +50,9 @@ class Zarnix : public ::testing::Test {
 
 TEST_F(Zarnix, MatchesTheFilterForRandomLooksAndOddSizes) {
   std::mt19937 gen(13);
-  const std::pair<int, int> sizes[] = {{1, 1},  {2, 3},   {5, 7},  {13, 9},
-                                       {16, 4}, {33, 17}, {64, 31}};
+  // Rows padded by 0 (16, 64), 1 (1, 5, 13, 33), 2 (2) and 3 (7) filler bytes.
+  const std::pair<int, int> sizes[] = {{1, 1},  {2, 3},  {5, 7},   {7, 6},
+                                       {13, 9}, {16, 4}, {33, 17}, {64, 31}};
   for (const auto& [w, h] : sizes) {
     for (int round = 0; round < 12; ++round) {
       const Look look = randomLook(gen, dir);
@@ -151,8 +151,7 @@ TEST_F(Zarnix, RefusesBadValuesWithAWarningAndKeepsItsLook) {
     GstBus* bus = gst_bus_new();
     gst_element_set_bus(h->element, bus);
     setProperties(h->element, look);
-    gchar* paletteBefore = nullptr;
-    g_object_get(h->element, "palette", &paletteBefore, nullptr);
+    const std::string paletteBefore = stringProperty(h->element, "palette");
     const int warningsBefore = objectWarnings.load();
     gst_util_set_object_arg(G_OBJECT(h->element), c.property, c.value.c_str());
     GstMessage* warning = gst_bus_pop_filtered(bus, GST_MESSAGE_WARNING);
@@ -165,11 +164,7 @@ TEST_F(Zarnix, RefusesBadValuesWithAWarningAndKeepsItsLook) {
     }
     if (warning) gst_message_unref(warning);
     EXPECT_EQ(objectWarnings.load() > warningsBefore, !c.busWarning) << c.property;
-    gchar* paletteAfter = nullptr;
-    g_object_get(h->element, "palette", &paletteAfter, nullptr);
-    EXPECT_STREQ(paletteBefore, paletteAfter);
-    g_free(paletteBefore);
-    g_free(paletteAfter);
+    EXPECT_EQ(stringProperty(h->element, "palette"), paletteBefore);
     EXPECT_TRUE(pushFrames(h, frames, 7, 5) == runFilter(look, frames, 7, 5))
         << c.property << "=" << c.value;
     gst_element_set_bus(h->element, nullptr);
@@ -185,7 +180,9 @@ TEST_F(Zarnix, RefusesFormatsOtherThanBgr) {
   gst_harness_teardown(h);
 }
 
-TEST_F(Zarnix, ReadsBackWhatWasSetAndUnchangedForHighModeBytes) {
+// A recall reads back as the bank's bytes: its palette as stored, a mode byte past the last
+// mode as "unchanged".
+TEST_F(Zarnix, ARecallReadsBackTheBanksBytesAndHighModesAsUnchanged) {
   auto e = std::make_unique<VideoEngine>();
   e->mode = 57, e->paletteRed[0] = -3;
   storeSlot(*e, 2);
@@ -195,42 +192,9 @@ TEST_F(Zarnix, ReadsBackWhatWasSetAndUnchangedForHighModeBytes) {
   GstElement* z = gst_element_factory_make("zarnix", nullptr);
   g_object_set(z, "mode", 6, "bank-file", bank.c_str(), "preset", "c", nullptr);
   gint mode = -1;
-  gchar *palette = nullptr, *preset = nullptr, *file = nullptr;
-  g_object_get(z, "mode", &mode, "palette", &palette, "preset", &preset, "bank-file", &file,
-               nullptr);
-  EXPECT_EQ(mode, kEffectModeCount);                        // unchanged
-  EXPECT_EQ(std::string(palette).substr(0, 7), "253 224");  // a bank holds bytes
-  EXPECT_STREQ(preset, "c");
-  EXPECT_EQ(file, bank);
-  g_free(palette), g_free(preset), g_free(file);
-  gst_object_unref(z);
-}
-
-// What is flagged controllable binds to a control source; the palette, bank file and preset
-// are text, which no control source gives, and say so.
-TEST_F(Zarnix, EveryPropertyFlaggedControllableBindsAndTheTextOnesAreNotFlagged) {
-  GstElement* z = gst_element_factory_make("zarnix", nullptr);
-  guint count = 0;
-  GParamSpec** pspecs = g_object_class_list_properties(G_OBJECT_GET_CLASS(z), &count);
-  const int warningsBefore = objectWarnings.load();
-  int bound = 0;
-  for (guint i = 0; i < count; ++i) {
-    GParamSpec* p = pspecs[i];
-    if (p->owner_type != G_OBJECT_TYPE(z)) continue;
-    const bool text = G_IS_PARAM_SPEC_STRING(p);
-    EXPECT_EQ((p->flags & GST_PARAM_CONTROLLABLE) != 0, !text) << p->name;
-    EXPECT_NE(p->flags & GST_PARAM_MUTABLE_PLAYING, 0u) << p->name;
-    if (text) continue;
-    GstControlSource* source = gst_trigger_control_source_new();
-    EXPECT_TRUE(gst_object_add_control_binding(
-        GST_OBJECT(z), gst_direct_control_binding_new_absolute(GST_OBJECT(z), p->name, source)))
-        << p->name;
-    gst_object_unref(source);
-    ++bound;
-  }
-  EXPECT_EQ(bound, 3 + 20 + 3 + 1);                  // and the fade
-  EXPECT_EQ(objectWarnings.load(), warningsBefore);  // no critical on the way
-  g_free(pspecs);
+  g_object_get(z, "mode", &mode, nullptr);
+  EXPECT_EQ(mode, kEffectModeCount);                                // unchanged
+  EXPECT_EQ(stringProperty(z, "palette").substr(0, 7), "253 224");  // a bank holds bytes
   gst_object_unref(z);
 }
 
@@ -252,7 +216,7 @@ TEST_F(Zarnix, ControllerAutomatesProperties) {
 
 // The element hands the look its frames top row first and skips the reordering the filter
 // does whenever the look is row-local; row-local must mean exactly that, and the other looks
-// must really need the reordering.
+// must really need the reordering. (Padded rows through the element: the harness tests.)
 TEST(RowOrder, OnlyLowPassAndSmearDependOnIt) {
   std::mt19937 gen(21);
   auto e = std::make_unique<VideoEngine>();
@@ -286,23 +250,6 @@ TEST(RowOrder, OnlyLowPassAndSmearDependOnIt) {
           EXPECT_EQ(topDown, asFilter) << "mode " << mode;
         }
         orderMattered |= topDown != asFilter;
-
-        for (int extra : {0, 1, 3}) {  // packed rows, and rows padded as GStreamer pads them
-          const size_t stride = rowBytes + extra;
-          Frame padded(stride * h, 0xA5);
-          for (int y = 0; y < h; ++y)
-            std::copy_n(original.begin() + y * rowBytes, rowBytes, padded.begin() + y * stride);
-          std::vector<uint8_t> work;
-          const int cycleState = e->colorCycle;
-          e->colorCycle = 0;
-          processTopDownFrame(*e, padded.data(), w, h, static_cast<std::ptrdiff_t>(stride), work);
-          e->colorCycle = cycleState;
-          Frame packed;
-          for (int y = 0; y < h; ++y)
-            packed.insert(packed.end(), padded.begin() + y * stride,
-                          padded.begin() + y * stride + rowBytes);
-          EXPECT_EQ(packed, asFilter) << "mode " << mode << " stride " << stride;
-        }
       }
       const bool rowLocal = isRowLocal(takeSnapshot(*e));
       EXPECT_EQ(orderMattered, !rowLocal) << "mode " << mode << " low-pass " << lowPass;
@@ -310,18 +257,27 @@ TEST(RowOrder, OnlyLowPassAndSmearDependOnIt) {
   }
 }
 
-TEST_F(Zarnix, InspectListsEveryPropertyWithItsDescription) {
+// Every property is listed with its description and flags: controllable, which binds it to a
+// control source, unless it is text (palette, bank file, preset), which no control source gives.
+TEST_F(Zarnix, InspectListsEveryPropertyAndTheControllableOnesBind) {
   const Ran inspect = shell("gst-inspect-1.0 zarnix", gstTools());
   ASSERT_EQ(inspect.status, 0) << inspect.out;
   const std::string& text = inspect.out;
   GstElement* z = gst_element_factory_make("zarnix", nullptr);
   guint count = 0;
   GParamSpec** pspecs = g_object_class_list_properties(G_OBJECT_GET_CLASS(z), &count);
-  int ours = 0;
+  const int warningsBefore = objectWarnings.load();
+  int ours = 0, bound = 0;
   for (guint i = 0; i < count; ++i) {
     GParamSpec* p = pspecs[i];
     if (p->owner_type != G_OBJECT_TYPE(z)) continue;
     ++ours;
+    if (!G_IS_PARAM_SPEC_STRING(p)) {
+      GstControlSource* source = gst_trigger_control_source_new();
+      bound += gst_object_add_control_binding(
+          GST_OBJECT(z), gst_direct_control_binding_new_absolute(GST_OBJECT(z), p->name, source));
+      gst_object_unref(source);
+    }
     const size_t at = text.find("\n  " + std::string(p->name) + " ");
     ASSERT_NE(at, std::string::npos) << p->name;
     size_t end = at + 1;  // the block runs to the next line indented by exactly two spaces
@@ -341,29 +297,63 @@ TEST_F(Zarnix, InspectListsEveryPropertyWithItsDescription) {
   }
   // mode, mirror, cycle; the numbers; inverts; the strings; the fade
   EXPECT_EQ(ours, 3 + 20 + 3 + 3 + 1);
+  EXPECT_EQ(bound, ours - 3);
+  EXPECT_EQ(objectWarnings.load(), warningsBefore);  // no critical on the way
   g_free(pspecs);
   gst_object_unref(z);
 }
 
-TEST_F(Zarnix, GstLaunchMatchesTheFilterProgram) {
+TEST_F(Zarnix, GstLaunchWithThePluginAsBuiltMatchesTheFilter) {
   std::mt19937 gen(99);
   const int w = 36, h = 17;  // a height that reorders unevenly; rows need no padding
   for (int round = 0; round < 2; ++round) {
     const Look look = randomLook(gen, dir);
     const Frame frames = randomFrame(w, h * 4, static_cast<uint32_t>(gen()));
-    const fs::path in = dir / "in.raw", want = dir / "want.raw", got = dir / "got.raw";
+    const fs::path in = dir / "in.raw", got = dir / "got.raw";
     writeFile(in, std::string(frames.begin(), frames.end()));
-    std::string fx = "'" VZ_FX_PATH "' --size 36x17";
-    for (const std::string& a : look.fxArgs) fx += " '" + a + "'";
-    ASSERT_EQ(shell(fx + " < '" + in.string() + "' > '" + want.string() + "'").status, 0);
     std::string launch = "gst-launch-1.0 -q filesrc location='" + in.string() +
                          "' ! rawvideoparse width=36 height=17 format=bgr ! zarnix";
     for (const auto& [name, value] : look.properties) launch += " " + name + "=\"" + value + "\"";
     launch += " ! filesink location='" + got.string() + "'";
     const Ran run = shell(launch, gstTools());
     ASSERT_EQ(run.status, 0) << launch << "\n" << run.out;
-    EXPECT_EQ(readFile(got).size(), frames.size());
-    EXPECT_TRUE(readFile(got) == readFile(want)) << launch;
+    const Frame want = runFilter(look, frames, w, h);
+    EXPECT_TRUE(readFile(got) == std::string(want.begin(), want.end())) << launch;
+  }
+}
+
+// A change of preset with `fade` set equals the filter's --fade-to frame for frame, padded rows
+// included, into looks that would otherwise pass frames untouched.
+TEST_F(Zarnix, APresetChangeFadesAsTheFilterFadesFrameForFrame) {
+  std::mt19937 gen(11);
+  auto bank = std::make_unique<VideoEngine>();
+  for (int slot = 0; slot < 26; ++slot) {
+    randomizeLook(*bank, gen);
+    bank->mode = static_cast<uint8_t>(slot % 10);  // B (slot 1) Overflow ... K (slot 10) Source
+    bank->mirror = 0;
+    storeSlot(*bank, slot);
+  }
+  const std::string bankPath = (dir / "looks.pvl").string();
+  saveBankFile(bankPath, *bank);
+  constexpr int kW = 13, kH = 7;  // padded rows: 39 bytes in a 40-byte stride
+  // 0.28 s at the harness's 25 frames per second: 7 frames.
+  for (const auto& [from, to] : {std::pair{"B", "G"}, std::pair{"G", "K"}, std::pair{"K", "D"}}) {
+    GstHarness* h = newZarnixHarness(kW, kH);
+    gst_util_set_object_arg(G_OBJECT(h->element), "bank-file", bankPath.c_str());
+    gst_util_set_object_arg(G_OBJECT(h->element), "preset", from);
+    const Frame before = randomFrame(kW, kH * 2, 5), after = randomFrame(kW, kH * 9, 6);
+    const Frame shownBefore = pushFrames(h, before, kW, kH);
+    g_object_set(h->element, "fade", 0.28, "preset", to, nullptr);
+    const Frame shownAfter = pushFrames(h, after, kW, kH);
+    gst_harness_teardown(h);
+
+    EXPECT_EQ(shownBefore, runFilter({{"--bank", bankPath, "--preset", from}, {}}, before, kW, kH));
+    EXPECT_EQ(
+        shownAfter,
+        runFilter(
+            {{"--bank", bankPath, "--preset", from, "--fade-to", to, "--fade-frames", "7"}, {}},
+            after, kW, kH))
+        << from << " into " << to;
   }
 }
 

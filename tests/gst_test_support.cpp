@@ -138,6 +138,14 @@ void setProperties(GstElement* element, const Look& look) {
     gst_util_set_object_arg(G_OBJECT(element), name.c_str(), value.c_str());
 }
 
+std::string stringProperty(GstElement* element, const char* name) {
+  gchar* value = nullptr;
+  g_object_get(element, name, &value, nullptr);
+  std::string text = value != nullptr ? value : "";
+  g_free(value);
+  return text;
+}
+
 Frame pushFrames(GstHarness* h, const Frame& frames, int width, int height) {
   const size_t rowBytes = static_cast<size_t>(width) * 3, stride = paddedStride(width);
   const size_t frameBytes = rowBytes * height;

@@ -40,6 +40,7 @@ extern std::atomic<int> objectWarnings;
 
 GstHarness* newZarnixHarness(int width, int height);
 void setProperties(GstElement* element, const Look& look);
+std::string stringProperty(GstElement* element, const char* name);
 // Pushes packed frames as padded buffers (filler bytes 0xA5) and returns the packed output;
 // fails the test when filler bytes, timestamps or frame count differ.
 Frame pushFrames(GstHarness* h, const Frame& frames, int width, int height);

@@ -51,9 +51,7 @@ TEST(ZarnixThreads, PresetRecallsFromOtherThreadsGiveWholeLooksPerFrame) {
     while (!stop.load(std::memory_order_relaxed)) {
       for (const char* letter : {first, second}) {
         g_object_set(harness->element, "preset", letter, nullptr);
-        gchar* palette = nullptr;
-        g_object_get(harness->element, "palette", &palette, nullptr);
-        g_free(palette);
+        stringProperty(harness->element, "palette");  // read while frames flow
         recalls.fetch_add(1, std::memory_order_relaxed);
       }
     }

@@ -27,22 +27,22 @@
 namespace vz::test {
 
 // A capture device made of GStreamer's test source: its properties, and the pipeline
-// description of what binding it yields (for example a live test pattern of a given size).
-class TestDevice final : public CaptureDevice {
- public:
-  TestDevice(std::map<std::string, std::string> properties, std::string pipeline,
-             std::shared_ptr<int> binds = nullptr)
-      : properties_(std::move(properties)), pipeline_(std::move(pipeline)), binds_(binds) {}
+// description of what binding it yields (for example a live test pattern of a given size);
+// binds counts how often it was bound.
+struct TestDevice final : CaptureDevice {
+  TestDevice(std::map<std::string, std::string> p, std::string description,
+             std::shared_ptr<int> count)
+      : properties(std::move(p)), pipeline(std::move(description)), binds(std::move(count)) {}
 
   bool readProperty(const std::string& name, std::string& value) const override {
-    auto it = properties_.find(name);
-    if (it == properties_.end()) return false;
+    auto it = properties.find(name);
+    if (it == properties.end()) return false;
     value = it->second;
     return true;
   }
   GstElement* bindToObject() override {
-    if (binds_) ++*binds_;
-    GstElement* bin = gst_parse_bin_from_description(pipeline_.c_str(), TRUE, nullptr);
+    ++*binds;
+    GstElement* bin = gst_parse_bin_from_description(pipeline.c_str(), TRUE, nullptr);
     return bin != nullptr ? GST_ELEMENT(gst_object_ref_sink(bin)) : nullptr;
   }
   std::string key() const override {
@@ -51,15 +51,9 @@ class TestDevice final : public CaptureDevice {
     return k;
   }
 
- private:
-  std::map<std::string, std::string> properties_;
-  std::string pipeline_;
-  std::shared_ptr<int> binds_;
-};
-
-struct TestDeviceSpec {
   std::map<std::string, std::string> properties;
   std::string pipeline;
+  std::shared_ptr<int> binds;
 };
 
 // A live test pattern of width x height at 30 frames a second.
@@ -72,18 +66,16 @@ inline std::string testPattern(int width, int height, const char* extra = "") {
 // Devices the test can change between builds; binds counts how often each was bound.
 class TestDeviceList final : public DeviceList {
  public:
-  std::vector<TestDeviceSpec> devices;
+  std::vector<TestDevice> devices;
   std::vector<std::shared_ptr<int>> binds;
 
   void add(std::map<std::string, std::string> properties, std::string pipeline) {
-    devices.push_back({std::move(properties), std::move(pipeline)});
     binds.push_back(std::make_shared<int>(0));
+    devices.emplace_back(std::move(properties), std::move(pipeline), binds.back());
   }
   std::vector<std::unique_ptr<CaptureDevice>> videoInputDevices() override {
     std::vector<std::unique_ptr<CaptureDevice>> out;
-    for (size_t i = 0; i < devices.size(); ++i)
-      out.push_back(
-          std::make_unique<TestDevice>(devices[i].properties, devices[i].pipeline, binds[i]));
+    for (const TestDevice& d : devices) out.push_back(std::make_unique<TestDevice>(d));
     return out;
   }
   // Plugging: the device list changes first, then the listeners hear of it, as from a monitor.
@@ -95,7 +87,7 @@ class TestDeviceList final : public DeviceList {
     for (DeviceListener* l : listeners) l->deviceAdded(key);
   }
   void unplug(size_t index) {
-    const std::string key = devices[index].properties["Key"];
+    const std::string key = devices[index].key();
     devices.erase(devices.begin() + static_cast<long>(index));
     binds.erase(binds.begin() + static_cast<long>(index));
     for (DeviceListener* l : listeners) l->deviceRemoved(key);
@@ -135,6 +127,14 @@ class FrameRecorder final : public FrameTarget {
     return test::waitFor([&] { return frames.load() >= n; }, timeout);
   }
   double seconds() const { return (lastAt.load() - firstAt.load()) * 1e-9; }
+  // The latest frame's width once n frames have come (0 when they did not).
+  int widthAfter(int n) { return waitFrames(n) ? lastWidth.load() : 0; }
+  // The latest frame's first and last rows are black.
+  bool black() const {
+    int sum = 0;
+    for (int c = 0; c < 3; ++c) sum += firstRow[c].load() + lastRow[c].load();
+    return sum == 0;
+  }
 
   std::atomic<int> frames{0};
   std::atomic<int64_t> firstAt{0}, lastAt{0};

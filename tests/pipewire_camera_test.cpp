@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "source/sample_grabber.h"
 #include "tests/dialog_fixture.h"
@@ -20,41 +17,9 @@ using Clock = std::chrono::steady_clock;
 const std::string kCameraNode = "vz-test-camera";
 const std::string kCameraName = "Fake Camera";
 
-// Ends the run with a message when a step has not returned in time: a hung GUI thread
-// would otherwise keep the test (and the private daemons) waiting for ever.
-class HangGuard {
- public:
-  HangGuard(PrivatePipeWire& pw, std::chrono::seconds limit, const char* what)
-      : thread_([this, &pw, limit, what] {
-          std::unique_lock lock(mutex_);
-          if (done_cv_.wait_for(lock, limit, [this] { return done_; })) return;
-          std::fprintf(stderr, "FAILED: %s did not return within %lld s\n", what,
-                       static_cast<long long>(limit.count()));
-          pw.stopAll();
-          std::_Exit(1);
-        }) {}
-  ~HangGuard() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    done_cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
-
-// One private PipeWire for the suite: the program's device monitor, once started, stays with the
-// daemon it found for the rest of the process.
+// The dialog over the real media graph on a private PipeWire with a camera in it.
 class PipeWireCamera : public DialogFixture {
  protected:
-  static void SetUpTestSuite() { shared = std::make_unique<PrivatePipeWire>(); }
-  static void TearDownTestSuite() { shared.reset(); }
   void SetUp() override {
     deviceList = &monitored;
     ASSERT_TRUE(pw.ok()) << pw.error();
@@ -68,30 +33,26 @@ class PipeWireCamera : public DialogFixture {
   }
 
   // Opens the dialog as the program does; false when it took longer than a few seconds.
+  // (A hang runs into the test's time limit; the daemons, started with a parent-death
+  // signal, go with the test's process.)
   bool openDialog() {
     const auto start = Clock::now();
-    {
-      HangGuard guard(pw, 30s, "opening the dialog");
-      openWithMedia();
-    }
+    openWithMedia();
     return Clock::now() - start < 3s;
   }
   void closeDialog() {
     if (!dialog) return;
-    HangGuard guard(pw, 30s, "closing the dialog");
     dialog->close();
     dialog.reset();
   }
   // The camera's own frames, at its own size, reach the engine within the deadline.
   bool framesArrive(std::chrono::seconds deadline) {
-    const auto end = Clock::now() + deadline;
-    while (Clock::now() < end) {
-      const GrabberSize size = sampleGrabberConnectedSize(media->graph().grabber);
-      if (media->graph().framesDelivered() >= 10 && size.width == 320 && size.height == 240)
-        return true;
-      QTest::qWait(50);
-    }
-    return false;
+    return QTest::qWaitFor(
+        [&] {
+          const GrabberSize size = sampleGrabberConnectedSize(media->graph().grabber);
+          return media->graph().framesDelivered() >= 10 && size.width == 320 && size.height == 240;
+        },
+        static_cast<int>(deadline.count() * 1000));
   }
   bool cameraLost() { return media->graph().graph == nullptr; }
   // Black at each point of a coarse grid over the preview as drawn now.
@@ -111,14 +72,17 @@ class PipeWireCamera : public DialogFixture {
     PrivatePipeWire::waitListed(kCameraName, 10s);
   }
 
-  static inline std::unique_ptr<PrivatePipeWire> shared;
-  PrivatePipeWire& pw = *shared;
+  PrivatePipeWire pw;
   pid_t camera = -1;
   MonitorDeviceList monitored;
 };
 
-TEST_F(PipeWireCamera, QuestionNamesItYesShowsTheDialogAndItsFramesReachTheEngine) {
-  const bool played = withOneRetry(
+// The question names the camera; Yes shows the dialog at once and the camera's frames reach
+// the engine. Unplugged, the camera leaves black and one line; back under its node name (its
+// key, which a replug keeps) it plays again by itself, where the preview was. A second camera
+// coming and going changes nothing.
+TEST_F(PipeWireCamera, PlaysGoesBlackWhenUnpluggedAndComesBackByItself) {
+  ASSERT_TRUE(withOneRetry(
       [&] {
         boxes.shown.clear();
         EXPECT_TRUE(openDialog()) << "the dialog took longer than 3 s to show";
@@ -127,25 +91,13 @@ TEST_F(PipeWireCamera, QuestionNamesItYesShowsTheDialogAndItsFramesReachTheEngin
         EXPECT_EQ(dialog->engine.deviceChosen, 1);
         return framesArrive(10s);
       },
-      [&] { replaceCamera(); });
-  EXPECT_TRUE(played);
-  // The camera is known by its node name, which a replug keeps.
+      [&] { replaceCamera(); }));
   std::vector<std::unique_ptr<CaptureDevice>> listed = monitored.videoInputDevices();
   ASSERT_FALSE(listed.empty());
   EXPECT_EQ(listed[0]->key(), "pipewire:" + kCameraNode);
   EXPECT_EQ(media->graph().cameraMode().mode.width, 320);
   EXPECT_FALSE(media->graph().cameraMode().mode.compressed);
-}
 
-// Unplugged, the camera leaves black and one line; back under its node name it plays again by
-// itself, where the preview was. A second camera coming and going changes nothing.
-TEST_F(PipeWireCamera, UnpluggedCameraGoesBlackAndComesBackByItself) {
-  ASSERT_TRUE(withOneRetry(
-      [&] {
-        openDialog();
-        return framesArrive(10s);
-      },
-      [&] { replaceCamera(); }));
   dialog->dialogOps().placeControl(kIdPreview, 8, 16, 360, 240, Stacking::Bottom);
   const QRect place = dialog->control(kIdPreview)->geometry();
   const size_t questions = boxes.shown.size();
@@ -174,7 +126,7 @@ TEST_F(PipeWireCamera, UnpluggedCameraGoesBlackAndComesBackByItself) {
       },
       [&] {
         pw.removeCamera(camera);
-        QTest::qWaitFor([&] { return cameraLost(); }, 10000);
+        (void)QTest::qWaitFor([&] { return cameraLost(); }, 10000);
       });
   ASSERT_TRUE(resumed);
   EXPECT_EQ(boxes.shown.size(), questions);

@@ -4,12 +4,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <sstream>
-#include <thread>
 
 #include "tests/child_process.h"
 
@@ -18,11 +17,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::mutex pidsMutex;
-
 // The variables that decide which PipeWire and session bus a client talks to.
 const char* const kSteeringVars[] = {"XDG_RUNTIME_DIR", "PIPEWIRE_RUNTIME_DIR",
                                      "DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE"};
+
+// A daemon's socket appears within a few seconds.
+bool appears(const std::string& path) {
+  return waitFor([&] { return std::filesystem::exists(path); }, 5s);
+}
 
 }  // namespace
 
@@ -46,16 +48,16 @@ PrivatePipeWire::PrivatePipeWire() {
 
   if (spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + bus},
             "dbus.log") < 0 ||
-      !waitForFile(dir_ + "/bus", 5s)) {
+      !appears(dir_ + "/bus")) {
     error_ = "the session bus did not start";
     return;
   }
-  startDaemons();
+  restartPipeWire();
 }
 
-bool PrivatePipeWire::startDaemons() {
+bool PrivatePipeWire::restartPipeWire() {
   pipewire_ = spawn({"pipewire"}, "pipewire.log");
-  if (pipewire_ < 0 || !waitForFile(dir_ + "/pipewire-0", 5s)) {
+  if (pipewire_ < 0 || !appears(dir_ + "/pipewire-0")) {
     error_ = "PipeWire did not start";
     return false;
   }
@@ -70,10 +72,7 @@ bool PrivatePipeWire::startDaemons() {
 void PrivatePipeWire::killPipeWire() {
   for (pid_t* pid : {&pipewire_, &wireplumber_}) {
     if (*pid <= 0) continue;
-    {
-      std::lock_guard lock(pidsMutex);
-      std::erase(pids_, *pid);
-    }
+    std::erase(pids_, *pid);
     kill(*pid, SIGKILL);
     waitpid(*pid, nullptr, 0);
     *pid = -1;
@@ -84,12 +83,8 @@ void PrivatePipeWire::killPipeWire() {
   std::filesystem::remove(dir_ + "/pipewire-0.lock", ec);
 }
 
-bool PrivatePipeWire::restartPipeWire() {
-  return startDaemons();
-}
-
 PrivatePipeWire::~PrivatePipeWire() {
-  stopAll();
+  for (auto it = pids_.rbegin(); it != pids_.rend(); ++it) stopProcess(*it, SIGTERM, 3s);
   for (const auto& [var, value] : savedEnv_) {
     if (value.empty())
       unsetenv(var.c_str());
@@ -105,21 +100,8 @@ PrivatePipeWire::~PrivatePipeWire() {
 pid_t PrivatePipeWire::spawn(const std::vector<std::string>& argv, const std::string& logName) {
   // The children inherit this process's environment, already pointed at the folder.
   const pid_t pid = test::spawn(argv, dir_ + "/" + logName);
-  if (pid < 0) return -1;
-  std::lock_guard lock(pidsMutex);
-  pids_.push_back(pid);
+  if (pid >= 0) pids_.push_back(pid);
   return pid;
-}
-
-bool PrivatePipeWire::waitForFile(const std::string& path,
-                                  std::chrono::milliseconds timeout) const {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  std::error_code ec;
-  while (!std::filesystem::exists(path, ec)) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
 }
 
 pid_t PrivatePipeWire::addCamera(const std::string& nodeName, const std::string& description,
@@ -136,20 +118,8 @@ pid_t PrivatePipeWire::addCamera(const std::string& nodeName, const std::string&
 }
 
 void PrivatePipeWire::removeCamera(pid_t pid) {
-  {
-    std::lock_guard lock(pidsMutex);
-    std::erase(pids_, pid);
-  }
+  std::erase(pids_, pid);
   stopProcess(pid, SIGTERM, 3s);
-}
-
-void PrivatePipeWire::stopAll() {
-  std::vector<pid_t> pids;
-  {
-    std::lock_guard lock(pidsMutex);
-    pids.swap(pids_);
-  }
-  for (auto it = pids.rbegin(); it != pids.rend(); ++it) stopProcess(*it, SIGTERM, 3s);
 }
 
 std::vector<std::string> PrivatePipeWire::listedCameras() {
@@ -165,13 +135,7 @@ std::vector<std::string> PrivatePipeWire::listedCameras() {
 }
 
 bool PrivatePipeWire::waitListed(const std::string& name, std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    for (const std::string& n : listedCameras())
-      if (n == name) return true;
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(100ms);
-  }
+  return waitFor([&] { return std::ranges::count(listedCameras(), name) > 0; }, timeout);
 }
 
 bool withOneRetry(const std::function<bool()>& step, const std::function<void()>& reset) {

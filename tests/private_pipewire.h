@@ -13,7 +13,7 @@ namespace vz::test {
 // A PipeWire of the test's own: a session D-Bus, PipeWire and WirePlumber started in a
 // temporary runtime folder, and cameras published into it by child processes. This process
 // is pointed at it (XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS) while it lives. Every
-// process it started is stopped by its id when it goes, whatever the outcome.
+// process it started is stopped by its id, newest first, when it goes, whatever the outcome.
 class PrivatePipeWire {
  public:
   PrivatePipeWire();
@@ -35,8 +35,6 @@ class PrivatePipeWire {
   // and the cameras' publishers stay. restartPipeWire starts both anew in the same folder.
   void killPipeWire();
   bool restartPipeWire();
-  // Stops every process started here, newest first; safe from any thread, and again.
-  void stopAll();
 
   // The display names of the Video/Source devices GStreamer's device monitor lists now (asked
   // in a child process, within a deadline).
@@ -46,8 +44,6 @@ class PrivatePipeWire {
 
  private:
   pid_t spawn(const std::vector<std::string>& argv, const std::string& logName);
-  bool startDaemons();
-  bool waitForFile(const std::string& path, std::chrono::milliseconds timeout) const;
 
   std::string dir_;
   std::string error_;
