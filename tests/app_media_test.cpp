@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program minus the window system: the dialog on the offscreen platform driving
 // the real media graph, with a test camera and the test clips.
-#include <gtest/gtest.h>
-
 #include <QMimeData>
 
 #include "tests/dialog_fixture.h"
@@ -39,7 +37,8 @@ TEST_F(Program, WithoutACameraTheDialogStillOpensPlaysFilesAndEndsCleanly) {
   EXPECT_TRUE(waitForPicture());
   const long frames = media->graph().framesDelivered();
   click(kIdModeFirst + 1);  // Overflow while the file plays: it plays on
-  EXPECT_TRUE(QTest::qWaitFor([&] { return media->graph().framesDelivered() > frames + 5; }, 10000));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return media->graph().framesDelivered() > frames + 5; }, 10000));
   key(kIdGainRed, Qt::Key_Return);  // ends while the video runs: the graph torn down once
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_EQ(dialog->graphReleases(), 1);

@@ -9,9 +9,7 @@
 #include <fstream>
 #include <set>
 
-#include "app/preview_widget.h"
 #include "app/qt_file_dialogs.h"
-#include "app/track_bar.h"
 #include "res/dialog_template.h"
 #include "tests/dialog_fixture.h"
 

@@ -5,9 +5,6 @@
 // Escape or its screen going away closes it.
 #include "app/output_window.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QScreen>
 
 #include "app/screen_choice.h"

@@ -3,7 +3,6 @@
 // real events on the offscreen platform.
 #include <QImage>
 #include <QKeyEvent>
-#include <QTimer>
 
 #include "tests/dialog_fixture.h"
 

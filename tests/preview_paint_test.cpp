@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
