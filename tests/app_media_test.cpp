@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program minus the window system: the dialog on the offscreen platform driving
 // the real media graph, with a test camera and the test clips.
-#include <gtest/gtest.h>
-
 #include <QMimeData>
 
 #include "tests/dialog_fixture.h"
@@ -29,38 +27,7 @@ class Program : public DialogFixture {
   }
 };
 
-TEST_F(Program, AsksForTheCameraThenShowsItAndSwitchesToAFile) {
-  devices.add({{"FriendlyName", "Cam A"}}, testPattern(320, 240));
-  openWithMedia();
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "Cam A");
-  ASSERT_TRUE(waitForPicture());
-
-  files.answers = {clipPath("halves_mpeg1.mpg")};
-  click(kIdSelectMpeg);
-  click(kIdMpegRadio);
-  EXPECT_EQ(dialog->engine.sourceIsFile, 1);
-  click(kIdModeFirst + 1);  // Overflow while the file plays
-  QTest::qWait(300);
-  ASSERT_NE(media->graph().graph, nullptr);
-
-  click(kIdVideoRadio);  // back to the camera, without asking again
-  EXPECT_EQ(boxes.shown.size(), 1u);
-  EXPECT_TRUE(waitForPicture());
-}
-
-TEST_F(Program, ClosingWhileVideoRunsTearsTheGraphDownOnce) {
-  devices.add({{"FriendlyName", "Cam A"}}, testPattern(160, 120));
-  openWithMedia();
-  ASSERT_TRUE(waitForPicture());
-  dialog->close();
-  EXPECT_EQ(dialog->graphReleases(), 1);
-  EXPECT_EQ(media->graph().graph, nullptr);
-  EXPECT_EQ(media->graph().grabber, nullptr);
-  dialog.reset();
-}
-
-TEST_F(Program, WithoutACameraTheDialogStillOpensAndPlaysFiles) {
+TEST_F(Program, WithoutACameraTheDialogStillOpensPlaysFilesAndEndsCleanly) {
   openWithMedia();
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].caption, "Error");
@@ -68,10 +35,15 @@ TEST_F(Program, WithoutACameraTheDialogStillOpensAndPlaysFiles) {
   click(kIdSelectMpeg);
   click(kIdMpegRadio);
   EXPECT_TRUE(waitForPicture());
-  dialog->control(kIdGainRed)->setFocus();
-  QTest::keyClick(dialog->control(kIdGainRed), Qt::Key_Return);
+  const long frames = media->graph().framesDelivered();
+  click(kIdModeFirst + 1);  // Overflow while the file plays: it plays on
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return media->graph().framesDelivered() > frames + 5; }, 10000));
+  key(kIdGainRed, Qt::Key_Return);  // ends while the video runs: the graph torn down once
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(dialog->graphReleases(), 1);
   EXPECT_EQ(media->graph().graph, nullptr);
+  EXPECT_EQ(media->graph().grabber, nullptr);
 }
 
 TEST_F(Program, ADroppedFilePlaysWhenItCanAndTheFirstOfSeveralIsTaken) {

@@ -44,11 +44,18 @@ class CommandLineTest : public ::testing::Test {
   }
 };
 
+// What is named must be what it is used as: a bank a regular file of 3840 bytes, a recording a
+// new regular file in an existing folder, a FILE a name. A row naming the program is the
+// whole message; the others a part of it.
 TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
-  const std::string fresh = (dir / "new").string();
+  const std::string fresh = (dir / "new").string(), pipe = (dir / "pipe").string();
+  const std::string longBank = writeFile(dir / "long.pvl", std::string(3841, '\0'));
+  ::mkfifo(pipe.c_str(), 0600);
+  ::mkfifo((pipe + ".mkv").c_str(), 0600);
+  const std::string longName = (dir / (std::string(256, 'n') + ".mkv")).string();
   const struct {
     std::vector<std::string> args;
-    const char* fragment;
+    std::string message;
   } cases[] = {
       {{"--bogus"}, "bogus"},
       {{"a.mpg", "b.mpg"}, "more than one FILE"},
@@ -74,18 +81,6 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
       {{"--camera-fps", "fast"}, "whole number"},
       {{"--camera", ""}, "--camera needs"},
       {{"--camera-fps", "30", "--camera-fps", "25"}, "more than once"},
-  };
-  // What is named must be what it is used as: a bank a regular file of 3840 bytes, a
-  // recording a new regular file in an existing folder, a FILE a name.
-  const std::string pipe = (dir / "pipe").string();
-  const std::string longBank = writeFile(dir / "long.pvl", std::string(3841, '\0'));
-  ::mkfifo(pipe.c_str(), 0600);
-  ::mkfifo((pipe + ".mkv").c_str(), 0600);
-  const std::string longName = (dir / (std::string(256, 'n') + ".mkv")).string();
-  const struct {
-    std::vector<std::string> args;
-    std::string message;
-  } exact[] = {
       {{"--bank", longBank},
        "videozarnix: " + longBank +
            " is not a bank file (more than 3840 bytes long; a bank is 3840 bytes)"},
@@ -109,23 +104,19 @@ TEST_F(CommandLineTest, RefusesWithOneLineAndStatusTwo) {
       {{""},
        "videozarnix: the FILE given is empty: name a video file, or give none for the camera"},
   };
-  for (const auto& c : exact) {
+  for (const auto& c : cases) {
     const CommandLine r = parse(c.args);
+    SCOPED_TRACE(c.args.front() + " " + c.args.back());
     EXPECT_FALSE(r.run);
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.message, c.message);
+    EXPECT_NE(r.message.find(c.message), std::string::npos) << r.message;
+    if (c.message.starts_with("videozarnix: ")) {
+      EXPECT_EQ(r.message, c.message);
+    }
+    EXPECT_EQ(r.message.find('\n'), std::string::npos) << "one line: " << r.message;
   }
   EXPECT_FALSE(fs::exists("/dev/vz-take.mkv"));
   EXPECT_FALSE(fs::exists(pipe + ".mkv.mkv"));
-
-  for (const auto& c : cases) {
-    const CommandLine r = parse(c.args);
-    SCOPED_TRACE(c.args.front());
-    EXPECT_FALSE(r.run);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.message.find(c.fragment), std::string::npos) << r.message;
-    EXPECT_EQ(r.message.find('\n'), std::string::npos) << "one line: " << r.message;
-  }
 }
 
 TEST_F(CommandLineTest, ReadsEveryOption) {
@@ -186,28 +177,21 @@ TEST_F(CommandLineTest, RecordFormatsFollowTheExtension) {
   EXPECT_EQ(path.size(), std::string("/v/videozarnix-YYYYmmdd-HHMMSS.mkv").size());
 }
 
-TEST_F(CommandLineTest, ProgramRefusesBeforeAnyWindow) {
-  // No display at all: a refusal must come from the options, not from the missing display.
-  const Ran refused = program("--preset 9");
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.out, "videozarnix: --preset takes one letter A to Z, not '9'\n");
-
-  const Ran help = program("--help");
-  EXPECT_EQ(help.status, 0);
-  for (const char* option :
-       {"--bank", "--preset", "--record ", "--record-codec", "--virtual-camera", "--output-screen",
-        "--midi", "--osc-port", "--camera ", "--camera-size", "--camera-fps", "--list-cameras",
-        "Usage: videozarnix"})
-    EXPECT_NE(help.out.find(option), std::string::npos) << option;
-}
-
-// The file named on the command line gets the check a dropped file gets: anything but a
-// regular file is named as what it is, and a file nothing can play (random bytes, sound only)
-// is refused, each in one line with exit status 2, before the program looks for a display.
-TEST_F(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
+// No display at all: a refusal must come from the options, not from the missing display. The
+// file named gets the check a dropped file gets: anything but a regular file is named as what
+// it is, and a file nothing can play (random bytes, sound only) is refused. A virtual camera
+// must be a V4L2 device that takes video output. Each in one line with exit status 2.
+TEST_F(CommandLineTest, ProgramRefusesWithOneLineBeforeAnyWindow) {
   ::mkfifo((dir / "pipe").c_str(), 0600);
   const std::string clip = writeFile(dir / "clip.mpg", "not really"), clips = VZ_TEST_CLIP_DIR;
   const std::pair<std::string, std::string> cases[] = {
+      {"--preset 9", "--preset takes one letter A to Z, not '9'\n"},
+      {"--virtual-camera /dev/zero",
+       "/dev/zero is not a V4L2 video device (a v4l2loopback device is needed)\n"},
+      {"--virtual-camera /dev/null",
+       "/dev/null is not a V4L2 video device (a v4l2loopback device is needed)\n"},
+      {"--virtual-camera /dev/nonexistent-video",
+       "not a video device: /dev/nonexistent-video (No such file"},
       {dir.string(), dir.string() + " is a folder"},
       {(dir / "pipe").string(),
        (dir / "pipe").string() + " is a named pipe, which cannot be played"},
@@ -218,12 +202,19 @@ TEST_F(CommandLineTest, AFileThatCannotBePlayedIsNamedForWhatItIs) {
       {clips + "/sound_only.wav", clips + "/sound_only.wav has no video or picture in it"},
       {clips + "/halves_mpeg1.mpg", "no display found"},  // the file itself passed
   };
-  for (const auto& [path, message] : cases) {
-    const Ran r = program("'" + path + "'");
-    EXPECT_EQ(r.status, 2) << path;
+  for (const auto& [args, message] : cases) {
+    const Ran r = program(args.starts_with("--") ? args : "'" + args + "'");
+    EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(r.out.rfind("videozarnix: " + message, 0), 0u) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
   }
+  const Ran help = program("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option :
+       {"--bank", "--preset", "--record ", "--record-codec", "--virtual-camera", "--output-screen",
+        "--midi", "--osc-port", "--camera ", "--camera-size", "--camera-fps", "--list-cameras",
+        "Usage: videozarnix"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
 TEST(CameraOptions, ListedOpenedByKeyInTheNearestModeAndAbsentKeyRefused) {
@@ -259,28 +250,15 @@ TEST(CameraOptions, ListedOpenedByKeyInTheNearestModeAndAbsentKeyRefused) {
       << opened;
 }
 
-// A virtual camera device must be a V4L2 device that takes video output: anything else is
-// refused at start-up with one line and status 2, not later in a box.
-TEST_F(CommandLineTest, AVirtualCameraDeviceMustBeAVideoOutputDevice) {
+// Not a device at all: refused wherever the name comes from.
+TEST_F(CommandLineTest, AVirtualCameraMustBeADevice) {
   const std::string pipe = (dir / "pipe").string();
   ::mkfifo(pipe.c_str(), 0600);
-  const std::pair<std::string, std::string> cases[] = {
-      {"/dev/zero", "/dev/zero is not a V4L2 video device (a v4l2loopback device is needed)"},
-      {"/dev/null", "/dev/null is not a V4L2 video device (a v4l2loopback device is needed)"},
-      {existing, "not a video device: " + existing},
-      {pipe, "not a video device: " + pipe},
-      {"/dev/nonexistent-video", "not a video device: /dev/nonexistent-video (No such file"},
-  };
-  for (const auto& [device, message] : cases) {
-    const Result<std::string> t = resolveCameraTarget(device);
-    EXPECT_FALSE(t.ok()) << device;
-    EXPECT_EQ(t.message().rfind(message, 0), 0u) << t.message();
+  for (const std::string& path : {existing, pipe}) {
+    const Result<std::string> t = resolveCameraTarget(path);
+    EXPECT_FALSE(t.ok()) << path;
+    EXPECT_EQ(t.message().rfind("not a video device: " + path, 0), 0u) << t.message();
   }
-  const Ran refused = program("--virtual-camera /dev/zero");
-  EXPECT_EQ(refused.out,
-            "videozarnix: /dev/zero is not a V4L2 video device (a v4l2loopback device is "
-            "needed)\n");
-  EXPECT_EQ(refused.status, 2);
 }
 
 }  // namespace

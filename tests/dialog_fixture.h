@@ -22,6 +22,7 @@
 #include "app/preview_menu.h"
 #include "app/preview_widget.h"
 #include "app/qt_message_boxes.h"
+#include "presets/preset_slot.h"
 #include "res/control_ids.h"
 #include "source/media_graph_control.h"
 #include "tests/dialog_fakes.h"
@@ -98,6 +99,13 @@ class DialogFixture : public ::testing::Test {
   }
 
   VideoEngine& engine() { return dialog->engine; }
+  // A look made by set() in the dialog's slot `slot`.
+  void storeLook(int slot, const std::function<void(VideoEngine&)>& set) {
+    VideoEngine look;
+    set(look);
+    storeSlot(look, slot);
+    std::copy_n(look.presetStore, kPresetInts, engine().presetStore);
+  }
   DialogOps& ops() { return dialog->dialogOps(); }
   QWidget* w(int id) { return dialog->control(id); }
   QAbstractButton* button(int id) { return qobject_cast<QAbstractButton*>(w(id)); }

@@ -5,15 +5,9 @@
 // Escape or its screen going away closes it.
 #include "app/output_window.h"
 
-#include <gtest/gtest.h>
-
-#include <QAbstractButton>
-#include <QApplication>
 #include <QScreen>
 
 #include "app/screen_choice.h"
-#include "presets/preset_slot.h"
-#include "res/control_ids.h"
 #include "tests/dialog_fixture.h"
 
 namespace vz::test {
@@ -121,20 +115,13 @@ TEST(ScreenChoiceTest, ByIndexOrByANameOnlyOneScreenHas) {
 }
 
 TEST_F(OutputWindowTest, ALetterThereRecallsAndRefreshesTheDialog) {
-  VideoEngine look;
-  look.mode = static_cast<uint8_t>(EffectMode::Lut);
-  look.gainRed = 77;
-  storeSlot(look, 2);
-  std::copy(std::begin(look.presetStore), std::end(look.presetStore),
-            std::begin(dialog->engine.presetStore));
+  storeLook(2, [](VideoEngine& look) { look.mode = 3, look.gainRed = 77; });  // LUT
   choose(QStringLiteral("1: Projector 1920x1080"));
   ASSERT_NE(window(), nullptr);
   QTest::keyClick(window(), Qt::Key_C);
-  EXPECT_EQ(dialog->engine.mode, static_cast<uint8_t>(EffectMode::Lut));
-  EXPECT_EQ(dialog->engine.gainRed, 77);
-  auto* lut = qobject_cast<QAbstractButton*>(dialog->control(kIdModeFirst + 3));
-  ASSERT_NE(lut, nullptr);
-  EXPECT_TRUE(lut->isChecked());
+  EXPECT_EQ(engine().mode, 3);
+  EXPECT_EQ(engine().gainRed, 77);
+  EXPECT_TRUE(button(kIdModeFirst + 3)->isChecked());
 }
 
 }  // namespace

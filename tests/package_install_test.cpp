@@ -4,7 +4,6 @@
 // folders (no GST_PLUGIN_PATH), and purged again, leaving the machine's package list as it
 // found it whatever the outcome. Root only; not for sanitizer builds.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <regex>
@@ -33,15 +32,12 @@ std::string packageList() {
       .out;
 }
 
-bool installed(const std::string& package) {
-  return shell("dpkg-query -W -f='${db:Status-Abbrev}' " + package + " 2>/dev/null")
-             .out.rfind("ii", 0) == 0;
+// dpkg's two-letter state of the package ("ii": installed); empty when it never heard of it.
+std::string state(const std::string& package) {
+  return shell("dpkg-query -W -f='${db:Status-Abbrev}' " + package + " 2>/dev/null").out;
 }
-
-bool knownToDpkg(const std::string& package) {
-  const std::string state =
-      shell("dpkg-query -W -f='${db:Status-Abbrev}' " + package + " 2>/dev/null").out;
-  return !state.empty() && state.rfind("un", 0) != 0;
+bool installed(const std::string& package) {
+  return state(package).starts_with("ii");
 }
 
 // apt waits for a lock another apt holds, rather than failing at once.
@@ -61,7 +57,8 @@ class PurgeOnExit {
   explicit PurgeOnExit(std::string before) : before_(std::move(before)) {}
   ~PurgeOnExit() {
     // In whatever state an interrupted or failed installation left it.
-    if (knownToDpkg("videozarnix")) shell(kApt + "purge videozarnix");
+    if (!state("videozarnix").empty() && !state("videozarnix").starts_with("un"))
+      shell(kApt + "purge videozarnix");
     // Packages that came with it (its dependencies, where some were missing) go too.
     const std::set<std::string> was = names(before_);
     std::string added;

@@ -3,9 +3,7 @@
 // real events on the offscreen platform.
 #include <QImage>
 #include <QKeyEvent>
-#include <QTimer>
 
-#include "presets/preset_slot.h"
 #include "tests/dialog_fixture.h"
 
 namespace vz::test {
@@ -18,13 +16,6 @@ class Panel : public DialogFixture {
     for (int id = kIdInvertRed; id <= kIdColor; ++id)
       if (id != kIdMirror && !w(id)->isHidden()) ids.push_back(id);
     return ids;
-  }
-  // A look made by set() in the dialog's slot `slot`.
-  void storeLook(int slot, const std::function<void(VideoEngine&)>& set) {
-    VideoEngine look;
-    set(look);
-    storeSlot(look, slot);
-    std::copy_n(look.presetStore, kPresetInts, engine().presetStore);
   }
 };
 
@@ -105,17 +96,23 @@ TEST_F(Panel, EachModeShowsExactlyItsControls) {
   }
 }
 
+// Controls set from code (Refresh, the source radios) run none of their commands.
 TEST_F(Panel, RefreshShowsTheSettingsWithoutWritingThemOrChangingVisibility) {
   click(kIdModeFirst);  // Source: effect controls hidden
   engine().mode = 3, engine().mirror = 1;
   engine().floor = 10, engine().colorAmount = 30, engine().gainRed = 999, engine().tintBlue = 5;
   engine().invertGreen = 200;  // a bank byte: any non-zero shows as checked
   button(kIdRefresh)->click();
+  ops().checkRadioButton(kIdVideoRadio, kIdMpegRadio, kIdMpegRadio);
+  QApplication::processEvents();
+  EXPECT_EQ(graph->calls.size(), 3u);
   EXPECT_TRUE(button(kIdModeFirst + 3)->isChecked());
   EXPECT_EQ(ops().sliderPos(kIdFloor), 245);
   EXPECT_EQ(ops().sliderPos(kIdColor), 70);
-  EXPECT_EQ(ops().sliderPos(kIdGainRed), 255);
+  EXPECT_EQ(ops().sliderPos(kIdGainRed), 255);  // outside: shown at the end
   EXPECT_EQ(engine().gainRed, 999);
+  EXPECT_EQ(engine().floor, 10);
+  EXPECT_EQ(engine().invertGreen, 200);
   EXPECT_TRUE(button(kIdInvertGreen)->isChecked());
   EXPECT_TRUE(button(kIdMirror)->isChecked());
   EXPECT_TRUE(visibleEffectControls().empty());

@@ -1,15 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The outputs as the dialog offers them: the preview's menu, F9, the REC badge, and a
-// failing recording shown in a box while the video runs on.
-#include "app/preview_menu.h"
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <QAction>
-#include <QApplication>
+// failing recording shown in a box while the video runs on; the virtual camera's item across
+// a PipeWire that goes away and returns.
 #include <QImage>
-#include <QMenu>
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -19,15 +12,16 @@
 
 #include "app/camera_menu.h"
 #include "app/recording_badge.h"
-#include "res/control_ids.h"
 #include "source/sample_grabber.h"
 #include "tests/dialog_fixture.h"
+#include "tests/private_pipewire.h"
 #include "tests/scratch_dir.h"
 
 namespace vz::test {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 class OutputMenu : public DialogFixture {
  protected:
@@ -81,20 +75,6 @@ TEST_F(OutputMenu, RecordFromTheMenuShowsTheBadgeAndStops) {
   EXPECT_TRUE(boxes.shown.size() <= 1u);  // only the camera question
 }
 
-TEST_F(OutputMenu, F9RecordsIntoTheVideosFolderAndAgainStops) {
-  setenv("XDG_VIDEOS_DIR", (dir / "videos").c_str(), 1);
-  QTest::keyClick(dialog.get(), Qt::Key_F9);
-  ASSERT_TRUE(outputs->control.recording());
-  const std::string path = outputs->control.recordingPath();
-  EXPECT_EQ(path.rfind((dir / "videos" / "videozarnix-").string(), 0), 0u) << path;
-  // Stop once something was written (slow sanitizer builds take a while to get there).
-  std::error_code ec;
-  for (int i = 0; i < 1000 && fs::file_size(path, ec) == 0; ++i) QTest::qWait(20);
-  QTest::keyClick(dialog.get(), Qt::Key_F9);
-  EXPECT_FALSE(outputs->control.recording());
-  EXPECT_TRUE(fs::exists(path));
-}
-
 TEST_F(OutputMenu, FailuresShowABoxAndTheVideoRunsOn) {
   const size_t before = boxes.shown.size();
   const struct {
@@ -135,12 +115,19 @@ TEST_F(OutputMenu, TheStopLineIsOneLineWhateverTheName) {
   EXPECT_TRUE(fs::exists(path));
 }
 
-// Takes started within one second (F9, the menu, a controller) all keep their files: the
-// dated name a take of the same second holds goes to the next free one.
-TEST_F(OutputMenu, TakesOfTheSameSecondNeverOverwriteEachOther) {
+// F9 records into the videos folder, made when missing, and stops again. Takes started within
+// one second (F9, the menu, a controller) all keep their files: the dated name a take of the
+// same second holds goes to the next free one.
+TEST_F(OutputMenu, F9AndTakesOfTheSameSecondNeverOverwriteEachOther) {
   const fs::path videos = dir / "videos";
   setenv("XDG_VIDEOS_DIR", videos.c_str(), 1);
-  fs::create_directories(videos);
+  QTest::keyClick(dialog.get(), Qt::Key_F9);
+  ASSERT_TRUE(outputs->control.recording());
+  const std::string first = outputs->control.recordingPath();
+  EXPECT_EQ(first.rfind((videos / "videozarnix-").string(), 0), 0u) << first;
+  QTest::keyClick(dialog.get(), Qt::Key_F9);
+  EXPECT_FALSE(outputs->control.recording());
+  EXPECT_TRUE(fs::exists(first));
   // Earlier takes hold the names of now and the next seconds, and their -2 too.
   const long long now = static_cast<long long>(std::time(nullptr));
   std::vector<std::string> earlier;
@@ -209,6 +196,71 @@ TEST_F(OutputMenu, LoopClipsIsACheckOnTheGraph) {
     EXPECT_EQ(checked(QStringLiteral("Loop Clips")), expected);
   }
   EXPECT_TRUE(QTest::qWaitFor([&] { return graph.framesDelivered() > frames; }, 10000));
+}
+
+// The camera's item as the menu would open now: its text, "[x]" after it when checked.
+std::string cameraItem(PreviewMenu& menu) {
+  std::unique_ptr<QMenu> built(menu.build());
+  for (QAction* a : built->actions())
+    if (a->text().startsWith("Virtual Camera"))
+      return a->text().toStdString() + (a->isChecked() ? " [x]" : "");
+  return "";
+}
+
+// The check shows whether the camera is offered now, the camera comes back by itself, and
+// turning it off and on again leaves nothing that holds up the end.
+TEST(VirtualCameraMenu, ShowsWhatIsTrueWhilePipeWireIsGoneAndComesBackByItself) {
+  PrivatePipeWire pw;
+  ASSERT_TRUE(pw.ok()) << pw.error();
+  ScriptedBoxes boxes;
+  ScriptedFiles files;
+  OutputStage stage;
+  auto control = std::make_unique<OutputControl>(stage, boxes, files, [] {
+    return OutputControl::Rate{30, 1};
+  });
+  QWidget preview;
+  PreviewMenu menu(&preview, *control);
+
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(control->startVirtualCamera("pipewire"));
+  EXPECT_EQ(cameraItem(menu), "Virtual Camera [x]");
+
+  pw.killPipeWire();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->cameraWaiting(); }, 10000));
+  EXPECT_FALSE(control->cameraOn());
+  EXPECT_EQ(cameraItem(menu), "Virtual Camera (waiting for PipeWire)");
+
+  ASSERT_TRUE(pw.restartPipeWire()) << pw.error();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->cameraOn(); }, 10000));
+  EXPECT_EQ(cameraItem(menu), "Virtual Camera [x]");
+
+  // Off and on again: a node of its own each time, offered at once.
+  control->toggleVirtualCamera();
+  EXPECT_FALSE(control->cameraOn());
+  EXPECT_EQ(cameraItem(menu), "Virtual Camera");
+  control->toggleVirtualCamera();
+  EXPECT_TRUE(control->cameraOn());
+  EXPECT_TRUE(PrivatePipeWire::waitListed("Video Zarnix", 20s));
+
+  // Choosing the item while it waits gives the wait up: nothing comes back.
+  pw.killPipeWire();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->cameraWaiting(); }, 10000));
+  control->toggleVirtualCamera();
+  EXPECT_FALSE(control->cameraWaiting());
+  ASSERT_TRUE(pw.restartPipeWire()) << pw.error();
+  QTest::qWait(1000);
+  EXPECT_FALSE(control->cameraOn());
+  EXPECT_EQ(cameraItem(menu), "Virtual Camera");
+
+  control->toggleVirtualCamera();
+  ASSERT_TRUE(control->cameraOn());
+  control.reset();  // as the program's end does: a hold-up there runs into the time limit
+  EXPECT_TRUE(boxes.shown.empty());
+  // One line for each loss and each return.
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "videozarnix: the virtual camera lost PipeWire; it comes back when PipeWire does\n"
+            "videozarnix: the virtual camera is back on PipeWire\n"
+            "videozarnix: the virtual camera lost PipeWire; it comes back when PipeWire does\n");
 }
 
 }  // namespace

@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The preview as the window system gets it: the frame lands in the window's backing store at
-// the preview's place, as the first stretch drew it, and a partial repaint writes only its
-// part. Painters that cannot be drawn into directly get the same picture.
+// The preview and the output window as the window system gets them: each frame lands in the
+// window's backing store as the first stretch drew it, at the preview's place (a partial
+// repaint writes only its part; painters that cannot be drawn into directly get the same
+// picture) or fitted and centred between black bars in the output window, also where a
+// picture of another shape stood before (a frame of the same shape repaints only the picture).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
 
+#include "app/output_window.h"
 #include "app/preview_widget.h"
 #include "tests/reference_stretch.h"
 #include "tests/test_frames.h"
@@ -18,7 +21,14 @@
 namespace vz::test {
 namespace {
 
-// Compares `got` at `at` with the reference stretch of `frame`, over `part` of the preview.
+QImage backingStore(QWidget& window) {
+  return window.screen()
+      ->grabWindow(window.winId())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+// Compares `got` at `at` with the reference stretch of `frame` to `size`, over `part` of it.
 void expectStretched(const QImage& got, QPoint at, const Frame& frame, int w, int h, QSize size,
                      QRect part) {
   Frame expected(static_cast<size_t>(size.width()) * size.height() * 3);
@@ -40,17 +50,11 @@ TEST(PreviewPaint, FramesLandInTheBackingStoreAsTheFirstStretchDrewThem) {
   preview->setGeometry(place);
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  auto grab = [&] {
-    return window.screen()
-        ->grabWindow(window.winId())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-  };
 
   const Frame a = randomFrame(64, 48, 1), b = randomFrame(40, 30, 2);
   preview->frameTarget().receiveFrame(a.data(), 64, 48);
   preview->repaint();
-  QImage shown = grab();
+  QImage shown = backingStore(window);
   expectStretched(shown, place.topLeft(), a, 64, 48, place.size(), preview->rect());
   EXPECT_EQ(shown.pixel(place.left() - 1, place.top()), qRgb(1, 2, 3));  // nothing beside it
   EXPECT_EQ(shown.pixel(place.right() + 1, place.bottom()), qRgb(1, 2, 3));
@@ -58,7 +62,7 @@ TEST(PreviewPaint, FramesLandInTheBackingStoreAsTheFirstStretchDrewThem) {
   preview->frameTarget().receiveFrame(b.data(), 40, 30);
   const QRect part(10, 20, 41, 33);
   preview->repaint(part);
-  shown = grab();
+  shown = backingStore(window);
   expectStretched(shown, place.topLeft(), b, 40, 30, place.size(), part);
   expectStretched(shown, place.topLeft(), a, 64, 48, place.size(), QRect(0, 0, 151, 20));
 
@@ -87,6 +91,34 @@ TEST(PreviewPaint, AFollowerThatComesBeforeThePaintStillGetsTheNextFrames) {
     QCoreApplication::sendPostedEvents(&preview, QEvent::MetaCall);
   }
   EXPECT_EQ(followed, 3);
+}
+
+TEST(OutputWindowPaint, PicturesOfAnyShapeSitBetweenBlackBars) {
+  PreviewWidget preview(nullptr);
+  OutputWindow window(QGuiApplication::primaryScreen(), preview, {});
+  window.showOnScreen();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const QSize size = window.size();
+  const QSize frames[] = {{40, 30}, {64, 20}, {64, 20}, {40, 30}, {17, 61}, {40, 30}};
+  uint32_t seed = 1;
+  for (const QSize f : frames) {
+    SCOPED_TRACE(testing::Message() << f.width() << "x" << f.height());
+    const Frame frame = randomFrame(f.width(), f.height(), ++seed);
+    preview.frameTarget().receiveFrame(frame.data(), f.width(), f.height());
+    QCoreApplication::processEvents();  // the frame's announcement: the window paints it
+    const QImage shown = backingStore(window);
+    ASSERT_EQ(shown.size(), size);
+    const QSize fitted = f.scaled(size, Qt::KeepAspectRatio);
+    const QRect picture(
+        QPoint((size.width() - fitted.width()) / 2, (size.height() - fitted.height()) / 2), fitted);
+    expectStretched(shown, picture.topLeft(), frame, f.width(), f.height(), fitted,
+                    QRect({}, fitted));
+    for (int y = 0; y < size.height(); ++y)
+      for (int x = 0; x < size.width(); ++x)
+        if (!picture.contains(x, y)) {
+          ASSERT_EQ(shown.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+        }
+  }
 }
 
 }  // namespace

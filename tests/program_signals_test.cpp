@@ -17,20 +17,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the program needs to run on its own: no camera, PipeWire, MIDI or OSC of anyone else's,
-// and a home of its own.
-Environment isolated(const ScratchDir& dir) {
+// The program, with no camera, PipeWire, MIDI or OSC of anyone else's and a home of its own,
+// recording into out; ended by that signal once ready() holds. Its log.
+std::string runAndEnd(const ScratchDir& dir, std::vector<std::string> args, const fs::path& out,
+                      const std::function<bool()>& ready, int signal) {
   fs::create_directories(dir / "runtime");
   fs::permissions(dir / "runtime", fs::perms::owner_all);
   Environment env = programEnvironment(dir.path, true);
-  env.push_back({"XDG_RUNTIME_DIR", (dir / "runtime").string()});
-  env.push_back({"HOME", dir.string()});
-  env.push_back({"XDG_CONFIG_HOME", (dir / "config").string()});
-  return env;
-}
-
-std::string duration(const fs::path& file) {
-  return shell("ffprobe -v error -show_entries format=duration -of csv=p=0 " + file.string()).out;
+  env.insert(env.end(), {{"XDG_RUNTIME_DIR", (dir / "runtime").string()},
+                         {"HOME", dir.string()},
+                         {"XDG_CONFIG_HOME", (dir / "config").string()}});
+  const std::string log = (dir / "program.log").string();
+  args.insert(args.end(), {"--midi", "none", "--osc-port", "0", "--record", out.string()});
+  Child program(args, log, env);
+  EXPECT_TRUE(waitFor(ready, std::chrono::seconds(120))) << readFile(log);
+  const int status = program.stop(signal, std::chrono::seconds(30));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << readFile(log);
+  return readFile(log);
 }
 
 TEST(ProgramSignals, EndTheProgramThroughAStartUpBoxAndFinaliseTheRecording) {
@@ -38,19 +41,14 @@ TEST(ProgramSignals, EndTheProgramThroughAStartUpBoxAndFinaliseTheRecording) {
     SCOPED_TRACE(strsignal(signal));
     const ScratchDir dir("vz-signals");
     const fs::path out = dir / "black.mkv";
-    const fs::path log = dir / "program.log";
-    // No camera: the start-up box stays open; the recording starts beside it, black.
-    Child program({VZ_PROGRAM_PATH, "--midi", "none", "--osc-port", "0", "--record", out.string()},
-                  log.string(), isolated(dir));
     std::error_code ec;
-    ASSERT_TRUE(
-        waitFor([&] { return fs::file_size(out, ec) >= 1000 && !ec; }, std::chrono::seconds(60)))
-        << readFile(log);
-    const int status = program.stop(signal, std::chrono::seconds(30));
-    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << readFile(log);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(log);
-    EXPECT_NE(readFile(log).find("recorded " + out.string()), std::string::npos) << readFile(log);
-    EXPECT_GT(std::atof(duration(out).c_str()), 0.0) << duration(out);
+    // No camera: the start-up box stays open; the recording starts beside it, black.
+    const std::string said = runAndEnd(
+        dir, {VZ_PROGRAM_PATH}, out, [&] { return fs::file_size(out, ec) >= 1000 && !ec; }, signal);
+    EXPECT_NE(said.find("recorded " + out.string()), std::string::npos) << said;
+    const std::string duration =
+        shell("ffprobe -v error -show_entries format=duration -of csv=p=0 " + out.string()).out;
+    EXPECT_GT(std::atof(duration.c_str()), 0.0) << duration;
   }
 }
 
@@ -59,19 +57,13 @@ TEST(ProgramSignals, EndTheProgramThroughAStartUpBoxAndFinaliseTheRecording) {
 TEST(ProgramSignals, AFileSizeLimitEndsOnlyTheRecording) {
   const ScratchDir dir("vz-fsize");
   const fs::path out = dir / "limited.mkv";
-  const fs::path log = dir / "program.log";
   constexpr int kLimit = 40000;
-  Child program({"prlimit", "--fsize=" + std::to_string(kLimit), VZ_PROGRAM_PATH, "--midi", "none",
-                 "--osc-port", "0", "--record", out.string(), "--record-codec", "ffv1",
-                 clipPath("halves_mpeg1.mpg")},
-                log.string(), isolated(dir));
-  ASSERT_TRUE(waitFor([&] { return readFile(log).find("recorded ") != std::string::npos; },
-                      std::chrono::seconds(120)))
-      << readFile(log);
-  const int status = program.stop(SIGTERM, std::chrono::seconds(30));
-  ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << readFile(log);
-  EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(log);
-  const std::string said = readFile(log);
+  const std::string said = runAndEnd(
+      dir,
+      {"prlimit", "--fsize=" + std::to_string(kLimit), VZ_PROGRAM_PATH, "--record-codec", "ffv1",
+       clipPath("halves_mpeg1.mpg")},
+      out, [&] { return readFile(dir / "program.log").find("recorded ") != std::string::npos; },
+      SIGTERM);
   EXPECT_EQ(said.find("recorded "), said.rfind("recorded ")) << said;  // one take, one line
   EXPECT_LE(fs::file_size(out), static_cast<uintmax_t>(kLimit));
 }
