@@ -22,8 +22,9 @@ TEST(DialogTemplate, HoldsEveryControlOnceWithItsKind) {
   std::set<int> ids;
   for (const ControlRow& r : rows) {
     if (r.id != kNoId) EXPECT_TRUE(ids.insert(r.id).second) << r.id;
-    if (r.id >= kIdLetterA && r.id <= kIdLetterZ)
+    if (r.id >= kIdLetterA && r.id <= kIdLetterZ) {
       EXPECT_EQ(r.caption[0], 'A' + (r.id - kIdLetterA));
+    }
   }
   EXPECT_EQ(ids.size(), 90u);  // 1001..1091 but 1048
   EXPECT_EQ(dialogTabOrder().size(), 83u);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tests/child_process.h"
+#include "tests/private_xvfb.h"
 #include "tests/scratch_dir.h"
 
 namespace vz::test {
@@ -36,22 +37,14 @@ class PrivateWeston {
     Environment env = {{"XDG_RUNTIME_DIR", dir_.string()}};
     std::string backendName = "headless-backend.so";
     if (backend == Backend::NestedInXvfb) {
-      // -displayfd picks a free display number and writes it once the server listens.
-      const std::filesystem::path number = dir_ / "display";
-      xvfb_ = std::make_unique<Child>(
-          std::vector<std::string>{"sh", "-c",
-                                   "exec Xvfb -displayfd 3 -nolisten tcp -screen 0 " +
-                                       std::to_string(kWidth) + "x" + std::to_string(kHeight) +
-                                       "x24 3>" + number.string()},
-          (dir_ / "xvfb.log").string());
-      std::string n;
-      for (int i = 0; i < 1000 && (n = readFile(number)).find('\n') == std::string::npos; ++i)
-        usleep(10000);
-      if (n.find('\n') == std::string::npos) {
+      xvfb_ = std::make_unique<PrivateXvfb>(
+          std::vector<std::string>{std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24"},
+          dir_ / "xvfb.log");
+      if (!xvfb_->ok()) {
         error_ = "Xvfb did not start: " + readFile(dir_ / "xvfb.log");
         return;
       }
-      display_ = ":" + n.substr(0, n.find('\n'));
+      display_ = xvfb_->display();
       env.emplace_back("DISPLAY", display_);
       backendName = "x11-backend.so";
     }
@@ -117,7 +110,8 @@ class PrivateWeston {
  private:
   std::filesystem::path dir_;
   std::string error_, display_;
-  std::unique_ptr<Child> xvfb_, weston_;
+  std::unique_ptr<PrivateXvfb> xvfb_;
+  std::unique_ptr<Child> weston_;
   int shots_ = 0;
 };
 

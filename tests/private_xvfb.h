@@ -21,19 +21,22 @@ class PrivateXvfb {
   // screens: Xvfb's screen options, e.g. {"1280x1024x24", "1920x1080x24"}. It keeps what
   // clients set (the RandR monitors) when the last of them leaves.
   PrivateXvfb(const std::vector<std::string>& screens, const std::filesystem::path& log) {
-    int n = 140 + ::getpid() % 200;
-    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
-           std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-      ++n;
-    display_ = ":" + std::to_string(n);
-    std::vector<std::string> argv = {"Xvfb", display_, "-noreset", "-nolisten", "tcp"};
+    // -displayfd: the server picks a free display number and writes it once it listens, so
+    // servers started side by side never race for one.
+    const std::filesystem::path number = log.string() + ".display";
+    std::string command = "exec Xvfb -displayfd 3 -noreset -nolisten tcp";
     for (size_t i = 0; i < screens.size(); ++i)
-      argv.insert(argv.end(), {"-screen", std::to_string(i), screens[i]});
-    server_ = std::make_unique<Child>(argv, log.string());
-    for (int i = 0; i < 100 && !ok(); ++i) usleep(100000);
+      command += " -screen " + std::to_string(i) + " " + screens[i];
+    server_ = std::make_unique<Child>(
+        std::vector<std::string>{"sh", "-c", command + " 3>'" + number.string() + "'"},
+        log.string());
+    std::string n;
+    for (int i = 0; i < 1000 && (n = readFile(number)).find('\n') == std::string::npos; ++i)
+      usleep(10000);
+    if (n.find('\n') != std::string::npos) display_ = ":" + n.substr(0, n.find('\n'));
   }
 
-  bool ok() const { return std::filesystem::exists("/tmp/.X11-unix/X" + display_.substr(1)); }
+  bool ok() const { return !display_.empty(); }
   const std::string& display() const { return display_; }
   // A command run as a client of this server.
   std::string run(const std::string& command) const {
