@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of a frame of a fade beside the two looks run alone in the same run: BM_Fade on
 // one thread (the split off) and with the worker (the looks side by side), BM_TwoLooks the
-// old look then the new one on one thread, BM_Blend the blend alone. Items are pixels.
+// old look then the new one on one thread, BM_FadeAboveLooks all three alternating on one
+// thread, BM_Blend the blend alone. Items are pixels.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <random>
 #include <vector>
@@ -83,6 +86,58 @@ void BM_TwoLooks(benchmark::State& state) {
   vz::setFrameSplit(vz::FrameSplit::Auto);
 }
 
+double threadMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// On one thread, each iteration times look A alone, look B alone and the fade between them
+// on the same frame, alternating, in this thread's CPU time (other processes on a shared
+// machine count less). Counters, in ms: the medians, and what the fade costs above the two
+// looks (the median of each iteration's fade - A - B, and the same from the minima).
+void BM_FadeAboveLooks(benchmark::State& state) {
+  const Pair p = kPairs[state.range(0)];
+  const int w = static_cast<int>(state.range(1)), h = static_cast<int>(state.range(2));
+  vz::setFrameSplit(vz::FrameSplit::Never);
+  const auto from = look(p.from), to = look(p.to);
+  const auto alone = look(p.to);
+  const std::vector<uint8_t> original = randomFrame(w, h);
+  std::vector<uint8_t> frame = original;
+  vz::LookFade fade;
+  std::vector<double> a, b, f, above;
+  for (auto _ : state) {
+    std::memcpy(frame.data(), original.data(), frame.size());
+    double t = threadMs();
+    from->processFrame(frame.data(), w, h);
+    a.push_back(threadMs() - t);
+    std::memcpy(frame.data(), original.data(), frame.size());
+    t = threadMs();
+    alone->processFrame(frame.data(), w, h);
+    b.push_back(threadMs() - t);
+    fade.startFrom(*from, 30);
+    std::memcpy(frame.data(), original.data(), frame.size());
+    t = threadMs();
+    fade.processFrame(*to, frame.data(), w, h);
+    f.push_back(threadMs() - t);
+    above.push_back(f.back() - a.back() - b.back());
+    benchmark::DoNotOptimize(frame.data());
+  }
+  state.counters["A_ms"] = median(a);
+  state.counters["B_ms"] = median(b);
+  state.counters["fade_ms"] = median(f);
+  state.counters["above_ms"] = median(above);
+  state.counters["above_min_ms"] = *std::min_element(f.begin(), f.end()) -
+                                   *std::min_element(a.begin(), a.end()) -
+                                   *std::min_element(b.begin(), b.end());
+  vz::setFrameSplit(vz::FrameSplit::Auto);
+}
+
 void BM_Blend(benchmark::State& state) {
   const int w = static_cast<int>(state.range(1)), h = static_cast<int>(state.range(2));
   const std::vector<uint8_t> old = randomFrame(w, h);
@@ -107,6 +162,7 @@ void pairsAndSizes(benchmark::internal::Benchmark* b, bool withWorker) {
 
 BENCHMARK(BM_TwoLooks)->Apply([](auto* b) { pairsAndSizes(b, false); });
 BENCHMARK(BM_Fade)->Apply([](auto* b) { pairsAndSizes(b, true); });
+BENCHMARK(BM_FadeAboveLooks)->Apply([](auto* b) { pairsAndSizes(b, false); }) -> Iterations(60);
 BENCHMARK(BM_Blend)
     ->Args({0, 1920, 1080})
     ->Args({0, 3840, 2160})

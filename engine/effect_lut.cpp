@@ -46,40 +46,47 @@ void applyLut(const FrameSettings& s, uint8_t* pixels, int width, int height) {
   }
 }
 
-void applyLut2(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+void lut2Plane(const FrameSettings& s, uint8_t* pixels, int width, int height) {
   // Only the grey value survives to the last step, which rewrites all three bytes of every
   // pixel; so the grey is packed into a plane at the front of the buffer (in place: byte i
   // is written after pixel i, at 3i, was read), filtered there, and expanded backwards.
   const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
-  const bool avx2 = useAvx2();
   uint8_t* plane = pixels;
-  for (std::ptrdiff_t i = avx2 ? greyPlaneAvx2(pixels, count) : 0; i < count; ++i) {
+  for (std::ptrdiff_t i = useAvx2() ? greyPlaneAvx2(pixels, count) : 0; i < count; ++i) {
     const uint8_t* p = pixels + 3 * i;
     plane[i] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
   }
   if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
     lowPassPlane(plane, width, height, s.lowPass[kRed]);
+}
 
+Lut2Expand::Lut2Expand(const FrameSettings& s) : s_(s), avx2_(useAvx2() && lutFitsAvx2(s)) {
   // Saturation depends only on the entry, so it is worked out once for each of the sixteen.
   const int amount = s.colorAmount, rest = 100 - s.colorAmount;
-  uint8_t entry[3][kPaletteSize];
   for (int k = 0; k < kPaletteSize; ++k) {
     const int m = (s.palette[kRed][k] + s.palette[kGreen][k] + s.palette[kBlue][k]) / 3;
     for (int c = 0; c < 3; ++c)
-      entry[c][k] = static_cast<uint8_t>((s.palette[c][k] * amount + m * rest) / 100);
+      entry_[c][k] = static_cast<uint8_t>((s.palette[c][k] * amount + m * rest) / 100);
   }
+}
 
+void Lut2Expand::range(uint8_t* pixels, std::ptrdiff_t first, std::ptrdiff_t end) const {
   // The pixels past the last whole vector block go first, since the walk is backwards.
-  const std::ptrdiff_t blocks = avx2 && lutFitsAvx2(s) ? count - count % 32 : 0;
-  const LutIndex index(s);
-  for (std::ptrdiff_t i = count - 1; i >= blocks; --i) {
-    const int k = index(plane[i]);
+  const std::ptrdiff_t blocks = avx2_ ? (end - first) / 32 * 32 : 0;
+  const LutIndex index(s_);
+  for (std::ptrdiff_t i = end - 1; i >= first + blocks; --i) {
+    const int k = index(pixels[i]);
     uint8_t* p = pixels + 3 * i;
-    p[0] = entry[kBlue][k];
-    p[1] = entry[kGreen][k];
-    p[2] = entry[kRed][k];
+    p[0] = entry_[kBlue][k];
+    p[1] = entry_[kGreen][k];
+    p[2] = entry_[kRed][k];
   }
-  if (blocks > 0) lutExpandAvx2(s, entry, pixels, blocks);
+  if (blocks > 0) lutExpandAvx2(s_, entry_, pixels, first, blocks);
+}
+
+void applyLut2(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  lut2Plane(s, pixels, width, height);
+  Lut2Expand(s).range(pixels, 0, static_cast<std::ptrdiff_t>(width) * height);
 }
 
 }  // namespace vz

@@ -42,6 +42,23 @@ class OverflowPixels {
   int32_t scale_[3][kMixValues];
 };
 
+// Lut2 in its two steps, so that a caller can take the last one a range at a time: the grey
+// plane packed and filtered at the front of the frame, then each pixel's palette bytes from
+// its plane byte. Ranges go backwards (none before a later one): a pixel's bytes lie at or
+// above every plane byte still to be read, so a range is final, and free to be rewritten,
+// as soon as it is done.
+void lut2Plane(const FrameSettings& s, uint8_t* pixels, int width, int height);
+class Lut2Expand {
+ public:
+  explicit Lut2Expand(const FrameSettings& s);
+  void range(uint8_t* pixels, std::ptrdiff_t first, std::ptrdiff_t end) const;
+
+ private:
+  const FrameSettings& s_;
+  bool avx2_;
+  uint8_t entry_[3][kPaletteSize];
+};
+
 // Smear over `runs` runs starting at `first` (each run one pixel shorter than the previous
 // start, so run j reads the first bytes of run j + 1). tail, when given, holds the 12 bytes
 // the last run reads past its end, as they were before any run was written.

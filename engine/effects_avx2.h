@@ -27,9 +27,10 @@ std::ptrdiff_t greyPlaneAvx2(uint8_t* pixels, std::ptrdiff_t count);
 bool lutFitsAvx2(const FrameSettings& s);
 std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
                              std::ptrdiff_t count);
-// Expands a grey plane of `count` pixels (a multiple of 32) into palette pixels, in place.
+// Expands the pixels [first, first + count) (count a multiple of 32) of a frame whose grey
+// plane is packed at its front into palette pixels, in place, backwards.
 void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
-                   std::ptrdiff_t count);
+                   std::ptrdiff_t first, std::ptrdiff_t count);
 
 // Per row: return the first pixel the blocks did (Emboss: they did every pixel from there
 // to the end), the bytes done from the start (Smear), or the pixels done from the start

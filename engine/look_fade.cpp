@@ -2,12 +2,15 @@
 #include "engine/look_fade.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
 
 #include "engine/blend.h"
+#include "engine/effect_mode.h"
 #include "engine/effects.h"
+#include "engine/fade_bands.h"
 #include "engine/frame_settings.h"
 #include "engine/shared_value.h"
 #include "engine/split_frame.h"
@@ -81,31 +84,142 @@ void LookFade::processFrame(VideoEngine& engine, uint8_t* pixels, int width, int
   }
   sized_ = true, width_ = width, height_ = height;
   const FrameSettings before = takeSnapshot(*old_), after = takeSnapshot(engine);
-  std::memcpy(copy_.data(), pixels, bytes);
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
   FrameWorker& worker = engine.frameWorker;
   // Where either look would share its frame with the worker, the two looks run side by side
-  // instead, then each thread blends half of the rows.
-  if ((splitsFrame(before, width, height) || splitsFrame(after, width, height)) &&
-      worker.tryAcquire()) {
-    worker.runBoth([&](int part) {
+  // instead.
+  const bool shared = (splitsFrame(before, width, height) || splitsFrame(after, width, height)) &&
+                      worker.tryAcquire();
+  if (BandLook::bands(before) && BandLook::bands(after))
+    fadeInBands(before, after, shared ? &worker : nullptr, pixels, width, height);
+  else if (BandLook::bands(before) && static_cast<EffectMode>(after.mode) == EffectMode::Lut2)
+    fadeIntoLut2(before, after, shared ? &worker : nullptr, pixels, width, height);
+  else
+    fadeWhole(before, after, shared ? &worker : nullptr, pixels, width, height);
+  if (shared) worker.release();
+  oldRan_ = true;
+  if (++j_ >= n_) fading_ = false;
+}
+
+void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& after,
+                           FrameWorker* worker, uint8_t* pixels, int width, int height) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const int bands = (height + kFadeBand - 1) / kFadeBand;
+  auto rowsOf = [&](int k) { return std::min(kFadeBand, height - k * kFadeBand); };
+  auto blendBand = [&](const uint8_t* old, uint8_t* into, int k) {
+    blendFade(old, rowBytes, into, rowBytes, rowBytes, rowsOf(k), j_, n_);
+  };
+  if (worker == nullptr) {
+    // Band by band: the band as it came, the look fading out on it, the one fading in on
+    // the frame, and the blend, all while the band is in cache; the frame goes through
+    // memory once.
+    uint8_t* old = copy_.data();
+    BandLook fadingOut(before, width), fadingIn(after, width);
+    for (int k = 0; k < bands; ++k) {
+      uint8_t* band = pixels + k * kFadeBand * rowBytes;
+      std::memcpy(old, band, static_cast<std::size_t>(rowsOf(k) * rowBytes));
+      fadingOut.band(old, rowsOf(k));
+      fadingIn.band(band, rowsOf(k));
+      blendBand(old, band, k);
+    }
+    return;
+  }
+  // The looks side by side: this thread copies each band as it came and runs the look fading
+  // out on the copy; the worker, a band behind, runs the look fading in on the frame and
+  // blends. Only the worker waits.
+  std::atomic<int> bandsDone{0};
+  worker->runBoth([&](int part) {
+    if (part == 0) {
+      BandLook fadingOut(before, width);
+      for (int k = 0; k < bands; ++k) {
+        uint8_t* old = copy_.data() + k * kFadeBand * rowBytes;
+        std::memcpy(old, pixels + k * kFadeBand * rowBytes,
+                    static_cast<std::size_t>(rowsOf(k) * rowBytes));
+        fadingOut.band(old, rowsOf(k));
+        bandsDone.store(k + 1, std::memory_order_release);
+        bandsDone.notify_one();
+      }
+      return;
+    }
+    BandLook fadingIn(after, width);
+    for (int k = 0; k < bands; ++k) {
+      for (int seen; (seen = bandsDone.load(std::memory_order_acquire)) <= k;)
+        bandsDone.wait(seen, std::memory_order_acquire);
+      uint8_t* band = pixels + k * kFadeBand * rowBytes;
+      fadingIn.band(band, rowsOf(k));
+      blendBand(copy_.data() + k * kFadeBand * rowBytes, band, k);
+    }
+  });
+}
+
+void LookFade::fadeIntoLut2(const FrameSettings& before, const FrameSettings& after,
+                            FrameWorker* worker, uint8_t* pixels, int width, int height) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const int bands = (height + kFadeBand - 1) / kFadeBand;
+  auto rowsOf = [&](int k) { return std::min(kFadeBand, height - k * kFadeBand); };
+  // The frame as it came, band by band, with the look fading out on each band at once.
+  std::atomic<int> bandsDone{0};
+  auto fadeOut = [&] {
+    BandLook fadingOut(before, width);
+    for (int k = 0; k < bands; ++k) {
+      uint8_t* old = copy_.data() + k * kFadeBand * rowBytes;
+      std::memcpy(old, pixels + k * kFadeBand * rowBytes,
+                  static_cast<std::size_t>(rowsOf(k) * rowBytes));
+      fadingOut.band(old, rowsOf(k));
+      bandsDone.store(k + 1, std::memory_order_release);
+      if (worker != nullptr) bandsDone.notify_one();
+    }
+  };
+  auto waitFor = [&](int count) {
+    for (int seen; (seen = bandsDone.load(std::memory_order_acquire)) < count;)
+      bandsDone.wait(seen, std::memory_order_acquire);
+  };
+  // Lut2's grey plane, then its expansion band by band from the bottom of the buffer up,
+  // each band blended as soon as it is final, while it is still in cache.
+  auto fadeIn = [&] {
+    // The plane overwrites the frame's first third: those bands must have been copied.
+    const std::ptrdiff_t pixelCount = static_cast<std::ptrdiff_t>(width) * height;
+    waitFor(static_cast<int>((pixelCount - 1) / rowBytes / kFadeBand) + 1);
+    lut2Plane(after, pixels, width, height);
+    const Lut2Expand expand(after);
+    for (int k = bands - 1; k >= 0; --k) {
+      waitFor(k + 1);
+      const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(k) * kFadeBand * width;
+      expand.range(pixels, first, first + static_cast<std::ptrdiff_t>(rowsOf(k)) * width);
+      uint8_t* band = pixels + k * kFadeBand * rowBytes;
+      if (after.mirror != 0) mirrorRows(band, width, rowsOf(k));
+      blendFade(copy_.data() + k * kFadeBand * rowBytes, rowBytes, band, rowBytes, rowBytes,
+                rowsOf(k), j_, n_);
+    }
+  };
+  if (worker == nullptr) {
+    fadeOut();
+    fadeIn();
+  } else {
+    // Only the worker waits.
+    worker->runBoth([&](int part) { part == 0 ? fadeOut() : fadeIn(); });
+  }
+}
+
+void LookFade::fadeWhole(const FrameSettings& before, const FrameSettings& after,
+                         FrameWorker* worker, uint8_t* pixels, int width, int height) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  std::memcpy(copy_.data(), pixels, static_cast<std::size_t>(rowBytes * height));
+  if (worker != nullptr) {
+    worker->runBoth([&](int part) {
       part == 0 ? applyWhole(before, copy_.data(), width, height)
                 : applyWhole(after, pixels, width, height);
     });
     const int y1 = height / 2;
-    worker.runBoth([&](int part) {
+    worker->runBoth([&](int part) {
       const int from = part == 0 ? 0 : y1, rows = part == 0 ? y1 : height - y1;
       blendFade(copy_.data() + from * rowBytes, rowBytes, pixels + from * rowBytes, rowBytes,
                 rowBytes, rows, j_, n_);
     });
-    worker.release();
-  } else {
-    applyWhole(before, copy_.data(), width, height);
-    applyWhole(after, pixels, width, height);
-    blendFade(copy_.data(), rowBytes, pixels, rowBytes, rowBytes, height, j_, n_);
+    return;
   }
-  oldRan_ = true;
-  if (++j_ >= n_) fading_ = false;
+  applyWhole(before, copy_.data(), width, height);
+  applyWhole(after, pixels, width, height);
+  blendFade(copy_.data(), rowBytes, pixels, rowBytes, rowBytes, height, j_, n_);
 }
 
 void LookFade::advanceAnimation(VideoEngine& engine) {

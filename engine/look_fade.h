@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/frame_settings.h"
+#include "engine/frame_worker.h"
 #include "engine/video_engine.h"
 
 namespace vz {
@@ -43,6 +45,16 @@ class LookFade {
   void advanceAnimation(VideoEngine& engine);
 
  private:
+  // The two looks and the blend, with the worker when given (acquired): band by band where
+  // both looks allow it, else each on the whole frame.
+  void fadeInBands(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
+                   uint8_t* pixels, int width, int height);
+  // The look fading in is Lut2, whose last step runs backwards through the frame.
+  void fadeIntoLut2(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
+                    uint8_t* pixels, int width, int height);
+  void fadeWhole(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
+                 uint8_t* pixels, int width, int height);
+
   std::unique_ptr<VideoEngine> old_;  // the look fading out; never shared with another thread
   std::vector<uint8_t> copy_;         // the frame as it came, for the look fading out
   bool fading_ = false;
