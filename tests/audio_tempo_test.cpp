@@ -48,6 +48,10 @@ struct Track {
   double noise;        // white noise, as a room adds
 };
 
+void PrintTo(const Track& t, std::ostream* os) {
+  *os << t.name;
+}
+
 class BeatTrackerTest : public ::testing::TestWithParam<Track> {};
 
 TEST_P(BeatTrackerTest, FindsTheTempoAndTheBeatsWithinEightSeconds) {
@@ -85,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Tracks, BeatTrackerTest,
                                            Track{"clicks174", 174, 0, 0},
                                            Track{"offbeats128", 128, 0.3, 0},
                                            Track{"noisy120", 120, 0, 0.01}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::PrintToStringParamName());
 
 TEST(BeatTrackerSilence, SilenceSetsNoTempo) {
   TempoClock clock;
@@ -165,8 +169,6 @@ TEST(AudioInputNames, EachFormHasItsGraphAndOthersAreRefused) {
     EXPECT_FALSE(audioInputGraph(bad).ok()) << bad;
 }
 
-// A click track at 128 BPM played into a private PipeWire as an audio source node. (Where the
-// beats fall against the sound is checked above, where the sound's times are known exactly.)
 // A click track at 128 BPM played into a private PipeWire: a virtual sink looped back to a
 // virtual source (as a mixer's monitor or a sound card's input would be), the clicks played
 // into the sink by this process on the monotonic clock, so that where they fall is known.

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Worked values of the effect modes, on frames small enough to check by hand. Bytes of every
-// mode against the plain rules on random looks are SimdPaths' job.
+// Worked values of the effect modes, on frames small enough to check by hand, and checksums of
+// every mode on larger synthetic frames (odd sizes, three frames in a row with colour cycling
+// on): any change in any byte of any mode shows. Bytes of every mode against the plain rules
+// on random looks are EveryMode's job.
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include "tests/test_frames.h"
@@ -96,47 +99,60 @@ TEST_F(Effects, ZeroDivisorsAndDegenerateFramesAreHarmless) {
   EXPECT_EQ(f, Frame(3, 7));
 }
 
-TEST_F(Effects, EmbossIsMidGreyOnFlatAreasAndClampsSteepEdges) {
-  e.mode = 6;
-  const Frame out = run(uniformFrame(5, 2, 100, 60, 9), 5, 2);
-  for (int y = 0; y < 2; ++y) {
-    EXPECT_EQ(at(out, 5, 0, y), (Rgb{100, 60, 9}));
-    EXPECT_EQ(at(out, 5, 1, y), (Rgb{208, 208, 208}));  // 160 - 80 + 128
-    for (int x = 2; x < 5; ++x) EXPECT_EQ(at(out, 5, x, y), (Rgb{128, 128, 128}));
+// Smooth gradients with a sharp-edged square and some noise: every path of every mode runs.
+// Returns the FNV-1a hash of the three processed frames.
+uint64_t checksum(int mode, bool mirror, int w, int h) {
+  static VideoEngine e;
+  e = VideoEngine();
+  e.mode = static_cast<uint8_t>(mode), e.mirror = mirror, e.colorCycle = 1;
+  e.gainRed = 20, e.gainGreen = 12, e.gainBlue = 30;
+  e.outputRed = 40, e.outputGreen = 32, e.outputBlue = 24;
+  e.colorAmount = 70, e.floor = 10, e.lutMaskRed = 30;
+  e.quantizeRed = 1, e.quantizeGreen = 2, e.quantizeBlue = 0;
+  e.tintRed = 100, e.tintGreen = 300, e.tintBlue = 600;
+  e.invertRed = 1, e.invertBlue = 1;
+  e.lowPassRed = 8, e.lowPassGreen = 3, e.lowPassBlue = 5;
+  uint64_t hash = 14695981039346656037ull;
+  for (int t = 0; t < 3; ++t) {
+    Frame f(static_cast<size_t>(w) * h * 3);
+    std::mt19937 gen(static_cast<uint32_t>(t));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint8_t* p = f.data() + (static_cast<size_t>(y) * w + x) * 3;
+        const bool square = x > w / 3 && x < w / 2 && y > h / 4 && y < h / 2;
+        p[0] = static_cast<uint8_t>(square ? 250 : (x * 255) / w);
+        p[1] = static_cast<uint8_t>((y * 255) / h + t * 7);
+        p[2] = static_cast<uint8_t>(((x + y) * 3) ^ (gen() & 15));
+      }
+    e.processFrame(f.data(), w, h);
+    e.advanceAnimation();
+    for (uint8_t b : f) hash = (hash ^ b) * 1099511628211ull;
   }
-  Frame f = uniformFrame(3, 1, 0, 0, 0);
-  f[5] = f[4] = 255;  // pixel 1 white: +510 from pixel 0, then -510 to pixel 2
-  const Frame edge = run(f, 3, 1);
-  EXPECT_EQ(at(edge, 3, 1, 0).r, 255);
-  EXPECT_EQ(at(edge, 3, 2, 0).r, 1);
+  return hash;
 }
 
-TEST_F(Effects, SmearAveragesTheFourFollowingPixelsAndLeavesTheTail) {
-  e.mode = 7;
-  Frame in(4 * 3 * 3);
-  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i * 4);
-  const Frame out = run(in, 4, 3);
-  // Runs of W - 2 = 2 pixels start at pixels 0, 3, 6; the last H + 1 = 4 pixels stay.
-  for (int i = 0; i < 36; ++i) {
-    const bool smeared = i / 3 < 8 && i / 3 % 3 != 2;
-    EXPECT_EQ(out[i], smeared ? (in[i + 3] + in[i + 6] + in[i + 9] + in[i + 12]) >> 2 : in[i]) << i;
-  }
-}
-
-TEST_F(Effects, MirrorCopiesTheRightHalfOntoTheLeftInEveryMode) {
-  auto reds = [&](int w) {
-    Frame f = uniformFrame(w, 1, 0, 0, 0);
-    for (int p = 0; p < w; ++p) f[3 * p + 2] = static_cast<uint8_t>(p + 1);
-    f = run(f, w, 1);
-    std::vector<int> r;
-    for (size_t i = 2; i < f.size(); i += 3) r.push_back(f[i]);
-    return r;
+TEST(Golden, EveryModeKeepsItsChecksum) {
+  const struct {
+    int mode;
+    bool mirror;
+    uint64_t expected385x289, expected640x360;
+  } cases[] = {
+      {0, false, 0x43d727b1d824aea6ull, 0xb47e21a05c23fc88ull},
+      {1, false, 0xfb1c5375584431e5ull, 0x2949c47d6bd180c3ull},
+      {2, false, 0x6a8cf3d8b89334f7ull, 0x0445e85dc4302df2ull},
+      {3, false, 0xd81c7453e2dbc00bull, 0xb3ba8531e90c8598ull},
+      {4, false, 0x5320f4acfcd47206ull, 0x977e7fc4e001a1c0ull},
+      {5, false, 0x15f43fc58a85fa25ull, 0x31817f0f53a69e7bull},
+      {6, false, 0xde0594f7a0155c7aull, 0xe5512f017dfd76f7ull},
+      {7, false, 0x3428a683fe42dbb6ull, 0x593e79c8ac7e8cc3ull},
+      {8, false, 0xee5f115ed6ab21a9ull, 0x18473927dac0c87cull},
+      {9, false, 0x0cf57bb03f29079bull, 0x87fa8d428b9726f0ull},
+      {0, true, 0x6d4a71bfb635b184ull, 0x67d2bd297ca32419ull},
   };
-  e.mirror = 1;
-  EXPECT_EQ(reds(5), (std::vector<int>{5, 4, 3, 4, 5}));
-  EXPECT_EQ(reds(4), (std::vector<int>{4, 3, 3, 4}));
-  e.mode = 9, e.mirror = 200;
-  EXPECT_EQ(reds(4), (std::vector<int>{251, 252, 252, 251}));
+  for (const auto& c : cases) {
+    EXPECT_EQ(checksum(c.mode, c.mirror, 385, 289), c.expected385x289) << "mode " << c.mode;
+    EXPECT_EQ(checksum(c.mode, c.mirror, 640, 360), c.expected640x360) << "mode " << c.mode;
+  }
 }
 
 }  // namespace

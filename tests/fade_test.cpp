@@ -12,12 +12,11 @@
 #include <thread>
 
 #include "engine/blend.h"
-#include "engine/cpu_dispatch.h"
 #include "engine/look_fade.h"
 #include "engine/recall_watch.h"
-#include "engine/split_frame.h"
-#include "presets/bank_bytes.h"
+#include "presets/bank_file.h"
 #include "presets/preset_slot.h"
+#include "tests/reference_effects.h"
 #include "tests/scratch_dir.h"
 #include "tests/test_frames.h"
 #include "tools/fx_options.h"
@@ -39,21 +38,15 @@ Frame referenceBlend(const Frame& old, const Frame& fresh, int j, int n) {
   return out;
 }
 
-struct PortablePaths {
-  explicit PortablePaths(bool on) { forcePortableKernels(on); }
-  ~PortablePaths() { forcePortableKernels(false); }
-};
-
 TEST(Blend, EveryFrameOfAFadeEqualsTheFormulaOnBothPathsOddSizesAndPaddedRows) {
   std::mt19937 gen(7);
   for (bool portable : {false, true}) {
-    const PortablePaths paths(portable);
+    const test::KernelScope paths(portable);
     for (int n : {1, 2, 7, 30, 127, 128, 256, 257, 4000}) {
       for (auto [rowBytes, rows, oldPad, intoPad] :
            {std::tuple{3 * 37, 5, 5, 13}, std::tuple{3 * 64, 3, 0, 0}, std::tuple{1, 1, 0, 2}}) {
-        Frame old((rowBytes + oldPad) * rows), into((rowBytes + intoPad) * rows);
-        for (auto& b : old) b = static_cast<uint8_t>(gen());
-        for (auto& b : into) b = static_cast<uint8_t>(gen());
+        Frame old = test::randomBytes((rowBytes + oldPad) * rows, gen()),
+              into = test::randomBytes((rowBytes + intoPad) * rows, gen());
         old[0] = 255, into[0] = 255, old[1 % old.size()] = 0;  // the extremes
         for (int j = 0; j<n; j += n> 40 ? n / 17 : 1) {
           Frame blended = into;
@@ -109,8 +102,8 @@ TEST(LookFade, EveryModePairBlendsTheTwoLooksRunAloneThenTheNewLookAloneOnBothPa
   const auto in = inputs(kN + 2);
   for (bool portable : {false, true}) {
     for (FrameSplit split : {FrameSplit::Never, FrameSplit::Always}) {
-      const PortablePaths paths(portable);
-      setFrameSplit(split);  // Always: the two looks side by side on the worker
+      // Always: the two looks side by side on the worker.
+      const test::KernelScope paths(portable, split);
       for (int from = 0; from < 10; ++from) {
         for (int to = 0; to < 10; ++to) {
           auto engine = lookOf(from, from);
@@ -131,7 +124,6 @@ TEST(LookFade, EveryModePairBlendsTheTwoLooksRunAloneThenTheNewLookAloneOnBothPa
           }
         }
       }
-      setFrameSplit(FrameSplit::Auto);
     }
   }
 }
@@ -253,23 +245,15 @@ TEST(LookFade, RecallsFromAnotherThreadWhileFramesRun) {
 TEST(FilterFade, FadeToEqualsTheReferenceFromThePresetIntoTheLetter) {
   const test::ScratchDir dir;
   auto bank = engineWithSlots();
-  const std::filesystem::path bankPath = dir / "looks.pvl";
-  {
-    uint8_t bytes[kBankBytes];
-    encodeBank(*bank, bytes);
-    std::ofstream(bankPath, std::ios::binary).write(reinterpret_cast<char*>(bytes), kBankBytes);
-  }
+  const std::string bankPath = (dir / "looks.pvl").string();
+  ASSERT_EQ(saveBankFile(bankPath, *bank), BankIo::Ok);
   constexpr int kN = 7, kFrames = 10;
-  Frame input;
-  std::vector<Frame> frames;
-  for (int i = 0; i < kFrames; ++i) {
-    frames.push_back(test::randomFrame(kW, kH, 300 + i));
-    input.insert(input.end(), frames.back().begin(), frames.back().end());
-  }
+  constexpr size_t kBytes = kW * kH * 3;
+  const Frame input = test::randomFrame(kW, kH * kFrames, 300);  // ten frames
   auto run = [&](const std::vector<std::string>& extra) {
     auto e = std::make_unique<VideoEngine>();
     std::vector<std::string> args = {"--size",  std::to_string(kW) + "x" + std::to_string(kH),
-                                     "--bank",  bankPath.string(),
+                                     "--bank",  bankPath,
                                      "--cycle", "1"};
     args.insert(args.end(), extra.begin(), extra.end());
     const FxRun r = applyFxOptions(args, *e);
@@ -281,14 +265,14 @@ TEST(FilterFade, FadeToEqualsTheReferenceFromThePresetIntoTheLetter) {
   };
   const Frame a = run({"--preset", "A"}), c = run({"--preset", "C"});
   const Frame faded = run({"--preset", "A", "--fade-to", "c", "--fade-frames", std::to_string(kN)});
-  const size_t bytes = frames[0].size();
-  ASSERT_EQ(faded.size(), bytes * kFrames);
-  for (int j = 0; j < kFrames; ++j) {
-    const Frame oa(a.begin() + j * bytes, a.begin() + (j + 1) * bytes);
-    const Frame oc(c.begin() + j * bytes, c.begin() + (j + 1) * bytes);
-    const Frame got(faded.begin() + j * bytes, faded.begin() + (j + 1) * bytes);
-    ASSERT_EQ(got, j < kN ? referenceBlend(oa, oc, j, kN) : oc) << "frame " << j;
-  }
+  ASSERT_EQ(faded.size(), kBytes * kFrames);
+  auto frame = [&](const Frame& all, int j) {
+    return Frame(all.begin() + j * kBytes, all.begin() + (j + 1) * kBytes);
+  };
+  for (int j = 0; j < kFrames; ++j)
+    ASSERT_EQ(frame(faded, j),
+              j < kN ? referenceBlend(frame(a, j), frame(c, j), j, kN) : frame(c, j))
+        << "frame " << j;
   auto e = std::make_unique<VideoEngine>();
   EXPECT_THROW(applyFxOptions({"--size", "2x2", "--fade-to", "B"}, *e), FxUsageError);
   EXPECT_THROW(applyFxOptions({"--size", "2x2", "--fade-frames", "3"}, *e), FxUsageError);

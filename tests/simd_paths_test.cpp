@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The kernels take shortcuts (snapshots, reciprocals, packed planes, reversed walks, AVX2);
-// each must give exactly the bytes of the plain step-by-step rules, on sizes that fill whole
-// vector blocks and leave every kind of remainder. Every run is repeated with the portable
-// code forced, so both stay tested on a machine with AVX2.
+// The divisions and the low-pass filter behind the kernels' shortcuts: exactly the bytes of
+// the plain rules, on both kernel paths (every mode is EveryMode's, in frame_split_test.cpp).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -15,10 +13,6 @@
 
 namespace vz::test {
 namespace {
-
-constexpr Size kSizes[] = {{1, 1},    {2, 5},    {3, 3},   {7, 1},  {5, 4},
-                           {17, 9},   {32, 16},  {33, 17}, {64, 1}, {95, 31},
-                           {130, 16}, {161, 35}, {322, 7}, {49, 3}, {385, 19}};
 
 TEST(SimdPaths, DivisionsAreExactOverTheirRanges) {
   for (int n = 1; n <= 255; ++n) {
@@ -34,39 +28,6 @@ TEST(SimdPaths, DivisionsAreExactOverTheirRanges) {
   }
   for (uint32_t v = 0; v <= 43689; ++v) ASSERT_EQ(divide100Small(v), v / 100) << v;
   for (uint32_t v = 0; v <= 174759; ++v) ASSERT_EQ(divide100(v), v / 100) << v;
-}
-
-// Any look a bank can hold, in-range looks as the controls give them, and values beyond a
-// byte as the controls or a future source might set them (not negative scales, which would
-// index outside the palette, in the modes that scale); modes past the last one must leave
-// frames as the rules do.
-TEST(SimdPaths, EveryModeMatchesOnBothPathsForAnyLook) {
-  for (bool portable : {false, true}) {
-    KernelScope scope(portable);
-    std::mt19937 gen(portable ? 21 : 23);
-    static VideoEngine e;
-    for (int mode : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 77, 255}) {
-      for (int trial = 0; trial < 8; ++trial) {
-        randomizeLook(e, gen);
-        if (trial % 4 == 1) setUnity(e);
-        if (trial % 4 == 3 && (mode == 1 || mode == 3 || mode == 5)) {
-          e.floor = trial == 3 ? -5 : 300;
-          e.gainGreen = e.outputRed = trial == 3 ? 300 : 1000;
-          e.colorAmount = trial == 3 ? -50 : 400;
-        }
-        e.mode = static_cast<uint8_t>(mode);
-        e.mirror = static_cast<uint8_t>(trial % 3 == 0 ? 0 : gen() & 0xFF);
-        for (const Size& s : kSizes) {
-          Frame expected = randomFrame(s.w, s.h, gen());
-          Frame actual = expected;
-          referenceProcessFrame(e, expected.data(), s.w, s.h);
-          e.processFrame(actual.data(), s.w, s.h);
-          ASSERT_EQ(actual, expected) << "portable " << portable << " mode " << mode << " trial "
-                                      << trial << " size " << s.w << "x" << s.h;
-        }
-      }
-    }
-  }
 }
 
 // Every divisor, on random and on all-white frames (the largest sums), for the packed

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Tap tempo, a fixed tempo, sequences, held recalls and beat steps, against injected times.
+// The tempo clock, tap tempo, a fixed tempo, sequences, held recalls and beat steps, against
+// injected times.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <limits>
+#include <thread>
 
 #include "tempo/beat_schedule.h"
 #include "tempo/beat_steps.h"
@@ -11,29 +16,88 @@
 namespace vz {
 namespace {
 
-constexpr std::int64_t kMs = 1'000'000;
+constexpr std::int64_t kMs = 1'000'000, kS = 1000 * kMs;
+
+TEST(TempoClock, BeatsFollowTheTempoFromTheAnchor) {
+  struct Case {
+    double bpm;
+    std::int64_t anchorNs;
+    double anchorBeat;
+    std::int64_t atNs;
+    double beat;
+  };
+  const Case cases[] = {
+      {120, 0, 0, kS, 2.0},
+      {120, 5 * kS, 8, 4 * kS, 6.0},  // before the anchor: earlier beats
+      {90, kS, 0.5, 3 * kS, 3.5},
+      {128, 0, 0, 60 * kS, 128.0},
+  };
+  for (const Case& c : cases) {
+    TempoClock clock;
+    clock.set(c.bpm, c.anchorNs, c.anchorBeat);
+    const TempoState s = clock.read();
+    ASSERT_TRUE(s.running);
+    EXPECT_DOUBLE_EQ(beatAt(s, c.atNs), c.beat) << c.bpm;
+    EXPECT_NEAR(static_cast<double>(timeOfBeat(s, c.beat)), static_cast<double>(c.atNs), 1.0);
+  }
+}
+
+TEST(TempoClock, StopHoldsTheBeatAndNonsenseTempoStops) {
+  TempoClock clock;
+  EXPECT_FALSE(clock.read().running);
+  const std::int64_t now = steadyNowNs();
+  clock.set(120, now, 3.0);
+  clock.stop();
+  const TempoState stopped = clock.read();
+  EXPECT_FALSE(stopped.running);
+  EXPECT_GE(stopped.anchorBeat, 3.0);
+  EXPECT_LT(stopped.anchorBeat, 3.0 + 2.0);  // held where it stopped, not reset
+  EXPECT_DOUBLE_EQ(beatAt(stopped, now + 100 * kS), stopped.anchorBeat);
+
+  for (double bad : {0.0, -5.0, std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN()}) {
+    clock.set(120, now, 0);
+    clock.set(bad, now, 0);
+    EXPECT_FALSE(clock.read().running) << bad;
+  }
+}
+
+// A reader on another thread never sees half of one write and half of the next.
+TEST(TempoClock, ReadersSeeWholeStatesWhileWritersChangeThem) {
+  TempoClock clock;
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (int i = 1; i <= 20000; ++i) clock.set(60.0 + i % 100, i * 1000, (i % 100) * 2.0);
+    done = true;
+  });
+  std::thread stopper([&] {
+    while (!done.load()) clock.setPeers(1);
+  });
+  int torn = 0;
+  while (!done.load()) {
+    const TempoState s = clock.read();
+    if (s.running && s.anchorBeat != (s.bpm - 60.0) * 2.0) ++torn;
+  }
+  writer.join();
+  stopper.join();
+  EXPECT_EQ(torn, 0);
+}
 
 TEST(TapTempo, FourTapsSetTempoAndPhaseAndAPauseStartsAfresh) {
   TapTempo tap;
-  EXPECT_FALSE(tap.tap(1000 * kMs));
-  EXPECT_FALSE(tap.tap(1500 * kMs));
-  EXPECT_FALSE(tap.tap(2000 * kMs));
-  auto beat = tap.tap(2500 * kMs);
-  ASSERT_TRUE(beat);
-  EXPECT_DOUBLE_EQ(beat->bpm, 120.0);
-  EXPECT_EQ(beat->beatNs, 2500 * kMs);
-  EXPECT_DOUBLE_EQ(beat->beatIndex, 3.0);  // first tap was the bar's first beat
-  // Uneven taps: the mean of the intervals.
-  beat = tap.tap(2900 * kMs);
-  ASSERT_TRUE(beat);
-  EXPECT_NEAR(beat->bpm, 60e9 / (1900.0 * kMs / 4), 1e-9);
-  // A pause of 2 s: three more taps are not enough, the fourth is.
-  EXPECT_FALSE(tap.tap(4900 * kMs));
-  EXPECT_FALSE(tap.tap(5400 * kMs));
-  EXPECT_FALSE(tap.tap(5900 * kMs));
-  beat = tap.tap(6400 * kMs);
-  ASSERT_TRUE(beat);
-  EXPECT_DOUBLE_EQ(beat->bpm, 120.0);
+  // The tempo after each tap (0: none yet). The fifth is uneven: the mean of the intervals.
+  // After a pause of 2 s, three taps are not enough.
+  const std::pair<int, double> taps[] = {
+      {1000, 0}, {1500, 0}, {2000, 0}, {2500, 120}, {2900, 60e3 / (1900.0 / 4)},
+      {4900, 0}, {5400, 0}, {5900, 0}, {6400, 120}};
+  for (const auto& [ms, bpm] : taps) {
+    const auto beat = tap.tap(ms * kMs);
+    ASSERT_EQ(beat.has_value(), bpm > 0) << ms;
+    if (!beat) continue;
+    EXPECT_NEAR(beat->bpm, bpm, 1e-9) << ms;
+    EXPECT_EQ(beat->beatNs, ms * kMs);
+    EXPECT_TRUE(ms != 2500 || beat->beatIndex == 3.0) << "the first tap begins the bar";
+  }
 }
 
 TEST(TempoOptions, ValuesAreCheckedWithAReason) {

@@ -12,11 +12,15 @@ namespace vz::test {
 
 using Frame = std::vector<uint8_t>;
 
-inline Frame randomFrame(int width, int height, uint32_t seed) {
-  Frame f(static_cast<size_t>(width) * height * 3);
+inline Frame randomBytes(size_t count, uint32_t seed) {
+  Frame f(count);
   std::mt19937 gen(seed);
   for (auto& b : f) b = static_cast<uint8_t>(gen());
   return f;
+}
+
+inline Frame randomFrame(int width, int height, uint32_t seed) {
+  return randomBytes(static_cast<size_t>(width) * height * 3, seed);
 }
 
 inline Frame uniformFrame(int width, int height, int r, int g, int b) {
