@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The controllers' pure parts: MIDI bytes, OSC packets, mappings and their file, learning
-// and the coalescing queue.
+// The controllers' pure parts: MIDI bytes, mappings and their file, learning and the
+// coalescing queue (OSC has osc_test.cpp).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,9 +11,7 @@
 #include "control/control_targets.h"
 #include "control/midi_mappings.h"
 #include "control/midi_parser.h"
-#include "control/osc_parser.h"
 #include "res/control_ids.h"
-#include "tests/osc_packet.h"
 #include "tests/scratch_dir.h"
 #include "tests/special_files.h"
 
@@ -98,6 +95,9 @@ TEST(MidiMappings, ControllerValuesScaleOntoTheControl) {
       {full("mode"), 18, {K::Mode, 0, 0}},
       {full("mode"), 19, {K::Mode, 0, 1}},
       {full("mode"), 127, {K::Mode, 0, 6}},
+      // A pad bound to the tempo's tap: a press taps, its release does not.
+      {full("tap"), 127, {K::Tap, 1, 0}},
+      {full("tap"), 63, {K::Tap, 0, 0}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(mappedAction(c.mapping, c.value), c.out) << c.mapping.target->name << " " << c.value;
@@ -116,13 +116,15 @@ TEST(MidiMappings, FileLinesParseAndDamagedOnesAreReported) {
       "1 10 floor 0 255 upside-down\n"
       "1 11\n"
       "\x01\xff\xfe junk\n"
-      "2 3 mode invert\n";
+      "2 3 mode invert\n"
+      "10 36 tap\n";
   std::vector<std::string> problems;
   const auto mappings = parseMappings(text, &problems);
-  ASSERT_EQ(mappings.size(), 3u);
+  ASSERT_EQ(mappings.size(), 4u);
   EXPECT_EQ(mappings[0], fullRangeMapping(0, 7, target("gain/red")));
   EXPECT_EQ(mappings[1], (MidiMapping{15, 127, &target("tint/blue"), 100, 200, true}));
   EXPECT_TRUE(mappings[2].invert);
+  EXPECT_EQ(mappings[3], fullRangeMapping(9, 36, target("tap")));
   ASSERT_EQ(problems.size(), 7u);
   EXPECT_EQ(problems[0].rfind("line 5:", 0), 0u) << problems[0];
   EXPECT_EQ(problems[6].rfind("line 11:", 0), 0u) << problems[6];
@@ -169,6 +171,7 @@ TEST(MidiMappings, PathFollowsTheConfigFolder) {
 }
 
 TEST(MidiLearn, BindsTheNextControlAndControllerInEitherOrder) {
+  EXPECT_EQ(controlTargetById(0), nullptr);  // the tap's id: no dialog control to learn
   MidiLearn learn;
   EXPECT_FALSE(learn.controlMoved(target("floor")));  // not armed
   learn.arm();
@@ -184,85 +187,6 @@ TEST(MidiLearn, BindsTheNextControlAndControllerInEitherOrder) {
   EXPECT_FALSE(learn.controllerChanged(1, 2));
 }
 
-template <class... Args>
-Bytes osc(const char* path, const char* types, Args... args) {
-  return test::oscPacket(path, types, args...);
-}
-
-std::vector<std::optional<A>> actionsOf(const Bytes& packet) {
-  std::vector<std::optional<A>> out;
-  for (const OscOutcome& r : parseOscPacket(packet.data(), packet.size())) {
-    EXPECT_TRUE(r.action || !r.action.message().empty());  // a refusal says why
-    out.push_back(r.action ? std::optional<A>(*r.action) : std::nullopt);
-  }
-  return out;
-}
-
-TEST(OscParser, AddressesAndArguments) {
-  const struct {
-    Bytes packet;
-    std::optional<A> out;
-  } cases[] = {
-      {osc("/videozarnix/preset", "s", "c"), A{K::Preset, 0, 2}},
-      {osc("/videozarnix/preset", "s", "Z"), A{K::Preset, 0, 25}},
-      {osc("/videozarnix/preset", "i", 25), A{K::Preset, 0, 25}},
-      {osc("/videozarnix/preset", "i", 26), std::nullopt},
-      {osc("/videozarnix/preset", "s", "ab"), std::nullopt},
-      {osc("/videozarnix/preset", "f", 1.0f), std::nullopt},
-      {osc("/videozarnix/mode", "s", "lut2"), A{K::Mode, 0, 5}},
-      {osc("/videozarnix/mode", "s", "negative"), A{K::Mode, 0, 9}},
-      {osc("/videozarnix/mode", "i", 10), std::nullopt},
-      {osc("/videozarnix/mode", "s", "sepia"), std::nullopt},
-      // Engine values as the filter takes them, to the nearest slider position.
-      {osc("/videozarnix/floor", "i", 200), A{K::Slider, kIdFloor, 55}},
-      {osc("/videozarnix/floor", "i", 256), std::nullopt},
-      {osc("/videozarnix/floor", "f", 0.0f), A{K::Slider, kIdFloor, 255}},
-      {osc("/videozarnix/floor", "f", 1.0f), A{K::Slider, kIdFloor, 1}},
-      {osc("/videozarnix/gain/red", "i", 12), A{K::Slider, kIdGainRed, 12}},
-      {osc("/videozarnix/gain/red", "f", 0.5f), A{K::Slider, kIdGainRed, 128}},
-      {osc("/videozarnix/gain/red", "f", 1.5f), std::nullopt},
-      {osc("/videozarnix/gain/red", "f", NAN), std::nullopt},
-      {osc("/videozarnix/gain/red", "s", "12"), std::nullopt},
-      {osc("/videozarnix/quantize/blue", "i", 200), A{K::Slider, kIdQuantizeBlue, 7}},
-      {osc("/videozarnix/lowpass/green", "i", 0), A{K::Slider, kIdLowPassGreen, 1}},
-      {osc("/videozarnix/color", "i", 30), A{K::Slider, kIdColor, 70}},
-      {osc("/videozarnix/tint/green", "f", 1.0f), A{K::Slider, kIdTintGreen, 767}},
-      {osc("/videozarnix/output/blue", "i", -1), std::nullopt},
-      {osc("/videozarnix/invert/green", "i", 5), std::nullopt},  // a switch is 0 or 1
-      {osc("/videozarnix/invert/green", "i", 0), A{K::Switch, kIdInvertGreen, 0}},
-      {osc("/videozarnix/cycle", "f", 1.0f), A{K::Switch, kIdColorCycle, 1}},
-      {osc("/videozarnix/fullscreen", "i", 1), A{K::FullScreen, 0, 1}},
-      {osc("/videozarnix/record", "i", 0), A{K::Record, 0, 0}},
-      {osc("/videozarnix/lutmask/red", "i", 1), std::nullopt},  // no control of its own
-      {osc("/videozarnix/sparkle", "i", 1), std::nullopt},
-      {osc("/other/preset", "i", 1), std::nullopt},
-      {osc("/videozarnix/gain/red", ""), std::nullopt},
-      {osc("/videozarnix/gain/red", "ii", 1, 2), std::nullopt},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(actionsOf(c.packet), std::vector<std::optional<A>>{c.out})
-        << reinterpret_cast<const char*>(c.packet.data());
-}
-
-TEST(OscParser, BundlesAndMalformedPackets) {
-  const Bytes a = osc("/videozarnix/mode", "i", 3), b = osc("/videozarnix/preset", "s", "b");
-  Bytes bundle = {'#', 'b', 'u', 'n', 'd', 'l', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 1};
-  for (const Bytes* m : {&a, &b}) {
-    const uint32_t n = static_cast<uint32_t>(m->size());
-    bundle.insert(bundle.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    bundle.insert(bundle.end(), m->begin(), m->end());
-  }
-  EXPECT_EQ(actionsOf(bundle),
-            (std::vector<std::optional<A>>{A{K::Mode, 0, 3}, A{K::Preset, 0, 1}}));
-
-  Bytes overrun = bundle;
-  overrun[19] = 0xFF;  // the first element claims more than the packet holds
-  EXPECT_EQ(actionsOf(overrun), std::vector<std::optional<A>>{std::nullopt});
-  const Bytes cut(a.begin(), a.end() - 2);
-  EXPECT_EQ(actionsOf(cut), std::vector<std::optional<A>>{std::nullopt});
-  EXPECT_EQ(actionsOf({}), std::vector<std::optional<A>>{std::nullopt});
-}
-
 TEST(ActionQueue, LatestValuePerControlWinsAndOneWakeIsOutstanding) {
   int wakes = 0;
   ActionQueue queue([&] { ++wakes; });
@@ -270,10 +194,14 @@ TEST(ActionQueue, LatestValuePerControlWinsAndOneWakeIsOutstanding) {
   queue.post({K::Preset, 0, 3});
   for (int v = 2; v < 1000; ++v) queue.post({K::Slider, kIdGainRed, v});
   queue.post({K::Slider, kIdGainGreen, 5});
+  queue.post({K::Tap, 1, 0});  // a quick press and release still taps
+  queue.post({K::Tap, 0, 0});
   EXPECT_EQ(wakes, 1);
-  EXPECT_EQ(queue.take(),
-            (std::vector<A>{
-                {K::Preset, 0, 3}, {K::Slider, kIdGainRed, 999}, {K::Slider, kIdGainGreen, 5}}));
+  EXPECT_EQ(queue.take(), (std::vector<A>{{K::Preset, 0, 3},
+                                          {K::Slider, kIdGainRed, 999},
+                                          {K::Slider, kIdGainGreen, 5},
+                                          {K::Tap, 1, 0},
+                                          {K::Tap, 0, 0}}));
   queue.post({K::Mode, 0, 1});
   EXPECT_EQ(wakes, 2);
 }

@@ -2,68 +2,31 @@
 // OSC learn as the user meets it: the preview's menu clicked through the windows, a control
 // moved on the dialog, a tablet's fader sent over UDP on the loopback address, and the
 // binding kept in the mappings file across a restart beside the MIDI ones.
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QMenu>
 
-#include "app/controller_bridge.h"
 #include "app/controller_menu.h"
-#include "engine/shared_value.h"
-#include "res/control_ids.h"
-#include "tests/dialog_fixture.h"
-#include "tests/osc_packet.h"
-#include "tests/scratch_dir.h"
+#include "tests/controller_fixture.h"
 
 namespace vz::test {
 namespace {
 
-// A UDP port nobody holds at the moment.
-int freeUdpPort() {
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t n = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), n);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  close(fd);
-  return ntohs(a.sin_port);
-}
-
-class OscLearnMenu : public DialogFixture {
+class OscLearnMenu : public ControllerFixture {
  protected:
-  ScratchDir dir{"vz-osc-learn"};
-  std::string path = (dir.path / "videozarnix" / "midi-mappings").string();
-  int port = freeUdpPort();
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  std::unique_ptr<ControllerBridge> bridge;
+  Udp tablet;
 
   void SetUp() override {
     ASSERT_TRUE(openOnCamera());
     QApplication::setActiveWindow(dialog.get());
     outputs->menu->setExtraItems([this](QMenu& m) { addControllerMenuActions(m, *bridge); });
   }
-  void TearDown() override {
-    bridge.reset();
-    close(fd);
-    DialogFixture::TearDown();
-  }
   template <class Pred>
   bool waitUntil(Pred pred) {
     return QTest::qWaitFor(pred, 10000);
   }
   void startBridge() {
-    bridge.reset();
-    bridge = std::make_unique<ControllerBridge>(
-        *dialog, ControllerOptions{false, port, "127.0.0.1"}, ControllerBridge::RecordHook{}, path);
-    ASSERT_NE(bridge->osc(), nullptr);
-  }
-  template <class... Args>
-  void send(const char* address, const char* types, Args... args) {
-    const std::vector<uint8_t> b = oscPacket(address, types, args...);
-    sockaddr_in to{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-    sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    startOsc();
+    tablet.port = oscPort;
   }
   // A right click on the preview, then a click on `text` in the menu it opens: both through
   // the windows, where the toolkit finds the receiver by position.
@@ -86,29 +49,28 @@ class OscLearnMenu : public DialogFixture {
                       w->mapTo(dialog.get(), w->rect().center()));
     QApplication::processEvents();
   }
-  int slider(int id) { return dialog->dialogOps().sliderPos(id); }
 };
 
 TEST_F(OscLearnMenu, BindsATabletFaderAndKeepsItAcrossARestart) {
   std::filesystem::create_directories(dir.path / "videozarnix");
-  writeFile(path, "# my keyboard\n1 7 gain/green\n");
+  writeFile(mappingsPath, "# my keyboard\n1 7 gain/green\n");
   startBridge();
 
   chooseInPreviewMenu(QStringLiteral("OSC Learn"));
   ASSERT_TRUE(bridge->oscLearning());
   EXPECT_TRUE(checked(QStringLiteral("OSC Learn")));
   clickControl(kIdGainRed);  // the control first, then the tablet's fader
-  send("/1/fader1", "f", 0.37f);
+  tablet.send("/1/fader1", "f", 0.37f);
   ASSERT_TRUE(waitUntil([&] { return !bridge->oscLearning(); }));
   EXPECT_FALSE(checked(QStringLiteral("OSC Learn")));
   EXPECT_EQ(bridge->oscMappings().find("/1/fader1"),
             (OscMapping{"/1/fader1", findControlTarget("gain/red"), OscForm::Float}));
   // The message that completed the learning moved the control already, over its range.
   EXPECT_TRUE(waitUntil([&] { return slider(kIdGainRed) == 94; }));
-  send("/1/fader1", "f", 1.0f);
+  tablet.send("/1/fader1", "f", 1.0f);
   EXPECT_TRUE(waitUntil([&] { return slider(kIdGainRed) == 255; }));
   EXPECT_EQ(loadRelaxed(dialog->engine.gainRed), 255);
-  const std::string saved = readFile(path);
+  const std::string saved = readFile(mappingsPath);
   EXPECT_NE(saved.find("\n/1/fader1 gain/red float\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("\n1 7 gain/green 0 255\n"), std::string::npos) << saved;
 
@@ -117,17 +79,17 @@ TEST_F(OscLearnMenu, BindsATabletFaderAndKeepsItAcrossARestart) {
   startBridge();
   ASSERT_EQ(bridge->oscMappings().all().size(), 1u);
   ASSERT_EQ(bridge->mappings().all().size(), 1u);
-  send("/1/fader1", "f", 0.0f);
+  tablet.send("/1/fader1", "f", 0.0f);
   EXPECT_TRUE(waitUntil([&] { return slider(kIdGainRed) == 0; }));
 
   // Cleared from the menu: gone from the file too, the MIDI line stays.
   chooseInPreviewMenu(QStringLiteral("Clear OSC Mappings"));
   EXPECT_TRUE(bridge->oscMappings().all().empty());
-  const std::string cleared = readFile(path);
+  const std::string cleared = readFile(mappingsPath);
   EXPECT_EQ(cleared.find("/1/fader1"), std::string::npos) << cleared;
   EXPECT_NE(cleared.find("1 7 gain/green"), std::string::npos) << cleared;
-  send("/1/fader1", "f", 1.0f);
-  send("/videozarnix/gain/blue", "i", 9);  // read after the fader on the same thread
+  tablet.send("/1/fader1", "f", 1.0f);
+  tablet.send("/videozarnix/gain/blue", "i", 9);  // read after the fader on the same thread
   ASSERT_TRUE(waitUntil([&] { return slider(kIdGainBlue) == 9; }));
   EXPECT_EQ(slider(kIdGainRed), 0);
 }

@@ -2,10 +2,7 @@
 // OSC as senders speak it: address patterns, bundle time tags, one argument check for every
 // address, learned addresses and their lines in the mappings file; and the OSC thread over
 // UDP on the loopback address, timed bundles waiting while other packets go through.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -41,17 +38,7 @@ Bytes osc(const char* path, const char* types, Args... args) {
   return test::oscPacket(path, types, args...);
 }
 
-// A bundle with that time tag around the elements (messages or bundles).
-Bytes bundle(OscTimeTag tag, std::initializer_list<Bytes> elements) {
-  Bytes b = {'#', 'b', 'u', 'n', 'd', 'l', 'e', 0};
-  for (int shift = 56; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(tag >> shift));
-  for (const Bytes& e : elements) {
-    const auto n = static_cast<uint32_t>(e.size());
-    b.insert(b.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    b.insert(b.end(), e.begin(), e.end());
-  }
-  return b;
-}
+using test::oscBundle;
 
 const ControlTarget& target(const char* name) {
   return *findControlTarget(name);
@@ -166,12 +153,13 @@ TEST(OscParser, PatternsReachEveryAddressTheyMatch) {
   EXPECT_EQ(actionsOf(osc(longPattern.c_str(), "i", 1)), Actions{std::nullopt});
 }
 
-// Every address reads its one argument the same way, whoever sent it.
+// Every address reads its one argument the same way, whoever sent it; a refusal says why.
 TEST(OscParser, ArgumentsAreCheckedOneWayForEveryAddress) {
   const int64_t one = 1, twelve = 12;
   const struct {
     Bytes packet;
     std::optional<A> out;
+    const char* says = nullptr;  // the refusal, where it is checked
   } cases[] = {
       // Switches: 0 or 1, T or F, or a float 0..1 that is on from 0.5.
       {osc("/videozarnix/mirror", "i", 0), A{K::Switch, kIdMirror, 0}},
@@ -188,56 +176,88 @@ TEST(OscParser, ArgumentsAreCheckedOneWayForEveryAddress) {
       {osc("/videozarnix/mirror", "f", NAN), std::nullopt},
       {osc("/videozarnix/mirror", "s", "1"), std::nullopt},
       {osc("/videozarnix/mirror", "N"), std::nullopt},
-      {osc("/videozarnix/fullscreen", "i", 2), std::nullopt},
+      {osc("/videozarnix/invert/green", "i", 5), std::nullopt},
+      {osc("/videozarnix/invert/green", "i", 0), A{K::Switch, kIdInvertGreen, 0}},
+      {osc("/videozarnix/fullscreen", "i", 2), std::nullopt,
+       "/videozarnix/fullscreen: expects i 0|1, T|F or f 0..1"},
+      {osc("/videozarnix/fullscreen", "i", 1), A{K::FullScreen, 0, 1}},
       {osc("/videozarnix/fullscreen", "f", 0.3f), A{K::FullScreen, 0, 0}},
       {osc("/videozarnix/fullscreen", "f", 0.5f), A{K::FullScreen, 0, 1}},
       {osc("/videozarnix/fullscreen", "T"), A{K::FullScreen, 0, 1}},
       {osc("/videozarnix/record", "F"), A{K::Record, 0, 0}},
+      {osc("/videozarnix/record", "i", 0), A{K::Record, 0, 0}},
       {osc("/videozarnix/record", "ii", 1, 1), std::nullopt},
       {osc("/videozarnix/cycle", "f", 1.0f), A{K::Switch, kIdColorCycle, 1}},
-      // Sliders: an engine value within the filter's range, or a float 0..1.
+      // Sliders: an engine value within the filter's range, to the nearest slider position,
+      // or a float 0..1.
       {osc("/videozarnix/gain/red", "i", 12), A{K::Slider, kIdGainRed, 12}},
       {osc("/videozarnix/gain/red", "h", twelve), A{K::Slider, kIdGainRed, 12}},
       {osc("/videozarnix/gain/red", "d", 0.5), A{K::Slider, kIdGainRed, 128}},
+      {osc("/videozarnix/gain/red", "f", 0.5f), A{K::Slider, kIdGainRed, 128}},
       {osc("/videozarnix/gain/red", "f", -0.1f), std::nullopt},
+      {osc("/videozarnix/gain/red", "f", 1.5f), std::nullopt},
+      {osc("/videozarnix/gain/red", "f", NAN), std::nullopt},
+      {osc("/videozarnix/gain/red", "s", "12"), std::nullopt},
       {osc("/videozarnix/gain/red", "T"), std::nullopt},
-      {osc("/videozarnix/gain/red", "ii", 1, 2), std::nullopt},
+      {osc("/videozarnix/gain/red", "ii", 1, 2), std::nullopt,
+       "/videozarnix/gain/red: expects one argument, got 2"},
       {osc("/videozarnix/gain/red", ""), std::nullopt},
       {osc("/videozarnix/floor", "i", 200), A{K::Slider, kIdFloor, 55}},
+      {osc("/videozarnix/floor", "i", 256), std::nullopt},
+      {osc("/videozarnix/floor", "f", 0.0f), A{K::Slider, kIdFloor, 255}},
+      {osc("/videozarnix/floor", "f", 1.0f), A{K::Slider, kIdFloor, 1}},
+      {osc("/videozarnix/quantize/blue", "i", 200), A{K::Slider, kIdQuantizeBlue, 7}},
+      {osc("/videozarnix/lowpass/green", "i", 0), A{K::Slider, kIdLowPassGreen, 1}},
+      {osc("/videozarnix/color", "i", 30), A{K::Slider, kIdColor, 70}},
+      {osc("/videozarnix/tint/green", "f", 1.0f), A{K::Slider, kIdTintGreen, 767}},
+      {osc("/videozarnix/output/blue", "i", -1), std::nullopt},
       // The mode: a name, 0..9, or a float over the ten.
       {osc("/videozarnix/mode", "s", "lut2"), A{K::Mode, 0, 5}},
+      {osc("/videozarnix/mode", "s", "negative"), A{K::Mode, 0, 9}},
       {osc("/videozarnix/mode", "i", 9), A{K::Mode, 0, 9}},
       {osc("/videozarnix/mode", "f", 1.0f), A{K::Mode, 0, 9}},
       {osc("/videozarnix/mode", "f", 0.0f), A{K::Mode, 0, 0}},
       {osc("/videozarnix/mode", "i", 10), std::nullopt},
       {osc("/videozarnix/mode", "T"), std::nullopt},
       {osc("/videozarnix/mode", "ss", "lut", "lut"), std::nullopt},
-      // Presets: a letter or 0..25.
+      {osc("/videozarnix/mode", "s", "sepia"), std::nullopt,
+       "/videozarnix/mode: unknown mode 'sepia'"},
+      // Presets: a letter of either case or 0..25.
       {osc("/videozarnix/preset", "s", "c"), A{K::Preset, 0, 2}},
+      {osc("/videozarnix/preset", "s", "Z"), A{K::Preset, 0, 25}},
       {osc("/videozarnix/preset", "i", 25), A{K::Preset, 0, 25}},
+      {osc("/videozarnix/preset", "i", 26), std::nullopt},
+      {osc("/videozarnix/preset", "s", "ab"), std::nullopt},
       {osc("/videozarnix/preset", "s", ""), std::nullopt},
       {osc("/videozarnix/preset", "f", 0.5f), std::nullopt},
       {osc("/videozarnix/preset", "T"), std::nullopt},
+      // The tempo's: a BPM or a source, a tap (a press or its release), the sequence.
+      {osc("/videozarnix/tempo", "f", 128.0f), A{K::TempoBpm, 0, 128000}},
+      {osc("/videozarnix/tempo", "i", 90), A{K::TempoBpm, 0, 90000}},
+      {osc("/videozarnix/tempo", "s", "midi"), A{K::TempoSource, 0, 0, "midi"}},
+      {osc("/videozarnix/tempo", "f", 500.0f), std::nullopt},
+      {osc("/videozarnix/tempo", "s", "fast"), std::nullopt},
+      {osc("/videozarnix/tap", ""), A{K::Tap, 1, 0}},
+      {osc("/videozarnix/tap", "i", 1), A{K::Tap, 1, 0}},
+      {osc("/videozarnix/tap", "f", 0.0f), A{K::Tap, 0, 0}},
+      {osc("/videozarnix/cycle-rate", "i", 16), A{K::CycleRate, 0, 16}},
+      {osc("/videozarnix/cycle-rate", "i", 3), std::nullopt},
+      {osc("/videozarnix/sequence", "s", "abAC"), A{K::Sequence, 0, 0, "abAC"}},
+      {osc("/videozarnix/sequence", "s", ""), A{K::Sequence, 0, 0, ""}},
+      {osc("/videozarnix/sequence", "s", "A-B"), std::nullopt},
+      {osc("/videozarnix/sequence-beats", "i", 8), A{K::SequenceBeats, 0, 8}},
+      {osc("/videozarnix/sequence-beats", "i", 0), std::nullopt},
+      {osc("/videozarnix/quantize", "s", "bar"), A{K::Quantize, 0, 0, "bar"}},
+      {osc("/videozarnix/quantize", "i", 1), std::nullopt},
+      // Not ours, or no control of its own.
+      {osc("/videozarnix/lutmask/red", "i", 1), std::nullopt},
+      {osc("/videozarnix/sparkle", "i", 1), std::nullopt, "/videozarnix/sparkle: unknown address"},
+      {osc("/other/preset", "i", 1), std::nullopt},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(actionsOf(c.packet), Actions{c.out})
-        << reinterpret_cast<const char*>(c.packet.data());
-
-  const struct {
-    Bytes packet;
-    const char* says;
-  } refusals[] = {
-      {osc("/videozarnix/gain/red", "ii", 1, 2),
-       "/videozarnix/gain/red: expects one argument, got 2"},
-      {osc("/videozarnix/fullscreen", "i", 2),
-       "/videozarnix/fullscreen: expects i 0|1, T|F or f 0..1"},
-      {osc("/videozarnix/mode", "s", "sepia"), "/videozarnix/mode: unknown mode 'sepia'"},
-      {osc("/videozarnix/sparkle", "i", 1), "/videozarnix/sparkle: unknown address"},
-  };
-  for (const auto& r : refusals) {
-    const auto out = parse(r.packet);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].action.message(), r.says);
+  for (const auto& c : cases) {
+    const char* sent = reinterpret_cast<const char*>(c.packet.data());
+    EXPECT_EQ(actionsOf(c.packet), Actions{c.out}) << sent;
+    if (c.says) EXPECT_EQ(parse(c.packet)[0].action.message(), c.says) << sent;
   }
 }
 
@@ -301,7 +321,7 @@ TEST(OscTime, EachMessageCarriesTheTimeOfItsInnermostBundle) {
   const Bytes a = osc("/videozarnix/gain/red", "i", 1), b = osc("/videozarnix/gain/green", "i", 2),
               c = osc("/videozarnix/gain/blue", "i", 3), d = osc("/videozarnix/floor", "i", 4);
   const Bytes packet =
-      bundle(t1, {a, bundle(kOscImmediately, {b}), bundle(t2, {c}), bundle(t0, {d})});
+      oscBundle(t1, {a, oscBundle(kOscImmediately, {b}), oscBundle(t2, {c}), oscBundle(t0, {d})});
   std::vector<OscTimeTag> times;
   for (const OscOutcome& o : parse(packet)) {
     EXPECT_TRUE(o.action) << o.action.message();
@@ -309,6 +329,15 @@ TEST(OscTime, EachMessageCarriesTheTimeOfItsInnermostBundle) {
   }
   EXPECT_EQ(times, (std::vector<OscTimeTag>{t1, t1, t2, t1}));
   EXPECT_EQ(parse(a)[0].time, kOscImmediately);
+  EXPECT_EQ(actionsOf(oscBundle(t1, {a, d})),
+            (Actions{A{K::Slider, kIdGainRed, 1}, A{K::Slider, kIdFloor, 251}}));
+
+  // Damaged: one refusal, nothing read past the end.
+  Bytes overrun = oscBundle(t1, {a, d});
+  overrun[19] = 0xFF;  // the first element claims more than the packet holds
+  EXPECT_EQ(actionsOf(overrun), Actions{std::nullopt});
+  EXPECT_EQ(actionsOf(Bytes(a.begin(), a.end() - 2)), Actions{std::nullopt});
+  EXPECT_EQ(actionsOf({}), Actions{std::nullopt});
 }
 
 TEST(OscSchedule, RequestsComeOutAtTheirTimeInTheOrderTheyWentIn) {
@@ -502,8 +531,7 @@ class OscInputTest : public ::testing::Test {
   std::vector<OscUnknown> offered;
   OscMappings learned;
   std::unique_ptr<OscInput> input;
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in to{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  test::Udp sender;
 
   void start() {
     auto started = OscInput::start({"127.0.0.1", 0, true,
@@ -521,15 +549,10 @@ class OscInputTest : public ::testing::Test {
                                     }});
     ASSERT_TRUE(started) << started.message();
     input = std::move(*started);
-    to.sin_port = htons(static_cast<uint16_t>(input->port()));
+    sender.port = input->port();
   }
-  void TearDown() override {
-    input.reset();
-    close(fd);
-  }
-  void send(const Bytes& b) {
-    sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  }
+  void TearDown() override { input.reset(); }
+  void send(const Bytes& b) { sender.raw(b); }
   bool waitFor(size_t actions) {
     std::unique_lock lock(mutex);
     return changed.wait_for(lock, std::chrono::seconds(10),
@@ -543,9 +566,9 @@ TEST_F(OscInputTest, TimedBundlesWaitWhileLaterPacketsGoThrough) {
   testing::internal::CaptureStderr();
   const OscClockReading now = oscClockNow();
   const auto sent = std::chrono::steady_clock::now();
-  send(bundle(oscTimeTagAfter(now, 300'000'000), {osc("/videozarnix/gain/red", "i", 50)}));
-  send(bundle(oscTimeTagAfter(now, 60'000'000'000), {osc("/videozarnix/gain/blue", "i", 70)}));
-  send(bundle(oscTimeTagAfter(now, -5'000'000'000), {osc("/videozarnix/gain/green", "i", 60)}));
+  send(oscBundle(oscTimeTagAfter(now, 300'000'000), {osc("/videozarnix/gain/red", "i", 50)}));
+  send(oscBundle(oscTimeTagAfter(now, 60'000'000'000), {osc("/videozarnix/gain/blue", "i", 70)}));
+  send(oscBundle(oscTimeTagAfter(now, -5'000'000'000), {osc("/videozarnix/gain/green", "i", 60)}));
   send(osc("/1/fader1", "f", 1.0f));
   send(osc("/learn/me", "f", 0.25f));    // taken for learning: no line
   send(osc("/not/learned", "f", 0.5f));  // offered, refused: a line
@@ -571,9 +594,9 @@ TEST_F(OscInputTest, TimedBundlesWaitWhileLaterPacketsGoThrough) {
 TEST_F(OscInputTest, AThreadWaitingOnATimedBundleStopsAtOnce) {
   start();
   const OscClockReading now = oscClockNow();
-  send(bundle(kOscImmediately, {osc("/videozarnix/gain/red", "i", 1),
-                                bundle(oscTimeTagAfter(now, 9'000'000'000),
-                                       {osc("/videozarnix/gain/red", "i", 2)})}));
+  send(oscBundle(kOscImmediately, {osc("/videozarnix/gain/red", "i", 1),
+                                   oscBundle(oscTimeTagAfter(now, 9'000'000'000),
+                                             {osc("/videozarnix/gain/red", "i", 2)})}));
   ASSERT_TRUE(waitFor(1));
   input.reset();  // joins a thread asleep until the timed one: woken, not waited for
   EXPECT_EQ(received.size(), 1u);
