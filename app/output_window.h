@@ -45,7 +45,9 @@ class OutputWindow final : public QWidget {
   QPointer<PreviewWidget> frames_;
   QScreen* screen_;
   std::function<void(char)> onLetter_;
-  FramePainter painter_;
+  // Streamed at any size: only the window system reads the picture back, never this
+  // process, and ordinary stores would first fetch every line they overwrite.
+  FramePainter painter_{0};
   QRect painted_;  // where the last paint put the picture; the bars around it are black
   int64_t lastTraced_ = 0;
 };

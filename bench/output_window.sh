@@ -10,11 +10,15 @@
 # CPU against the run without it, from this same run.
 # With VZ_BASELINE_PROGRAM set to another build of the program (say, the last release's),
 # every measurement is taken with that one too, right after, and both are summed up.
+# VZ_REPEAT (default 1) runs the whole round that many times, so that on a busy machine
+# with and without the window alternate; the summary takes the medians. Each run also lists
+# its threads' CPU, to see where the window's cost lands.
 #
 # Usage: bench/output_window.sh [BUILD_DIR]      Needs Xvfb and xdotool.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 seconds=${VZ_LIVE_SECONDS:-20}
+repeat=${VZ_REPEAT:-1}
 cmake --build "$build" --target videozarnix vz_live_clip >/dev/null
 programs=("$build/videozarnix")
 [ -n "${VZ_BASELINE_PROGRAM:-}" ] && programs+=("$(realpath "$VZ_BASELINE_PROGRAM")")
@@ -43,6 +47,20 @@ for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
 export DISPLAY=:$n.0
 
 ticks() { awk '{print $14 + $15}' /proc/"$1"/stat; }
+
+# "name ticks" for every thread of $1, the GUI (main) thread named GUI.
+threadTicks() {
+  local stat line name rest
+  for stat in /proc/"$1"/task/*/stat; do
+    line=$(cat "$stat" 2>/dev/null) || continue
+    name=${line#*(} name=${name%)*}
+    read -ra rest <<<"${line##*) }"
+    [ "${line%% *}" = "$1" ] && name=GUI
+    echo "${line%% *}:${name// /_} $((rest[11] + rest[12]))"
+  done | sort
+}
+
+median() { tr ' ' '\n' | grep . | sort -g | awk '{a[++n] = $1} END {print a[int((n + 1) / 2)]}'; }
 
 # Percentiles of the ages (ms) in the trace lines between $1 and $2 painted by $3.
 ages() {
@@ -79,21 +97,31 @@ measure() {  # $1 = label, $2 = program, then the program's extra options
   sleep 4  # the window opens once the first frames came, then settles
   local p0 x0 l0 g0 p1 x1 l1 g1
   p0=$(ticks "$apid") x0=$(ticks "$xpid") l0=$(wc -l <"$work/times") g0=$(ticks "$apid/task/$apid")
+  threadTicks "$apid" >"$work/threads0"
   sleep "$seconds"
   p1=$(ticks "$apid") x1=$(ticks "$xpid") l1=$(wc -l <"$work/times") g1=$(ticks "$apid/task/$apid")
-  cpu[$label]=$(awk -v a="$p0" -v b="$p1" -v hz="$hz" -v s="$seconds" \
+  threadTicks "$apid" >"$work/threads1"
+  local used
+  used=$(awk -v a="$p0" -v b="$p1" -v hz="$hz" -v s="$seconds" \
     'BEGIN {printf "%.3f", (b - a) / hz / s}')
+  cpu[$label]+=" $used"
   # On a busy machine fewer frames come through than the clip's 30 a second: the GUI thread's
   # CPU per frame taken (painted by the output window when it shows, else by the preview)
   # still compares.
   local taker=preview frames
   [ $# -gt 0 ] && taker=output
   frames=$(sed -n "$((l0 + 1)),${l1}p" "$work/times" | awk -v w="$taker" '$3 == w' | wc -l)
-  perFrame[$label]=$(awk -v a="$g0" -v b="$g1" -v hz="$hz" -v n="$frames" \
+  local gui
+  gui=$(awk -v a="$g0" -v b="$g1" -v hz="$hz" -v n="$frames" \
     'BEGIN {printf "%.2f", (n > 0 ? 1000 * (b - a) / hz / n : 0)}')
+  perFrame[$label]+=" $gui"
   echo "== $label ($seconds s, Overflow, 1920x1080 at 30/s)"
-  echo "  program CPU (cores): ${cpu[$label]}"
-  echo "  GUI thread CPU per frame taken (ms): ${perFrame[$label]}"
+  echo "  program CPU (cores): $used"
+  echo "  GUI thread CPU per frame taken (ms): $gui"
+  join "$work/threads0" "$work/threads1" |
+    awk -v hz="$hz" -v s="$seconds" '{sub(/^[0-9]+:/, "", $1); c[$1] += ($3 - $2) / hz / s}
+      END {printf "  threads (cores):"; for (t in c) if (c[t] >= 0.002) printf " %s %.3f", t, c[t]
+           printf "\n"}'
   awk -v a="$x0" -v b="$x1" -v hz="$hz" -v s="$seconds" \
     'BEGIN {printf "  X server CPU (cores): %.3f\n", (b - a) / hz / s}'
   ages "$l0" "$l1" preview
@@ -104,25 +132,29 @@ measure() {  # $1 = label, $2 = program, then the program's extra options
 }
 
 echo "load before: $(uptime)"
-for options in "" "--output-screen 1" "--output-screen 2"; do
-  case "$options" in
-    *1) label="output window 1920x1080" ;;
-    *2) label="output window 3840x2160" ;;
-    *) label="no output window" ;;
-  esac
-  for i in "${!programs[@]}"; do
-    # shellcheck disable=SC2086  # the options are words
-    measure "$label$([ "$i" -gt 0 ] && echo ", baseline")" "${programs[$i]}" $options
+for _ in $(seq "$repeat"); do
+  for options in "" "--output-screen 1" "--output-screen 2"; do
+    case "$options" in
+      *1) label="output window 1920x1080" ;;
+      *2) label="output window 3840x2160" ;;
+      *) label="no output window" ;;
+    esac
+    for i in "${!programs[@]}"; do
+      # shellcheck disable=SC2086  # the options are words
+      measure "$label$([ "$i" -gt 0 ] && echo ", baseline")" "${programs[$i]}" $options
+    done
   done
 done
 echo "load after: $(uptime)"
 for i in "${!programs[@]}"; do
   suffix="" name="this build"
   [ "$i" -gt 0 ] && suffix=", baseline" name="baseline ${programs[$i]}"
-  echo "$name:"
+  echo "$name$([ "$repeat" -gt 1 ] && echo " (medians of $repeat runs)"):"
   for size in 1920x1080 3840x2160; do
-    awk -v w="${cpu[output window $size$suffix]}" -v b="${cpu[no output window$suffix]}" \
-      -v fw="${perFrame[output window $size$suffix]}" -v fb="${perFrame[no output window$suffix]}" -v s="$size" \
+    awk -v w="$(median <<<"${cpu[output window $size$suffix]}")" \
+      -v b="$(median <<<"${cpu[no output window$suffix]}")" \
+      -v fw="$(median <<<"${perFrame[output window $size$suffix]}")" \
+      -v fb="$(median <<<"${perFrame[no output window$suffix]}")" -v s="$size" \
       'BEGIN {printf "  output window at %s: program CPU %+.3f of a core as measured; GUI thread per frame %+.2f ms (%.2fx), so %.3f of a core at 30 frames/s\n",
               s, w - b, fw - fb, (fb > 0 ? fw / fb : 0), (fw - fb) * 30 / 1000}'
   done

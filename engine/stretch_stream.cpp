@@ -84,7 +84,21 @@ __attribute__((target("ssse3"))) int vectorsSsse3(const uint8_t* in, std::ptrdif
   return x;
 }
 
-// The same with one 32-byte store of eight pixels per row and step.
+// Eight destination pixels from destination column x: source pixels (col + x) / scale and
+// (col + x + 4) / scale, shuffled and made opaque.
+__attribute__((target("avx2"))) inline __m256i eightAvx2(const uint8_t* in, int shift, int col,
+                                                         int x, __m256i control, __m256i alpha) {
+  const std::ptrdiff_t a = 3 * std::ptrdiff_t{(col + x) >> shift};
+  const std::ptrdiff_t b = 3 * std::ptrdiff_t{(col + x + 4) >> shift};
+  const __m256i both = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + a))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + b)), 1);
+  return _mm256_or_si256(_mm256_shuffle_epi8(both, control), alpha);
+}
+
+// The same with 32-byte stores. Sixteen pixels per step, so each row gets a whole 64-byte
+// line at once: the write-combining buffer of a line is filled before the next row's, and
+// leaves as one full-line write rather than two halves.
 __attribute__((target("avx2"))) int vectorsAvx2(const uint8_t* in, std::ptrdiff_t rowBytes,
                                                 int scale, int col, int x, int width, uint32_t* out,
                                                 std::ptrdiff_t strideBytes, int rows) {
@@ -92,15 +106,20 @@ __attribute__((target("avx2"))) int vectorsAvx2(const uint8_t* in, std::ptrdiff_
   const int shift = scale - 1;
   const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xff000000u));
   auto* base = reinterpret_cast<uint8_t*>(out);
-  for (; x + 8 <= width; x += 8) {
-    const std::ptrdiff_t a = 3 * std::ptrdiff_t{(col + x) >> shift};
-    const std::ptrdiff_t b = 3 * std::ptrdiff_t{(col + x + 4) >> shift};
-    if (b + 16 > rowBytes) break;
-    _mm_prefetch(reinterpret_cast<const char*>(in + a + 384), _MM_HINT_T0);
-    const __m256i both = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + a))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + b)), 1);
-    const __m256i v = _mm256_or_si256(_mm256_shuffle_epi8(both, control), alpha);
+  // The last load of a step of sixteen starts at source pixel (col + x + 12) / scale.
+  for (; x + 16 <= width && 3 * std::ptrdiff_t{(col + x + 12) >> shift} + 16 <= rowBytes; x += 16) {
+    _mm_prefetch(reinterpret_cast<const char*>(in + 3 * std::ptrdiff_t{(col + x) >> shift} + 384),
+                 _MM_HINT_T0);
+    const __m256i v0 = eightAvx2(in, shift, col, x, control, alpha);
+    const __m256i v1 = eightAvx2(in, shift, col, x + 8, control, alpha);
+    for (int r = 0; r < rows; ++r) {
+      auto* to = reinterpret_cast<__m256i*>(base + r * strideBytes + 4 * std::ptrdiff_t{x});
+      _mm256_stream_si256(to, v0);
+      _mm256_stream_si256(to + 1, v1);
+    }
+  }
+  for (; x + 8 <= width && 3 * std::ptrdiff_t{(col + x + 4) >> shift} + 16 <= rowBytes; x += 8) {
+    const __m256i v = eightAvx2(in, shift, col, x, control, alpha);
     for (int r = 0; r < rows; ++r)
       _mm256_stream_si256(
           reinterpret_cast<__m256i*>(base + r * strideBytes + 4 * std::ptrdiff_t{x}), v);
@@ -134,7 +153,8 @@ void scaledRows(const uint8_t* in, std::ptrdiff_t rowBytes, int scale, int col, 
                  strideBytes, 1);
     return;
   }
-  const int head = headPixels(out, align, width);
+  // AVX2 starts at a whole line of the first row (later rows at least 32-byte aligned).
+  const int head = headPixels(out, wide ? 64 : 16, width);
   pixelsOneByOne(in, scale, col, 0, head, out, strideBytes, rows);
   const int done =
       wide ? vectorsAvx2(in, rowBytes, scale, col, head, width, out, strideBytes, rows)

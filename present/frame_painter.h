@@ -19,6 +19,10 @@ namespace vz {
 // its own. Only the exposed part of the rectangle is written.
 class FramePainter {
  public:
+  // Pictures of at least `streamFromBytes` are written past the caches (see NearestStretch).
+  explicit FramePainter(std::size_t streamFromBytes = NearestStretch::kStreamFromBytes)
+      : stretch_(streamFromBytes) {}
+
   void paint(QPainter& painter, const QRect& target, const QRegion& exposed,
              const FrameMailbox::View& frame);
 
