@@ -100,8 +100,9 @@ class PrivateWeston {
   // Types keys into the nested compositor's window as a keyboard would (XTEST); xdotool
   // names: "Escape", "c".
   std::string typeKeys(const std::string& keys) {
+    // --sync waits for the focus to move, which may never happen: bounded.
     return shell("DISPLAY=" + display_ +
-                 " sh -c 'xdotool windowfocus --sync $(xdotool search --class weston "
+                 " timeout 10 sh -c 'xdotool windowfocus --sync $(xdotool search --class weston "
                  "| head -n 1) && xdotool key --delay 50 " +
                  keys + "'")
         .out;
