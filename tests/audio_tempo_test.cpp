@@ -103,27 +103,15 @@ TEST(BeatTrackerSilence, SilenceSetsNoTempo) {
 // A process environment with no sound server of any kind to find.
 class NoAudioDevice : public ::testing::Test {
  protected:
-  void SetUp() override {
-    gst_init(nullptr, nullptr);
-    for (const char* var : {"XDG_RUNTIME_DIR", "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_REMOTE",
-                            "PULSE_SERVER", "JACK_DEFAULT_SERVER", "JACK_NO_START_SERVER"}) {
-      const char* was = std::getenv(var);
-      saved_.emplace_back(var, was ? std::optional<std::string>(was) : std::nullopt);
-    }
-    setenv("XDG_RUNTIME_DIR", dir_.string().c_str(), 1);
-    setenv("PIPEWIRE_RUNTIME_DIR", dir_.string().c_str(), 1);
-    setenv("PIPEWIRE_REMOTE", "vz-no-such-pipewire", 1);
-    setenv("PULSE_SERVER", ("unix:" + dir_.string() + "/no-pulse").c_str(), 1);
-    // Other tests run JACK servers of their own: this one must find none, nor start one.
-    setenv("JACK_DEFAULT_SERVER", ("vz-none-" + std::to_string(getpid())).c_str(), 1);
-    setenv("JACK_NO_START_SERVER", "1", 1);
-  }
-  void TearDown() override {
-    for (const auto& [var, value] : saved_)
-      value ? setenv(var.c_str(), value->c_str(), 1) : unsetenv(var.c_str());
-  }
+  void SetUp() override { gst_init(nullptr, nullptr); }
   ScratchDir dir_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  // Other tests run JACK servers of their own: this one must find none, nor start one.
+  ScopedEnv env_{{{"XDG_RUNTIME_DIR", dir_.string()},
+                  {"PIPEWIRE_RUNTIME_DIR", dir_.string()},
+                  {"PIPEWIRE_REMOTE", "vz-no-such-pipewire"},
+                  {"PULSE_SERVER", "unix:" + dir_.string() + "/no-pulse"},
+                  {"JACK_DEFAULT_SERVER", "vz-none-" + std::to_string(getpid())},
+                  {"JACK_NO_START_SERVER", "1"}}};
 };
 
 TEST_F(NoAudioDevice, EveryInputFailsWithOneLineAndTheClockStaysOff) {

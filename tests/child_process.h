@@ -4,7 +4,8 @@
 // The one way the tests run other processes: a shell command run to its end for its exit
 // status and output, or a process (the program, a tool, a daemon) started with its output in
 // a log and stopped by its id when it goes, whatever the outcome. Under the sanitizers each
-// gets what it needs to run: see programEnvironment and toolEnvironment.
+// gets what it needs to run: see programEnvironment and toolEnvironment. Variables of this
+// process itself are changed only for a while, through ScopedEnv.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,6 +85,33 @@ inline Environment toolEnvironment() {
   if (preload.empty()) return {};
   return {{"LD_PRELOAD", preload}, extended("ASAN_OPTIONS", ":detect_leaks=0")};
 }
+
+// Sets variables of this process (nullopt: unsets them) and puts back what they were when it
+// goes, so a test's daemons and settings do not reach the next test.
+class ScopedEnv {
+ public:
+  using Vars = std::vector<std::pair<std::string, std::optional<std::string>>>;
+  explicit ScopedEnv(const Vars& vars = {}) { set(vars); }
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) apply(it->first, it->second);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  void set(const Vars& vars) {
+    for (const auto& [name, value] : vars) {
+      const char* was = std::getenv(name.c_str());
+      saved_.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
+      apply(name, value);
+    }
+  }
+
+ private:
+  static void apply(const std::string& name, const std::optional<std::string>& value) {
+    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  }
+  Vars saved_;
+};
 
 // Starts argv (argv[0] looked up on the PATH) with its output appended to log, no input, and
 // env set in the child only; -1 when it could not. Everything is prepared before the fork, so

@@ -103,12 +103,10 @@ TEST(MidiMappings, ControllerValuesScaleOntoTheControl) {
     EXPECT_EQ(mappedAction(c.mapping, c.value), c.out) << c.mapping.target->name << " " << c.value;
 }
 
-TEST(MidiMappings, FileLinesParseAndDamagedOnesAreReported) {
-  const std::string text =
-      "# comment\n"
-      "1 7 gain/red\n"
-      "\n"
-      "16 127 tint/blue 100 200 invert  # trailing comment\n"
+// Damaged lines are reported and kept; a rewrite writes out, changes, drops and adds only the
+// lines of the mappings, and keeps comments, blank lines and lines another kind owns as they were.
+TEST(MidiMappings, FileLinesParseDamagedOnesAreReportedAndARewriteKeepsTheRest) {
+  const std::string kept =
       "17 7 gain/red\n"
       "1 128 gain/red\n"
       "1 8 sparkle\n"
@@ -116,10 +114,17 @@ TEST(MidiMappings, FileLinesParseAndDamagedOnesAreReported) {
       "1 10 floor 0 255 upside-down\n"
       "1 11\n"
       "\x01\xff\xfe junk\n"
+      "/1/fader1 gain/red   # a line another kind owns\n";
+  const std::string text =
+      "# comment\n"
+      "1 7 gain/red\n"
+      "\n"
+      "16 127 tint/blue 100 200 invert  # trailing comment\n" +
+      kept +
       "2 3 mode invert\n"
       "10 36 tap\n";
   std::vector<std::string> problems;
-  const auto mappings = parseMappings(text, &problems);
+  std::vector<MidiMapping> mappings = parseMappings(text, &problems);
   ASSERT_EQ(mappings.size(), 4u);
   EXPECT_EQ(mappings[0], fullRangeMapping(0, 7, target("gain/red")));
   EXPECT_EQ(mappings[1], (MidiMapping{15, 127, &target("tint/blue"), 100, 200, true}));
@@ -130,6 +135,20 @@ TEST(MidiMappings, FileLinesParseAndDamagedOnesAreReported) {
   EXPECT_EQ(problems[6].rfind("line 11:", 0), 0u) << problems[6];
   // What is written reads back the same.
   EXPECT_EQ(parseMappings(formatMappings(mappings), nullptr), mappings);
+
+  mappings[1].high = 128;                                         // changed in place
+  mappings.erase(mappings.begin() + 2);                           // cleared
+  mappings.push_back(fullRangeMapping(2, 70, target("mirror")));  // learned
+  EXPECT_EQ(rewriteMidiLines(text, mappings),
+            "# comment\n"
+            "1 7 gain/red 0 255\n"
+            "\n"
+            "16 127 tint/blue 100 128 invert  # trailing comment\n" +
+                kept +
+                "10 36 tap 0 1\n"
+                "3 70 mirror 0 1\n");
+  EXPECT_EQ(parseMappings(rewriteMidiLines("", mappings), nullptr), mappings);
+  EXPECT_EQ(rewriteMidiLines("", mappings).rfind("# Video Zarnix MIDI mappings", 0), 0u);
 }
 
 TEST(MidiMappings, SavedAtomicallyAndLoadedBack) {

@@ -179,7 +179,8 @@ TEST_F(ControllerTest, LearnFromTheMenuBindsAMovedSwitchAndEscapeCancels) {
 }
 
 // The options as the program reads them, through the shared option tables, on one parser as
-// the program has them; the values are checked by the same rules as every other option.
+// the program has them; the values are checked by the same rules as every other option, and a
+// refusal names the value.
 TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
   using M = MidiFeedbackMode;
   const struct {
@@ -194,15 +195,24 @@ TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
       {{"--osc-port", "0", "--osc-bind", "127.0.0.1", "--midi", "auto"},
        true,
        {true, 0, "127.0.0.1"}},
-      {{"--osc-feedback", "127.0.0.1:9000", "--osc-feedback=tablet:8000", "--midi-feedback", "cc"},
+      {{"--osc-feedback", "127.0.0.1:9000", "--osc-feedback=tablet.local:8000", "--osc-feedback",
+        "[::1]:9000", "--midi-feedback", "cc"},
        true,
-       {true, 7770, "", false, {{"127.0.0.1:9000", "tablet:8000"}, M::Cc}}},
+       {true, 7770, "", false, {{"127.0.0.1:9000", "tablet.local:8000", "[::1]:9000"}, M::Cc}}},
+      {{"--midi-feedback", "all"}, true, {true, 7770, "", false, {{}, M::All}}},
+      {{"--midi-feedback", "off"}, true, {true, 7770, "", false, {{}, M::Off}}},
       {{"--midi", "alsa"}, false, {}},
       {{"--osc-port", "65536"}, false, {}},
       {{"--osc-port", "12ab"}, false, {}},
       {{"--osc-port", "x"}, false, {}},
       {{"--midi-feedback", "off", "--midi-feedback", "cc"}, false, {}},
+      {{"--midi-feedback", "on"}, false, {}},
       {{"--osc-feedback", "9000"}, false, {}},
+      {{"--osc-feedback", "::1:9000"}, false, {}},
+      {{"--osc-feedback", "127.0.0.1"}, false, {}},
+      {{"--osc-feedback", "127.0.0.1:0"}, false, {}},
+      {{"--osc-feedback", "h:65536"}, false, {}},
+      {{"--osc-feedback", "h:9x"}, false, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -215,6 +225,10 @@ TEST_F(ControllerTest, OptionsJoinAQtCommandLine) {
     if (read) read = readFeedbackOptions(parser, o.feedback);
     EXPECT_EQ(read.ok(), c.ok);
     EXPECT_EQ(read.message().empty(), c.ok);
+    if (!c.ok && c.args.size() == 2) {  // a refused value is named
+      EXPECT_NE(read.message().find(c.args.last().toStdString()), std::string::npos)
+          << read.message();
+    }
     if (!c.ok) continue;
     EXPECT_EQ(std::tie(o.midi, o.oscPort, o.oscBind, o.verbose, o.feedback.oscTargets),
               std::tie(c.out.midi, c.out.oscPort, c.out.oscBind, c.out.verbose,

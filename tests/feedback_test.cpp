@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feedback's pure parts: the change detector with a clock of the test's own, the OSC bytes
-// read back by liblo, subscribers going silent, the MIDI values a mapping sends back, the
-// options, and the mappings file keeping what the user wrote in it.
+// read back by liblo, subscribers going silent, and the MIDI values a mapping sends back (the
+// options are read in controller_test.cpp, as the program reads them).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -290,54 +290,6 @@ TEST_F(LookChangesTest, MidiFeedbackFollowsWithoutEchoAndRecallsSendPrograms) {
   const auto batch = changes.poll(600 * kMs);
   EXPECT_EQ(ccOnly.follow(changes, batch, mappings, true).size(), 3u);
   EXPECT_TRUE(off.follow(changes, batch, mappings, true).empty());
-}
-
-TEST(FeedbackOptions, ValuesCheckedAndTargetsCollected) {
-  const struct {
-    const char* name;
-    const char* value;
-    bool ok;
-  } cases[] = {
-      {"osc-feedback", "127.0.0.1:9000", true}, {"osc-feedback", "tablet.local:8000", true},
-      {"osc-feedback", "[::1]:9000", true},     {"osc-feedback", "::1:9000", false},
-      {"osc-feedback", "127.0.0.1", false},     {"osc-feedback", "127.0.0.1:0", false},
-      {"osc-feedback", "h:65536", false},       {"osc-feedback", "h:9x", false},
-      {"midi-feedback", "off", true},           {"midi-feedback", "cc", true},
-      {"midi-feedback", "all", true},           {"midi-feedback", "on", false},
-  };
-  FeedbackOptions o;
-  for (const auto& c : cases) {
-    const Status s = applyFeedbackOption(c.name, c.value, o);
-    EXPECT_EQ(s.ok(), c.ok) << c.name << " " << c.value;
-    if (!s) EXPECT_NE(s.message().find(c.value), std::string::npos) << s.message();
-  }
-  EXPECT_EQ(o.oscTargets,
-            (std::vector<std::string>{"127.0.0.1:9000", "tablet.local:8000", "[::1]:9000"}));
-  EXPECT_EQ(o.midi, MidiFeedbackMode::All);
-}
-
-TEST(MappingsFile, CommentsAndOtherLinesSurviveARewrite) {
-  const std::string text =
-      "# my controller, knobs on channel 2\n"
-      "\n"
-      "2 20 gain/blue 0 255  # the big knob\n"
-      "2 21 tint/blue 100 200 invert\n"
-      "/1/fader1 gain/red   # a line another kind owns\n"
-      "2 22 no/such/control\n";
-  std::vector<MidiMapping> mappings = parseMappings(text, nullptr);
-  ASSERT_EQ(mappings.size(), 2u);
-  mappings[0].high = 128;                                        // changed in place
-  mappings.erase(mappings.begin() + 1);                          // cleared
-  mappings.push_back(fullRangeMapping(0, 7, target("mirror")));  // learned
-  EXPECT_EQ(rewriteMidiLines(text, mappings),
-            "# my controller, knobs on channel 2\n"
-            "\n"
-            "2 20 gain/blue 0 128  # the big knob\n"
-            "/1/fader1 gain/red   # a line another kind owns\n"
-            "2 22 no/such/control\n"
-            "1 7 mirror 0 1\n");
-  EXPECT_EQ(parseMappings(rewriteMidiLines("", mappings), nullptr), mappings);
-  EXPECT_EQ(rewriteMidiLines("", mappings).rfind("# Video Zarnix MIDI mappings", 0), 0u);
 }
 
 }  // namespace

@@ -32,10 +32,10 @@ struct FilteredClip {
   std::filesystem::path dir, clip, bank;
   std::string sourceFrame, referenceFrame;  // the reference: look C
 
-  FilteredClip(const std::filesystem::path& folder, int seconds)
+  FilteredClip(const std::filesystem::path& folder, int seconds, int fps = 25)
       : dir(folder), clip(folder / "still.mpg"), bank(folder / "look.pvl") {
-    shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i 'color=c=0x3080c0:s=320x240:r=25:d=" +
-          std::to_string(seconds) +
+    shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i 'color=c=0x3080c0:s=320x240:r=" +
+          std::to_string(fps) + ":d=" + std::to_string(seconds) +
           ",drawbox=x=40:y=30:w=100:h=80:color=0xe0a020:t=fill' -g 1 -c:v mpeg1video "
           "-q:v 2 " +
           clip.string());

@@ -17,10 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The variables that decide which PipeWire and session bus a client talks to.
-const char* const kSteeringVars[] = {"XDG_RUNTIME_DIR", "PIPEWIRE_RUNTIME_DIR",
-                                     "DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE"};
-
 // A daemon's socket appears within a few seconds.
 bool appears(const std::string& path) {
   return waitFor([&] { return std::filesystem::exists(path); }, 5s);
@@ -36,15 +32,12 @@ PrivatePipeWire::PrivatePipeWire() {
   }
   dir_ = tmpl;
   chmod(dir_.c_str(), 0700);
-  for (const char* var : kSteeringVars) {
-    const char* old = std::getenv(var);
-    savedEnv_.emplace_back(var, old != nullptr ? std::string(1, '=') + old : std::string());
-  }
+  // What decides which PipeWire and session bus a client talks to.
   const std::string bus = "unix:path=" + dir_ + "/bus";
-  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-  setenv("PIPEWIRE_RUNTIME_DIR", dir_.c_str(), 1);
-  setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
-  unsetenv("PIPEWIRE_REMOTE");
+  env_.set({{"XDG_RUNTIME_DIR", dir_},
+            {"PIPEWIRE_RUNTIME_DIR", dir_},
+            {"DBUS_SESSION_BUS_ADDRESS", bus},
+            {"PIPEWIRE_REMOTE", std::nullopt}});
 
   if (spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + bus},
             "dbus.log") < 0 ||
@@ -85,12 +78,6 @@ void PrivatePipeWire::killPipeWire() {
 
 PrivatePipeWire::~PrivatePipeWire() {
   for (auto it = pids_.rbegin(); it != pids_.rend(); ++it) stopProcess(*it, SIGTERM, 3s);
-  for (const auto& [var, value] : savedEnv_) {
-    if (value.empty())
-      unsetenv(var.c_str());
-    else
-      setenv(var.c_str(), value.c_str() + 1, 1);
-  }
   if (!dir_.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);

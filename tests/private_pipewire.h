@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/child_process.h"
+
 namespace vz::test {
 
 // A PipeWire of the test's own: a session D-Bus, PipeWire and WirePlumber started in a
@@ -49,7 +51,7 @@ class PrivatePipeWire {
   std::string error_;
   std::vector<pid_t> pids_;  // in start order
   pid_t pipewire_ = -1, wireplumber_ = -1;
-  std::vector<std::pair<std::string, std::string>> savedEnv_;
+  ScopedEnv env_;  // this process pointed at the daemons while they live
 };
 
 // Runs step; when it fails, runs reset and step once more. PipeWire readers hang on

@@ -10,75 +10,43 @@
 #include <string>
 #include <vector>
 
-#include "presets/bank_file.h"
-#include "presets/preset_slot.h"
-#include "tests/child_process.h"
-#include "tests/scratch_dir.h"
+#include "tests/filtered_clip.h"
 
 namespace vz::test {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr size_t kFrameBytes = 320 * 240 * 3;
-
-// The frame filter's picture of `slot` from `bank` on the source frame.
-std::string lookOf(const fs::path& dir, const fs::path& bank, char letter) {
-  const fs::path out = dir / (std::string("look_") + letter + ".bgr");
-  shell("head -c " + std::to_string(kFrameBytes) + " " + (dir / "source.bgr").string() + " | " +
-        VZ_FX_PATH + " --size 320x240 --bank " + bank.string() + " --preset " + letter + " > " +
-        out.string());
-  return readFile(out);
-}
+constexpr size_t kFrameBytes = FilteredClip::kFrameBytes;
 
 TEST(TempoProgram, ASequenceOnTheBeatChangesLookEveryFifteenFramesAtThirtyFps) {
   const ScratchDir dir("vz-tempo");
-  const fs::path clip = dir / "still.mpg", bank = dir / "looks.pvl", out = dir / "beat.mkv";
-  shell(
-      "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-      "'color=c=0x3080c0:s=320x240:r=30:d=12,drawbox=x=40:y=30:w=100:h=80:"
-      "color=0xe0a020:t=fill' -g 1 -c:v mpeg1video -q:v 2 " +
-      clip.string());
-  VideoEngine looks;
-  looks.mode = static_cast<uint8_t>(EffectMode::Negative);
-  storeSlot(looks, 'F' - 'A');
-  looks.mode = static_cast<uint8_t>(EffectMode::Overflow);
-  looks.gainRed = 180, looks.gainBlue = 40, looks.tintRed = 300, looks.mirror = 1;
-  storeSlot(looks, 'G' - 'A');
-  saveBankFile(bank.string(), looks);
-  shell("gst-launch-1.0 -q filesrc location=" + clip.string() +
-        " ! decodebin ! videoconvert ! video/x-raw,format=BGR ! filesink location=" +
-        (dir / "source.bgr").string());
-  const std::string f = lookOf(dir.path, bank, 'F'), g = lookOf(dir.path, bank, 'G');
-  ASSERT_EQ(f.size(), kFrameBytes);
-  ASSERT_EQ(g.size(), kFrameBytes);
-  ASSERT_NE(f, g);
+  const FilteredClip look(dir.path, 12, 30);
+  const fs::path out = dir / "beat.mkv";
+  const std::string a = look.filtered("--preset A", 1), &c = look.referenceFrame;
+  ASSERT_EQ(a.size(), kFrameBytes);
+  ASSERT_EQ(c.size(), kFrameBytes);
+  ASSERT_NE(a, c);
 
-  Child program({VZ_PROGRAM_PATH, "--bank", bank.string(), "--tempo", "120", "--sequence", "FG",
-                 "--sequence-beats", "1", "--record", out.string(), "--record-codec", "ffv1",
-                 "--midi", "none", "--osc-port", "0", clip.string()},
-                (dir / "program.log").string(), programEnvironment(dir.path));
-  std::error_code ec;
-  for (int i = 0; i < 3000 && !(fs::file_size(out, ec) >= 1000 && !ec); ++i) usleep(10000);
-  ASSERT_GE(fs::file_size(out, ec), 1000u) << readFile(dir / "program.log");
+  const auto program =
+      startRecordingProgram(dir.path,
+                            {"--bank", look.bank.string(), "--tempo", "120", "--sequence", "AC",
+                             "--sequence-beats", "1", "--record", out.string(), "--record-codec",
+                             "ffv1", "--midi", "none", "--osc-port", "0", look.clip.string()},
+                            out, false);
   usleep(6'000'000);  // a dozen beats
-  const int status = program.stop(SIGTERM, std::chrono::seconds(60));
+  const int status = program->stop(SIGTERM, std::chrono::seconds(60));
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(dir / "program.log");
 
-  const fs::path decoded = dir / "decoded.bgr";
-  shell("gst-launch-1.0 -q filesrc location=" + out.string() +
-        " ! matroskademux ! avdec_ffv1 ! videoconvert ! video/x-raw,format=BGR ! filesink "
-        "location=" +
-        decoded.string());
-  const std::string frames = readFile(decoded);
+  const std::string frames = decodedBgr(out, dir / "decoded.bgr");
   const size_t count = frames.size() / kFrameBytes;
   ASSERT_GE(count, 150u);
-  std::string seen;  // one letter a frame: F, G, or '.' for anything else
+  std::string seen;  // one letter a frame: A, C, or '.' for anything else
   for (size_t i = 0; i < count; ++i) {
     const std::string_view frame(frames.data() + i * kFrameBytes, kFrameBytes);
-    seen += frame == f ? 'F' : frame == g ? 'G' : '.';
+    seen += frame == a ? 'A' : frame == c ? 'C' : '.';
   }
   // After the first beat, only the two looks, in turn.
-  const size_t first = seen.find_first_of("FG");
+  const size_t first = seen.find_first_of("AC");
   ASSERT_NE(first, std::string::npos) << seen;
   EXPECT_EQ(seen.find('.', first), std::string::npos) << seen;
   std::vector<size_t> changes;
