@@ -21,7 +21,9 @@ TEST(DialogTemplate, HoldsEveryControlOnceWithItsKind) {
   ASSERT_EQ(rows.size(), 110u);
   std::set<int> ids;
   for (const ControlRow& r : rows) {
-    if (r.id != kNoId) EXPECT_TRUE(ids.insert(r.id).second) << r.id;
+    if (r.id != kNoId) {
+      EXPECT_TRUE(ids.insert(r.id).second) << r.id;
+    }
     if (r.id >= kIdLetterA && r.id <= kIdLetterZ) {
       EXPECT_EQ(r.caption[0], 'A' + (r.id - kIdLetterA));
     }

@@ -193,8 +193,12 @@ TEST(OscFeedbackTargets, ResolvedOrRefusedWithAReason) {
   for (const auto& c : cases) {
     const Result<OscPeer> r = resolveOscTarget(c.in);
     EXPECT_EQ(r.ok(), c.text != nullptr) << c.in << ": " << r.message();
-    if (r && c.text) EXPECT_EQ(r->text(), c.text);
-    if (!r) EXPECT_NE(r.message().find(c.in), std::string::npos) << r.message();
+    if (r && c.text) {
+      EXPECT_EQ(r->text(), c.text);
+    }
+    if (!r) {
+      EXPECT_NE(r.message().find(c.in), std::string::npos) << r.message();
+    }
   }
   const Result<OscPeer> local = resolveOscTarget("localhost:7000");  // either family
   EXPECT_TRUE(local) << local.message();
@@ -246,8 +250,12 @@ TEST(MidiFeedbackValues, ControllerValuesInvertMappedActions) {
       EXPECT_NEAR(engineValueAt(t, back.value), c.engine,
                   std::abs(c.m.high - c.m.low) / 127.0 + 0.5);
     }
-    if (t.kind == ControlTarget::Kind::Mode) EXPECT_EQ(back.value, c.engine);
-    if (t.kind == ControlTarget::Kind::Switch) EXPECT_EQ(back.value, c.engine);
+    if (t.kind == ControlTarget::Kind::Mode) {
+      EXPECT_EQ(back.value, c.engine);
+    }
+    if (t.kind == ControlTarget::Kind::Switch) {
+      EXPECT_EQ(back.value, c.engine);
+    }
   }
 }
 

@@ -257,7 +257,9 @@ TEST(OscParser, ArgumentsAreCheckedOneWayForEveryAddress) {
   for (const auto& c : cases) {
     const char* sent = reinterpret_cast<const char*>(c.packet.data());
     EXPECT_EQ(actionsOf(c.packet), Actions{c.out}) << sent;
-    if (c.says) EXPECT_EQ(parse(c.packet)[0].action.message(), c.says) << sent;
+    if (c.says) {
+      EXPECT_EQ(parse(c.packet)[0].action.message(), c.says) << sent;
+    }
   }
 }
 
