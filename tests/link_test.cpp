@@ -125,8 +125,8 @@ TEST_F(LinkSessionTest, FollowsAPeersTempoChangeWithinOneBeatAndKeepsItsPhase) {
   const std::string peerLog = (dir_ / "peer.log").string(),
                     probeLog = (dir_ / "probe.log").string();
   {
-    Child peer(net_.inside({VZ_LINK_PEER, "peer", "120", "2000", "90", "7000"}), peerLog);
-    Child probe(net_.inside({VZ_LINK_PEER, "probe", "6500"}), probeLog);
+    Child peer(net_.inside({VZ_LINK_PEER, "120", "2000", "90", "7000"}), peerLog);
+    Child probe(net_.inside({VZ_LINK_PROBE, "6500"}), probeLog);
     ASSERT_TRUE(peer.started() && probe.started());
     sleep(8);
   }
@@ -165,9 +165,9 @@ TEST_F(LinkSessionTest, FollowsAPeersTempoChangeWithinOneBeatAndKeepsItsPhase) {
 TEST_F(LinkSessionTest, TwoProgramsInOneSessionShareTheBeatAndATappedTempo) {
   const std::string logA = (dir_ / "a.log").string(), logB = (dir_ / "b.log").string();
   {
-    Child a(net_.inside({VZ_LINK_PEER, "probe", "6000"}), logA);
+    Child a(net_.inside({VZ_LINK_PROBE, "6000"}), logA);
     usleep(300'000);  // a runs the session alone first, at its own 120 BPM
-    Child b(net_.inside({VZ_LINK_PEER, "probe", "5000", "132"}),
+    Child b(net_.inside({VZ_LINK_PROBE, "5000", "132"}),
             logB);  // b taps 132 once it sees a
     ASSERT_TRUE(a.started() && b.started());
     sleep(7);
