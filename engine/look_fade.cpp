@@ -29,6 +29,22 @@ void copyRun(const T (&from)[N], T (&to)[N]) {
   for (std::size_t k = 0; k < N; ++k) storeRelaxed(to[k], loadRelaxed(from[k]));
 }
 
+// The frame as it came, band by band into `copy`, with the look fading out run on each band
+// at once; `done` counts the bands finished, for a thread working a band behind.
+void fadeOutByBands(const FrameSettings& before, const uint8_t* pixels, uint8_t* copy, int width,
+                    int height, std::atomic<int>& done, bool notify) {
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  BandLook fadingOut(before, width);
+  for (int k = 0, y = 0; y < height; ++k, y += kFadeBand) {
+    const int rows = std::min(kFadeBand, height - y);
+    uint8_t* old = copy + y * rowBytes;
+    std::memcpy(old, pixels + y * rowBytes, static_cast<std::size_t>(rows * rowBytes));
+    fadingOut.band(old, rows);
+    done.store(k + 1, std::memory_order_release);
+    if (notify) done.notify_one();
+  }
+}
+
 }  // namespace
 
 int fadeFrameCount(double seconds, double framesPerSecond) {
@@ -129,15 +145,7 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
   std::atomic<int> bandsDone{0};
   worker->runBoth([&](int part) {
     if (part == 0) {
-      BandLook fadingOut(before, width);
-      for (int k = 0; k < bands; ++k) {
-        uint8_t* old = copy_.data() + k * kFadeBand * rowBytes;
-        std::memcpy(old, pixels + k * kFadeBand * rowBytes,
-                    static_cast<std::size_t>(rowsOf(k) * rowBytes));
-        fadingOut.band(old, rowsOf(k));
-        bandsDone.store(k + 1, std::memory_order_release);
-        bandsDone.notify_one();
-      }
+      fadeOutByBands(before, pixels, copy_.data(), width, height, bandsDone, true);
       return;
     }
     BandLook fadingIn(after, width);
@@ -159,15 +167,7 @@ void LookFade::fadeIntoLut2(const FrameSettings& before, const FrameSettings& af
   // The frame as it came, band by band, with the look fading out on each band at once.
   std::atomic<int> bandsDone{0};
   auto fadeOut = [&] {
-    BandLook fadingOut(before, width);
-    for (int k = 0; k < bands; ++k) {
-      uint8_t* old = copy_.data() + k * kFadeBand * rowBytes;
-      std::memcpy(old, pixels + k * kFadeBand * rowBytes,
-                  static_cast<std::size_t>(rowsOf(k) * rowBytes));
-      fadingOut.band(old, rowsOf(k));
-      bandsDone.store(k + 1, std::memory_order_release);
-      if (worker != nullptr) bandsDone.notify_one();
-    }
+    fadeOutByBands(before, pixels, copy_.data(), width, height, bandsDone, worker != nullptr);
   };
   auto waitFor = [&](int count) {
     for (int seen; (seen = bandsDone.load(std::memory_order_acquire)) < count;)
