@@ -10,6 +10,7 @@
 #include <QImage>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -98,15 +99,23 @@ class PrivateWeston {
   }
 
   // Types keys into the nested compositor's window as a keyboard would (XTEST); xdotool
-  // names: "Escape", "c".
-  std::string typeKeys(const std::string& keys) {
-    // --sync waits for the focus to move, which may never happen: bounded.
-    return shell("DISPLAY=" + display_ +
-                 " timeout 10 sh -c 'xdotool windowfocus --sync $(xdotool search --class weston "
-                 "| head -n 1) && xdotool key --delay 50 " +
-                 keys + "'")
-        .out;
+  // names: "Escape", "c". With a point given, clicks there first, as a user clicks into a
+  // window before typing: Weston gives the keyboard to the surface clicked, whatever held it.
+  // What xdotool said is kept for inputLog().
+  void typeKeys(const std::string& keys, std::optional<std::pair<int, int>> clickAt = {}) {
+    // The X focus is set directly: its effect is ordered before the keys, and waiting for
+    // it to show (--sync) can hang.
+    std::string script =
+        "w=$(xdotool search --class weston | head -n 1); echo window $w; "
+        "xdotool windowfocus $w; ";
+    if (clickAt)
+      script += "xdotool mousemove --window $w " + std::to_string(clickAt->first) + " " +
+                std::to_string(clickAt->second) + " click 1; sleep 0.3; ";
+    script += "xdotool key --delay 50 " + keys + "; echo focus $(xdotool getwindowfocus)";
+    const Ran r = shell("DISPLAY=" + display_ + " timeout 10 sh -c '" + script + "'");
+    inputLog_ += keys + ": status " + std::to_string(r.status) + ": " + r.out;
   }
+  const std::string& inputLog() const { return inputLog_; }
 
  private:
   std::filesystem::path dir_;
@@ -114,6 +123,7 @@ class PrivateWeston {
   std::unique_ptr<PrivateXvfb> xvfb_;
   std::unique_ptr<Child> weston_;
   int shots_ = 0;
+  std::string inputLog_;
 };
 
 }  // namespace vz::test
