@@ -2,6 +2,7 @@
 #include "engine/blend.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/cpu_dispatch.h"
 
@@ -41,6 +42,21 @@ void blendFade(const uint8_t* old, std::ptrdiff_t oldStride, uint8_t* into,
     const std::ptrdiff_t done = vector ? blend_detail::blendRowAvx2(o, t, rowBytes, j, n) : 0;
     blendRowPortable(o + done, t + done, rowBytes - done, j, n);
   }
+}
+
+void blendFadeOver(const uint8_t* in, std::ptrdiff_t inStride, uint8_t* into,
+                   std::ptrdiff_t intoStride, std::ptrdiff_t rowBytes, int rows, int j, int n) {
+  if (in == nullptr || into == nullptr || rowBytes <= 0 || rows <= 0) return;
+  n = std::clamp(n, 1, kMaxFadeFrames);
+  j = std::clamp(j, 0, n - 1);
+  if (j == n - 1) {  // the weight of the look fading out is 0: the look fading in alone
+    for (int y = 0; y < rows; ++y)
+      std::memcpy(into + y * intoStride, in + y * inStride, static_cast<std::size_t>(rowBytes));
+    return;
+  }
+  // Frame n - 2 - j weighs the first buffer by j + 1 and the second by n - 1 - j: the very
+  // sum, and so the very bytes, of frame j with the buffers the other way round.
+  blendFade(in, inStride, into, intoStride, rowBytes, rows, n - 2 - j, n);
 }
 
 }  // namespace vz

@@ -17,6 +17,11 @@ inline constexpr int kMaxFadeFrames = 65535;
 void blendFade(const uint8_t* old, std::ptrdiff_t oldStride, uint8_t* into,
                std::ptrdiff_t intoStride, std::ptrdiff_t rowBytes, int rows, int j, int n);
 
+// The same blend with the buffers' roles swapped: `into` holds the look fading out and
+// receives the blend, `in` holds the look fading in.
+void blendFadeOver(const uint8_t* in, std::ptrdiff_t inStride, uint8_t* into,
+                   std::ptrdiff_t intoStride, std::ptrdiff_t rowBytes, int rows, int j, int n);
+
 namespace blend_detail {
 // Whole 32-byte blocks of one row; returns how many bytes it did. n <= 256.
 std::ptrdiff_t blendRowAvx2(const uint8_t* old, uint8_t* into, std::ptrdiff_t bytes, int j, int n);

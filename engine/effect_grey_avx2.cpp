@@ -40,12 +40,12 @@ VZ_AVX2 std::ptrdiff_t greenBlueGreyPixelsAvx2(uint8_t* pixels, std::ptrdiff_t c
   return i;
 }
 
-VZ_AVX2 std::ptrdiff_t greyPlaneAvx2(uint8_t* pixels, std::ptrdiff_t count) {
+VZ_AVX2 std::ptrdiff_t greyPlaneAvx2(const uint8_t* pixels, uint8_t* plane, std::ptrdiff_t count) {
   std::ptrdiff_t i = 0;
   for (; i + 32 <= count; i += 32) {
     // The block is read whole before its 32 bytes land at i, below every unread pixel.
     const __m256i grey = greyOf(toPlanes(loadBlock(pixels + 3 * i)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i), grey);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane + i), grey);
   }
   return i;
 }

@@ -46,16 +46,17 @@ void applyLut(const FrameSettings& s, uint8_t* pixels, int width, int height) {
   }
 }
 
-void lut2Plane(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+void lut2Grey(const uint8_t* pixels, uint8_t* plane, std::ptrdiff_t count) {
   // Only the grey value survives to the last step, which rewrites all three bytes of every
-  // pixel; so the grey is packed into a plane at the front of the buffer (in place: byte i
-  // is written after pixel i, at 3i, was read), filtered there, and expanded backwards.
-  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
-  uint8_t* plane = pixels;
-  for (std::ptrdiff_t i = useAvx2() ? greyPlaneAvx2(pixels, count) : 0; i < count; ++i) {
+  // pixel; so the grey can be packed into a plane at the front of the buffer (in place: byte
+  // i is written after pixel i, at 3i, was read), filtered there, and expanded backwards.
+  for (std::ptrdiff_t i = useAvx2() ? greyPlaneAvx2(pixels, plane, count) : 0; i < count; ++i) {
     const uint8_t* p = pixels + 3 * i;
     plane[i] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
   }
+}
+
+void lut2Filter(const FrameSettings& s, uint8_t* plane, int width, int height) {
   if (s.lowPass[kRed] != 0 && s.lowPass[kGreen] != 0 && s.lowPass[kBlue] != 0)
     lowPassPlane(plane, width, height, s.lowPass[kRed]);
 }
@@ -70,23 +71,25 @@ Lut2Expand::Lut2Expand(const FrameSettings& s) : s_(s), avx2_(useAvx2() && lutFi
   }
 }
 
-void Lut2Expand::range(uint8_t* pixels, std::ptrdiff_t first, std::ptrdiff_t end) const {
+void Lut2Expand::expand(const uint8_t* plane, uint8_t* pixels, std::ptrdiff_t count) const {
   // The pixels past the last whole vector block go first, since the walk is backwards.
-  const std::ptrdiff_t blocks = avx2_ ? (end - first) / 32 * 32 : 0;
+  const std::ptrdiff_t blocks = avx2_ ? count / 32 * 32 : 0;
   const LutIndex index(s_);
-  for (std::ptrdiff_t i = end - 1; i >= first + blocks; --i) {
-    const int k = index(pixels[i]);
+  for (std::ptrdiff_t i = count - 1; i >= blocks; --i) {
+    const int k = index(plane[i]);
     uint8_t* p = pixels + 3 * i;
     p[0] = entry_[kBlue][k];
     p[1] = entry_[kGreen][k];
     p[2] = entry_[kRed][k];
   }
-  if (blocks > 0) lutExpandAvx2(s_, entry_, pixels, first, blocks);
+  if (blocks > 0) lutExpandAvx2(s_, entry_, plane, pixels, blocks);
 }
 
 void applyLut2(const FrameSettings& s, uint8_t* pixels, int width, int height) {
-  lut2Plane(s, pixels, width, height);
-  Lut2Expand(s).range(pixels, 0, static_cast<std::ptrdiff_t>(width) * height);
+  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
+  lut2Grey(pixels, pixels, count);
+  lut2Filter(s, pixels, width, height);
+  Lut2Expand(s).expand(pixels, pixels, count);
 }
 
 }  // namespace vz

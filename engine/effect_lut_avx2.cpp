@@ -65,14 +65,14 @@ VZ_AVX2 std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&ent
   return i;
 }
 
-VZ_AVX2 void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
-                           std::ptrdiff_t first, std::ptrdiff_t count) {
+VZ_AVX2 void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16],
+                           const uint8_t* plane, uint8_t* pixels, std::ptrdiff_t count) {
   const IndexVectors k = indexVectors(s, entry);
   const __m256i mask = _mm256_set1_epi16(static_cast<short>(s.lutMask & 15));
   // Backwards: block i reads plane bytes i..i+31 before writing bytes 3i..3i+95, which lie at
-  // or above every plane byte still to be read.
-  for (std::ptrdiff_t i = first + count - 32; i >= first; i -= 32) {
-    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i));
+  // or above every plane byte still to be read when the plane is the pixels' front.
+  for (std::ptrdiff_t i = count - 32; i >= 0; i -= 32) {
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(plane + i));
     const __m256i entries = narrow(entryOf(widenLo(y), k, mask), entryOf(widenHi(y), k, mask));
     storeBlock(pixels + 3 * i, lookUp(entries, k));
   }

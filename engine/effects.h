@@ -42,16 +42,18 @@ class OverflowPixels {
   int32_t scale_[3][kMixValues];
 };
 
-// Lut2 in its two steps, so that a caller can take the last one a range at a time: the grey
-// plane packed and filtered at the front of the frame, then each pixel's palette bytes from
-// its plane byte. Ranges go backwards (none before a later one): a pixel's bytes lie at or
-// above every plane byte still to be read, so a range is final, and free to be rewritten,
-// as soon as it is done.
-void lut2Plane(const FrameSettings& s, uint8_t* pixels, int width, int height);
+// Lut2 in its steps, so that a caller can take the last one a range at a time: the grey
+// plane packed, then filtered, then each pixel's palette bytes from its plane byte. The
+// plane may be the front of the frame itself (applyLut2 works in place so); then ranges go
+// backwards (none before a later one): a pixel's bytes lie at or above every plane byte
+// still to be read, so a range is final, and free to be rewritten, as soon as it is done.
+void lut2Grey(const uint8_t* pixels, uint8_t* plane, std::ptrdiff_t count);
+void lut2Filter(const FrameSettings& s, uint8_t* plane, int width, int height);
 class Lut2Expand {
  public:
   explicit Lut2Expand(const FrameSettings& s);
-  void range(uint8_t* pixels, std::ptrdiff_t first, std::ptrdiff_t end) const;
+  // count grey bytes from `plane` into count pixels at `pixels`, backwards.
+  void expand(const uint8_t* plane, uint8_t* pixels, std::ptrdiff_t count) const;
 
  private:
   const FrameSettings& s_;

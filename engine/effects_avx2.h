@@ -19,18 +19,19 @@ std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixels, std::
 
 std::ptrdiff_t bwInvertPixelsAvx2(uint8_t flip, uint8_t* pixels, std::ptrdiff_t count);
 std::ptrdiff_t greenBlueGreyPixelsAvx2(uint8_t* pixels, std::ptrdiff_t count);
-// Packs (b + g + r) / 3 of the first pixels into a plane at the front of the buffer.
-std::ptrdiff_t greyPlaneAvx2(uint8_t* pixels, std::ptrdiff_t count);
+// (b + g + r) / 3 of the first pixels into a plane, which may be the front of the pixels'
+// own buffer.
+std::ptrdiff_t greyPlaneAvx2(const uint8_t* pixels, uint8_t* plane, std::ptrdiff_t count);
 
 // Lut and Lut2 with the palette bytes `entry` (per channel). The index arithmetic needs
 // the output scale in a byte.
 bool lutFitsAvx2(const FrameSettings& s);
 std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
                              std::ptrdiff_t count);
-// Expands the pixels [first, first + count) (count a multiple of 32) of a frame whose grey
-// plane is packed at its front into palette pixels, in place, backwards.
-void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
-                   std::ptrdiff_t first, std::ptrdiff_t count);
+// Expands count (a multiple of 32) grey bytes into palette pixels, backwards, so that the
+// grey bytes may lie at the front of the pixels written.
+void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], const uint8_t* plane,
+                   uint8_t* pixels, std::ptrdiff_t count);
 
 // Per row: return the first pixel the blocks did (Emboss: they did every pixel from there
 // to the end), the bytes done from the start (Smear), or the pixels done from the start

@@ -86,7 +86,10 @@ void LookFade::processFrame(VideoEngine& engine, uint8_t* pixels, int width, int
   oldRan_ = false;
   if (pixels == nullptr || width <= 0 || height <= 0) return;
   if (fading_ && sized_ && (width != width_ || height != height_)) fading_ = false;
-  const std::size_t bytes = static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(height);
+  // The frame as it came; or, fading into Lut2, its grey plane and a band.
+  const std::size_t pixelCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const std::size_t bytes =
+      std::max(pixelCount * 3, pixelCount + static_cast<std::size_t>(width) * 3 * kFadeBand);
   if (fading_ && copy_.size() != bytes) {
     try {
       copy_.resize(bytes);
@@ -161,43 +164,62 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
 
 void LookFade::fadeIntoLut2(const FrameSettings& before, const FrameSettings& after,
                             FrameWorker* worker, uint8_t* pixels, int width, int height) {
+  // Lut2 keeps nothing of a pixel but its grey: with the grey plane beside the frame, the
+  // look fading out runs on the frame itself and no copy of the frame is needed. Each band
+  // of Lut2 is expanded into a band of its own and blended over the look fading out while
+  // both are in cache.
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
   const int bands = (height + kFadeBand - 1) / kFadeBand;
   auto rowsOf = [&](int k) { return std::min(kFadeBand, height - k * kFadeBand); };
-  // The frame as it came, band by band, with the look fading out on each band at once.
-  std::atomic<int> bandsDone{0};
-  auto fadeOut = [&] {
-    fadeOutByBands(before, pixels, copy_.data(), width, height, bandsDone, worker != nullptr);
-  };
-  auto waitFor = [&](int count) {
-    for (int seen; (seen = bandsDone.load(std::memory_order_acquire)) < count;)
-      bandsDone.wait(seen, std::memory_order_acquire);
-  };
-  // Lut2's grey plane, then its expansion band by band from the bottom of the buffer up,
-  // each band blended as soon as it is final, while it is still in cache.
-  auto fadeIn = [&] {
-    // The plane overwrites the frame's first third: those bands must have been copied.
-    const std::ptrdiff_t pixelCount = static_cast<std::ptrdiff_t>(width) * height;
-    waitFor(static_cast<int>((pixelCount - 1) / rowBytes / kFadeBand) + 1);
-    lut2Plane(after, pixels, width, height);
-    const Lut2Expand expand(after);
-    for (int k = bands - 1; k >= 0; --k) {
-      waitFor(k + 1);
-      const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(k) * kFadeBand * width;
-      expand.range(pixels, first, first + static_cast<std::ptrdiff_t>(rowsOf(k)) * width);
-      uint8_t* band = pixels + k * kFadeBand * rowBytes;
-      if (after.mirror != 0) mirrorRows(band, width, rowsOf(k));
-      blendFade(copy_.data() + k * kFadeBand * rowBytes, rowBytes, band, rowBytes, rowBytes,
-                rowsOf(k), j_, n_);
-    }
+  uint8_t* plane = copy_.data();
+  uint8_t* scratch = copy_.data() + count;
+  const Lut2Expand lut2(after);
+  auto fadeInBand = [&](int k) {
+    const int rows = rowsOf(k);
+    lut2.expand(plane + static_cast<std::ptrdiff_t>(k) * kFadeBand * width, scratch,
+                static_cast<std::ptrdiff_t>(rows) * width);
+    if (after.mirror != 0) mirrorRows(scratch, width, rows);
+    blendFadeOver(scratch, rowBytes, pixels + k * kFadeBand * rowBytes, rowBytes, rowBytes, rows,
+                  j_, n_);
   };
   if (worker == nullptr) {
-    fadeOut();
-    fadeIn();
-  } else {
-    // Only the worker waits.
-    worker->runBoth([&](int part) { part == 0 ? fadeOut() : fadeIn(); });
+    lut2Grey(pixels, plane, count);
+    lut2Filter(after, plane, width, height);
+    BandLook fadingOut(before, width);
+    for (int k = 0; k < bands; ++k) {
+      fadingOut.band(pixels + k * kFadeBand * rowBytes, rowsOf(k));
+      fadeInBand(k);
+    }
+    return;
   }
+  // This thread takes the grey, then runs the look fading out band by band; the worker
+  // filters the plane meanwhile, then follows a band behind. Only the worker waits.
+  std::atomic<int> done{-1};  // -1: no grey yet; then the bands of the look fading out
+  auto waitFor = [&](int count) {
+    for (int seen; (seen = done.load(std::memory_order_acquire)) < count;)
+      done.wait(seen, std::memory_order_acquire);
+  };
+  worker->runBoth([&](int part) {
+    if (part == 0) {
+      lut2Grey(pixels, plane, count);
+      done.store(0, std::memory_order_release);
+      done.notify_one();
+      BandLook fadingOut(before, width);
+      for (int k = 0; k < bands; ++k) {
+        fadingOut.band(pixels + k * kFadeBand * rowBytes, rowsOf(k));
+        done.store(k + 1, std::memory_order_release);
+        done.notify_one();
+      }
+      return;
+    }
+    waitFor(0);
+    lut2Filter(after, plane, width, height);
+    for (int k = 0; k < bands; ++k) {
+      waitFor(k + 1);
+      fadeInBand(k);
+    }
+  });
 }
 
 void LookFade::fadeWhole(const FrameSettings& before, const FrameSettings& after,

@@ -49,14 +49,14 @@ class LookFade {
   // both looks allow it, else each on the whole frame.
   void fadeInBands(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
                    uint8_t* pixels, int width, int height);
-  // The look fading in is Lut2, whose last step runs backwards through the frame.
+  // The look fading in is Lut2: its grey plane beside the frame, and no copy of the frame.
   void fadeIntoLut2(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
                     uint8_t* pixels, int width, int height);
   void fadeWhole(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
                  uint8_t* pixels, int width, int height);
 
   std::unique_ptr<VideoEngine> old_;  // the look fading out; never shared with another thread
-  std::vector<uint8_t> copy_;         // the frame as it came, for the look fading out
+  std::vector<uint8_t> copy_;  // the frame as it came, for the look fading out (or Lut2's plane)
   bool fading_ = false;
   bool oldRan_ = false;  // the look fading out rendered the last frame
   bool sized_ = false;

@@ -49,17 +49,29 @@ TEST(Blend, EveryFrameOfAFadeEqualsTheFormulaOnBothPathsOddSizesAndPaddedRows) {
               into = test::randomBytes((rowBytes + intoPad) * rows, gen());
         old[0] = 255, into[0] = 255, old[1 % old.size()] = 0;  // the extremes
         for (int j = 0; j<n; j += n> 40 ? n / 17 : 1) {
-          Frame blended = into;
+          // Either buffer may take the blend: into (blendFade) or old (blendFadeOver).
+          Frame blended = into, over = old;
           blendFade(old.data(), rowBytes + oldPad, blended.data(), rowBytes + intoPad, rowBytes,
                     rows, j, n);
+          blendFadeOver(into.data(), rowBytes + intoPad, over.data(), rowBytes + oldPad, rowBytes,
+                        rows, j, n);
           for (int y = 0; y < rows; ++y)
-            for (int x = 0; x < rowBytes + intoPad; ++x) {
-              const size_t at = y * (rowBytes + intoPad) + x;
-              const uint8_t want = x < rowBytes
-                                       ? reference(old[y * (rowBytes + oldPad) + x], into[at], j, n)
-                                       : into[at];  // padding untouched
-              ASSERT_EQ(blended[at], want) << "portable " << portable << " n " << n << " j " << j
-                                           << " row " << y << " byte " << x;
+            for (int x = 0; x < rowBytes + std::max(oldPad, intoPad); ++x) {
+              const size_t o = y * (rowBytes + oldPad) + x, t = y * (rowBytes + intoPad) + x;
+              if (x < rowBytes) {
+                const uint8_t want = reference(old[o], into[t], j, n);
+                ASSERT_EQ(blended[t], want) << "portable " << portable << " n " << n << " j " << j
+                                            << " row " << y << " byte " << x;
+                ASSERT_EQ(over[o], want) << "over: portable " << portable << " n " << n << " j "
+                                         << j << " row " << y << " byte " << x;
+              } else {  // padding untouched
+                if (x < rowBytes + intoPad) {
+                  ASSERT_EQ(blended[t], into[t]);
+                }
+                if (x < rowBytes + oldPad) {
+                  ASSERT_EQ(over[o], old[o]);
+                }
+              }
             }
         }
       }
