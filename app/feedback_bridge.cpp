@@ -136,6 +136,18 @@ void FeedbackBridge::tick() {
       for (const MidiMessage& m : midiFeedback_.follow(changes_, batch, mappings_, recall))
         midi_->send(m);
   }
+  if (midi_) {
+    // A controller connected, or connected again once its server came back, shows the
+    // whole look at once rather than whatever changes next.
+    const int destinations = midi_->connectedDestinations();
+    if (destinations > midiDestinations_) {
+      midiFeedback_.forget();
+      for (const MidiMessage& m :
+           midiFeedback_.follow(changes_, changes_.everything(), mappings_, true))
+        midi_->send(m);
+    }
+    midiDestinations_ = destinations;
+  }
   updateTimer();
 }
 

@@ -77,6 +77,7 @@ class FeedbackBridge final : public QObject, public RecallListener {
   std::unique_ptr<OscSender> sender_;
   MidiFeedback midiFeedback_;
   MidiInput* midi_ = nullptr;
+  int midiDestinations_ = 0;  // connections out of our MIDI port at the last tick
   bool oscListening_ = false;
   QTimer timer_;
 };

@@ -88,6 +88,10 @@ class JackMidi final : public MidiInput {
   bool online() const override { return online_.load(std::memory_order_relaxed); }
 
   void send(const MidiMessage& m) override {
+    // Nothing waits for a server that is gone: once back, the controllers get the whole look
+    // (the feedback sees them connect), never a backlog of stale moves.
+    if (!online_.load(std::memory_order_relaxed) || serverGone_.load(std::memory_order_relaxed))
+      return;
     // The GUI thread is the queue's one writer, the process callback its one reader.
     const char bytes[3] = {static_cast<char>(m.status), static_cast<char>(m.data1),
                            static_cast<char>(m.data2)};
@@ -106,6 +110,7 @@ class JackMidi final : public MidiInput {
     in_ = jack_port_register(client_, kClientName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     out_ = jack_port_register(client_, kOutPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     jack_on_shutdown(client_, onShutdown, this);
+    fresh_.store(true, std::memory_order_relaxed);
     if (in_ == nullptr || out_ == nullptr ||
         jack_set_process_callback(client_, process, this) != 0 || jack_activate(client_) != 0) {
       close();
@@ -142,11 +147,16 @@ class JackMidi final : public MidiInput {
     }
     void* out = jack_port_get_buffer(s->out_, frames);
     jack_midi_clear_buffer(out);
+    // What was queued while the server went away (before the poller saw it) is stale now.
+    if (s->fresh_.exchange(false, std::memory_order_relaxed))
+      jack_ringbuffer_read_advance(s->queue_, jack_ringbuffer_read_space(s->queue_));
     unsigned char bytes[3];
     while (jack_ringbuffer_read_space(s->queue_) >= sizeof bytes) {
-      jack_ringbuffer_read(s->queue_, reinterpret_cast<char*>(bytes), sizeof bytes);
+      jack_ringbuffer_peek(s->queue_, reinterpret_cast<char*>(bytes), sizeof bytes);
       const size_t size = (bytes[0] & 0xF0) == kMidiProgramChange ? 2 : 3;
-      if (jack_midi_event_write(out, 0, bytes, size) != 0) break;  // full: the rest next cycle
+      // A full port buffer keeps this message and the rest for the next cycle.
+      if (jack_midi_event_write(out, 0, bytes, size) != 0) break;
+      jack_ringbuffer_read_advance(s->queue_, sizeof bytes);
     }
     return 0;
   }
@@ -213,6 +223,7 @@ class JackMidi final : public MidiInput {
   jack_port_t* out_ = nullptr;
   std::set<std::string> seen_, ours_, back_;  // poller thread
   std::atomic<bool> serverGone_{false};
+  std::atomic<bool> fresh_{false};  // a new client: its first cycle drops the queue
   std::atomic<bool> online_{false};
   std::atomic<int> sources_{0}, destinations_{0};
   std::mutex mutex_;

@@ -346,9 +346,12 @@ TEST_F(ControllerTest, AControllerConnectedByHandIsLeftAsItIs) {
 }
 
 // The JACK server killed under a connected controller and started again: one line each way,
-// and the controller plays again without anyone touching the program.
+// and the controller plays again without anyone touching the program. Back, it is told the
+// look as it is then, never the recalls made while the server was gone.
 TEST_F(ControllerTest, MidiComesBackWithItsJackServer) {
   storeLook(4, 90, 1);
+  storeLook(1, 11, 1);
+  storeLook(2, 22, 1);
   startMidi();
   auto keys = std::make_unique<JackPads>("vz test keys");
   auto recall = [&](int slot, int gainRed) {
@@ -364,18 +367,26 @@ TEST_F(ControllerTest, MidiComesBackWithItsJackServer) {
   keys.reset();
   jack->kill();
   const bool lost = QTest::qWaitFor([&] { return !bridge->midi()->online(); }, 10000);
+  typeKey(Qt::Key_B);
+  typeKey(Qt::Key_C);
+  const bool recalled = QTest::qWaitFor([&] { return slider(kIdGainRed) == 22; }, 5000);
   jack->start();
   const bool restarted = jack->waitUntilRunning();
   const bool back = QTest::qWaitFor([&] { return bridge->midi()->online(); }, 20000);
-  bool playing = false;
+  bool told = false, stale = true, playing = false;
   if (back) {
     keys = std::make_unique<JackPads>("vz test keys");
+    told = QTest::qWaitFor([&] { return keys->hasReceived({0xC0, 2}); }, 10000);
+    stale = keys->hasReceived({0xC0, 1});
     playing = recall(0, 0);
   }
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(lost) << said;
+  ASSERT_TRUE(recalled);
   ASSERT_TRUE(restarted);
   EXPECT_TRUE(back) << said;
+  EXPECT_TRUE(told) << "the look as it is (C) once connected again";
+  EXPECT_FALSE(stale) << "a recall made while the server was gone";
   EXPECT_TRUE(playing) << said;
   auto count = [&](const std::string& what) {
     int n = 0;
