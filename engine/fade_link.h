@@ -28,6 +28,8 @@ class FadeLink {
   // Frames the next recall fades over (1 or less: it cuts). Any thread.
   void setFadeFrames(int frames) { frames_.store(frames, std::memory_order_relaxed); }
   int fadeFrames() const { return frames_.load(std::memory_order_relaxed); }
+  // Whether a recall may fade: a length is set in any form.
+  bool armed() const { return fadeFrames() > 1 || seconds() > 0 || beats() > 0; }
 
   // The program's fade length, any thread: seconds (0: off), and beats (0: off), which win
   // over the seconds while a tempo runs.

@@ -86,15 +86,21 @@ void LookFade::processFrame(VideoEngine& engine, uint8_t* pixels, int width, int
   oldRan_ = false;
   if (pixels == nullptr || width <= 0 || height <= 0) return;
   if (fading_ && sized_ && (width != width_ || height != height_)) fading_ = false;
-  // The frame as it came; or, fading into Lut2, its grey plane and a band.
-  const std::size_t pixelCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  const std::size_t bytes =
-      std::max(pixelCount * 3, pixelCount + static_cast<std::size_t>(width) * 3 * kFadeBand);
-  if (fading_ && copy_.size() != bytes) {
-    try {
-      copy_.resize(bytes);
-    } catch (const std::bad_alloc&) {
-      fading_ = false;  // no room for the second look: cut rather than fail the frame
+  // While fades are asked for, their room is made on an ordinary frame ahead of the first
+  // fade, which has two looks to run already.
+  if (fading_ || engine.fadeLink.armed()) {
+    const std::size_t pixelCount =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // The frame as it came; or, fading into Lut2, its grey plane and a band.
+    const std::size_t bytes =
+        std::max(pixelCount * 3, pixelCount + static_cast<std::size_t>(width) * 3 * kFadeBand);
+    if (copy_.size() != bytes) {
+      try {
+        copy_.resize(bytes);
+      } catch (const std::bad_alloc&) {
+        copy_ = {};
+        fading_ = false;  // no room for the second look: cut rather than fail the frame
+      }
     }
   }
   if (!fading_) {
