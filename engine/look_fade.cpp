@@ -114,10 +114,15 @@ void LookFade::processFrame(VideoEngine& engine, uint8_t* pixels, int width, int
   // instead.
   const bool shared = (splitsFrame(before, width, height) || splitsFrame(after, width, height)) &&
                       worker.tryAcquire();
+  const auto isLut2 = [](const FrameSettings& s) {
+    return static_cast<EffectMode>(s.mode) == EffectMode::Lut2;
+  };
   if (BandLook::bands(before) && BandLook::bands(after))
     fadeInBands(before, after, shared ? &worker : nullptr, pixels, width, height);
-  else if (BandLook::bands(before) && static_cast<EffectMode>(after.mode) == EffectMode::Lut2)
-    fadeIntoLut2(before, after, shared ? &worker : nullptr, pixels, width, height);
+  else if (BandLook::bands(before) && isLut2(after))
+    fadeWithLut2(after, before, true, shared ? &worker : nullptr, pixels, width, height);
+  else if (BandLook::bands(after) && isLut2(before))
+    fadeWithLut2(before, after, false, shared ? &worker : nullptr, pixels, width, height);
   else
     fadeWhole(before, after, shared ? &worker : nullptr, pixels, width, height);
   if (shared) worker.release();
@@ -168,42 +173,45 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
   });
 }
 
-void LookFade::fadeIntoLut2(const FrameSettings& before, const FrameSettings& after,
+void LookFade::fadeWithLut2(const FrameSettings& lut2, const FrameSettings& other, bool lut2FadesIn,
                             FrameWorker* worker, uint8_t* pixels, int width, int height) {
   // Lut2 keeps nothing of a pixel but its grey: with the grey plane beside the frame, the
-  // look fading out runs on the frame itself and no copy of the frame is needed. Each band
-  // of Lut2 is expanded into a band of its own and blended over the look fading out while
-  // both are in cache.
+  // other look runs on the frame itself and no copy of the frame is needed. Each band of
+  // Lut2 is expanded into a band of its own and blended with the other look's while both
+  // are in cache.
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
   const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
   const int bands = (height + kFadeBand - 1) / kFadeBand;
   auto rowsOf = [&](int k) { return std::min(kFadeBand, height - k * kFadeBand); };
   uint8_t* plane = copy_.data();
   uint8_t* scratch = copy_.data() + count;
-  const Lut2Expand lut2(after);
-  auto fadeInBand = [&](int k) {
+  const Lut2Expand expand(lut2);
+  auto lut2Band = [&](int k) {
     const int rows = rowsOf(k);
-    lut2.expand(plane + static_cast<std::ptrdiff_t>(k) * kFadeBand * width, scratch,
-                static_cast<std::ptrdiff_t>(rows) * width);
-    if (after.mirror != 0) mirrorRows(scratch, width, rows);
-    blendFadeOver(scratch, rowBytes, pixels + k * kFadeBand * rowBytes, rowBytes, rowBytes, rows,
-                  j_, n_);
+    expand.expand(plane + static_cast<std::ptrdiff_t>(k) * kFadeBand * width, scratch,
+                  static_cast<std::ptrdiff_t>(rows) * width);
+    if (lut2.mirror != 0) mirrorRows(scratch, width, rows);
+    uint8_t* band = pixels + k * kFadeBand * rowBytes;
+    if (lut2FadesIn)
+      blendFadeOver(scratch, rowBytes, band, rowBytes, rowBytes, rows, j_, n_);
+    else
+      blendFade(scratch, rowBytes, band, rowBytes, rowBytes, rows, j_, n_);
   };
   if (worker == nullptr) {
     lut2Grey(pixels, plane, count);
-    lut2Filter(after, plane, width, height);
-    BandLook fadingOut(before, width);
+    lut2Filter(lut2, plane, width, height);
+    BandLook look(other, width);
     for (int k = 0; k < bands; ++k) {
-      fadingOut.band(pixels + k * kFadeBand * rowBytes, rowsOf(k));
-      fadeInBand(k);
+      look.band(pixels + k * kFadeBand * rowBytes, rowsOf(k));
+      lut2Band(k);
     }
     return;
   }
-  // This thread takes the grey, then runs the look fading out band by band; the worker
-  // filters the plane meanwhile, then follows a band behind. Only the worker waits.
-  std::atomic<int> done{-1};  // -1: no grey yet; then the bands of the look fading out
-  auto waitFor = [&](int count) {
-    for (int seen; (seen = done.load(std::memory_order_acquire)) < count;)
+  // This thread takes the grey, then runs the other look band by band; the worker filters
+  // the plane meanwhile, then follows a band behind. Only the worker waits.
+  std::atomic<int> done{-1};  // -1: no grey yet; then the bands of the other look
+  auto waitFor = [&](int atLeast) {
+    for (int seen; (seen = done.load(std::memory_order_acquire)) < atLeast;)
       done.wait(seen, std::memory_order_acquire);
   };
   worker->runBoth([&](int part) {
@@ -211,19 +219,19 @@ void LookFade::fadeIntoLut2(const FrameSettings& before, const FrameSettings& af
       lut2Grey(pixels, plane, count);
       done.store(0, std::memory_order_release);
       done.notify_one();
-      BandLook fadingOut(before, width);
+      BandLook look(other, width);
       for (int k = 0; k < bands; ++k) {
-        fadingOut.band(pixels + k * kFadeBand * rowBytes, rowsOf(k));
+        look.band(pixels + k * kFadeBand * rowBytes, rowsOf(k));
         done.store(k + 1, std::memory_order_release);
         done.notify_one();
       }
       return;
     }
     waitFor(0);
-    lut2Filter(after, plane, width, height);
+    lut2Filter(lut2, plane, width, height);
     for (int k = 0; k < bands; ++k) {
       waitFor(k + 1);
-      fadeInBand(k);
+      lut2Band(k);
     }
   });
 }

@@ -49,9 +49,10 @@ class LookFade {
   // both looks allow it, else each on the whole frame.
   void fadeInBands(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
                    uint8_t* pixels, int width, int height);
-  // The look fading in is Lut2: its grey plane beside the frame, and no copy of the frame.
-  void fadeIntoLut2(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
-                    uint8_t* pixels, int width, int height);
+  // One look is Lut2, the other runs in bands: Lut2's grey plane beside the frame, and no
+  // copy of the frame.
+  void fadeWithLut2(const FrameSettings& lut2, const FrameSettings& other, bool lut2FadesIn,
+                    FrameWorker* worker, uint8_t* pixels, int width, int height);
   void fadeWhole(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
                  uint8_t* pixels, int width, int height);
 
