@@ -45,6 +45,12 @@ void fadeOutByBands(const FrameSettings& before, const uint8_t* pixels, uint8_t*
   }
 }
 
+// The worker's side of a band hand-off: until the other thread has counted `count`.
+void waitAtLeast(const std::atomic<int>& done, int count) {
+  for (int seen; (seen = done.load(std::memory_order_acquire)) < count;)
+    done.wait(seen, std::memory_order_acquire);
+}
+
 }  // namespace
 
 int fadeFrameCount(double seconds, double framesPerSecond) {
@@ -164,8 +170,7 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
     }
     BandLook fadingIn(after, width);
     for (int k = 0; k < bands; ++k) {
-      for (int seen; (seen = bandsDone.load(std::memory_order_acquire)) <= k;)
-        bandsDone.wait(seen, std::memory_order_acquire);
+      waitAtLeast(bandsDone, k + 1);
       uint8_t* band = pixels + k * kFadeBand * rowBytes;
       fadingIn.band(band, rowsOf(k));
       blendBand(copy_.data() + k * kFadeBand * rowBytes, band, k);
@@ -210,10 +215,6 @@ void LookFade::fadeWithLut2(const FrameSettings& lut2, const FrameSettings& othe
   // This thread takes the grey, then runs the other look band by band; the worker filters
   // the plane meanwhile, then follows a band behind. Only the worker waits.
   std::atomic<int> done{-1};  // -1: no grey yet; then the bands of the other look
-  auto waitFor = [&](int atLeast) {
-    for (int seen; (seen = done.load(std::memory_order_acquire)) < atLeast;)
-      done.wait(seen, std::memory_order_acquire);
-  };
   worker->runBoth([&](int part) {
     if (part == 0) {
       lut2Grey(pixels, plane, count);
@@ -227,10 +228,10 @@ void LookFade::fadeWithLut2(const FrameSettings& lut2, const FrameSettings& othe
       }
       return;
     }
-    waitFor(0);
+    waitAtLeast(done, 0);
     lut2Filter(lut2, plane, width, height);
     for (int k = 0; k < bands; ++k) {
-      waitFor(k + 1);
+      waitAtLeast(done, k + 1);
       lut2Band(k);
     }
   });
