@@ -28,22 +28,26 @@ struct LutIndex {
 
 }  // namespace
 
-void applyLut(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+void lutPixels(const FrameSettings& s, const uint8_t* from, uint8_t* to, std::ptrdiff_t count) {
   const LutIndex index(s);
   uint8_t entry[3][kPaletteSize];  // the stored bytes: low 8 bits of each palette value
   for (int c = 0; c < 3; ++c)
     for (int k = 0; k < kPaletteSize; ++k) entry[c][k] = static_cast<uint8_t>(s.palette[c][k]);
 
-  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(width) * height;
   const std::ptrdiff_t done =
-      useAvx2() && lutFitsAvx2(s) ? lutPixelsAvx2(s, entry, pixels, count) : 0;
+      useAvx2() && lutFitsAvx2(s) ? lutPixelsAvx2(s, entry, from, to, count) : 0;
   for (std::ptrdiff_t i = done; i < count; ++i) {
-    uint8_t* p = pixels + 3 * i;
+    const uint8_t* p = from + 3 * i;
+    uint8_t* q = to + 3 * i;
     const int k = index((p[0] + p[1] + p[2]) / 3);
-    p[0] = entry[kBlue][k];
-    p[1] = entry[kGreen][k];
-    p[2] = entry[kRed][k];
+    q[0] = entry[kBlue][k];
+    q[1] = entry[kGreen][k];
+    q[2] = entry[kRed][k];
   }
+}
+
+void applyLut(const FrameSettings& s, uint8_t* pixels, int width, int height) {
+  lutPixels(s, pixels, pixels, static_cast<std::ptrdiff_t>(width) * height);
 }
 
 void lut2Grey(const uint8_t* pixels, uint8_t* plane, std::ptrdiff_t count) {

@@ -48,19 +48,18 @@ bool lutFitsAvx2(const FrameSettings& s) {
 }
 
 VZ_AVX2 std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16],
-                                     uint8_t* pixels, std::ptrdiff_t count) {
+                                     const uint8_t* from, uint8_t* to, std::ptrdiff_t count) {
   const IndexVectors k = indexVectors(s, entry);
   const __m256i mask = _mm256_set1_epi16(static_cast<short>(s.lutMask & 15));
   std::ptrdiff_t i = 0;
   for (; i + 32 <= count; i += 32) {
-    uint8_t* p = pixels + 3 * i;
-    const Planes in = toPlanes(loadBlock(p));
+    const Planes in = toPlanes(loadBlock(from + 3 * i));
     const __m256i lo =
         _mm256_add_epi16(_mm256_add_epi16(widenLo(in.b), widenLo(in.g)), widenLo(in.r));
     const __m256i hi =
         _mm256_add_epi16(_mm256_add_epi16(widenHi(in.b), widenHi(in.g)), widenHi(in.r));
     const __m256i entries = narrow(entryOf(divide3(lo), k, mask), entryOf(divide3(hi), k, mask));
-    storeBlock(p, lookUp(entries, k));
+    storeBlock(to + 3 * i, lookUp(entries, k));
   }
   return i;
 }

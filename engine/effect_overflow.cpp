@@ -12,7 +12,8 @@ namespace vz {
 
 namespace {
 
-void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count) {
+void overflowPixels(const FrameSettings& s, const uint8_t* from, uint8_t* to,
+                    std::ptrdiff_t count) {
   const int floor = s.floor;
   const int qb = s.quantizeMask[kBlue], qg = s.quantizeMask[kGreen], qr = s.quantizeMask[kRed];
   const int ib = s.invertXor[kBlue], ig = s.invertXor[kGreen], ir = s.invertXor[kRed];
@@ -24,7 +25,8 @@ void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t coun
   const int amount = s.colorAmount, rest = 100 - s.colorAmount;
 
   for (std::ptrdiff_t i = 0; i < count; ++i) {
-    uint8_t* p = pixels + 3 * i;
+    const uint8_t* p = from + 3 * i;
+    uint8_t* q = to + 3 * i;
     int b = p[0], g = p[1], r = p[2];
     if (r < floor) r = 0;
     if (g < floor) g = 0;
@@ -50,9 +52,9 @@ void overflowPixels(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t coun
     // division and the low 8 bits, as the arithmetic says.
     const int m = (R + G + B) / 3;
     const int rest_m = m * rest;
-    p[2] = static_cast<uint8_t>((R * amount + rest_m) / 100);
-    p[1] = static_cast<uint8_t>((G * amount + rest_m) / 100);
-    p[0] = static_cast<uint8_t>((B * amount + rest_m) / 100);
+    q[2] = static_cast<uint8_t>((R * amount + rest_m) / 100);
+    q[1] = static_cast<uint8_t>((G * amount + rest_m) / 100);
+    q[0] = static_cast<uint8_t>((B * amount + rest_m) / 100);
   }
 }
 
@@ -87,10 +89,10 @@ OverflowPixels::OverflowPixels(const FrameSettings& s)
   }
 }
 
-void OverflowPixels::run(uint8_t* pixels, std::ptrdiff_t count) const {
+void OverflowPixels::run(const uint8_t* from, uint8_t* to, std::ptrdiff_t count) const {
   if (!tables_) {
-    const std::ptrdiff_t done = avx2_ ? overflowPixelsAvx2(s_, pixels, count) : 0;
-    overflowPixels(s_, pixels + 3 * done, count - done);
+    const std::ptrdiff_t done = avx2_ ? overflowPixelsAvx2(s_, from, to, count) : 0;
+    overflowPixels(s_, from + 3 * done, to + 3 * done, count - done);
     return;
   }
   const FrameSettings& s = s_;
@@ -99,15 +101,16 @@ void OverflowPixels::run(uint8_t* pixels, std::ptrdiff_t count) const {
   const int br = s.mix[kBlue][kRed], bg = s.mix[kBlue][kGreen], bb = s.mix[kBlue][kBlue];
   const int amount = s.colorAmount, rest = 100 - s.colorAmount;
   for (std::ptrdiff_t i = 0; i < count; ++i) {
-    uint8_t* p = pixels + 3 * i;
+    const uint8_t* p = from + 3 * i;
+    uint8_t* q = to + 3 * i;
     const int b = level_[kBlue][p[0]], g = level_[kGreen][p[1]], r = level_[kRed][p[2]];
     const int R = scale_[kRed][(r * rr + g * rg + b * rb) >> 8];
     const int G = scale_[kGreen][(r * grr + g * ggg + b * ggb) >> 8];
     const int B = scale_[kBlue][(r * br + g * bg + b * bb) >> 8];
     const int rest_m = (R + G + B) / 3 * rest;
-    p[2] = static_cast<uint8_t>((R * amount + rest_m) / 100);
-    p[1] = static_cast<uint8_t>((G * amount + rest_m) / 100);
-    p[0] = static_cast<uint8_t>((B * amount + rest_m) / 100);
+    q[2] = static_cast<uint8_t>((R * amount + rest_m) / 100);
+    q[1] = static_cast<uint8_t>((G * amount + rest_m) / 100);
+    q[0] = static_cast<uint8_t>((B * amount + rest_m) / 100);
   }
 }
 

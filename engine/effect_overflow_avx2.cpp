@@ -70,11 +70,11 @@ VZ_AVX2_INLINE __m256i saturate(__m256i v, __m256i m, const OverflowVectors& k) 
 }
 
 template <bool Negative>
-VZ_AVX2 std::ptrdiff_t run(const OverflowVectors& k, uint8_t* pixels, std::ptrdiff_t count) {
+VZ_AVX2 std::ptrdiff_t run(const OverflowVectors& k, const uint8_t* from, uint8_t* to,
+                           std::ptrdiff_t count) {
   std::ptrdiff_t i = 0;
   for (; i + 32 <= count; i += 32) {
-    uint8_t* p = pixels + 3 * i;
-    const Planes in = toPlanes(loadBlock(p));
+    const Planes in = toPlanes(loadBlock(from + 3 * i));
     __m256i r[2], g[2], b[2];
     level(in.r, k, kRed, r);
     level(in.g, k, kGreen, g);
@@ -92,7 +92,7 @@ VZ_AVX2 std::ptrdiff_t run(const OverflowVectors& k, uint8_t* pixels, std::ptrdi
       for (int c = 0; c < 3; ++c) out[c][h] = saturate<Negative>(v[c], m, k);
     }
     storeBlock(
-        p, fromPlanes({narrow(out[kBlue][0], out[kBlue][1]), narrow(out[kGreen][0], out[kGreen][1]),
+        to + 3 * i, fromPlanes({narrow(out[kBlue][0], out[kBlue][1]), narrow(out[kGreen][0], out[kGreen][1]),
                        narrow(out[kRed][0], out[kRed][1])}));
   }
   return i;
@@ -113,8 +113,8 @@ bool overflowFitsAvx2(const FrameSettings& s) {
   return inByte(s.colorAmount);
 }
 
-VZ_AVX2 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixels,
-                                          std::ptrdiff_t count) {
+VZ_AVX2 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, const uint8_t* from,
+                                          uint8_t* to, std::ptrdiff_t count) {
   OverflowVectors k;
   // A floor above every byte clears every value, as a zero quantize mask does.
   const bool allBelow = s.floor > 255;
@@ -132,7 +132,7 @@ VZ_AVX2 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixel
   k.rest = words(rest);
   k.pair = _mm256_set1_epi32(
       static_cast<int>((static_cast<uint32_t>(rest) << 16) | static_cast<uint32_t>(amount)));
-  return amount <= 100 ? run<false>(k, pixels, count) : run<true>(k, pixels, count);
+  return amount <= 100 ? run<false>(k, from, to, count) : run<true>(k, from, to, count);
 }
 
 }  // namespace vz

@@ -32,7 +32,9 @@ void overflowPixelRun(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t co
 class OverflowPixels {
  public:
   explicit OverflowPixels(const FrameSettings& s);
-  void run(uint8_t* pixels, std::ptrdiff_t count) const;
+  void run(uint8_t* pixels, std::ptrdiff_t count) const { run(pixels, pixels, count); }
+  // From pixels that stay as they are into others (or the same: in place).
+  void run(const uint8_t* from, uint8_t* to, std::ptrdiff_t count) const;
 
  private:
   static constexpr int kMixValues = 763;  // 1 + ((3 * 255 * 255) >> 8)
@@ -41,6 +43,9 @@ class OverflowPixels {
   uint8_t level_[3][256];
   int32_t scale_[3][kMixValues];
 };
+
+// Lut on a run of pixels, from one buffer into another (or the same).
+void lutPixels(const FrameSettings& s, const uint8_t* from, uint8_t* to, std::ptrdiff_t count);
 
 // Lut2 in its steps, so that a caller can take the last one a range at a time: the grey
 // plane packed, then filtered, then each pixel's palette bytes from its plane byte. The

@@ -15,7 +15,10 @@ namespace vz {
 // Whether the settings lie where the Overflow vector arithmetic is exact (every byte a
 // bank can store does).
 bool overflowFitsAvx2(const FrameSettings& s);
-std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, uint8_t* pixels, std::ptrdiff_t count);
+// The kernels that take `from` and `to` may write where they read (in place) or into another
+// buffer, leaving `from` as it was.
+std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, const uint8_t* from, uint8_t* to,
+                                  std::ptrdiff_t count);
 
 std::ptrdiff_t bwInvertPixelsAvx2(uint8_t flip, uint8_t* pixels, std::ptrdiff_t count);
 std::ptrdiff_t greenBlueGreyPixelsAvx2(uint8_t* pixels, std::ptrdiff_t count);
@@ -26,8 +29,8 @@ std::ptrdiff_t greyPlaneAvx2(const uint8_t* pixels, uint8_t* plane, std::ptrdiff
 // Lut and Lut2 with the palette bytes `entry` (per channel). The index arithmetic needs
 // the output scale in a byte.
 bool lutFitsAvx2(const FrameSettings& s);
-std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], uint8_t* pixels,
-                             std::ptrdiff_t count);
+std::ptrdiff_t lutPixelsAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16],
+                             const uint8_t* from, uint8_t* to, std::ptrdiff_t count);
 // Expands count (a multiple of 32) grey bytes into palette pixels, backwards, so that the
 // grey bytes may lie at the front of the pixels written.
 void lutExpandAvx2(const FrameSettings& s, const uint8_t (&entry)[3][16], const uint8_t* plane,

@@ -2,6 +2,7 @@
 #include "engine/fade_bands.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include "engine/effect_mode.h"
 
@@ -20,27 +21,43 @@ bool BandLook::bands(const FrameSettings& s) {
 }
 
 BandLook::BandLook(const FrameSettings& s, int width) : s_(s), width_(width) {
-  if (static_cast<EffectMode>(s.mode) == EffectMode::Overflow) {
-    if (overflowFilters(s)) columns_.emplace(s.lowPass, 0, width);
-    overflow_.emplace(s);
-  } else {
-    kernel_ = kernelFor(s.mode);
+  switch (static_cast<EffectMode>(s.mode)) {
+    case EffectMode::Overflow:
+      if (overflowFilters(s)) columns_.emplace(s.lowPass, 0, width);
+      overflow_.emplace(s);
+      break;
+    case EffectMode::Lut:
+      lut_ = true;
+      break;
+    default:
+      kernel_ = kernelFor(s.mode);
   }
 }
 
 void BandLook::band(uint8_t* first, int rows) {
+  band(first, first, rows);
+}
+
+void BandLook::band(const uint8_t* from, uint8_t* to, int rows) {
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width_) * 3;
+  const std::ptrdiff_t pixels = static_cast<std::ptrdiff_t>(width_) * rows;
   if (overflow_) {
-    // As applyOverflow does it band by band: both passes of the filter, then the arithmetic.
+    // As applyOverflow does it band by band: both passes of the filter, then the arithmetic;
+    // the first step reads `from`, the rest work on `to`.
     if (columns_) {
-      lowPassRows(first, width_, rows, s_.lowPass);
-      columns_->band(first, rowBytes, rows);
+      lowPassRows(from, to, width_, rows, s_.lowPass);
+      columns_->band(to, rowBytes, rows);
+      overflow_->run(to, pixels);
+    } else {
+      overflow_->run(from, to, pixels);
     }
-    overflow_->run(first, static_cast<std::ptrdiff_t>(width_) * rows);
-  } else if (kernel_ != nullptr) {
-    kernel_(s_, first, width_, rows);
+  } else if (lut_) {
+    lutPixels(s_, from, to, pixels);
+  } else {
+    if (to != from) std::memcpy(to, from, static_cast<std::size_t>(rows * rowBytes));
+    if (kernel_ != nullptr) kernel_(s_, to, width_, rows);
   }
-  if (s_.mirror != 0) mirrorRows(first, width_, rows);
+  if (s_.mirror != 0) mirrorRows(to, width_, rows);
 }
 
 }  // namespace vz

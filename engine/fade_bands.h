@@ -26,11 +26,17 @@ class BandLook {
   BandLook(const FrameSettings& s, int width);
   // The next band of `rows` rows, in place.
   void band(uint8_t* first, int rows);
+  // The next band read from `from`, which stays as it came, and written to `to`.
+  void band(const uint8_t* from, uint8_t* to, int rows);
+  // Whether the look reads `from` itself there, rather than a copy of it made first: then
+  // the frame is read once, under the look's own arithmetic (Overflow and Lut).
+  bool readsInPlace() const { return overflow_.has_value() || lut_; }
 
  private:
   const FrameSettings& s_;
   int width_;
   EffectKernel kernel_ = nullptr;
+  bool lut_ = false;
   std::optional<LowPassColumns> columns_;  // filtered Overflow only
   std::optional<OverflowPixels> overflow_;
 };

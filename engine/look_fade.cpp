@@ -29,22 +29,6 @@ void copyRun(const T (&from)[N], T (&to)[N]) {
   for (std::size_t k = 0; k < N; ++k) storeRelaxed(to[k], loadRelaxed(from[k]));
 }
 
-// The frame as it came, band by band into `copy`, with the look fading out run on each band
-// at once; `done` counts the bands finished, for a thread working a band behind.
-void fadeOutByBands(const FrameSettings& before, const uint8_t* pixels, uint8_t* copy, int width,
-                    int height, std::atomic<int>& done, bool notify) {
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
-  BandLook fadingOut(before, width);
-  for (int k = 0, y = 0; y < height; ++k, y += kFadeBand) {
-    const int rows = std::min(kFadeBand, height - y);
-    uint8_t* old = copy + y * rowBytes;
-    std::memcpy(old, pixels + y * rowBytes, static_cast<std::size_t>(rows * rowBytes));
-    fadingOut.band(old, rows);
-    done.store(k + 1, std::memory_order_release);
-    if (notify) done.notify_one();
-  }
-}
-
 // The worker's side of a band hand-off: until the other thread has counted `count`.
 void waitAtLeast(const std::atomic<int>& done, int count) {
   for (int seen; (seen = done.load(std::memory_order_acquire)) < count;)
@@ -141,39 +125,44 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
   const int bands = (height + kFadeBand - 1) / kFadeBand;
   auto rowsOf = [&](int k) { return std::min(kFadeBand, height - k * kFadeBand); };
-  auto blendBand = [&](const uint8_t* old, uint8_t* into, int k) {
-    blendFade(old, rowBytes, into, rowBytes, rowBytes, rowsOf(k), j_, n_);
+  auto frameBand = [&](int k) { return pixels + k * kFadeBand * rowBytes; };
+  // One look runs from each frame band into a band of its own, the other on the frame band
+  // after it, and the blend lands there. The first is one that reads the frame where it lies
+  // if either does, so that the frame is read once, under a look's own arithmetic, and not
+  // copied first.
+  BandLook fadingOut(before, width), fadingIn(after, width);
+  const bool inFirst = !fadingOut.readsInPlace() && fadingIn.readsInPlace();
+  BandLook& first = inFirst ? fadingIn : fadingOut;
+  BandLook& second = inFirst ? fadingOut : fadingIn;
+  auto blendBand = [&](const uint8_t* own, int k) {
+    (inFirst ? blendFadeOver : blendFade)(own, rowBytes, frameBand(k), rowBytes, rowBytes,
+                                          rowsOf(k), j_, n_);
   };
   if (worker == nullptr) {
-    // Band by band: the band as it came, the look fading out on it, the one fading in on
-    // the frame, and the blend, all while the band is in cache; the frame goes through
-    // memory once.
-    uint8_t* old = copy_.data();
-    BandLook fadingOut(before, width), fadingIn(after, width);
+    // Band by band, all while the band is in cache: the frame goes through memory once.
     for (int k = 0; k < bands; ++k) {
-      uint8_t* band = pixels + k * kFadeBand * rowBytes;
-      std::memcpy(old, band, static_cast<std::size_t>(rowsOf(k) * rowBytes));
-      fadingOut.band(old, rowsOf(k));
-      fadingIn.band(band, rowsOf(k));
-      blendBand(old, band, k);
+      first.band(frameBand(k), copy_.data(), rowsOf(k));
+      second.band(frameBand(k), rowsOf(k));
+      blendBand(copy_.data(), k);
     }
     return;
   }
-  // The looks side by side: this thread copies each band as it came and runs the look fading
-  // out on the copy; the worker, a band behind, runs the look fading in on the frame and
-  // blends. Only the worker waits.
+  // The looks side by side: this thread runs the first look band by band; the worker, a band
+  // behind, runs the second on the frame and blends. Only the worker waits.
   std::atomic<int> bandsDone{0};
   worker->runBoth([&](int part) {
     if (part == 0) {
-      fadeOutByBands(before, pixels, copy_.data(), width, height, bandsDone, true);
+      for (int k = 0; k < bands; ++k) {
+        first.band(frameBand(k), copy_.data() + k * kFadeBand * rowBytes, rowsOf(k));
+        bandsDone.store(k + 1, std::memory_order_release);
+        bandsDone.notify_one();
+      }
       return;
     }
-    BandLook fadingIn(after, width);
     for (int k = 0; k < bands; ++k) {
       waitAtLeast(bandsDone, k + 1);
-      uint8_t* band = pixels + k * kFadeBand * rowBytes;
-      fadingIn.band(band, rowsOf(k));
-      blendBand(copy_.data() + k * kFadeBand * rowBytes, band, k);
+      second.band(frameBand(k), rowsOf(k));
+      blendBand(copy_.data() + k * kFadeBand * rowBytes, k);
     }
   });
 }

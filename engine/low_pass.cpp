@@ -26,20 +26,20 @@ bool validDivisor(int32_t n) {
 
 // Row pass over `rows` rows at once for instruction-level parallelism: each row's walk is a
 // serial chain, so several independent chains keep the multiplier busy. Carries on from the
-// sums s (zero at a row's start) and leaves them there.
+// sums s (zero at a row's start) and leaves them there. Reads `from`, writes `to` (which may
+// be `from`).
 template <int Rows, int Lanes>
-inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const uint32_t* mul,
-                         uint32_t (&s)[Rows][Lanes]) {
+inline void rowPassBlock(const uint8_t* from, uint8_t* to, std::ptrdiff_t rowBytes, int width,
+                         const uint32_t* mul, uint32_t (&s)[Rows][Lanes]) {
   uint32_t m[Lanes];
   for (int c = 0; c < Lanes; ++c) m[c] = mul[c];
   for (int x = 0; x < width; ++x) {
-    uint8_t* q = p + static_cast<std::ptrdiff_t>(x) * Lanes;
+    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(x) * Lanes;
     for (int r = 0; r < Rows; ++r) {
       for (int c = 0; c < Lanes; ++c) {
-        uint8_t& byte = q[r * rowBytes + c];
-        const uint32_t in = byte;
+        const uint32_t in = from[at + r * rowBytes + c];
         const uint32_t out = divide(s[r][c], m[c]);
-        byte = static_cast<uint8_t>(out);
+        to[at + r * rowBytes + c] = static_cast<uint8_t>(out);
         s[r][c] += in - out;
       }
     }
@@ -47,19 +47,21 @@ inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const u
 }
 
 template <int Rows, int Lanes>
-inline void rowPassBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, const uint32_t* mul) {
+inline void rowPassBlock(const uint8_t* from, uint8_t* to, std::ptrdiff_t rowBytes, int width,
+                         const uint32_t* mul) {
   uint32_t s[Rows][Lanes] = {};
-  rowPassBlock<Rows, Lanes>(p, rowBytes, width, mul, s);
+  rowPassBlock<Rows, Lanes>(from, to, rowBytes, width, mul, s);
 }
 
 template <int Lanes>
-void rowPass(uint8_t* p, int width, int height, const uint32_t* mul) {
+void rowPass(const uint8_t* from, uint8_t* to, int width, int height, const uint32_t* mul) {
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * Lanes;
   constexpr int kRows = Lanes == 1 ? 8 : 4;
   int y = 0;
   for (; y + kRows <= height; y += kRows)
-    rowPassBlock<kRows, Lanes>(p + y * rowBytes, rowBytes, width, mul);
-  for (; y < height; ++y) rowPassBlock<1, Lanes>(p + y * rowBytes, rowBytes, width, mul);
+    rowPassBlock<kRows, Lanes>(from + y * rowBytes, to + y * rowBytes, rowBytes, width, mul);
+  for (; y < height; ++y)
+    rowPassBlock<1, Lanes>(from + y * rowBytes, to + y * rowBytes, rowBytes, width, mul);
 }
 
 // rowPass over `width` pixels of rows y..y+Rows-1 from p, carrying sums[channel][row].
@@ -69,7 +71,7 @@ void rowSpanBlock(uint8_t* p, std::ptrdiff_t rowBytes, int width, int y, const u
   uint32_t s[Rows][3];
   for (int r = 0; r < Rows; ++r)
     for (int c = 0; c < 3; ++c) s[r][c] = sums[c][y + r];
-  rowPassBlock<Rows, 3>(p + y * rowBytes, rowBytes, width, mul, s);
+  rowPassBlock<Rows, 3>(p + y * rowBytes, p + y * rowBytes, rowBytes, width, mul, s);
   for (int r = 0; r < Rows; ++r)
     for (int c = 0; c < 3; ++c) sums[c][y + r] = static_cast<uint16_t>(s[r][c]);
 }
@@ -147,15 +149,16 @@ bool lowPassTakesAll(const int32_t divisor[3]) {
   return validDivisor(divisor[0]) && validDivisor(divisor[1]) && validDivisor(divisor[2]);
 }
 
-void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]) {
+void lowPassRows(const uint8_t* from, uint8_t* to, int width, int rows,
+                 const int32_t divisor[3]) {
   if (width <= 0 || rows <= 0) return;
   if (useAvx2()) {
     const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};
-    lowPassRowsAvx2(pixels, static_cast<std::ptrdiff_t>(width) * 3, rows, d, 3);
+    lowPassRowsAvx2(from, to, static_cast<std::ptrdiff_t>(width) * 3, rows, d, 3);
     return;
   }
   const uint32_t m3[3] = {reciprocal(divisor[0]), reciprocal(divisor[1]), reciprocal(divisor[2])};
-  rowPass<3>(pixels, width, rows, m3);
+  rowPass<3>(from, to, width, rows, m3);
 }
 
 void lowPassRowSpan(uint8_t* bandStart, std::ptrdiff_t rowBytes, int firstColumn, int endColumn,
@@ -224,14 +227,14 @@ void lowPassPlane(uint8_t* plane, int width, int height, int32_t divisor) {
   if (useAvx2()) {
     const DivideBy d = divideBy(divisor);
     const DivideBy d3[3] = {d, d, d};
-    lowPassRowsAvx2(plane, width, height, d3, 1);
+    lowPassRowsAvx2(plane, plane, width, height, d3, 1);
     lowPassColumnsAvx2(plane, width, width, height, d3);
     return;
   }
   const uint32_t m = reciprocal(divisor);
   uint32_t pattern[kPattern];
   std::fill_n(pattern, kPattern, m);
-  rowPass<1>(plane, width, height, &m);
+  rowPass<1>(plane, plane, width, height, &m);
   columnPass(plane, width, height, pattern);
 }
 

@@ -28,7 +28,11 @@ void lowPassFilter(uint8_t* pixels, int width, int height, unsigned channels,
 // lowPassTakesAll.
 bool lowPassTakesAll(const int32_t divisor[3]);
 inline constexpr int kLowPassBand = 16;  // rows: the vector row pass's strip
-void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]);
+// The row pass, read from `from` and written to `to` (the same rows, or others of the size).
+void lowPassRows(const uint8_t* from, uint8_t* to, int width, int rows, const int32_t divisor[3]);
+inline void lowPassRows(uint8_t* pixels, int width, int rows, const int32_t divisor[3]) {
+  lowPassRows(pixels, pixels, width, rows, divisor);
+}
 // The row pass over the pixel columns [firstColumn, endColumn) of `rows` rows (at most
 // kLowPassBand) of a band, carrying each row's running sums in sums[channel][row] (zero at
 // column 0): the sums one part leaves at its last column start the next part, so two threads

@@ -17,11 +17,14 @@ constexpr int kStripRows = 16;
 // Bytes of one unrolled step of the row pass: three 32-byte chunks, a whole number of pixels.
 constexpr int kRowUnit = 96;
 
-inline uint16_t step(uint16_t& u, uint8_t& byte, DivideBy d) {
+inline void step(uint16_t& u, uint8_t in, uint8_t& to, DivideBy d) {
   const uint16_t out = static_cast<uint16_t>((((uint32_t{u} * d.mul) >> 16) >> d.shift));
-  u = static_cast<uint16_t>(u - out + byte);
-  byte = static_cast<uint8_t>(out);
-  return out;
+  u = static_cast<uint16_t>(u - out + in);
+  to = static_cast<uint8_t>(out);
+}
+
+inline void step(uint16_t& u, uint8_t& byte, DivideBy d) {
+  step(u, byte, byte, d);
 }
 
 // Sixteen in-lane 16x16 byte transposes: row r (from in(r)) becomes column r (to out(r, v)).
@@ -65,16 +68,16 @@ constexpr int kGroups = Channels == 3 ? 1 : 3;
 // One 32-byte chunk of each group's rows: transpose so each column is a vector of rows, run
 // the serial recurrence along the columns, transpose back. The sum for a column is that of
 // its channel (byte position % 3, the chunk starting at byte Offset of the unit) or, in a
-// plane, that of its group.
+// plane, that of its group. Reads from `from` and writes to `to` (which may be `from`).
 template <int Channels, int Offset>
-VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const RowDivisors& d,
-                             __m256i (&u)[3]) {
+VZ_AVX2_INLINE void rowChunk(const uint8_t* from, uint8_t* to, std::ptrdiff_t stride, int rows,
+                             const RowDivisors& d, __m256i (&u)[3]) {
   constexpr int kG = kGroups<Channels>;
   alignas(32) uint8_t cols[kG][16][32];   // columns b and 16 + b in each row
   alignas(32) uint16_t outs[kG][32][16];  // the recurrence's outputs, still in 16 bits
   for (int g = 0; g < kG; ++g) {
     const int n = rows - 16 * g;
-    const uint8_t* q = p + 16 * g * stride;
+    const uint8_t* q = from + 16 * g * stride;
     transpose(
         [&](int r) VZ_AVX2_INLINE_LAMBDA {
           return r < n ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + r * stride))
@@ -98,7 +101,7 @@ VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const 
   }
   for (int g = 0; g < kG; ++g) {
     const int n = rows - 16 * g;
-    uint8_t* q = p + 16 * g * stride;
+    uint8_t* q = to + 16 * g * stride;
     transpose(
         [&](int b) VZ_AVX2_INLINE_LAMBDA {
           // Columns b and 16 + b as bytes, rows 0..15 in order in each lane.
@@ -113,11 +116,12 @@ VZ_AVX2_INLINE void rowChunk(uint8_t* p, std::ptrdiff_t stride, int rows, const 
   }
 }
 
-// Up to 16 * kGroups rows, `span` bytes of each (from p), carrying on from the sums u (per
-// channel, or per group in a plane; lane r for row r of the group) and leaving them there.
+// Up to 16 * kGroups rows, `span` bytes of each (read from `from`, written to `to`), carrying
+// on from the sums u (per channel, or per group in a plane; lane r for row r of the group)
+// and leaving them there.
 template <int Channels>
-VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, int rows,
-                      const DivideBy (&d)[3], uint16_t (&sums)[3][kStripRows]) {
+VZ_AVX2 void rowStrip(const uint8_t* from, uint8_t* to, std::ptrdiff_t stride, std::ptrdiff_t span,
+                      int rows, const DivideBy (&d)[3], uint16_t (&sums)[3][kStripRows]) {
   RowDivisors dv;
   __m256i u[3];
   for (int c = 0; c < 3; ++c) {
@@ -127,17 +131,18 @@ VZ_AVX2 void rowStrip(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, in
   }
   std::ptrdiff_t j = 0;
   for (; j + kRowUnit <= span; j += kRowUnit) {
-    rowChunk<Channels, 0>(p + j, stride, rows, dv, u);
-    rowChunk<Channels, 32>(p + j + 32, stride, rows, dv, u);
-    rowChunk<Channels, 64>(p + j + 64, stride, rows, dv, u);
+    rowChunk<Channels, 0>(from + j, to + j, stride, rows, dv, u);
+    rowChunk<Channels, 32>(from + j + 32, to + j + 32, stride, rows, dv, u);
+    rowChunk<Channels, 64>(from + j + 64, to + j + 64, stride, rows, dv, u);
   }
   for (int c = 0; c < 3; ++c) _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums[c]), u[c]);
   // The last bytes of each row, one at a time, carrying on from the vector sums.
   for (int r = 0; r < rows; ++r) {
-    uint8_t* row = p + r * stride;
+    const uint8_t* in = from + r * stride;
+    uint8_t* out = to + r * stride;
     for (std::ptrdiff_t x = j; x < span; ++x) {
       const int c = Channels == 3 ? static_cast<int>(x % 3) : r / kStripRows;
-      step(sums[c][r % kStripRows], row[x], d[c]);
+      step(sums[c][r % kStripRows], in[x], out[x], d[c]);
     }
   }
 }
@@ -195,17 +200,17 @@ VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height,
 
 }  // namespace
 
-VZ_AVX2 void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height,
-                             const DivideBy (&d)[3], int channels) {
+VZ_AVX2 void lowPassRowsAvx2(const uint8_t* from, uint8_t* to, std::ptrdiff_t rowBytes,
+                             int height, const DivideBy (&d)[3], int channels) {
   const int strip = kStripRows * (channels == 3 ? kGroups<3> : kGroups<1>);
   for (int y = 0; y < height; y += strip) {
     const int rows = std::min(strip, height - y);
     uint16_t sums[3][kStripRows];
     for (int c = 0; c < 3; ++c) std::fill_n(sums[c], kStripRows, d[c].bias);
     if (channels == 3)
-      rowStrip<3>(p + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
+      rowStrip<3>(from + y * rowBytes, to + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
     else
-      rowStrip<1>(p + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
+      rowStrip<1>(from + y * rowBytes, to + y * rowBytes, rowBytes, rowBytes, rows, d, sums);
   }
 }
 
@@ -213,7 +218,7 @@ VZ_AVX2 void lowPassRowSpanAvx2(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_
                                 const DivideBy (&d)[3], uint16_t (&sums)[3][16]) {
   for (int c = 0; c < 3; ++c)
     for (int r = 0; r < kStripRows; ++r) sums[c][r] = static_cast<uint16_t>(sums[c][r] + d[c].bias);
-  rowStrip<3>(p, stride, span, rows, d, sums);
+  rowStrip<3>(p, p, stride, span, rows, d, sums);
   for (int c = 0; c < 3; ++c)
     for (int r = 0; r < kStripRows; ++r) sums[c][r] = static_cast<uint16_t>(sums[c][r] - d[c].bias);
 }

@@ -11,8 +11,9 @@ namespace vz {
 // AVX2 passes of the low-pass filter over rows of rowBytes bytes. Byte j of a row divides by
 // d[j % 3] (the three equal for a single-byte plane). Only when useAvx2().
 // channels: 3 for packed pixels (three sums per row), 1 for a plane (one sum per row).
-void lowPassRowsAvx2(uint8_t* p, std::ptrdiff_t rowBytes, int height, const DivideBy (&d)[3],
-                     int channels);
+// Rows read from `from` and written to `to`, which may be `from`.
+void lowPassRowsAvx2(const uint8_t* from, uint8_t* to, std::ptrdiff_t rowBytes, int height,
+                     const DivideBy (&d)[3], int channels);
 // The row pass over `span` bytes (whole pixels) of up to 16 rows, from sums[channel][row]
 // (running sums, zero at a row's start) and leaving them there.
 void lowPassRowSpanAvx2(uint8_t* p, std::ptrdiff_t stride, std::ptrdiff_t span, int rows,

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "engine/blend.h"
+#include "engine/effect_mode.h"
 #include "engine/look_fade.h"
 #include "engine/recall_watch.h"
 #include "presets/bank_file.h"
@@ -109,6 +110,15 @@ std::vector<Frame> inputs(int count) {
   return v;
 }
 
+// Every mode, and Overflow once more without its filter (a route of its own through a fade).
+constexpr int kLooks = kEffectModeCount + 1;
+std::unique_ptr<VideoEngine> lookOrUnfiltered(int look, uint32_t seed) {
+  if (look < kEffectModeCount) return lookOf(look, seed);
+  auto e = lookOf(static_cast<int>(EffectMode::Overflow), seed);
+  e->lowPassRed = e->lowPassGreen = e->lowPassBlue = 0;
+  return e;
+}
+
 TEST(LookFade, EveryModePairBlendsTheTwoLooksRunAloneThenTheNewLookAloneOnBothPaths) {
   constexpr int kN = 7;
   const auto in = inputs(kN + 2);
@@ -116,11 +126,11 @@ TEST(LookFade, EveryModePairBlendsTheTwoLooksRunAloneThenTheNewLookAloneOnBothPa
     for (FrameSplit split : {FrameSplit::Never, FrameSplit::Always}) {
       // Always: the two looks side by side on the worker.
       const test::KernelScope paths(portable, split);
-      for (int from = 0; from < 10; ++from) {
-        for (int to = 0; to < 10; ++to) {
-          auto engine = lookOf(from, from);
+      for (int from = 0; from < kLooks; ++from) {
+        for (int to = 0; to < kLooks; ++to) {
+          auto engine = lookOrUnfiltered(from, from);
           auto oldAlone = std::make_unique<VideoEngine>(*engine);
-          auto target = lookOf(to, 50 + to);
+          auto target = lookOrUnfiltered(to, 50 + to);
           LookFade fade;
           fade.startFrom(*engine, kN);
           copyLook(*target, *engine);
