@@ -5,7 +5,8 @@
 # the same run). Reports each run's recording line (frames written, repeated, dropped) and
 # the frames the preview painted (VZ_FRAME_TIMES trace).
 #
-# Usage: bench/fade_live.sh [BUILD_DIR [CODEC]]   (CODEC of --record-codec, default h264)
+# Usage: bench/fade_live.sh [BUILD_DIR [CODEC]]   (CODEC of --record-codec, default h264;
+# none: the preview alone, no recording)
 set -euo pipefail
 build=$(realpath "${1:-build}")
 codec=${2:-h264}
@@ -45,9 +46,11 @@ PY
 run() {  # $1 fade seconds
   local port=$((20000 + RANDOM % 20000))
   rm -f "$work/take.mkv" "$work/times"
+  local record=(--record "$work/take.mkv" --record-codec "$codec")
+  if [ "$codec" = none ]; then record=(); fi
   QT_QPA_PLATFORM=offscreen VZ_FRAME_TIMES=$work/times "$build/videozarnix" --midi none \
     --osc-port $port --osc-bind 127.0.0.1 --bank "$work/looks.pvl" --preset A --fade "$1" \
-    --record "$work/take.mkv" --record-codec "$codec" "$clip" >"$work/app.log" 2>&1 &
+    "${record[@]}" "$clip" >"$work/app.log" 2>&1 &
   apid=$!
   sleep 3
   local letters=(B A)
@@ -58,9 +61,13 @@ run() {  # $1 fade seconds
   kill -TERM "$apid"
   wait "$apid" || true
   apid=""
-  local painted
+  local painted gaps
   painted=$(wc -l <"$work/times" 2>/dev/null || echo 0)
-  echo "fade $1 s: $(grep 'recorded' "$work/app.log" | sed 's/^videozarnix: //'); preview painted $painted frames"
+  # A paint more than 1.5 frame periods (50 ms) after the one before: frames missed there.
+  gaps=$(awk 'NR > 1 && $1 - t > 50000 { n++ } { t = $1 } END { print n + 0 }' "$work/times" \
+    2>/dev/null || echo "?")
+  echo "fade $1 s: $(grep 'recorded' "$work/app.log" | sed 's/^videozarnix: //')" \
+    "preview painted $painted frames, $gaps gaps over 50 ms"
 }
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
