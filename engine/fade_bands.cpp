@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/fade_bands.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <cstring>
 
 #include "engine/effect_mode.h"
@@ -39,22 +41,30 @@ void BandLook::band(uint8_t* first, int rows) {
 }
 
 void BandLook::band(const uint8_t* from, uint8_t* to, int rows) {
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width_) * 3;
+  finish(filter(from, to, rows), to, rows);
+}
+
+bool BandLook::filtersLike(const BandLook& other) const {
+  return columns_ && other.columns_ && std::equal(std::begin(s_.lowPass), std::end(s_.lowPass),
+                                                  std::begin(other.s_.lowPass));
+}
+
+const uint8_t* BandLook::filter(const uint8_t* from, uint8_t* to, int rows) {
+  if (!columns_) return from;
+  // As applyOverflow does it band by band: both passes of the filter, then the arithmetic.
+  lowPassRows(from, to, width_, rows, s_.lowPass);
+  columns_->band(to, static_cast<std::ptrdiff_t>(width_) * 3, rows);
+  return to;
+}
+
+void BandLook::finish(const uint8_t* from, uint8_t* to, int rows) {
   const std::ptrdiff_t pixels = static_cast<std::ptrdiff_t>(width_) * rows;
   if (overflow_) {
-    // As applyOverflow does it band by band: both passes of the filter, then the arithmetic;
-    // the first step reads `from`, the rest work on `to`.
-    if (columns_) {
-      lowPassRows(from, to, width_, rows, s_.lowPass);
-      columns_->band(to, rowBytes, rows);
-      overflow_->run(to, pixels);
-    } else {
-      overflow_->run(from, to, pixels);
-    }
+    overflow_->run(from, to, pixels);
   } else if (lut_) {
     lutPixels(s_, from, to, pixels);
   } else {
-    if (to != from) std::memcpy(to, from, static_cast<std::size_t>(rows * rowBytes));
+    if (to != from) std::memcpy(to, from, static_cast<std::size_t>(pixels * 3));
     if (kernel_ != nullptr) kernel_(s_, to, width_, rows);
   }
   if (s_.mirror != 0) mirrorRows(to, width_, rows);

@@ -28,6 +28,13 @@ class BandLook {
   void band(uint8_t* first, int rows);
   // The next band read from `from`, which stays as it came, and written to `to`.
   void band(const uint8_t* from, uint8_t* to, int rows);
+  // The band in its two steps: filtered Overflow's filter, from `from` into `to`, returning
+  // where the rest reads (`from` for every other look); then the rest, into `to`.
+  const uint8_t* filter(const uint8_t* from, uint8_t* to, int rows);
+  void finish(const uint8_t* from, uint8_t* to, int rows);
+  // Whether both looks filter, with the same divisors: then one filter serves both.
+  bool filtersLike(const BandLook& other) const;
+
   // Whether the look reads `from` itself there, rather than a copy of it made first: then
   // the frame is read once, under the look's own arithmetic (Overflow and Lut).
   bool readsInPlace() const { return overflow_.has_value() || lut_; }

@@ -129,31 +129,43 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
   // One look runs from each frame band into a band of its own, the other on the frame band
   // after it, and the blend lands there. The first is one that reads the frame where it lies
   // if either does, so that the frame is read once, under a look's own arithmetic, and not
-  // copied first.
+  // copied first. Two looks that filter alike share one filter: it runs into the band of
+  // their own, the new look's arithmetic from there onto the frame, the old look's in place.
   BandLook fadingOut(before, width), fadingIn(after, width);
-  const bool inFirst = !fadingOut.readsInPlace() && fadingIn.readsInPlace();
+  const bool oneFilter = fadingOut.filtersLike(fadingIn);
+  const bool inFirst = !oneFilter && !fadingOut.readsInPlace() && fadingIn.readsInPlace();
   BandLook& first = inFirst ? fadingIn : fadingOut;
   BandLook& second = inFirst ? fadingOut : fadingIn;
-  auto blendBand = [&](const uint8_t* own, int k) {
+  // Band k in two steps, the second after the first: `own` is the band of its own.
+  auto firstStep = [&](int k, uint8_t* own) {
+    if (oneFilter)
+      fadingIn.finish(fadingOut.filter(frameBand(k), own, rowsOf(k)), frameBand(k), rowsOf(k));
+    else
+      first.band(frameBand(k), own, rowsOf(k));
+  };
+  auto secondStep = [&](int k, uint8_t* own) {
+    if (oneFilter)
+      fadingOut.finish(own, own, rowsOf(k));
+    else
+      second.band(frameBand(k), rowsOf(k));
     (inFirst ? blendFadeOver : blendFade)(own, rowBytes, frameBand(k), rowBytes, rowBytes,
                                           rowsOf(k), j_, n_);
   };
   if (worker == nullptr) {
     // Band by band, all while the band is in cache: the frame goes through memory once.
     for (int k = 0; k < bands; ++k) {
-      first.band(frameBand(k), copy_.data(), rowsOf(k));
-      second.band(frameBand(k), rowsOf(k));
-      blendBand(copy_.data(), k);
+      firstStep(k, copy_.data());
+      secondStep(k, copy_.data());
     }
     return;
   }
-  // The looks side by side: this thread runs the first look band by band; the worker, a band
-  // behind, runs the second on the frame and blends. Only the worker waits.
+  // The looks side by side: this thread takes the first step band by band; the worker, a
+  // band behind, the second. Only the worker waits.
   std::atomic<int> bandsDone{0};
   worker->runBoth([&](int part) {
     if (part == 0) {
       for (int k = 0; k < bands; ++k) {
-        first.band(frameBand(k), copy_.data() + k * kFadeBand * rowBytes, rowsOf(k));
+        firstStep(k, copy_.data() + k * kFadeBand * rowBytes);
         bandsDone.store(k + 1, std::memory_order_release);
         bandsDone.notify_one();
       }
@@ -161,8 +173,7 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
     }
     for (int k = 0; k < bands; ++k) {
       waitAtLeast(bandsDone, k + 1);
-      second.band(frameBand(k), rowsOf(k));
-      blendBand(copy_.data() + k * kFadeBand * rowBytes, k);
+      secondStep(k, copy_.data() + k * kFadeBand * rowBytes);
     }
   });
 }

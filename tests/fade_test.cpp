@@ -110,12 +110,14 @@ std::vector<Frame> inputs(int count) {
   return v;
 }
 
-// Every mode, and Overflow once more without its filter (a route of its own through a fade).
-constexpr int kLooks = kEffectModeCount + 1;
-std::unique_ptr<VideoEngine> lookOrUnfiltered(int look, uint32_t seed) {
+// Every mode, and Overflow twice more: without its filter, and with a filter all of its
+// kind share (fading from one such look into another, one filter serves both).
+constexpr int kLooks = kEffectModeCount + 2;
+std::unique_ptr<VideoEngine> lookOrOverflow(int look, uint32_t seed) {
   if (look < kEffectModeCount) return lookOf(look, seed);
   auto e = lookOf(static_cast<int>(EffectMode::Overflow), seed);
-  e->lowPassRed = e->lowPassGreen = e->lowPassBlue = 0;
+  const bool filter = look > kEffectModeCount;
+  e->lowPassRed = filter ? 5 : 0, e->lowPassGreen = filter ? 9 : 0, e->lowPassBlue = filter ? 200 : 0;
   return e;
 }
 
@@ -128,9 +130,9 @@ TEST(LookFade, EveryModePairBlendsTheTwoLooksRunAloneThenTheNewLookAloneOnBothPa
       const test::KernelScope paths(portable, split);
       for (int from = 0; from < kLooks; ++from) {
         for (int to = 0; to < kLooks; ++to) {
-          auto engine = lookOrUnfiltered(from, from);
+          auto engine = lookOrOverflow(from, from);
           auto oldAlone = std::make_unique<VideoEngine>(*engine);
-          auto target = lookOrUnfiltered(to, 50 + to);
+          auto target = lookOrOverflow(to, 50 + to);
           LookFade fade;
           fade.startFrom(*engine, kN);
           copyLook(*target, *engine);
