@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <vector>
@@ -26,9 +27,11 @@ using vz::EffectMode;
 struct Pair {
   EffectMode from, to;
 };
+// The last: two Overflow looks of other colours with one filter, as in the live check.
 constexpr Pair kPairs[] = {{EffectMode::Overflow, EffectMode::Lut2},
                            {EffectMode::Lut, EffectMode::Emboss},
-                           {EffectMode::Source, EffectMode::Overflow}};
+                           {EffectMode::Source, EffectMode::Overflow},
+                           {EffectMode::Overflow, EffectMode::Overflow}};
 
 std::vector<uint8_t> randomFrame(int w, int h) {
   std::vector<uint8_t> f(static_cast<size_t>(w) * h * 3);
@@ -37,10 +40,11 @@ std::vector<uint8_t> randomFrame(int w, int h) {
   return f;
 }
 
-std::unique_ptr<vz::VideoEngine> look(EffectMode mode) {
+std::unique_ptr<vz::VideoEngine> look(EffectMode mode, bool fadingIn = false) {
   auto e = std::make_unique<vz::VideoEngine>();
   vz::bench::setBenchLook(*e);
   e->mode = static_cast<uint8_t>(mode);
+  if (fadingIn) e->gainRed = 30, e->tintRed = 500;  // other colours, the same filter
   return e;
 }
 
@@ -49,7 +53,7 @@ void BM_Fade(benchmark::State& state) {
   const Pair p = kPairs[state.range(0)];
   const int w = static_cast<int>(state.range(1)), h = static_cast<int>(state.range(2));
   vz::setFrameSplit(state.range(3) != 0 ? vz::FrameSplit::Auto : vz::FrameSplit::Never);
-  const auto from = look(p.from), to = look(p.to);
+  const auto from = look(p.from), to = look(p.to, true);
   const std::vector<uint8_t> original = randomFrame(w, h);
   std::vector<uint8_t> frame = original;
   vz::LookFade fade;
@@ -69,7 +73,7 @@ void BM_TwoLooks(benchmark::State& state) {
   const Pair p = kPairs[state.range(0)];
   const int w = static_cast<int>(state.range(1)), h = static_cast<int>(state.range(2));
   vz::setFrameSplit(vz::FrameSplit::Never);
-  const auto from = look(p.from), to = look(p.to);
+  const auto from = look(p.from), to = look(p.to, true);
   const std::vector<uint8_t> original = randomFrame(w, h);
   std::vector<uint8_t> a = original, b = original;
   for (auto _ : state) {
@@ -105,8 +109,8 @@ void BM_FadeAboveLooks(benchmark::State& state) {
   const Pair p = kPairs[state.range(0)];
   const int w = static_cast<int>(state.range(1)), h = static_cast<int>(state.range(2));
   vz::setFrameSplit(vz::FrameSplit::Never);
-  const auto from = look(p.from), to = look(p.to);
-  const auto alone = look(p.to);
+  const auto from = look(p.from), to = look(p.to, true);
+  const auto alone = look(p.to, true);
   const std::vector<uint8_t> original = randomFrame(w, h);
   std::vector<uint8_t> frame = original;
   vz::LookFade fade;
@@ -153,7 +157,7 @@ void BM_Blend(benchmark::State& state) {
 }
 
 void pairsAndSizes(benchmark::internal::Benchmark* b, bool withWorker) {
-  for (int pair = 0; pair < 3; ++pair)
+  for (int pair = 0; pair < static_cast<int>(std::size(kPairs)); ++pair)
     for (auto [w, h] : {std::pair{1920, 1080}, std::pair{3840, 2160}})
       for (int worker : withWorker ? std::vector<int>{0, 1} : std::vector<int>{0})
         b->Args({pair, w, h, worker});

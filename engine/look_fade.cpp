@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/band_counter.h"
 #include "engine/blend.h"
 #include "engine/effect_mode.h"
 #include "engine/effects.h"
@@ -27,12 +28,6 @@ void applyWhole(const FrameSettings& s, uint8_t* pixels, int width, int height) 
 template <class T, std::size_t N>
 void copyRun(const T (&from)[N], T (&to)[N]) {
   for (std::size_t k = 0; k < N; ++k) storeRelaxed(to[k], loadRelaxed(from[k]));
-}
-
-// The worker's side of a band hand-off: until the other thread has counted `count`.
-void waitAtLeast(const std::atomic<int>& done, int count) {
-  for (int seen; (seen = done.load(std::memory_order_acquire)) < count;)
-    done.wait(seen, std::memory_order_acquire);
 }
 
 }  // namespace
@@ -161,18 +156,17 @@ void LookFade::fadeInBands(const FrameSettings& before, const FrameSettings& aft
   }
   // The looks side by side: this thread takes the first step band by band; the worker, a
   // band behind, the second. Only the worker waits.
-  std::atomic<int> bandsDone{0};
+  BandCounter bandsDone(bands);
   worker->runBoth([&](int part) {
     if (part == 0) {
       for (int k = 0; k < bands; ++k) {
         firstStep(k, copy_.data() + k * kFadeBand * rowBytes);
-        bandsDone.store(k + 1, std::memory_order_release);
-        bandsDone.notify_one();
+        bandsDone.count(k + 1);
       }
       return;
     }
     for (int k = 0; k < bands; ++k) {
-      waitAtLeast(bandsDone, k + 1);
+      bandsDone.waitFor(k + 1);
       secondStep(k, copy_.data() + k * kFadeBand * rowBytes);
     }
   });
@@ -214,24 +208,22 @@ void LookFade::fadeWithLut2(const FrameSettings& lut2, const FrameSettings& othe
   }
   // This thread takes the grey, then runs the other look band by band; the worker filters
   // the plane meanwhile, then follows a band behind. Only the worker waits.
-  std::atomic<int> done{-1};  // -1: no grey yet; then the bands of the other look
+  BandCounter done(bands, -1);  // -1: no grey yet; then the bands of the other look
   worker->runBoth([&](int part) {
     if (part == 0) {
       lut2Grey(pixels, plane, count);
-      done.store(0, std::memory_order_release);
-      done.notify_one();
+      done.count(0);
       BandLook look(other, width);
       for (int k = 0; k < bands; ++k) {
         look.band(pixels + k * kFadeBand * rowBytes, rowsOf(k));
-        done.store(k + 1, std::memory_order_release);
-        done.notify_one();
+        done.count(k + 1);
       }
       return;
     }
-    waitAtLeast(done, 0);
+    done.waitFor(0);
     lut2Filter(lut2, plane, width, height);
     for (int k = 0; k < bands; ++k) {
-      waitAtLeast(done, k + 1);
+      done.waitFor(k + 1);
       lut2Band(k);
     }
   });

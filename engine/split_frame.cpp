@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/band_counter.h"
 #include "engine/effect_mode.h"
 #include "engine/effects.h"
 #include "engine/low_pass.h"
@@ -41,7 +42,7 @@ void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels
     uint16_t sums[3][kLowPassBand];
   };
   std::vector<RowSums> handed((height + kLowPassBand - 1) / kLowPassBand);
-  std::atomic<int> bandsHanded{0};
+  BandCounter bandsHanded(static_cast<int>(handed.size()));
   worker.runBoth([&](int part) {
     const int from = part == 0 ? 0 : x1, to = part == 0 ? x1 : width;
     LowPassColumns columns(s.lowPass, from, to);
@@ -51,11 +52,9 @@ void overflowShared(const FrameSettings& s, FrameWorker& worker, uint8_t* pixels
       uint8_t* band = pixels + y * rowBytes;
       if (part == 0) {
         lowPassRowSpan(band, rowBytes, 0, x1, rows, s.lowPass, handed[k].sums);
-        bandsHanded.store(k + 1, std::memory_order_release);
-        bandsHanded.notify_one();
+        bandsHanded.count(k + 1);
       } else {
-        for (int seen; (seen = bandsHanded.load(std::memory_order_acquire)) <= k;)
-          bandsHanded.wait(seen, std::memory_order_acquire);
+        bandsHanded.waitFor(k + 1);
         lowPassRowSpan(band, rowBytes, x1, width, rows, s.lowPass, handed[k].sums);
       }
       columns.band(band, rowBytes, rows);
