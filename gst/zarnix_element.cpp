@@ -41,7 +41,7 @@ struct ZarnixState {
   std::string preset;      // the last letter recalled
   double fadeSeconds = 0;  // under controlLock
   LookInbox inbox;
-  VideoEngine live;  // streaming thread only, as are the rest
+  VideoEngine live;  // streaming thread only (its fadeLink atomics aside), as are the rest
   LookFade fade;
   double framesPerSecond = 0;  // of the caps in hand; 0: unknown
   bool running = false;        // a frame has been through since start
@@ -253,6 +253,9 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     case Kind::Fade: {
       std::lock_guard lock(st.controlLock);
       st.fadeSeconds = g_value_get_double(value);
+      // Armed (an atomic, for any thread), the streaming thread makes a fade's room on an
+      // ordinary frame, ahead of the first fade.
+      st.live.fadeLink.setSeconds(st.fadeSeconds);
       break;
     }
   }
