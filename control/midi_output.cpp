@@ -21,6 +21,7 @@ int controllerValueFor(const MidiMapping& m, int engineValue) {
   int v = 0;
   switch (m.target->kind) {
     case ControlTarget::Kind::Switch:
+    case ControlTarget::Kind::Tap:  // no state of its own: shown as a switch would be
       v = engineValue != 0 ? 127 : 0;
       break;
     case ControlTarget::Kind::Mode:

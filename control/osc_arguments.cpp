@@ -69,6 +69,11 @@ Result<ControllerAction> oscControlRequest(const ControlTarget& t, const OscArgu
     case ControlTarget::Kind::Mode:
       if (Status one = oneArgument(args); !one) return one;
       return mode(args[0]);
+    case ControlTarget::Kind::Tap:
+      // A button learned onto the tap may send T and F; a number taps as a switch takes it.
+      if (args.size() == 1 && (args[0].type == 'T' || args[0].type == 'F'))
+        return ControllerAction{Kind::Tap, args[0].type == 'T' ? 1 : 0, 0};
+      break;
     case ControlTarget::Kind::Slider:
       break;
   }

@@ -21,6 +21,7 @@ std::variant<int, float> oscLearnedValue(const OscMapping& m, int engineValue) {
   const ControlTarget& t = *m.target;
   switch (t.kind) {
     case ControlTarget::Kind::Switch:
+    case ControlTarget::Kind::Tap:  // no state of its own: shown as a switch would be
       return engineValue != 0 ? 1.0f : 0.0f;
     case ControlTarget::Kind::Mode:
       return std::clamp(engineValue, 0, 9) / 9.0f;

@@ -114,6 +114,7 @@ TEST(OscParser, PatternsReachEveryAddressTheyMatch) {
   OscMappings learned;
   learned.set({"/1/fader1", &target("gain/red"), OscForm::Float});
   learned.set({"/1/fader2", &target("mirror"), OscForm::Int});
+  learned.set({"/1/push", &target("tap"), OscForm::Int});
   const struct {
     Bytes packet;
     Actions out;
@@ -139,6 +140,11 @@ TEST(OscParser, PatternsReachEveryAddressTheyMatch) {
       {osc("/*/fader1", "i", 7), {A{K::Slider, kIdGainRed, 7}}},
       {osc("/1/fader1", "i", 7), {A{K::Slider, kIdGainRed, 7}}},
       {osc("/1/fader2", "i", 2), {std::nullopt}},
+      // A button learned onto the tap, as it sends T and F or numbers.
+      {osc("/1/push", "T"), {A{K::Tap, 1, 0}}},
+      {osc("/1/push", "F"), {A{K::Tap, 0, 0}}},
+      {osc("/1/push", "f", 1.0f), {A{K::Tap, 1, 0}}},
+      {osc("/1/push", "i", 0), {A{K::Tap, 0, 0}}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(actionsOf(c.packet, &learned), c.out)
