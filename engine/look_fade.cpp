@@ -102,7 +102,14 @@ void LookFade::processFrame(VideoEngine& engine, uint8_t* pixels, int width, int
   const auto isLut2 = [](const FrameSettings& s) {
     return static_cast<EffectMode>(s.mode) == EffectMode::Lut2;
   };
-  if (BandLook::bands(before) && BandLook::bands(after))
+  const auto leavesAlone = [](const FrameSettings& s) {
+    return kernelFor(s.mode) == nullptr && s.mirror == 0;
+  };
+  if (shared && leavesAlone(before) != leavesAlone(after) &&
+      splitsFrame(leavesAlone(before) ? after : before, width, height))
+    fadeOneLookSplit(leavesAlone(before) ? after : before, leavesAlone(before), worker, pixels,
+                     width, height);
+  else if (BandLook::bands(before) && BandLook::bands(after))
     fadeInBands(before, after, shared ? &worker : nullptr, pixels, width, height);
   else if (BandLook::bands(before) && isLut2(after))
     fadeWithLut2(after, before, true, shared ? &worker : nullptr, pixels, width, height);
@@ -226,6 +233,31 @@ void LookFade::fadeWithLut2(const FrameSettings& lut2, const FrameSettings& othe
       done.waitFor(k + 1);
       lut2Band(k);
     }
+  });
+}
+
+void LookFade::fadeOneLookSplit(const FrameSettings& look, bool lookFadesIn, FrameWorker& worker,
+                                uint8_t* pixels, int width, int height) {
+  // Side by side, the look would run whole on one thread while the other thread had nothing
+  // to run; alone, it shares the frame. So: the frame as it came (the other look's output),
+  // kept by both threads a half each; the look as it runs alone; the blend a half each.
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+  const int y1 = height / 2;
+  auto half = [&](int part, auto&& work) {
+    const int from = part == 0 ? 0 : y1, rows = part == 0 ? y1 : height - y1;
+    work(copy_.data() + from * rowBytes, pixels + from * rowBytes, rows);
+  };
+  worker.runBoth([&](int part) {
+    half(part, [&](uint8_t* kept, const uint8_t* frame, int rows) {
+      std::memcpy(kept, frame, static_cast<std::size_t>(rows * rowBytes));
+    });
+  });
+  if (!processSplit(look, worker, pixels, width, height)) applyWhole(look, pixels, width, height);
+  worker.runBoth([&](int part) {
+    half(part, [&](const uint8_t* kept, uint8_t* frame, int rows) {
+      (lookFadesIn ? blendFade : blendFadeOver)(kept, rowBytes, frame, rowBytes, rowBytes, rows,
+                                                j_, n_);
+    });
   });
 }
 

@@ -53,6 +53,10 @@ class LookFade {
   // copy of the frame.
   void fadeWithLut2(const FrameSettings& lut2, const FrameSettings& other, bool lut2FadesIn,
                     FrameWorker* worker, uint8_t* pixels, int width, int height);
+  // One look leaves the frame as it came, the other would split it with the worker (given,
+  // acquired): that one runs split, as alone, and the blend is shared.
+  void fadeOneLookSplit(const FrameSettings& look, bool lookFadesIn, FrameWorker& worker,
+                        uint8_t* pixels, int width, int height);
   void fadeWhole(const FrameSettings& before, const FrameSettings& after, FrameWorker* worker,
                  uint8_t* pixels, int width, int height);
 
