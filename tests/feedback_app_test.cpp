@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 
 #include "app/feedback_bridge.h"
 #include "control/osc_input.h"
@@ -95,6 +97,22 @@ TEST_F(FeedbackTest, EveryRecallSendsTheWholeLookAndAMovedSliderOnlyItself) {
   tablet.clear();
   tablet.send("/videozarnix/fullscreen", "i", 1);
   EXPECT_TRUE(tablet.waitFor("/videozarnix/fullscreen i 1"));
+}
+
+// Controls learned onto a tablet's own addresses hear their changes there too, in the form
+// each address taught.
+TEST_F(FeedbackTest, LearnedAddressesHearTheirControlsInTheirForm) {
+  std::filesystem::create_directories(std::filesystem::path(mappingsPath).parent_path());
+  std::ofstream(mappingsPath) << "/1/fader1 gain/red float\n/1/toggle1 mirror int\n";
+  Client tablet;
+  startOsc({tablet.address()});
+  ASSERT_TRUE(tablet.waitFor("/videozarnix/mode s source"));
+  tablet.clear();
+  bridge->queue().post({ControllerAction::Kind::Slider, kIdGainRed, 51});
+  ASSERT_TRUE(tablet.waitFor("/1/fader1 f 0.200000"));
+  EXPECT_TRUE(tablet.has("/videozarnix/gain/red i 51"));
+  bridge->queue().post({ControllerAction::Kind::Switch, kIdMirror, 1});
+  EXPECT_TRUE(tablet.waitFor("/1/toggle1 i 1"));
 }
 
 TEST_F(FeedbackTest, AThousandChangesKeepToTheRateAndEndOnTheLastValue) {
