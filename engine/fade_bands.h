@@ -29,7 +29,8 @@ class BandLook {
   // The next band read from `from`, which stays as it came, and written to `to`.
   void band(const uint8_t* from, uint8_t* to, int rows);
   // The band in its two steps: filtered Overflow's filter, from `from` into `to`, returning
-  // where the rest reads (`from` for every other look); then the rest, into `to`.
+  // where the rest reads (`from` for every other look); then the rest, into `to`. They share
+  // no state, so two threads may take one each.
   const uint8_t* filter(const uint8_t* from, uint8_t* to, int rows);
   void finish(const uint8_t* from, uint8_t* to, int rows);
   // Whether both looks filter, with the same divisors: then one filter serves both.

@@ -96,7 +96,7 @@ void LookFade::processFrame(VideoEngine& engine, uint8_t* pixels, int width, int
   const FrameSettings before = takeSnapshot(*old_), after = takeSnapshot(engine);
   FrameWorker& worker = engine.frameWorker;
   // Where either look would share its frame with the worker, the two looks run side by side
-  // instead.
+  // instead; but where one of them leaves the frame as it came, the other runs split.
   const bool shared = (splitsFrame(before, width, height) || splitsFrame(after, width, height)) &&
                       worker.tryAcquire();
   const auto isLut2 = [](const FrameSettings& s) {
@@ -105,10 +105,10 @@ void LookFade::processFrame(VideoEngine& engine, uint8_t* pixels, int width, int
   const auto leavesAlone = [](const FrameSettings& s) {
     return kernelFor(s.mode) == nullptr && s.mirror == 0;
   };
-  if (shared && leavesAlone(before) != leavesAlone(after) &&
-      splitsFrame(leavesAlone(before) ? after : before, width, height))
-    fadeOneLookSplit(leavesAlone(before) ? after : before, leavesAlone(before), worker, pixels,
-                     width, height);
+  const bool fromAlone = leavesAlone(before), intoAlone = leavesAlone(after);
+  const FrameSettings& busy = fromAlone ? after : before;  // with fromAlone != intoAlone
+  if (shared && fromAlone != intoAlone && splitsFrame(busy, width, height))
+    fadeOneLookSplit(busy, fromAlone, worker, pixels, width, height);
   else if (BandLook::bands(before) && BandLook::bands(after))
     fadeInBands(before, after, shared ? &worker : nullptr, pixels, width, height);
   else if (BandLook::bands(before) && isLut2(after))
