@@ -91,9 +91,9 @@ VZ_AVX2 std::ptrdiff_t run(const OverflowVectors& k, const uint8_t* from, uint8_
       const __m256i m = divide3(_mm256_add_epi16(_mm256_add_epi16(v[0], v[1]), v[2]));
       for (int c = 0; c < 3; ++c) out[c][h] = saturate<Negative>(v[c], m, k);
     }
-    storeBlock(
-        to + 3 * i, fromPlanes({narrow(out[kBlue][0], out[kBlue][1]), narrow(out[kGreen][0], out[kGreen][1]),
-                       narrow(out[kRed][0], out[kRed][1])}));
+    storeBlock(to + 3 * i, fromPlanes({narrow(out[kBlue][0], out[kBlue][1]),
+                                       narrow(out[kGreen][0], out[kGreen][1]),
+                                       narrow(out[kRed][0], out[kRed][1])}));
   }
   return i;
 }
@@ -113,8 +113,8 @@ bool overflowFitsAvx2(const FrameSettings& s) {
   return inByte(s.colorAmount);
 }
 
-VZ_AVX2 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, const uint8_t* from,
-                                          uint8_t* to, std::ptrdiff_t count) {
+VZ_AVX2 std::ptrdiff_t overflowPixelsAvx2(const FrameSettings& s, const uint8_t* from, uint8_t* to,
+                                          std::ptrdiff_t count) {
   OverflowVectors k;
   // A floor above every byte clears every value, as a zero quantize mask does.
   const bool allBelow = s.floor > 255;

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 #include "engine/effect_mode.h"
 
@@ -45,13 +45,14 @@ void BandLook::band(const uint8_t* from, uint8_t* to, int rows) {
 }
 
 bool BandLook::filtersLike(const BandLook& other) const {
-  return columns_ && other.columns_ && std::equal(std::begin(s_.lowPass), std::end(s_.lowPass),
-                                                  std::begin(other.s_.lowPass));
+  return columns_ && other.columns_ &&
+         std::equal(std::begin(s_.lowPass), std::end(s_.lowPass), std::begin(other.s_.lowPass));
 }
 
 const uint8_t* BandLook::filter(const uint8_t* from, uint8_t* to, int rows) {
   if (!columns_) return from;
-  // As applyOverflow does it band by band: both passes of the filter, then the arithmetic.
+  // As applyOverflow does it band by band: both passes of the filter (finish then takes the
+  // arithmetic).
   lowPassRows(from, to, width_, rows, s_.lowPass);
   columns_->band(to, static_cast<std::ptrdiff_t>(width_) * 3, rows);
   return to;

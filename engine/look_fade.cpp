@@ -255,8 +255,8 @@ void LookFade::fadeOneLookSplit(const FrameSettings& look, bool lookFadesIn, Fra
   if (!processSplit(look, worker, pixels, width, height)) applyWhole(look, pixels, width, height);
   worker.runBoth([&](int part) {
     half(part, [&](const uint8_t* kept, uint8_t* frame, int rows) {
-      (lookFadesIn ? blendFade : blendFadeOver)(kept, rowBytes, frame, rowBytes, rowBytes, rows,
-                                                j_, n_);
+      (lookFadesIn ? blendFade : blendFadeOver)(kept, rowBytes, frame, rowBytes, rowBytes, rows, j_,
+                                                n_);
     });
   });
 }

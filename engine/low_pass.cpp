@@ -149,8 +149,7 @@ bool lowPassTakesAll(const int32_t divisor[3]) {
   return validDivisor(divisor[0]) && validDivisor(divisor[1]) && validDivisor(divisor[2]);
 }
 
-void lowPassRows(const uint8_t* from, uint8_t* to, int width, int rows,
-                 const int32_t divisor[3]) {
+void lowPassRows(const uint8_t* from, uint8_t* to, int width, int rows, const int32_t divisor[3]) {
   if (width <= 0 || rows <= 0) return;
   if (useAvx2()) {
     const DivideBy d[3] = {divideBy(divisor[0]), divideBy(divisor[1]), divideBy(divisor[2])};

@@ -200,8 +200,8 @@ VZ_AVX2_INLINE void columnStrip(uint8_t* p, std::ptrdiff_t rowBytes, int height,
 
 }  // namespace
 
-VZ_AVX2 void lowPassRowsAvx2(const uint8_t* from, uint8_t* to, std::ptrdiff_t rowBytes,
-                             int height, const DivideBy (&d)[3], int channels) {
+VZ_AVX2 void lowPassRowsAvx2(const uint8_t* from, uint8_t* to, std::ptrdiff_t rowBytes, int height,
+                             const DivideBy (&d)[3], int channels) {
   const int strip = kStripRows * (channels == 3 ? kGroups<3> : kGroups<1>);
   for (int y = 0; y < height; y += strip) {
     const int rows = std::min(strip, height - y);

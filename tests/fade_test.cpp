@@ -117,7 +117,8 @@ std::unique_ptr<VideoEngine> lookOrOverflow(int look, uint32_t seed) {
   if (look < kEffectModeCount) return lookOf(look, seed);
   auto e = lookOf(static_cast<int>(EffectMode::Overflow), seed);
   const bool filter = look > kEffectModeCount;
-  e->lowPassRed = filter ? 5 : 0, e->lowPassGreen = filter ? 9 : 0, e->lowPassBlue = filter ? 200 : 0;
+  e->lowPassRed = filter ? 5 : 0, e->lowPassGreen = filter ? 9 : 0,
+  e->lowPassBlue = filter ? 200 : 0;
   return e;
 }
 
